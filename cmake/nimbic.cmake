@@ -1,0 +1,45 @@
+# Shared build settings: warnings, sanitizers, the static Windows runtime and the test helper.
+
+# Our own targets get fatal warnings; third-party code (GoogleTest) is built without them.
+function(nimbic_defaults target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+    if(WIN32)
+        target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                     _WIN32_WINNT=0x0A00)
+    endif()
+endfunction()
+
+if(NIMBIC_SANITIZE)
+    list(JOIN NIMBIC_SANITIZE "," nimbic_sanitizers)
+    add_compile_options(-fsanitize=${nimbic_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=${nimbic_sanitizers})
+endif()
+
+if(WIN32)
+    # Self-contained executables: no libstdc++, libgcc or winpthread DLLs beside them under Wine or Windows.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# A console or windowed program with a wide entry point (wmain / wWinMain).
+function(nimbic_program target)
+    nimbic_defaults(${target})
+    if(WIN32)
+        target_link_options(${target} PRIVATE -municode)
+    endif()
+endfunction()
+
+# One test executable; on the host each GoogleTest case becomes a ctest test, under Wine the
+# executable is one ctest test (discovering cases would start Wine once more per build).
+function(nimbic_add_gtest name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    nimbic_defaults(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES LABELS "wine;${ARG_LABELS}" TIMEOUT 600)
+    else()
+        include(GoogleTest)
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "host;${ARG_LABELS}")
+    endif()
+endfunction()

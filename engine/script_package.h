@@ -1,0 +1,40 @@
+// Reading the embedded script package and recreating its folders and files under a folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace nimbic {
+
+// Extractor results; the worker records a failure as 100 + the code.
+namespace package_status {
+constexpr int32_t ok = 0;
+constexpr int32_t bad_magic = 11;
+constexpr int32_t file_record_past_end = 12;
+constexpr int32_t file_not_opened = 20;
+constexpr int32_t inflate_failed = 22;
+constexpr int32_t write_failed = 23;
+constexpr int32_t stream_cut_short = 24;
+constexpr int32_t folder_record_past_end = 30;
+constexpr int32_t folder_not_created = 31;
+constexpr int32_t inflate_not_started = 100;
+} // namespace package_status
+
+// The words for an extractor result, for tools and logs.
+const char* PackageStatusText(int32_t status);
+
+// Called after each non-empty file with (files done, inflated bytes done).
+using PackageProgress = std::function<void(int32_t files_done, int32_t bytes_done)>;
+
+// Reads the package in place from `data` and writes its folders and files under `destination`
+// ("\" separators). Never reads outside [data, data + size) and never writes outside
+// `destination`. Stops at the first failure; what was written before it stays on disk.
+int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string& destination,
+                             const PackageProgress& progress = {});
+
+// Seconds since 1970 as 100 ns intervals since 1601; false when the result does not fit.
+bool UnixTimeToFileTime(int64_t seconds, int64_t* file_time);
+
+} // namespace nimbic

@@ -1,0 +1,70 @@
+// Test control of the in-memory system: a Windows-like file tree with drive-letter paths, a
+// registry with its 32-bit and 64-bit views, embedded resources, and injectable failures.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nimbic::memsys {
+
+// Every operation of the seam that can be made to fail.
+enum class op {
+    reg_open,
+    reg_query_info,
+    reg_enum,
+    reg_value,
+    resource_find,
+    resource_load,
+    resource_lock,
+    create_directory,
+    open_file,
+    write_file,
+    set_file_times,
+    known_folder,
+};
+
+enum class registry_view { native, wow32 };
+
+// A fresh machine: drives C: and D:, the folders C:\ProgramData and C:\Work (the current
+// folder), an empty registry, no resources, no failures, a native 64-bit process.
+void reset();
+
+// The next `count` calls of `operation` (every call when count is -1) whose path, key or value
+// name contains `filter` fail the way the real call would.
+void fail(op operation, int count = -1, const std::u16string& filter = u"");
+// Every WriteFile call writes at most this many bytes, and still reports success.
+void limit_writes(uint32_t max_bytes);
+void set_wow64(bool wow64);
+
+void add_registry_key(registry_view view, const std::u16string& path);
+void set_registry_string(registry_view view, const std::u16string& key_path,
+                         const std::u16string& name, const std::u16string& data);
+void set_registry_dword(registry_view view, const std::u16string& key_path,
+                        const std::u16string& name, uint32_t data);
+
+void set_resource(int id, std::string bytes);
+void set_common_app_data(const std::u16string& path);
+
+void add_folder(const std::u16string& path);
+void add_file(const std::u16string& path, const std::string& bytes);
+// Opens the file as a running host would: no sharing, until `release_file`.
+void hold_file(const std::u16string& path);
+void release_file(const std::u16string& path);
+
+struct entry {
+    std::u16string path; // as first created, with its case
+    bool folder = false;
+    std::string bytes;
+    std::optional<int64_t> creation; // set only through set_file_times
+    std::optional<int64_t> last_write;
+};
+
+std::optional<entry> find(const std::u16string& path);
+// Every folder and file, drives excluded, in path order.
+std::vector<entry> entries();
+// Files and handles still open (a leak check).
+size_t open_handles();
+
+} // namespace nimbic::memsys

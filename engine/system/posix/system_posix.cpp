@@ -1,0 +1,144 @@
+// The engine's seam for host tools on Linux: "\" in paths maps to "/", there is no registry and
+// no embedded resource, and only the last-write time can be set (Linux keeps no creation time).
+#include "engine/system/system.h"
+
+#include "toolkit/core/text_conversion.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nimbic::sys {
+
+namespace {
+
+std::string local_path(const std::u16string& path)
+{
+    std::string local = zksdk::ui::utf16_to_utf8(path);
+    for (char& c : local) {
+        if (c == '\\')
+            c = '/';
+    }
+    return local;
+}
+
+constexpr int64_t epoch_difference_ticks = 116444736000000000;
+
+} // namespace
+
+bool is_wow64_process()
+{
+    return false;
+}
+
+long reg_open_local_machine(const std::u16string&, uint32_t, reg_key* key)
+{
+    *key = 0;
+    return reg_file_not_found;
+}
+
+long reg_query_sub_key_count(reg_key, uint32_t* count)
+{
+    *count = 0;
+    return reg_file_not_found;
+}
+
+long reg_enum_key(reg_key, uint32_t, char16_t*, uint32_t*)
+{
+    return reg_file_not_found;
+}
+
+long reg_get_string(reg_key, const std::u16string&, const std::u16string&, char16_t*, uint32_t*)
+{
+    return reg_file_not_found;
+}
+
+void reg_close(reg_key) {}
+
+resource find_resource(int)
+{
+    return 0;
+}
+
+uintptr_t load_resource(resource)
+{
+    return 0;
+}
+
+const void* lock_resource(uintptr_t)
+{
+    return nullptr;
+}
+
+uint32_t resource_size(resource)
+{
+    return 0;
+}
+
+dir_result create_directory(const std::u16string& path)
+{
+    if (mkdir(local_path(path).c_str(), 0777) == 0)
+        return dir_result::created;
+    switch (errno) {
+    case EEXIST:
+        return dir_result::already_exists;
+    case ENOENT:
+        return dir_result::parent_missing;
+    default:
+        return dir_result::failed;
+    }
+}
+
+file_handle create_file(const std::u16string& path, share_mode)
+{
+    const int fd = open(local_path(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return invalid_file;
+    return static_cast<file_handle>(fd);
+}
+
+bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* written)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    uint32_t done = 0;
+    while (done < size) {
+        const ssize_t count = write(static_cast<int>(file), bytes + done, size - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        done += static_cast<uint32_t>(count);
+    }
+    *written = done;
+    return done == size;
+}
+
+void close_file(file_handle file)
+{
+    close(static_cast<int>(file));
+}
+
+bool set_file_times(const std::u16string& path, int64_t, int64_t last_write)
+{
+    const int64_t since_1970 = last_write - epoch_difference_ticks;
+    int64_t seconds = since_1970 / 10000000;
+    int64_t remainder = since_1970 % 10000000;
+    if (remainder < 0) {
+        remainder += 10000000;
+        --seconds;
+    }
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(remainder * 100);
+    return utimensat(AT_FDCWD, local_path(path).c_str(), times, 0) == 0;
+}
+
+bool common_app_data_folder(std::u16string*)
+{
+    return false;
+}
+
+} // namespace nimbic::sys

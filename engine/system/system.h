@@ -1,0 +1,63 @@
+// The engine's only way to the operating system: registry, module resources, files, folders.
+// One header, three implementations chosen at link time: win32 (the real calls), posix (host
+// tools, backslash paths mapped onto the local file system) and memory (tests).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace nimbic::sys {
+
+// Registry access masks, as Windows spells them.
+constexpr uint32_t key_read = 0x20019;
+constexpr uint32_t key_wow64_64key = 0x0100;
+
+// Registry results the engine tells apart; any other non-zero value is some failure.
+constexpr long reg_ok = 0;
+constexpr long reg_file_not_found = 2;
+constexpr long reg_more_data = 234;
+
+using reg_key = uintptr_t;
+using resource = uintptr_t;
+using file_handle = uintptr_t;
+constexpr file_handle invalid_file = ~uintptr_t{0};
+
+bool is_wow64_process();
+
+// RegOpenKeyExW on HKEY_LOCAL_MACHINE with options 0.
+long reg_open_local_machine(const std::u16string& sub_key, uint32_t access, reg_key* key);
+// RegQueryInfoKeyW asking only for the sub-key count.
+long reg_query_sub_key_count(reg_key key, uint32_t* count);
+// RegEnumKeyExW: `length` is the buffer size in characters, terminator included, on the way in
+// and the name's length without it on the way out.
+long reg_enum_key(reg_key key, uint32_t index, char16_t* name, uint32_t* length);
+// SHRegGetValueW with SRRF_RT_REG_SZ: `bytes` is the whole buffer size in bytes.
+long reg_get_string(reg_key key, const std::u16string& sub_key, const std::u16string& value,
+                    char16_t* buffer, uint32_t* bytes);
+void reg_close(reg_key key);
+
+// RT_RCDATA resources of the running executable; 0 means not found / failed.
+resource find_resource(int id);
+uintptr_t load_resource(resource found);
+const void* lock_resource(uintptr_t loaded);
+uint32_t resource_size(resource found);
+
+enum class dir_result { created, already_exists, parent_missing, failed };
+// CreateDirectoryW, one level, no security attributes.
+dir_result create_directory(const std::u16string& path);
+
+enum class share_mode { none, read_write };
+// CreateFileW with GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL.
+file_handle create_file(const std::u16string& path, share_mode share);
+// WriteFile; false when the call failed. `written` is what actually reached the file.
+bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* written);
+void close_file(file_handle file);
+
+// Opens with FILE_WRITE_ATTRIBUTES and sets creation and last-write times (100 ns units since
+// 1601-01-01 UTC); the last-access time is left alone. False when either step failed.
+bool set_file_times(const std::u16string& path, int64_t creation, int64_t last_write);
+
+// SHGetFolderPathW(CSIDL_COMMON_APPDATA, SHGFP_TYPE_CURRENT); false on failure.
+bool common_app_data_folder(std::u16string* path);
+
+} // namespace nimbic::sys

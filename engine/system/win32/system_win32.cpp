@@ -1,0 +1,162 @@
+// The engine's seam on Windows: exactly the Win32 calls the installer needs, nothing more.
+#include "engine/system/system.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+namespace nimbic::sys {
+
+namespace {
+
+const wchar_t* wide(const std::u16string& text)
+{
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+HKEY as_hkey(reg_key key)
+{
+    return reinterpret_cast<HKEY>(key);
+}
+
+HMODULE own_module()
+{
+    return GetModuleHandleW(nullptr);
+}
+
+} // namespace
+
+bool is_wow64_process()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+long reg_open_local_machine(const std::u16string& sub_key, uint32_t access, reg_key* key)
+{
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(sub_key), 0, access, &opened);
+    *key = reinterpret_cast<reg_key>(opened);
+    return status;
+}
+
+long reg_query_sub_key_count(reg_key key, uint32_t* count)
+{
+    DWORD sub_keys = 0;
+    const LONG status = RegQueryInfoKeyW(as_hkey(key), nullptr, nullptr, nullptr, &sub_keys,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr);
+    *count = sub_keys;
+    return status;
+}
+
+long reg_enum_key(reg_key key, uint32_t index, char16_t* name, uint32_t* length)
+{
+    DWORD chars = *length;
+    const LONG status = RegEnumKeyExW(as_hkey(key), index, reinterpret_cast<wchar_t*>(name),
+                                      &chars, nullptr, nullptr, nullptr, nullptr);
+    *length = chars;
+    return status;
+}
+
+long reg_get_string(reg_key key, const std::u16string& sub_key, const std::u16string& value,
+                    char16_t* buffer, uint32_t* bytes)
+{
+    DWORD size = *bytes;
+    const LONG status = SHRegGetValueW(as_hkey(key), wide(sub_key), wide(value), SRRF_RT_REG_SZ,
+                                       nullptr, buffer, &size);
+    *bytes = size;
+    return status;
+}
+
+void reg_close(reg_key key)
+{
+    RegCloseKey(as_hkey(key));
+}
+
+resource find_resource(int id)
+{
+    return reinterpret_cast<resource>(FindResourceW(own_module(), MAKEINTRESOURCEW(id), RT_RCDATA));
+}
+
+uintptr_t load_resource(resource found)
+{
+    return reinterpret_cast<uintptr_t>(LoadResource(own_module(), reinterpret_cast<HRSRC>(found)));
+}
+
+const void* lock_resource(uintptr_t loaded)
+{
+    return LockResource(reinterpret_cast<HGLOBAL>(loaded));
+}
+
+uint32_t resource_size(resource found)
+{
+    return SizeofResource(own_module(), reinterpret_cast<HRSRC>(found));
+}
+
+dir_result create_directory(const std::u16string& path)
+{
+    if (CreateDirectoryW(wide(path), nullptr))
+        return dir_result::created;
+    switch (GetLastError()) {
+    case ERROR_ALREADY_EXISTS:
+        return dir_result::already_exists;
+    case ERROR_PATH_NOT_FOUND:
+        return dir_result::parent_missing;
+    default:
+        return dir_result::failed;
+    }
+}
+
+file_handle create_file(const std::u16string& path, share_mode share)
+{
+    const DWORD sharing = share == share_mode::none ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE file = CreateFileW(wide(path), GENERIC_WRITE, sharing, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return invalid_file;
+    return reinterpret_cast<file_handle>(file);
+}
+
+bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* written)
+{
+    DWORD count = 0;
+    const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(file), data, size, &count, nullptr);
+    *written = count;
+    return ok != FALSE;
+}
+
+void close_file(file_handle file)
+{
+    CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+
+bool set_file_times(const std::u16string& path, int64_t creation, int64_t last_write)
+{
+    HANDLE file = CreateFileW(wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    auto to_filetime = [](int64_t ticks) {
+        FILETIME time;
+        time.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks));
+        time.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+        return time;
+    };
+    const FILETIME created = to_filetime(creation);
+    const FILETIME written = to_filetime(last_write);
+    const BOOL ok = SetFileTime(file, &created, nullptr, &written);
+    CloseHandle(file);
+    return ok != FALSE;
+}
+
+bool common_app_data_folder(std::u16string* path)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return false;
+    path->assign(reinterpret_cast<const char16_t*>(buffer));
+    return true;
+}
+
+} // namespace nimbic::sys

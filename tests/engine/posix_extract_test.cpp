@@ -1,0 +1,75 @@
+// The extractor on the real Linux file system, through the host tools' backend.
+#include "engine/script_package.h"
+
+#include "tests/engine/package_bytes.h"
+#include "toolkit/core/text_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace nimbic {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+class PosixExtractTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_root = fs::temp_directory_path() / ("nimbic-" + std::to_string(getpid()) + "-" + info->name());
+        fs::remove_all(m_root);
+        fs::create_directories(m_root);
+        m_destination = m_root / "host" / "Scripts";
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    int32_t Extract(const Bytes& package)
+    {
+        std::u16string destination = zksdk::ui::utf8_to_utf16(m_destination.string());
+        for (char16_t& unit : destination)
+            unit = unit == u'/' ? u'\\' : unit;
+        return ExtractScriptPackage(package.data(), package.size(), destination);
+    }
+
+    fs::path m_root;
+    fs::path m_destination;
+};
+
+TEST_F(PosixExtractTest, ShippedPackageLandsByteIdenticalWithItsWriteTime)
+{
+    const std::string packed = test::ReadFileBytes(NIMBIC_SCRIPT_PACKAGE);
+    ASSERT_EQ(0, Extract(Bytes(packed.begin(), packed.end())));
+    const fs::path script = m_destination / "ScriptUI Panels" / "Nimbic.jsx";
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_SCRIPT_SOURCE), test::ReadFileBytes(script.c_str()));
+    struct stat info {};
+    ASSERT_EQ(0, stat(script.c_str(), &info));
+    EXPECT_EQ(1584976883, info.st_mtime); // Linux keeps no creation time to compare
+}
+
+TEST_F(PosixExtractTest, LargeFilesAndNestedFoldersAreWrittenWhole)
+{
+    const std::string large = test::SampleText(1 << 20, 9);
+    EXPECT_EQ(0, Extract(pack::EncodePackage({"a/b/c"}, {{"a\\b\\c\\big.txt", large, 5, 6}})));
+    EXPECT_EQ(large, test::ReadFileBytes((m_destination / "a/b/c/big.txt").c_str()));
+}
+
+TEST_F(PosixExtractTest, NothingLandsOutsideTheDestination)
+{
+    for (const char* name : {"../escaped", "..\\..\\escaped", "a/../../escaped", "/tmp/escaped"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(package_status::folder_not_created, Extract(pack::EncodePackage({name}, {})));
+        EXPECT_EQ(package_status::file_not_opened,
+                  Extract(pack::EncodePackage({""}, {{name, "x", 0, 0}})));
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(m_root))
+        EXPECT_EQ(entry.path().string().rfind(m_destination.string(), 0), 0u) << entry.path();
+    EXPECT_FALSE(fs::exists(m_root / "host" / "escaped"));
+    EXPECT_FALSE(fs::exists(m_root / "escaped"));
+}
+
+} // namespace
+} // namespace nimbic
