@@ -1,6 +1,7 @@
-// The host build's converter. It follows the Windows converter's rules (flags 0): each maximal
-// ill-formed subsequence of UTF-8 becomes one U+FFFD, and a lone surrogate becomes U+FFFD, so
-// both builds give the same strings.
+// The host build's converter. It follows the Windows converter's rules (flags 0): an ill-formed
+// UTF-8 subsequence becomes one U+FFFD and a lone surrogate becomes U+FFFD, so both builds give
+// the same strings. (Wine 8's converter also swallows any ASCII that follows a sequence cut
+// short by the end of the input; Windows does not, and neither do we.)
 #include "toolkit/core/text_conversion.h"
 
 #include <cstdint>
@@ -92,8 +93,13 @@ std::u16string utf8_to_utf16(std::string_view text)
             const auto next = static_cast<unsigned char>(text[i + taken]);
             const unsigned char lo = taken == 1 ? lead.second_lo : 0x80;
             const unsigned char hi = taken == 1 ? lead.second_hi : 0xBF;
-            if (next < lo || next > hi)
+            if (next < lo || next > hi) {
+                // The system converter takes a continuation byte that only fails the lead's
+                // range check (overlong, surrogate, above U+10FFFF) into the same U+FFFD.
+                if (taken == 1 && next >= 0x80 && next <= 0xBF)
+                    ++taken;
                 break;
+            }
             code_point = (code_point << 6) | (next & 0x3F);
             ++taken;
         }

@@ -29,8 +29,12 @@ const std::vector<Utf8Case>& Utf8Cases()
         {"truncated sequence at the end", "ab\xE2\x82", u"ab\uFFFD"},
         {"truncated sequence before ascii", "\xE2\x82z", u"\uFFFDz"},
         {"overlong two byte form", "\xC0\xAF", u"\uFFFD\uFFFD"},
-        {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"overlong three byte form", "\xE0\x80\xAF", u"\uFFFD\uFFFD"},
+        {"overlong four byte form", "\xF0\x8F\xBF\xBFz", u"\uFFFD\uFFFD\uFFFDz"},
+        {"lead byte then ascii", "\xC3(", u"\uFFFD("},
+        {"four byte cut after three", "\xF0\x9F\x98z", u"\uFFFDz"},
     };
     return cases;
 }

@@ -1,0 +1,211 @@
+// The engine on the real Windows calls, under Wine: the registry written by the test itself,
+// the payloads embedded in this executable, and files on the prefix's disk.
+#include "engine/install_worker.h"
+#include "engine/paths.h"
+#include "engine/script_package.h"
+#include "engine/system/system.h"
+#include "tests/engine/package_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+namespace nimbic {
+namespace {
+
+const wchar_t host_key[] = L"SOFTWARE\\Adobe\\After Effects";
+
+std::u16string U16(const std::wstring& text)
+{
+    return std::u16string(text.begin(), text.end());
+}
+
+int64_t FileTime(int64_t seconds)
+{
+    return (seconds + 11644473600) * 10000000;
+}
+
+int64_t Ticks(const FILETIME& time)
+{
+    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+std::string ReadAll(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+// A fresh folder of the test's own under the prefix's temp folder, removed afterwards.
+class Win32Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = info->name();
+        m_root = std::wstring(temp) + L"nimbic-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::wstring(name.begin(), name.end());
+        ASSERT_TRUE(create_directories(U16(m_root)));
+    }
+    void TearDown() override
+    {
+        std::wstring from = m_root + L'\0';
+        SHFILEOPSTRUCTW op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_NO_UI;
+        SHFileOperationW(&op);
+    }
+
+    std::wstring m_root;
+};
+
+class Win32RegistryTest : public Win32Test {
+protected:
+    void SetUp() override
+    {
+        Win32Test::SetUp();
+        HKEY existing = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, host_key, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
+            RegCloseKey(existing);
+            GTEST_SKIP() << "this prefix already has the host's key; it is not ours to change";
+        }
+        m_owns_key = true;
+    }
+    void TearDown() override
+    {
+        if (m_owns_key)
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, host_key);
+        Win32Test::TearDown();
+    }
+
+    static void Register(const std::wstring& version, const std::wstring& folder)
+    {
+        const std::wstring path = std::wstring(host_key) + L"\\" + version;
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                                 KEY_WRITE, nullptr, &key, nullptr));
+        RegSetValueExW(key, L"PluginInstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+
+    bool m_owns_key = false;
+};
+
+TEST_F(Win32RegistryTest, TheScanFindsTheVersionsRegisteredUnderTheHostKey)
+{
+    Register(L"13.5", L"C:\\Program Files\\Adobe\\Adobe After Effects CC 2015\\Support Files\\Plug-ins");
+    Register(L"16.0", L"C:/Program Files/Adobe/Adobe After Effects 2019/Support Files/Plug-ins");
+    Register(L"12", L"");
+    Register(L"17.0", L"");
+    Register(L"11", L"C:\\Skipped\\Support Files\\Plug-ins");
+    Register(L"14.0", std::wstring(255, L'x'));
+    Register(L"15.0", std::wstring(256, L'y'));
+
+    InstallState state;
+    std::vector<InstallTarget> targets;
+    BuildInstallTargets(state, targets);
+    ASSERT_EQ(4u, targets.size());
+    EXPECT_EQ(7, targets[0].index);
+    EXPECT_EQ(9, targets[1].index);
+    EXPECT_EQ(std::u16string(255, u'x'), targets[1].plugin_folder);
+    EXPECT_EQ(12, targets[2].index);
+    EXPECT_EQ(11, targets[3].index);
+    EXPECT_EQ("2019", state.version_names()[12]);
+    EXPECT_EQ(u"C:\\Program Files\\Adobe\\Adobe After Effects 2019\\Support Files\\Plug-ins",
+              targets[2].plugin_folder);
+    EXPECT_EQ(u"C:\\Program Files\\Adobe\\Adobe After Effects 2019\\Support Files\\Scripts",
+              targets[2].scripts_folder);
+}
+
+TEST_F(Win32Test, ThePayloadsAreEmbeddedAndTheScriptExtractsWithItsTimes)
+{
+    const sys::resource plugin = sys::find_resource(plugin_resource_id);
+    ASSERT_NE(0u, plugin);
+    const auto* module = static_cast<const char*>(sys::lock_resource(sys::load_resource(plugin)));
+    const std::string embedded(module, sys::resource_size(plugin));
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_PLUGIN_PAYLOAD), embedded);
+    EXPECT_EQ("MZ", embedded.substr(0, 2)); // a real Windows module
+
+    const sys::resource scripts = sys::find_resource(scripts_resource_id);
+    ASSERT_NE(0u, scripts);
+    const void* package = sys::lock_resource(sys::load_resource(scripts));
+    const std::wstring destination = m_root + L"\\Support Files\\Scripts";
+    ASSERT_EQ(0, ExtractScriptPackage(package, sys::resource_size(scripts), U16(destination)));
+
+    const std::wstring script = destination + L"\\ScriptUI Panels\\Nimbic.jsx";
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_SCRIPT_SOURCE), ReadAll(script));
+    HANDLE file = CreateFileW(script.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    FILETIME created{}, accessed{}, written{};
+    ASSERT_TRUE(GetFileTime(file, &created, &accessed, &written));
+    CloseHandle(file);
+    EXPECT_EQ(FileTime(1584976883), Ticks(written));
+    // Wine keeps files on a Linux file system, which has no settable creation time; it reports
+    // some real time instead, never a zero one.
+    EXPECT_NE(0, Ticks(created));
+}
+
+TEST_F(Win32Test, TheWorkerInstallsIntoRealFolders)
+{
+    const std::wstring host = m_root + L"\\Adobe After Effects 2024\\Support Files";
+    ASSERT_TRUE(create_directories(U16(host + L"\\Plug-ins")));
+    InstallState state;
+    RunInstall(state, {U16(host + L"\\Plug-ins\\"), U16(m_root + L"\\Missing\\Plug-ins")},
+               {U16(host + L"\\Scripts"), u""});
+    ASSERT_TRUE(state.done());
+    EXPECT_EQ(2, state.plugin_cells().get(0));
+    EXPECT_EQ(40, state.plugin_cells().get(1)); // its folder does not exist
+    EXPECT_EQ(2, state.scripts_cells().get(0));
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_PLUGIN_PAYLOAD), ReadAll(host + L"\\Plug-ins\\Vantrel\\Nimbic.aex"));
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_SCRIPT_SOURCE),
+              ReadAll(host + L"\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
+
+    wchar_t shared[MAX_PATH];
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, shared));
+    const DWORD attributes = GetFileAttributesW((std::wstring(shared) + L"\\Vantrel").c_str());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(Win32Test, APluginFileHeldOpenWithoutSharingGives40)
+{
+    const std::wstring folder = m_root + L"\\Plug-ins";
+    ASSERT_TRUE(create_directories(U16(folder + L"\\Vantrel")));
+    HANDLE held = CreateFileW((folder + L"\\Vantrel\\Nimbic.aex").c_str(), GENERIC_READ, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    InstallState state;
+    RunInstall(state, {U16(folder)}, {});
+    EXPECT_EQ(40, state.plugin_cells().get(0));
+    CloseHandle(held);
+
+    RunInstall(state, {U16(folder)}, {});
+    EXPECT_EQ(2, state.plugin_cells().get(0));
+}
+
+TEST_F(Win32Test, CreateDirectoriesStopsAtAFileInTheWay)
+{
+    EXPECT_TRUE(create_directories(U16(m_root + L"\\a\\b\\c")));
+    EXPECT_TRUE(create_directories(U16(m_root + L"\\a\\b\\c\\")));
+    HANDLE file = CreateFileW((m_root + L"\\a\\file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    EXPECT_FALSE(create_directories(U16(m_root + L"\\a\\file\\x\\y")));
+}
+
+} // namespace
+} // namespace nimbic
