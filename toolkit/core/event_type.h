@@ -1,0 +1,51 @@
+// The numbered events of the toolkit; the same numbers are the window router's input codes.
+#pragma once
+
+#include <cstdint>
+
+namespace zksdk::ui {
+
+enum class event_type : uint32_t {
+    mouse_up = 1,
+    mouse_down = 2,
+    mouse_double_click = 3,
+    mouse_wheel = 4,
+    mouse_enter = 5,
+    mouse_leave = 6,
+    mouse_move = 7,
+    key_down = 8,
+    key_down_extended = 9,
+    key_up = 10,
+    char_input = 11,
+    paint = 12,
+    resized = 13,
+    dpi_changed = 14,
+    moved = 15,
+    timer = 17,
+    close_request = 19,
+    created = 20,
+    destroyed = 21,
+    enabled = 24,
+    disabled = 25,
+    parent_resized = 26,
+    parent_moved = 27,
+    child_added = 28,
+    child_removed = 29,
+    parent_changed = 30,
+    focus_gained = 42,
+    focus_lost = 43,
+    shown_by_parent = 44,
+    hidden_by_parent = 45,
+    shown = 46,
+    hidden = 47,
+    modal_started = 48,
+    value_changed = 49,
+    clicked = 50,
+    file_drop = 54,
+    text_input = 55,
+    style_changed = 56,
+    session_locked = 57,
+    session_unlocked = 58,
+};
+
+} // namespace zksdk::ui
