@@ -1,0 +1,92 @@
+// The base of every visible element: a rectangle with a style table, flags and children.
+#pragma once
+
+#include "toolkit/core/event_dispatcher.h"
+#include "toolkit/core/event_object.h"
+#include "toolkit/core/geometry.h"
+#include "toolkit/core/style/style_table.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace zksdk::ui {
+
+class window;
+
+// A node of a window's widget tree. The object that builds an interface owns its widgets; the
+// parent and child links never own. Behaviour comes from callbacks on its own events.
+class widget : public event_object {
+public:
+    widget();
+    ~widget() override;
+
+    virtual void add_child(widget* child);
+    virtual void remove_child(widget* child);
+    virtual void remove_all_children();
+    virtual void invalidate(bool update_now);
+    virtual bool is_visible(bool include_ancestors) const;
+
+    // The second construction step: window and parent must be set before it.
+    void create(const rect& geometry);
+    void set_geometry(const rect& geometry);
+    void set_visible(bool visible);
+    void set_enabled(bool enabled);
+    void set_name(std::string_view name) { m_name = name; }
+    void set_tab_stop(bool tab_stop) { m_tab_stop = tab_stop; }
+    void set_window(ui::window* owner) { m_window = owner; }
+    void set_parent(widget* parent) { m_parent = parent; }
+
+    // Connects a callback on a child's event and records it, so removing the child cuts it.
+    connection_id connect_child(widget* child, event_type type, event_callback callback);
+
+    // The pointer in this widget's coordinates, in DIPs.
+    point pointer_position() const;
+    // This widget's rectangle in window client coordinates.
+    rect window_rect() const;
+
+    style_table& style() { return m_style; }
+    const style_table& style() const { return m_style; }
+    bool is_created() const { return m_created; }
+    widget* parent() const { return m_parent; }
+    ui::window* window() const { return m_window; }
+    const std::vector<widget*>& children() const { return m_children; }
+    const std::string& name() const { return m_name; }
+    bool is_tab_stop() const { return m_tab_stop; }
+    bool is_enabled() const { return m_enabled; }
+    bool is_effectively_enabled() const { return m_effectively_enabled; }
+    bool is_effectively_visible() const { return m_effectively_visible; }
+    // Enabled and effectively enabled: what the router requires before delivering input.
+    bool accepts_input() const { return m_enabled && m_effectively_enabled; }
+    int32_t x() const { return m_geometry.x; }
+    int32_t y() const { return m_geometry.y; }
+    int32_t width() const { return m_geometry.width; }
+    int32_t height() const { return m_geometry.height; }
+    const rect& geometry() const { return m_geometry; }
+
+protected:
+    bool emit(event_type type, void* data = nullptr);
+
+private:
+    void push_visible(bool value);
+    void push_enabled(bool value);
+    void detach_child(widget* child);
+    void cut_child_connections(widget* child);
+
+    style_table m_style;
+    bool m_created = false;
+    std::unordered_map<widget*, std::vector<connection_id>> m_child_connections;
+    widget* m_parent = nullptr;
+    ui::window* m_window = nullptr;
+    std::vector<widget*> m_children;
+    std::string m_name = "Widget";
+    bool m_visible = false;
+    bool m_effectively_visible = true;
+    bool m_tab_stop = false;
+    bool m_enabled = true;
+    bool m_effectively_enabled = true;
+    rect m_geometry;
+};
+
+} // namespace zksdk::ui

@@ -1,0 +1,127 @@
+// A toolkit top-level window: native window, renderer, root widget and the input router.
+#pragma once
+
+#include "toolkit/core/event_object.h"
+#include "toolkit/core/widget/widget.h"
+#include "toolkit/platform/native_window.h"
+#include "toolkit/platform/native_window_client.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace zksdk::ui {
+
+class renderer;
+class text_input_state;
+class tooltip;
+
+// The widget a control that drags (a pressed button, a scroll thumb) points all input at.
+extern widget* captured_widget;
+
+// One native window with its widget tree. Application windows derive from it; the object that
+// shows a window owns it, and a window owns its native record, renderer and tooltip window.
+class window : public event_object, private native_window_client {
+public:
+    window();
+    ~window() override;
+
+    virtual void on_user_message(intptr_t lparam, uintptr_t wparam);
+
+    void create(std::string_view title, const rect& geometry, uint16_t flags);
+    int32_t run_modal();
+    void close(int32_t result);
+    void set_focus(widget* target, int32_t reason);
+    void add_tooltip(widget* target, const rect& area, std::string_view title, std::string_view text);
+    void remove_tooltips(widget* target);
+    void set_timer(event_object* owner, uint32_t number, uint32_t interval_ms, bool one_shot);
+    void kill_timer(event_object* owner, uint32_t number);
+
+    // The router's entry: the native window and the drop target hand every input here.
+    void route(event_type code, void* data, const void* extra) override;
+    widget* widget_at(point position) const;
+    void paint_tree(widget* target, const rect& update);
+    void tooltip_tick();
+
+    // Called by widgets: the tree's bookkeeping and repainting.
+    void add_widget(widget* created);
+    void forget_widget(widget* gone);
+    void invalidate_area(const rect& area);
+    void update_now();
+    point screen_to_client_dips(point screen) const;
+
+    void set_owner(window* owner) { m_owner = owner; }
+    window* owner() const { return m_owner; }
+    widget& root() { return m_root; }
+    const widget& root() const { return m_root; }
+    renderer& painter() const { return *m_renderer; }
+    native_window& native() const { return *m_native; }
+    text_input_state* text_input() const { return m_text_input.get(); }
+    widget* focused_widget() const { return m_focused; }
+    widget* hovered_widget() const { return m_hovered; }
+    tooltip* tooltip_window() const { return m_tooltip.get(); }
+    const std::vector<widget*>& widgets() const { return m_widgets; }
+    bool is_created() const { return m_created; }
+
+    static constexpr uint32_t tooltip_timer_id = 0xFFFFFFFF;
+
+private:
+    struct timer_entry {
+        event_object* owner;
+        uint32_t number;
+        bool one_shot;
+    };
+    struct tooltip_entry {
+        rect area;
+        std::string title;
+        std::string text;
+    };
+
+    bool emit(event_type type, void* data = nullptr, uint64_t extra = 0);
+    bool deliver(widget* target, event_type code, void* data, uint64_t extra = 0);
+    widget* pointer_widget() const;
+    widget* captured() const;
+    void route_pointer_button(event_type code, void* data);
+    void route_mouse_move(void* data);
+    void route_wheel(void* data);
+    void route_file_drop(void* data, int64_t state);
+    void traverse_tab();
+    void hide_tooltip();
+    void show_tooltip(const tooltip_entry& entry);
+
+    void paint_native(rect update) override;
+    void native_timer(uint32_t id) override;
+    bool request_close() override;
+    void native_resized(size pixels) override;
+    bool has_pointer_handlers(event_type code) override;
+    void user_message(intptr_t lparam, uintptr_t wparam) override;
+
+    std::unique_ptr<native_window> m_native;
+    std::unique_ptr<renderer> m_renderer;
+    std::unique_ptr<text_input_state> m_text_input;
+    window* m_owner = nullptr;
+    widget* m_focused = nullptr;
+    widget* m_hovered = nullptr;
+    widget* m_drop_widget = nullptr;
+    std::vector<widget*> m_widgets;
+    std::unique_ptr<tooltip> m_tooltip;
+    std::map<widget*, std::vector<tooltip_entry>> m_tooltips;
+    widget* m_tooltip_widget = nullptr;
+    rect m_tooltip_area;
+    float m_tooltip_time = 0;
+    int32_t m_result = 0;
+    bool m_created = false;
+    float m_paint_origin_x = 0;
+    float m_paint_origin_y = 0;
+    widget* m_wheel_widget = nullptr;
+    double m_wheel_time = 0;
+    point m_wheel_position;
+    bool m_swallow_up = false;
+    bool m_tooltip_suppressed = false;
+    std::unordered_map<uint32_t, timer_entry> m_timers;
+    widget m_root;
+};
+
+} // namespace zksdk::ui
