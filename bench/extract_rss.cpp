@@ -33,7 +33,8 @@ int Make(size_t size, const char* out)
     data.resize(size);
     const auto package = nimbic::pack::EncodePackage({"big"}, {{"big\\file.bin", data, 0, 0}});
     std::ofstream(out, std::ios::binary)
-        .write(reinterpret_cast<const char*>(package.data()), static_cast<std::streamsize>(package.size()));
+        .write(reinterpret_cast<const char*>(package.data()),
+               static_cast<std::streamsize>(package.size()));
     return package.empty() ? 1 : 0;
 }
 
@@ -51,7 +52,7 @@ int Extract(const char* path, const char* destination)
     for (const char* c = destination; *c; ++c)
         target.push_back(*c == '/' ? u'\\' : static_cast<char16_t>(*c));
     const int32_t result = nimbic::ExtractScriptPackage(mapped, size, target);
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("package %zu bytes, result %d, peak RSS %ld KiB\n", size, result, usage.ru_maxrss);
     munmap(mapped, size);

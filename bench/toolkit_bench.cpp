@@ -21,7 +21,8 @@ void BM_EmitWithoutHandler(benchmark::State& state)
 {
     probe sender;
     for (auto _ : state)
-        benchmark::DoNotOptimize(event_dispatcher::instance().emit(&sender, event_type::mouse_move));
+        benchmark::DoNotOptimize(
+            event_dispatcher::instance().emit(&sender, event_type::mouse_move));
 }
 BENCHMARK(BM_EmitWithoutHandler);
 

@@ -13,8 +13,8 @@ namespace nimbic {
 namespace {
 
 constexpr std::array<const char*, 12> fixed_version_names = {
-    "CS3", "CS4", "CS5", "CS55", "CS6", "CC", "CC2014", "CC2015", "CC2015.3", "CC2017", "CC2018",
-    "Custom"};
+    "CS3",    "CS4",    "CS5",      "CS55",   "CS6",    "CC",
+    "CC2014", "CC2015", "CC2015.3", "CC2017", "CC2018", "Custom"};
 
 constexpr int skip_version = -1;
 constexpr int unlisted_version = -2;
@@ -58,7 +58,8 @@ constexpr size_t value_buffer_chars = 256;
 
 } // namespace
 
-InstallState::InstallState() : m_version_names(fixed_version_names.begin(), fixed_version_names.end())
+InstallState::InstallState()
+    : m_version_names(fixed_version_names.begin(), fixed_version_names.end())
 {
 }
 

@@ -100,7 +100,8 @@ void RunInstall(InstallState& state, std::vector<std::u16string> plugin_folders,
     state.set_done(true);
 }
 
-std::thread StartInstallWorker(InstallState& state, const std::vector<std::u16string>& plugin_folders,
+std::thread StartInstallWorker(InstallState& state,
+                               const std::vector<std::u16string>& plugin_folders,
                                const std::vector<std::u16string>& scripts_folders)
 {
     PrepareInstallRun(state, plugin_folders.size(), scripts_folders.size());

@@ -34,7 +34,8 @@ void RunInstall(InstallState& state, std::vector<std::u16string> plugin_folders,
 void PrepareInstallRun(InstallState& state, size_t plugin_count, size_t scripts_count);
 
 // Prepares the run and starts RunInstall on a new thread with its own copies of the lists.
-std::thread StartInstallWorker(InstallState& state, const std::vector<std::u16string>& plugin_folders,
+std::thread StartInstallWorker(InstallState& state,
+                               const std::vector<std::u16string>& plugin_folders,
                                const std::vector<std::u16string>& scripts_folders);
 
 } // namespace nimbic

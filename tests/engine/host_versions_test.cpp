@@ -54,7 +54,8 @@ TEST_F(HostVersionsTest, WithoutTheHostKeyOnlyTheUntickedCustomTargetRemains)
 
 TEST_F(HostVersionsTest, ListedVersionsTakeTheirSlotsAndOthersAreAppendedInEnumerationOrder)
 {
-    Register(u"16.0", u"C:\\Program Files\\Adobe\\Adobe After Effects 2019\\Support Files\\Plug-ins");
+    Register(u"16.0",
+             u"C:\\Program Files\\Adobe\\Adobe After Effects 2019\\Support Files\\Plug-ins");
     Register(u"13.5", u"C:\\AE\\CC2015\\Support Files\\Plug-ins\\");
     Register(u"8.0", u"C:\\AE\\7\\Support Files\\Plug-ins");
     Register(u"11", u"C:\\AE\\CS55\\Support Files\\Plug-ins");
@@ -83,9 +84,9 @@ TEST_F(HostVersionsTest, EverySubKeyRowMatchesExactly)
     const struct {
         std::u16string name;
         int slot; // -1: skipped, 12: appended
-    } rows[] = {{u"8.0", -1},  {u"9.0", -1},  {u"10.0", -1}, {u"10.5", -1}, {u"11", -1},
-                {u"12", 5},    {u"13", 6},    {u"13.5", 7},  {u"13.8", 8},  {u"14.0", 9},
-                {u"15.0", 10}, {u"14", 12},   {u"12.0", 12}, {u"13.50", 12}, {u"15.0 ", 12}};
+    } rows[] = {{u"8.0", -1},  {u"9.0", -1}, {u"10.0", -1}, {u"10.5", -1},  {u"11", -1},
+                {u"12", 5},    {u"13", 6},   {u"13.5", 7},  {u"13.8", 8},   {u"14.0", 9},
+                {u"15.0", 10}, {u"14", 12},  {u"12.0", 12}, {u"13.50", 12}, {u"15.0 ", 12}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::string(row.name.begin(), row.name.end())));
         memsys::reset();
@@ -107,7 +108,8 @@ TEST_F(HostVersionsTest, EmptyOrUnreadableValuesLeaveNoTarget)
 {
     Register(u"12", u"");
     Register(u"17.0", u"");
-    memsys::set_registry_dword(memsys::registry_view::native, host_key + u"\\13", u"PluginInstallPath", 7);
+    memsys::set_registry_dword(memsys::registry_view::native, host_key + u"\\13",
+                               u"PluginInstallPath", 7);
     memsys::add_registry_key(memsys::registry_view::native, host_key + u"\\13.8");
     Register(u"14.0", std::u16string(255, u'x'));
     Register(u"18.0", std::u16string(256, u'y'));
@@ -148,9 +150,11 @@ TEST_F(HostVersionsTest, AThirtyTwoBitProcessReadsBothViewsAndTheLastMeetingWins
 {
     using memsys::registry_view;
     Register(u"12", u"C:\\View32\\CC\\Plug-ins", registry_view::wow32);
-    Register(u"16.0", u"C:\\View32\\Adobe After Effects 2019\\Support Files\\Plug-ins", registry_view::wow32);
+    Register(u"16.0", u"C:\\View32\\Adobe After Effects 2019\\Support Files\\Plug-ins",
+             registry_view::wow32);
     Register(u"12", u"C:\\View64\\CC\\Plug-ins", registry_view::native);
-    Register(u"16.0", u"C:\\View64\\Adobe After Effects 2019\\Support Files\\Plug-ins", registry_view::native);
+    Register(u"16.0", u"C:\\View64\\Adobe After Effects 2019\\Support Files\\Plug-ins",
+             registry_view::native);
     Register(u"13", u"C:\\View32\\CC2014\\Plug-ins", registry_view::wow32);
     Register(u"13", u"", registry_view::native);
 
@@ -179,10 +183,10 @@ TEST(DisplayName, IsTheFolderTwoLevelsUpWithoutTheHostNameOrWhiteSpace)
         {u"C:\\Support Files\\x\\Plug-ins", "SupportFiles"},
         {u"D:\\Plug-ins", ""},
         {u"", ""},
-        {u"C:\\Adobe After Effects\\a\\b", "AdobeAfterEffects"},        // nothing follows the name
-        {u"C:\\After Effects After Effects\t7\\a\\b", "7"},            // the last occurrence counts
+        {u"C:\\Adobe After Effects\\a\\b", "AdobeAfterEffects"}, // nothing follows the name
+        {u"C:\\After Effects After Effects\t7\\a\\b", "7"},      // the last occurrence counts
         {u"C:\\Adobe After Effects 2021 \u03b2\\a\\b", "2021\xce\xb2"}, // UTF-8 out
-        {u"C:\\adobe after effects 22\\a\\b", "adobeaftereffects22"},  // case-sensitive
+        {u"C:\\adobe after effects 22\\a\\b", "adobeaftereffects22"},   // case-sensitive
     };
     for (const auto& test : cases)
         EXPECT_EQ(test.name, DisplayNameFromPluginFolder(test.folder));

@@ -21,7 +21,8 @@ protected:
         test::MemoryMachineTest::SetUp();
         SetPackage(Package());
         memsys::set_resource(plugin_resource_id, plugin_module);
-        for (const char16_t* host : {u"C:\\AE1", u"C:\\AE1\\Plug-ins", u"C:\\AE2", u"C:\\AE2\\Plug-ins"})
+        for (const char16_t* host :
+             {u"C:\\AE1", u"C:\\AE1\\Plug-ins", u"C:\\AE2", u"C:\\AE2\\Plug-ins"})
             memsys::add_folder(host);
     }
 

@@ -13,10 +13,10 @@ struct JoinCase {
 TEST(Paths, JoinNeverDoublesOrDropsTheSeparator)
 {
     const JoinCase cases[] = {
-        {u"C:\\a", u"b", u"C:\\a\\b"},     {u"C:\\a\\", u"b", u"C:\\a\\b"},
-        {u"C:\\a", u"\\b", u"C:\\a\\b"},   {u"C:\\a\\", u"\\b", u"C:\\a\\b"},
-        {u"", u"b\\c", u"b\\c"},           {u"", u"\\b", u"b"},
-        {u"C:\\a", u"", u"C:\\a"},         {u"C:\\a\\", u"", u"C:\\a\\"},
+        {u"C:\\a", u"b", u"C:\\a\\b"},   {u"C:\\a\\", u"b", u"C:\\a\\b"},
+        {u"C:\\a", u"\\b", u"C:\\a\\b"}, {u"C:\\a\\", u"\\b", u"C:\\a\\b"},
+        {u"", u"b\\c", u"b\\c"},         {u"", u"\\b", u"b"},
+        {u"C:\\a", u"", u"C:\\a"},       {u"C:\\a\\", u"", u"C:\\a\\"},
     };
     for (const JoinCase& test : cases)
         EXPECT_EQ(test.joined, path_join(test.base, test.tail));

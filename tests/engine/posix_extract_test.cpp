@@ -20,7 +20,8 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_root = fs::temp_directory_path() / ("nimbic-" + std::to_string(getpid()) + "-" + info->name());
+        m_root =
+            fs::temp_directory_path() / ("nimbic-" + std::to_string(getpid()) + "-" + info->name());
         fs::remove_all(m_root);
         fs::create_directories(m_root);
         m_destination = m_root / "host" / "Scripts";
@@ -68,7 +69,8 @@ TEST_F(PosixExtractTest, NothingLandsOutsideTheDestination)
     for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
         const std::string path = entry.path().string();
         const std::string destination = m_destination.string();
-        EXPECT_TRUE(path.rfind(destination, 0) == 0 || destination.rfind(path + "/", 0) == 0) << path;
+        EXPECT_TRUE(path.rfind(destination, 0) == 0 || destination.rfind(path + "/", 0) == 0)
+            << path;
     }
     EXPECT_FALSE(fs::exists(m_root / "host" / "escaped"));
     EXPECT_FALSE(fs::exists(m_root / "escaped"));

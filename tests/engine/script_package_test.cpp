@@ -150,9 +150,8 @@ TEST_F(ScriptPackageTest, FilesOfManyChunksAndEmptyStreamsAreWrittenWhole)
     std::vector<std::pair<int32_t, int32_t>> calls;
     auto record = [&](int32_t files, int32_t bytes) { calls.emplace_back(files, bytes); };
 
-    std::vector<pack::PackFile> files = {{"large.txt", large, 10, 20},
-                                         {"empty.txt", "", 30, 40},
-                                         {"small.txt", "tiny", 50, 60}};
+    std::vector<pack::PackFile> files = {
+        {"large.txt", large, 10, 20}, {"empty.txt", "", 30, 40}, {"small.txt", "tiny", 50, 60}};
     Bytes package = pack::EncodePackage({""}, files);
     // An empty file can be stored without any stream at all.
     test::PutU32(package, test::FileRecordOffset({""}, files, 1) + 4 + 9 + 4, 0);
@@ -217,9 +216,10 @@ TEST_F(ScriptPackageTest, CorruptStreamsStopWithoutWritingTheFailingCallsOutput)
 
 TEST_F(ScriptPackageTest, NamesThatWouldLeaveTheDestinationAreRefused)
 {
-    const char* unsafe[] = {"..",          "..\\evil",  "a/../../evil", "a\\..",     "C:\\evil",
-                            "C:evil",      "c:/evil",   "\\evil",       "/evil",     "\\\\server\\share",
-                            "//server/x",  "a\\...\\b", "a\\. .\\b",    "file:stream"};
+    const char* unsafe[] = {
+        "..",         "..\\evil",  "a/../../evil", "a\\..",      "C:\\evil",
+        "C:evil",     "c:/evil",   "\\evil",       "/evil",      "\\\\server\\share",
+        "//server/x", "a\\...\\b", "a\\. .\\b",    "file:stream"};
     for (const char* name : unsafe) {
         SCOPED_TRACE(name);
         memsys::reset();
@@ -231,7 +231,8 @@ TEST_F(ScriptPackageTest, NamesThatWouldLeaveTheDestinationAreRefused)
     }
 
     memsys::reset();
-    EXPECT_EQ(package_status::file_not_opened, Extract(pack::EncodePackage({"x"}, {{"", "data", 0, 0}})));
+    EXPECT_EQ(package_status::file_not_opened,
+              Extract(pack::EncodePackage({"x"}, {{"", "data", 0, 0}})));
     EXPECT_FALSE(Exists(destination) && !IsFolder(destination));
     // A NUL would cut the path short at the system call: "..\0x" must not become "..".
     EXPECT_EQ(package_status::file_not_opened,

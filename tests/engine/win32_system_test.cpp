@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace nimbic {
 namespace {
@@ -34,7 +34,8 @@ int64_t Ticks(const FILETIME& time)
 
 std::string ReadAll(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return "<missing>";
     std::string bytes(GetFileSize(file, nullptr), '\0');
@@ -96,7 +97,8 @@ protected:
         HKEY key = nullptr;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
                                                  KEY_WRITE, nullptr, &key, nullptr));
-        RegSetValueExW(key, L"PluginInstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+        RegSetValueExW(key, L"PluginInstallPath", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(folder.c_str()),
                        static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }
@@ -106,7 +108,8 @@ protected:
 
 TEST_F(Win32RegistryTest, TheScanFindsTheVersionsRegisteredUnderTheHostKey)
 {
-    Register(L"13.5", L"C:\\Program Files\\Adobe\\Adobe After Effects CC 2015\\Support Files\\Plug-ins");
+    Register(L"13.5",
+             L"C:\\Program Files\\Adobe\\Adobe After Effects CC 2015\\Support Files\\Plug-ins");
     Register(L"16.0", L"C:/Program Files/Adobe/Adobe After Effects 2019/Support Files/Plug-ins");
     Register(L"12", L"");
     Register(L"17.0", L"");
@@ -147,7 +150,8 @@ TEST_F(Win32Test, ThePayloadsAreEmbeddedAndTheScriptExtractsWithItsTimes)
 
     const std::wstring script = destination + L"\\ScriptUI Panels\\Nimbic.jsx";
     EXPECT_EQ(test::ReadFileBytes(NIMBIC_SCRIPT_SOURCE), ReadAll(script));
-    HANDLE file = CreateFileW(script.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(script.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     FILETIME created{}, accessed{}, written{};
     ASSERT_TRUE(GetFileTime(file, &created, &accessed, &written));
@@ -169,12 +173,14 @@ TEST_F(Win32Test, TheWorkerInstallsIntoRealFolders)
     EXPECT_EQ(2, state.plugin_cells().get(0));
     EXPECT_EQ(40, state.plugin_cells().get(1)); // its folder does not exist
     EXPECT_EQ(2, state.scripts_cells().get(0));
-    EXPECT_EQ(test::ReadFileBytes(NIMBIC_PLUGIN_PAYLOAD), ReadAll(host + L"\\Plug-ins\\Vantrel\\Nimbic.aex"));
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_PLUGIN_PAYLOAD),
+              ReadAll(host + L"\\Plug-ins\\Vantrel\\Nimbic.aex"));
     EXPECT_EQ(test::ReadFileBytes(NIMBIC_SCRIPT_SOURCE),
               ReadAll(host + L"\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
 
     wchar_t shared[MAX_PATH];
-    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, shared));
+    ASSERT_EQ(S_OK,
+              SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, shared));
     const DWORD attributes = GetFileAttributesW((std::wstring(shared) + L"\\Vantrel").c_str());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -200,8 +206,8 @@ TEST_F(Win32Test, CreateDirectoriesStopsAtAFileInTheWay)
 {
     EXPECT_TRUE(create_directories(U16(m_root + L"\\a\\b\\c")));
     EXPECT_TRUE(create_directories(U16(m_root + L"\\a\\b\\c\\")));
-    HANDLE file = CreateFileW((m_root + L"\\a\\file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW((m_root + L"\\a\\file").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     CloseHandle(file);
     EXPECT_FALSE(create_directories(U16(m_root + L"\\a\\file\\x\\y")));

@@ -44,20 +44,17 @@ private:
 };
 
 // Shorthands for the three ways a member function is bound as a callback.
-template <class T>
-event_callback bind_event(T* object, void (T::*member)(const event_info&))
+template <class T> event_callback bind_event(T* object, void (T::*member)(const event_info&))
 {
     return [object, member](const event_info& info) { (object->*member)(info); };
 }
 
-template <class T>
-event_callback bind_event(T* object, void (T::*member)())
+template <class T> event_callback bind_event(T* object, void (T::*member)())
 {
     return [object, member](const event_info&) { (object->*member)(); };
 }
 
-template <class T>
-event_callback bind_event(T* object, void (T::*member)(bool), bool value)
+template <class T> event_callback bind_event(T* object, void (T::*member)(bool), bool value)
 {
     return [object, member, value](const event_info&) { (object->*member)(value); };
 }

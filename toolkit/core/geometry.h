@@ -25,7 +25,8 @@ struct rect {
     bool operator==(const rect&) const = default;
 };
 
-// Red, green, blue, alpha, each 0 to 1. All zero means "no colour of its own" where a reader says so.
+// Red, green, blue, alpha, each 0 to 1. All zero means "no colour of its own" where a reader says
+// so.
 struct color {
     float r = 0;
     float g = 0;

@@ -18,11 +18,11 @@ int wmain()
     std::vector<nimbic::InstallTarget> targets;
     nimbic::BuildInstallTargets(state, targets);
     for (const nimbic::InstallTarget& target : targets) {
-        const std::string line =
-            std::to_string(target.index) + "\t" +
-            state.version_names()[static_cast<size_t>(target.index)] + "\t" +
-            (target.ticked ? "1" : "0") + "\t" + zksdk::ui::utf16_to_utf8(target.plugin_folder) +
-            "\t" + zksdk::ui::utf16_to_utf8(target.scripts_folder) + "\n";
+        const std::string line = std::to_string(target.index) + "\t" +
+                                 state.version_names()[static_cast<size_t>(target.index)] + "\t" +
+                                 (target.ticked ? "1" : "0") + "\t" +
+                                 zksdk::ui::utf16_to_utf8(target.plugin_folder) + "\t" +
+                                 zksdk::ui::utf16_to_utf8(target.scripts_folder) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
     return 0;

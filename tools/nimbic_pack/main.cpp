@@ -75,7 +75,8 @@ int Create(const std::vector<std::string>& args)
     }
     if (from.empty())
         return Usage();
-    const std::string error = nimbic::pack::CreatePackage(NativePath(args[1]), NativePath(from), options);
+    const std::string error =
+        nimbic::pack::CreatePackage(NativePath(args[1]), NativePath(from), options);
     if (!error.empty()) {
         Fail(error);
         return 1;
@@ -118,9 +119,11 @@ int Extract(const std::vector<std::string>& args)
         if (unit == u'/')
             unit = u'\\';
     }
-    const int32_t result = nimbic::ExtractScriptPackage(package.data(), package.size(), destination);
+    const int32_t result =
+        nimbic::ExtractScriptPackage(package.data(), package.size(), destination);
     if (result != 0)
-        Fail("extraction failed (" + std::to_string(result) + "): " + nimbic::PackageStatusText(result));
+        Fail("extraction failed (" + std::to_string(result) +
+             "): " + nimbic::PackageStatusText(result));
     return result;
 }
 

@@ -168,8 +168,8 @@ std::string CreatePackage(const std::filesystem::path& out, const std::filesyste
 std::string ListPackage(const std::vector<unsigned char>& package, std::vector<std::string>* lines)
 {
     Cursor cursor(package);
-    if (!cursor.has(8) || !std::equal(std::begin(package_magic), std::end(package_magic),
-                                      package.begin()))
+    if (!cursor.has(8) ||
+        !std::equal(std::begin(package_magic), std::end(package_magic), package.begin()))
         return "not a script package";
     cursor.take(4);
     const uint32_t folders = static_cast<uint32_t>(cursor.take(4));

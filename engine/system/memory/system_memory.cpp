@@ -132,8 +132,8 @@ bool faulted(Machine& m, memsys::op operation, std::u16string_view text = u"")
     for (Fault& fault : m.faults) {
         if (fault.operation != operation || fault.remaining == 0)
             continue;
-        if (!fault.filter.empty() && lowered(std::u16string(text)).find(lowered(fault.filter)) ==
-                                         std::u16string::npos)
+        if (!fault.filter.empty() &&
+            lowered(std::u16string(text)).find(lowered(fault.filter)) == std::u16string::npos)
             continue;
         if (fault.remaining > 0)
             --fault.remaining;
@@ -156,7 +156,8 @@ std::map<std::u16string, RegistryKey>& registry(Machine& m, memsys::registry_vie
     return m.registry[view == memsys::registry_view::native ? 0 : 1];
 }
 
-RegistryKey& make_registry_key(std::map<std::u16string, RegistryKey>& reg, const std::u16string& path)
+RegistryKey& make_registry_key(std::map<std::u16string, RegistryKey>& reg,
+                               const std::u16string& path)
 {
     const std::u16string key = lowered(path);
     const size_t cut = path.rfind(u'\\');
@@ -351,7 +352,8 @@ long reg_query_sub_key_count(reg_key key, uint32_t* count)
     const auto open = m.open_keys.find(key);
     if (open == m.open_keys.end() || faulted(m, memsys::op::reg_query_info))
         return error_access_denied;
-    *count = static_cast<uint32_t>(m.registry[open->second.first][open->second.second].children.size());
+    *count =
+        static_cast<uint32_t>(m.registry[open->second.first][open->second.second].children.size());
     return reg_ok;
 }
 
@@ -394,7 +396,8 @@ long reg_get_string(reg_key key, const std::u16string& sub_key, const std::u16st
         return reg_file_not_found;
     if (!data->second.is_string)
         return error_unsupported_type;
-    const uint32_t needed = static_cast<uint32_t>((data->second.text.size() + 1) * sizeof(char16_t));
+    const uint32_t needed =
+        static_cast<uint32_t>((data->second.text.size() + 1) * sizeof(char16_t));
     if (needed > *bytes) {
         *bytes = needed;
         return reg_more_data;

@@ -1,9 +1,9 @@
 // The engine's seam on Windows: exactly the Win32 calls the installer needs, nothing more.
 #include "engine/system/system.h"
 
-#include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 namespace nimbic::sys {
 
@@ -43,9 +43,9 @@ long reg_open_local_machine(const std::u16string& sub_key, uint32_t access, reg_
 long reg_query_sub_key_count(reg_key key, uint32_t* count)
 {
     DWORD sub_keys = 0;
-    const LONG status = RegQueryInfoKeyW(as_hkey(key), nullptr, nullptr, nullptr, &sub_keys,
-                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                         nullptr);
+    const LONG status =
+        RegQueryInfoKeyW(as_hkey(key), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr);
     *count = sub_keys;
     return status;
 }
@@ -53,8 +53,8 @@ long reg_query_sub_key_count(reg_key key, uint32_t* count)
 long reg_enum_key(reg_key key, uint32_t index, char16_t* name, uint32_t* length)
 {
     DWORD chars = *length;
-    const LONG status = RegEnumKeyExW(as_hkey(key), index, reinterpret_cast<wchar_t*>(name),
-                                      &chars, nullptr, nullptr, nullptr, nullptr);
+    const LONG status = RegEnumKeyExW(as_hkey(key), index, reinterpret_cast<wchar_t*>(name), &chars,
+                                      nullptr, nullptr, nullptr, nullptr);
     *length = chars;
     return status;
 }
@@ -153,7 +153,8 @@ bool set_file_times(const std::u16string& path, int64_t creation, int64_t last_w
 bool common_app_data_folder(std::u16string* path)
 {
     wchar_t buffer[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+    if (FAILED(
+            SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer)))
         return false;
     path->assign(reinterpret_cast<const char16_t*>(buffer));
     return true;

@@ -29,14 +29,14 @@ TEST(EventDispatcher, EmitWithoutCallbacksReturnsFalseAndCallsNothing)
     probe sender;
     EXPECT_FALSE(dispatcher().emit(&sender, event_type::paint));
     EXPECT_FALSE(dispatcher().has_handlers(&sender, event_type::paint));
-    const connection_id id = dispatcher().connect(&sender, &sender, event_type::mouse_up,
-                                                  [](const event_info&) {});
+    const connection_id id =
+        dispatcher().connect(&sender, &sender, event_type::mouse_up, [](const event_info&) {});
     EXPECT_FALSE(dispatcher().emit(&sender, event_type::paint));
     EXPECT_TRUE(dispatcher().has_handlers(&sender, event_type::mouse_up));
     dispatcher().disconnect(id);
     EXPECT_FALSE(dispatcher().has_handlers(&sender, event_type::mouse_up));
-    dispatcher().disconnect(id);    // unknown now: ignored
-    dispatcher().disconnect(~0u);   // never issued: ignored
+    dispatcher().disconnect(id);  // unknown now: ignored
+    dispatcher().disconnect(~0u); // never issued: ignored
 }
 
 TEST(EventDispatcher, CallbacksRunInConnectionOrderWithOneRecord)
@@ -45,19 +45,20 @@ TEST(EventDispatcher, CallbacksRunInConnectionOrderWithOneRecord)
     probe receiver;
     std::vector<const event_info*> seen;
     int value = 7;
-    const connection_id first = dispatcher().connect(&sender, &receiver, event_type::clicked,
-                                                     [&](const event_info& info) {
-                                                         seen.push_back(&info);
-                                                         EXPECT_EQ(&sender, info.sender);
-                                                         EXPECT_EQ(50u, info.type);
-                                                         EXPECT_EQ(0, info.phase);
-                                                         EXPECT_EQ(3, info.detail);
-                                                         EXPECT_EQ(&value, info.data);
-                                                         EXPECT_EQ(99u, info.extra);
-                                                     });
+    const connection_id first =
+        dispatcher().connect(&sender, &receiver, event_type::clicked, [&](const event_info& info) {
+            seen.push_back(&info);
+            EXPECT_EQ(&sender, info.sender);
+            EXPECT_EQ(50u, info.type);
+            EXPECT_EQ(0, info.phase);
+            EXPECT_EQ(3, info.detail);
+            EXPECT_EQ(&value, info.data);
+            EXPECT_EQ(99u, info.extra);
+        });
     const connection_id second = dispatcher().connect(&sender, &receiver, event_type::clicked,
                                                       bind_event(&receiver, &probe::on_event));
-    dispatcher().connect(&sender, &receiver, event_type::clicked, bind_event(&receiver, &probe::on_plain));
+    dispatcher().connect(&sender, &receiver, event_type::clicked,
+                         bind_event(&receiver, &probe::on_plain));
     dispatcher().connect(&sender, &receiver, event_type::clicked,
                          bind_event(&receiver, &probe::on_flag, false));
     EXPECT_EQ(first + 1, second); // one counter numbers every connection
@@ -76,9 +77,11 @@ TEST(EventDispatcher, ChangesDuringAnEmissionTakeEffectAtTheNextOne)
         log += "a";
         dispatcher().disconnect(self);
         dispatcher().disconnect(other);
-        dispatcher().connect(&sender, &sender, event_type::timer, [&](const event_info&) { log += "c"; });
+        dispatcher().connect(&sender, &sender, event_type::timer,
+                             [&](const event_info&) { log += "c"; });
     });
-    other = dispatcher().connect(&sender, &sender, event_type::timer, [&](const event_info&) { log += "b"; });
+    other = dispatcher().connect(&sender, &sender, event_type::timer,
+                                 [&](const event_info&) { log += "b"; });
 
     dispatcher().emit(&sender, event_type::timer);
     EXPECT_EQ("ab", log); // the removed callback still ran; the added one waits
@@ -96,7 +99,8 @@ TEST(EventDispatcher, TheSenderMayBeDestroyedAndEmitAgainDuringItsEmission)
         dispatcher().emit(info.sender, event_type::shown); // recursion
         sender.reset();
     });
-    dispatcher().connect(address, address, event_type::shown, [&](const event_info&) { log += "s"; });
+    dispatcher().connect(address, address, event_type::shown,
+                         [&](const event_info&) { log += "s"; });
     dispatcher().connect(address, address, event_type::destroyed, [&](const event_info& info) {
         log += "b";
         EXPECT_EQ(address, info.sender); // the record outlives its sender
@@ -113,7 +117,8 @@ TEST(EventDispatcher, DestroyingAReceiverOrASenderCutsItsConnections)
     auto other = std::make_unique<probe>();
     dispatcher().connect(&sender, receiver.get(), event_type::clicked,
                          bind_event(receiver.get(), &probe::on_plain));
-    dispatcher().connect(&sender, other.get(), event_type::clicked, bind_event(other.get(), &probe::on_plain));
+    dispatcher().connect(&sender, other.get(), event_type::clicked,
+                         bind_event(other.get(), &probe::on_plain));
     receiver.reset();
     EXPECT_TRUE(dispatcher().emit(&sender, event_type::clicked)); // the other one still listens
     EXPECT_EQ("p", other->log);

@@ -67,7 +67,9 @@ TEST(TextConversion, Utf16ToUtf8ConvertsExactlyTheGivenUnits)
 
 TEST(TextConversion, LoneSurrogatesBecomeReplacementCharacters)
 {
-    EXPECT_EQ("a\xEF\xBF\xBD" "b", utf16_to_utf8(std::u16string(u"a") + char16_t(0xD800) + u"b"));
+    EXPECT_EQ("a\xEF\xBF\xBD"
+              "b",
+              utf16_to_utf8(std::u16string(u"a") + char16_t(0xD800) + u"b"));
     EXPECT_EQ("\xEF\xBF\xBD", utf16_to_utf8(std::u16string(1, char16_t(0xDC00))));
     EXPECT_EQ("\xEF\xBF\xBD", utf16_to_utf8(std::u16string(1, char16_t(0xD83D))));
 }

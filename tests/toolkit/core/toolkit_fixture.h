@@ -28,12 +28,14 @@ inline void attach(widget& child, widget& parent, const rect& geometry)
 // Records "name:event" for the events it is told to watch.
 class event_log : public event_object {
 public:
-    void watch(event_object* sender, const std::string& name, std::initializer_list<event_type> types)
+    void watch(event_object* sender, const std::string& name,
+               std::initializer_list<event_type> types)
     {
         for (event_type type : types)
-            event_dispatcher::instance().connect(sender, this, type, [this, name](const event_info& info) {
-                entries.push_back(name + ":" + std::to_string(info.type));
-            });
+            event_dispatcher::instance().connect(
+                sender, this, type, [this, name](const event_info& info) {
+                    entries.push_back(name + ":" + std::to_string(info.type));
+                });
     }
     std::string take()
     {

@@ -20,8 +20,10 @@ flow_panel::flow_panel(flow_direction direction, auto_size sizing, track_childre
 void flow_panel::on_created()
 {
     event_dispatcher& events = event_dispatcher::instance();
-    events.connect(this, this, event_type::child_added, bind_event(this, &flow_panel::on_child_added));
-    events.connect(this, this, event_type::child_removed, bind_event(this, &flow_panel::on_child_removed));
+    events.connect(this, this, event_type::child_added,
+                   bind_event(this, &flow_panel::on_child_added));
+    events.connect(this, this, event_type::child_removed,
+                   bind_event(this, &flow_panel::on_child_removed));
     events.connect(this, this, event_type::paint, bind_event<flow_panel>(this, &flow_panel::paint));
     events.connect(this, this, event_type::resized, bind_event(this, &flow_panel::on_resized));
     if (m_auto_size) {
@@ -59,7 +61,8 @@ void flow_panel::on_child_removed(const event_info& info)
     std::erase_if(m_items, [child](const item& entry) {
         return entry.kind == item_kind::child && entry.child == child;
     });
-    m_has_stretch = std::any_of(m_items.begin(), m_items.end(), [](const item& entry) { return entry.stretch; });
+    m_has_stretch = std::any_of(m_items.begin(), m_items.end(),
+                                [](const item& entry) { return entry.stretch; });
 }
 
 void flow_panel::on_child_resized(const event_info& info)
@@ -138,7 +141,8 @@ void flow_panel::relayout()
     }
     if (m_auto_size && position != main_length(*this)) {
         rect sized = geometry();
-        (m_direction == flow_direction::horizontal ? sized.width : sized.height) = std::max(position, 0);
+        (m_direction == flow_direction::horizontal ? sized.width : sized.height) =
+            std::max(position, 0);
         set_geometry(sized);
     }
 }

@@ -28,7 +28,8 @@ bool widget::emit(event_type type, void* data)
 
 void widget::create(const rect& geometry)
 {
-    m_geometry = {geometry.x, geometry.y, std::max(geometry.width, 0), std::max(geometry.height, 0)};
+    m_geometry = {geometry.x, geometry.y, std::max(geometry.width, 0),
+                  std::max(geometry.height, 0)};
     set_enabled(true);
     set_visible(true);
     if (m_window)
@@ -84,7 +85,8 @@ void widget::remove_all_children()
 
 connection_id widget::connect_child(widget* child, event_type type, event_callback callback)
 {
-    const connection_id id = event_dispatcher::instance().connect(child, this, type, std::move(callback));
+    const connection_id id =
+        event_dispatcher::instance().connect(child, this, type, std::move(callback));
     m_child_connections[child].push_back(id);
     return id;
 }
@@ -146,7 +148,8 @@ bool widget::is_visible(bool include_ancestors) const
 void widget::set_geometry(const rect& geometry)
 {
     const rect old = m_geometry;
-    m_geometry = {geometry.x, geometry.y, std::max(geometry.width, 0), std::max(geometry.height, 0)};
+    m_geometry = {geometry.x, geometry.y, std::max(geometry.width, 0),
+                  std::max(geometry.height, 0)};
     if (!m_created)
         return;
     const std::vector<widget*> children = m_children;

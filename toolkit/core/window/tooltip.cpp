@@ -27,9 +27,9 @@ void tooltip::use_font(bool is_title) const
                            style.read_int("tooltip_title_font_weight"),
                            style.read_int("tooltip_title_font_style"), false);
     else
-        painter().set_font(style.read_string("tooltip_font_name"), style.read_float("tooltip_font_size"),
-                           style.read_int("tooltip_font_weight"), style.read_int("tooltip_font_style"),
-                           false);
+        painter().set_font(
+            style.read_string("tooltip_font_name"), style.read_float("tooltip_font_size"),
+            style.read_int("tooltip_font_weight"), style.read_int("tooltip_font_style"), false);
 }
 
 size tooltip::measure(std::string_view text, bool is_title) const
@@ -40,7 +40,8 @@ size tooltip::measure(std::string_view text, bool is_title) const
     return painter().measure_text(text, {0, 0});
 }
 
-void tooltip::show_tip(point position, std::string_view title, std::string_view text, widget* style_source)
+void tooltip::show_tip(point position, std::string_view title, std::string_view text,
+                       widget* style_source)
 {
     m_title = title;
     m_text = text;
@@ -50,7 +51,8 @@ void tooltip::show_tip(point position, std::string_view title, std::string_view 
     m_text_size = measure(m_text, false);
     m_content_size = {std::max(m_title_size.width, m_text_size.width),
                       m_title_size.height + m_text_size.height + m_spacing};
-    native().set_bounds({position.x, position.y, m_content_size.width + 16, m_content_size.height + 8});
+    native().set_bounds(
+        {position.x, position.y, m_content_size.width + 16, m_content_size.height + 8});
     native().set_shown(true);
     native().show(activation::no_activate);
     native().update_now();
@@ -79,7 +81,8 @@ void tooltip::paint()
     use_font(false);
     target.set_text_alignment(0, 1);
     if (!m_text.empty())
-        target.draw_text({8, m_title_size.height + m_spacing + 4, w - 16, m_text_size.height}, m_text);
+        target.draw_text({8, m_title_size.height + m_spacing + 4, w - 16, m_text_size.height},
+                         m_text);
 }
 
 } // namespace zksdk::ui

@@ -13,7 +13,8 @@ public:
     tooltip();
 
     // At a screen position in pixels; the style source supplies the tooltip keys (null: our own).
-    void show_tip(point position, std::string_view title, std::string_view text, widget* style_source);
+    void show_tip(point position, std::string_view title, std::string_view text,
+                  widget* style_source);
     const std::string& title() const { return m_title; }
     const std::string& text() const { return m_text; }
 

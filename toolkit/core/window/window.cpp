@@ -41,6 +41,11 @@ window::~window()
 
 void window::on_user_message(intptr_t, uintptr_t) {}
 
+void window::set_cursor(uint32_t shape)
+{
+    set_system_cursor(shape);
+}
+
 bool window::emit(event_type type, void* data, uint64_t extra)
 {
     return event_dispatcher::instance().emit(this, type, 2, 1, data, extra);
@@ -112,7 +117,8 @@ void window::set_focus(widget* target, int32_t reason)
         deliver(target, event_type::focus_gained, integer_data(static_cast<uint32_t>(reason)));
 }
 
-void window::add_tooltip(widget* target, const rect& area, std::string_view title, std::string_view text)
+void window::add_tooltip(widget* target, const rect& area, std::string_view title,
+                         std::string_view text)
 {
     if (title.empty() && text.empty())
         return;
@@ -167,7 +173,8 @@ void window::native_timer(uint32_t id)
     const timer_entry entry = found->second;
     if (entry.one_shot)
         kill_timer(entry.owner, entry.number);
-    event_dispatcher::instance().emit(entry.owner, event_type::timer, 2, 1, integer_data(entry.number));
+    event_dispatcher::instance().emit(entry.owner, event_type::timer, 2, 1,
+                                      integer_data(entry.number));
 }
 
 void window::add_widget(widget* created)

@@ -34,7 +34,8 @@ public:
     int32_t run_modal();
     void close(int32_t result);
     void set_focus(widget* target, int32_t reason);
-    void add_tooltip(widget* target, const rect& area, std::string_view title, std::string_view text);
+    void add_tooltip(widget* target, const rect& area, std::string_view title,
+                     std::string_view text);
     void remove_tooltips(widget* target);
     void set_timer(event_object* owner, uint32_t number, uint32_t interval_ms, bool one_shot);
     void kill_timer(event_object* owner, uint32_t number);
@@ -44,6 +45,10 @@ public:
     widget* widget_at(point position) const;
     void paint_tree(widget* target, const rect& update);
     void tooltip_tick();
+
+    // Process-wide: 0 arrow, 1 cross, 2 west-east, 3 north-south, 4 and 7 north-west/south-east,
+    // 5 I-beam, 6 hand, 8 north-east/south-west; other values do nothing.
+    static void set_cursor(uint32_t shape);
 
     // Called by widgets: the tree's bookkeeping and repainting.
     void add_widget(widget* created);

@@ -35,7 +35,8 @@ bool is_tab_candidate(const widget* target)
 
 bool contains_inclusive(const rect& area, point p)
 {
-    return p.x >= area.x && p.y >= area.y && p.x <= area.x + area.width && p.y <= area.y + area.height;
+    return p.x >= area.x && p.y >= area.y && p.x <= area.x + area.width &&
+           p.y <= area.y + area.height;
 }
 
 } // namespace
@@ -168,14 +169,15 @@ void window::route_wheel(void* data)
 {
     const point position = m_root.pointer_position();
     widget* candidate = widget_at(position);
-    while (candidate && !(candidate->accepts_input() &&
-                          event_dispatcher::instance().has_handlers(candidate, event_type::mouse_wheel)))
+    while (candidate && !(candidate->accepts_input() && event_dispatcher::instance().has_handlers(
+                                                            candidate, event_type::mouse_wheel)))
         candidate = candidate->parent();
     if (candidate) {
         const double now = monotonic_milliseconds();
-        const bool gesture_over = now - m_wheel_time >= wheel_latch_ms ||
-                                  std::abs(position.x - m_wheel_position.x) > wheel_latch_distance ||
-                                  std::abs(position.y - m_wheel_position.y) > wheel_latch_distance;
+        const bool gesture_over =
+            now - m_wheel_time >= wheel_latch_ms ||
+            std::abs(position.x - m_wheel_position.x) > wheel_latch_distance ||
+            std::abs(position.y - m_wheel_position.y) > wheel_latch_distance;
         m_wheel_time = now;
         if (candidate != m_wheel_widget && gesture_over)
             m_wheel_widget = candidate;
@@ -211,9 +213,11 @@ void window::traverse_tab()
     if (!m_focused)
         m_focused = &m_root;
     const auto found = std::find(m_widgets.begin(), m_widgets.end(), m_focused);
-    const size_t start = found == m_widgets.end() ? 0 : static_cast<size_t>(found - m_widgets.begin());
+    const size_t start =
+        found == m_widgets.end() ? 0 : static_cast<size_t>(found - m_widgets.begin());
     const size_t count = m_widgets.size();
-    const bool backwards = is_key_down(modifier_key::left_shift) || is_key_down(modifier_key::right_shift);
+    const bool backwards =
+        is_key_down(modifier_key::left_shift) || is_key_down(modifier_key::right_shift);
     // Shift+Tab from a widget that is no tab stop also goes to the nearest earlier tab stop.
     size_t chosen = start;
     for (size_t step = 1; step <= count; ++step) {
@@ -247,15 +251,16 @@ void window::tooltip_tick()
         const tooltip_entry* match = nullptr;
         rect area;
         for (const tooltip_entry& entry : entries) {
-            area = entry.area == rect{} ? rect{0, 0, m_hovered->width(), m_hovered->height()} : entry.area;
+            area = entry.area == rect{} ? rect{0, 0, m_hovered->width(), m_hovered->height()}
+                                        : entry.area;
             if (contains_inclusive(area, p)) {
                 match = &entry;
                 break;
             }
         }
         if (match && area == m_tooltip_area) {
-            if (m_tooltip_time > 0.75f && m_tooltip_time < 6.0f && !m_tooltip->native().is_shown() &&
-                !m_tooltip_suppressed)
+            if (m_tooltip_time > 0.75f && m_tooltip_time < 6.0f &&
+                !m_tooltip->native().is_shown() && !m_tooltip_suppressed)
                 show_tooltip(*match);
         } else {
             m_tooltip_time = 0;
@@ -272,7 +277,8 @@ void window::show_tooltip(const tooltip_entry& entry)
     m_tooltip->show_tip({screen.x + 5, screen.y + 20}, entry.title, entry.text, m_hovered);
     const rect work = m_tooltip->native().monitor_work_area();
     const rect placed = m_tooltip->native().client_placement();
-    const point outer = m_tooltip->native().convert({placed.width, placed.height}, conversion::to_pixels);
+    const point outer =
+        m_tooltip->native().convert({placed.width, placed.height}, conversion::to_pixels);
     const int32_t x = std::max(work.x, std::min(placed.x, work.x + work.width - outer.x));
     const int32_t y = std::max(work.y, std::min(placed.y, work.y + work.height - outer.y));
     m_tooltip->native().set_bounds({x, y, placed.width, placed.height});

@@ -48,7 +48,8 @@ TEST_F(WidgetTest, HidingAPanelHidesEveryDescendantDeepestFirst)
     attach(grandchild, child, {0, 0, 10, 10});
     attach(hidden_child, panel, {50, 0, 50, 50});
     hidden_child.set_visible(false);
-    for (auto [target, name] : {std::pair{&panel, "panel"}, {&child, "child"}, {&grandchild, "grand"}})
+    for (auto [target, name] :
+         {std::pair{&panel, "panel"}, {&child, "child"}, {&grandchild, "grand"}})
         m_log.watch(target, name,
                     {event_type::shown, event_type::hidden, event_type::shown_by_parent,
                      event_type::hidden_by_parent});
@@ -97,8 +98,9 @@ TEST_F(WidgetTest, GeometryChangesReachChildrenAndRepaintTheUncoveredArea)
     m_log.watch(&panel, "panel", {event_type::resized, event_type::moved});
     m_log.watch(&child, "child", {event_type::parent_resized, event_type::parent_moved});
     size old_size;
-    event_dispatcher::instance().connect(&child, &m_log, event_type::parent_resized,
-                                         [&](const event_info& info) { old_size = *static_cast<size*>(info.data); });
+    event_dispatcher::instance().connect(
+        &child, &m_log, event_type::parent_resized,
+        [&](const event_info& info) { old_size = *static_cast<size*>(info.data); });
     headless::clear_invalidations(m_window->native());
 
     panel.set_geometry({12, 20, 120, 100});
@@ -157,12 +159,14 @@ TEST_F(WidgetTest, PanelsDrawOnlyTheColoursTheirStyleGives)
 
     panel.style().set("default_back_color", color{0.2f, 0.2f, 0.2f, 1});
     panel.style().set("default_border_color", color{1, 0, 0, 1});
-    EXPECT_EQ((std::vector<headless::draw_op>{headless::draw_op::fill_rect, headless::draw_op::draw_rect}),
+    EXPECT_EQ((std::vector<headless::draw_op>{headless::draw_op::fill_rect,
+                                              headless::draw_op::draw_rect}),
               drawn());
     const auto& calls = headless::recorded_calls(*target);
-    const auto outline = std::find_if(calls.begin(), calls.end(), [](const headless::draw_call& call) {
-        return call.op == headless::draw_op::draw_rect;
-    });
+    const auto outline =
+        std::find_if(calls.begin(), calls.end(), [](const headless::draw_call& call) {
+            return call.op == headless::draw_op::draw_rect;
+        });
     ASSERT_NE(calls.end(), outline);
     EXPECT_EQ((rect{0, 0, 50, 40}), outline->area);
     EXPECT_EQ((color{1, 0, 0, 1}), outline->state.stroke);
@@ -198,7 +202,8 @@ TEST_F(WidgetTest, RandomTreeEditsKeepEffectiveFlagsConsistent)
         case 1: {
             widget* parent = pick();
             pool.push_back(std::make_unique<widget>());
-            attach(*pool.back(), *parent, {int32_t(random() % 300), int32_t(random() % 200), 40, 40});
+            attach(*pool.back(), *parent,
+                   {int32_t(random() % 300), int32_t(random() % 200), 40, 40});
             break;
         }
         case 2:
@@ -222,7 +227,8 @@ TEST_F(WidgetTest, RandomTreeEditsKeepEffectiveFlagsConsistent)
             pick()->set_enabled(random() % 2);
             break;
         case 6:
-            headless::send_mouse_move(m_window->native(), {int32_t(random() % 400), int32_t(random() % 300)});
+            headless::send_mouse_move(m_window->native(),
+                                      {int32_t(random() % 400), int32_t(random() % 300)});
             break;
         case 7:
             headless::click(m_window->native(), {int32_t(random() % 400), int32_t(random() % 300)});

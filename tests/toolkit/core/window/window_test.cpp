@@ -29,8 +29,9 @@ protected:
 
 TEST_F(WindowTest, AClickReachesTheWidgetUnderThePointerThenTheWindowAndFocusesIt)
 {
-    m_log.watch(&m_inner, "inner", {event_type::mouse_down, event_type::mouse_up, event_type::mouse_enter,
-                                    event_type::focus_gained});
+    m_log.watch(&m_inner, "inner",
+                {event_type::mouse_down, event_type::mouse_up, event_type::mouse_enter,
+                 event_type::focus_gained});
     m_log.watch(m_window.get(), "window", {event_type::mouse_down, event_type::mouse_up});
     m_log.watch(&m_left, "left", {event_type::mouse_down});
     ASSERT_TRUE(headless::click(native(), {30, 30}));
@@ -44,8 +45,10 @@ TEST_F(WindowTest, AClickReachesTheWidgetUnderThePointerThenTheWindowAndFocusesI
 
 TEST_F(WindowTest, ADoubleClickSwallowsItsFinalRelease)
 {
-    m_log.watch(&m_inner, "inner", {event_type::mouse_down, event_type::mouse_up, event_type::mouse_double_click});
-    event_dispatcher::instance().connect(&m_inner, &m_log, event_type::mouse_double_click, [](const event_info&) {});
+    m_log.watch(&m_inner, "inner",
+                {event_type::mouse_down, event_type::mouse_up, event_type::mouse_double_click});
+    event_dispatcher::instance().connect(&m_inner, &m_log, event_type::mouse_double_click,
+                                         [](const event_info&) {});
     headless::click(native(), {30, 30});
     headless::send_double_click(native());
     headless::send_mouse_up(native());
@@ -58,7 +61,8 @@ TEST_F(WindowTest, DisabledWidgetsPassMovesUpAndDropPresses)
 {
     m_left.set_enabled(false);
     m_log.watch(&m_inner, "inner", {event_type::mouse_down, event_type::mouse_enter});
-    m_log.watch(&m_window->root(), "root", {event_type::mouse_down, event_type::mouse_enter, event_type::mouse_move});
+    m_log.watch(&m_window->root(), "root",
+                {event_type::mouse_down, event_type::mouse_enter, event_type::mouse_move});
     m_log.watch(m_window.get(), "window", {event_type::mouse_down});
     headless::send_mouse_move(native(), {30, 30});
     headless::send_mouse_move(native(), {31, 30});
@@ -95,10 +99,10 @@ TEST_F(WindowTest, TabWrapsForwardAndShiftTabGoesBack)
 TEST_F(WindowTest, AWheelGestureStaysWithItsWidgetUntilAPause)
 {
     std::string log;
-    event_dispatcher::instance().connect(&m_left, &m_log, event_type::mouse_wheel,
-                                         [&](const event_info& info) {
-                                             log += "L" + std::to_string(int(*static_cast<double*>(info.data)));
-                                         });
+    event_dispatcher::instance().connect(
+        &m_left, &m_log, event_type::mouse_wheel, [&](const event_info& info) {
+            log += "L" + std::to_string(int(*static_cast<double*>(info.data)));
+        });
     event_dispatcher::instance().connect(&m_right, &m_log, event_type::mouse_wheel,
                                          [&](const event_info&) { log += "R"; });
     headless::send_mouse_move(native(), {105, 50});
@@ -113,6 +117,14 @@ TEST_F(WindowTest, AWheelGestureStaysWithItsWidgetUntilAPause)
     headless::advance_clock(400);
     headless::send_wheel(native(), 120);
     EXPECT_EQ("L60L-120R", log);
+
+    // Moving more than 10 DIPs ends the gesture too, however quickly the next notch comes.
+    headless::send_mouse_move(native(), {60, 50});
+    headless::send_wheel(native(), 120);
+    EXPECT_EQ("L60L-120RL60", log);
+    headless::send_mouse_move(native(), {150, 50});
+    headless::send_wheel(native(), 120);
+    EXPECT_EQ("L60L-120RL60R", log);
 }
 
 TEST_F(WindowTest, TooltipsShowAfterARestAndNotAgainAfterAPress)
@@ -147,9 +159,9 @@ TEST_F(WindowTest, TooltipsShowAfterARestAndNotAgainAfterAPress)
 TEST_F(WindowTest, TimersFireForTheirOwnerAndOneShotsOnlyOnce)
 {
     std::vector<uintptr_t> fired;
-    event_dispatcher::instance().connect(&m_left, &m_log, event_type::timer, [&](const event_info& info) {
-        fired.push_back(reinterpret_cast<uintptr_t>(info.data));
-    });
+    event_dispatcher::instance().connect(
+        &m_left, &m_log, event_type::timer,
+        [&](const event_info& info) { fired.push_back(reinterpret_cast<uintptr_t>(info.data)); });
     m_window->set_timer(&m_left, 1, 200, false);
     m_window->set_timer(&m_left, 1, 50, false); // same owner and number: ignored
     m_window->set_timer(&m_left, 2, 100, true);
@@ -198,9 +210,9 @@ TEST_F(WindowTest, CloseInANestedPopupReturnsItsResultAndFreesTheOwner)
     window popup;
     popup.set_owner(m_window.get());
     popup.create("Question", {0, 0, 200, 100}, 0);
-    event_dispatcher::instance().connect(&m_inner, &m_log, event_type::mouse_up, [&](const event_info&) {
-        popup_result = popup.run_modal();
-    });
+    event_dispatcher::instance().connect(
+        &m_inner, &m_log, event_type::mouse_up,
+        [&](const event_info&) { popup_result = popup.run_modal(); });
     headless::push_step([&] { headless::click(native(), {30, 30}); });
     headless::push_step([&] {
         EXPECT_FALSE(headless::is_input_enabled(native())); // the owner waits for the answer
