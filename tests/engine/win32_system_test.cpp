@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#include <windows.h>
 
 namespace nimbic {
 namespace {

@@ -1,13 +1,15 @@
 // zk-gallery: a toolkit window with panels, flow layouts, a timer, a tooltip and a drop zone;
 // the visual smoke test of the Windows platform layer and a place to see each control.
+#include "tools/gallery/controls_page.h"
 #include "tools/gallery/gallery_widgets.h"
 
 #include "toolkit/core/widget/flow_panel.h"
 #include "toolkit/core/window/window.h"
 
+#include <windows.h>
 #include <array>
 #include <memory>
-#include <windows.h>
+#include <string_view>
 
 namespace {
 
@@ -23,13 +25,20 @@ void attach(widget& child, widget& parent, const rect& geometry)
     parent.add_child(&child);
 }
 
+enum class gallery_page { layouts, controls };
+
 // The gallery window owns every widget it shows.
 class gallery_window : public window {
 public:
-    gallery_window()
+    explicit gallery_window(gallery_page page)
     {
-        create("Nimbic toolkit gallery", {0, 0, 820, 520}, 0);
-        build();
+        const bool controls = page == gallery_page::controls;
+        create(controls ? "Nimbic toolkit controls" : "Nimbic toolkit gallery", {0, 0, 820, 520},
+               0);
+        if (controls)
+            build_controls();
+        else
+            build();
         native().center();
         event_dispatcher::instance().connect(this, this, event_type::key_down,
                                              bind_event(this, &gallery_window::on_key));
@@ -79,6 +88,16 @@ private:
         tick();
     }
 
+    void build_controls()
+    {
+        attach(m_background, root(), {0, 0, 820, 520});
+        m_background.set_fill({0.11f, 0.12f, 0.14f, 1});
+        attach(m_title, m_background, {20, 12, 780, 30});
+        m_title.set_fill({0.15f, 0.17f, 0.20f, 1});
+        m_title.set_caption("Controls: buttons, check boxes, a scroll bar and labels");
+        m_controls = std::make_unique<gallery::controls_page>(m_background);
+    }
+
     void tick()
     {
         ++m_seconds;
@@ -106,13 +125,17 @@ private:
     gallery::click_panel m_click;
     caption_panel m_hover{"Hover for a tooltip"};
     gallery::drop_zone m_drop;
+    std::unique_ptr<gallery::controls_page> m_controls;
     int m_seconds = 0;
 };
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+// "zk-gallery.exe controls" shows the controls page; anything else the layouts page.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int)
 {
-    gallery_window gallery;
+    const bool controls = command_line && std::wstring_view(command_line).find(L"controls") !=
+                                              std::wstring_view::npos;
+    gallery_window gallery(controls ? gallery_page::controls : gallery_page::layouts);
     return gallery.run_modal();
 }

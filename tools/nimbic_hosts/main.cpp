@@ -3,10 +3,10 @@
 #include "engine/install_state.h"
 #include "toolkit/core/text_conversion.h"
 
+#include <windows.h>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 int wmain()
 {

@@ -1,9 +1,9 @@
 // The engine's seam on Windows: exactly the Win32 calls the installer needs, nothing more.
 #include "engine/system/system.h"
 
+#include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <windows.h>
 
 namespace nimbic::sys {
 

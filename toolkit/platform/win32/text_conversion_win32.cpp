@@ -1,8 +1,8 @@
 // The Windows build converts with the system converter (code page UTF-8, flags 0).
 #include "toolkit/core/text_conversion.h"
 
-#include <climits>
 #include <windows.h>
+#include <climits>
 
 namespace zksdk::ui {
 
