@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The gallery as a person sees it: start zk-gallery.exe under Wine in a real X window, take
+# screenshots into the artifacts folder, and check that clicks, a check box and the wheel
+# change what is on screen.
+# Usage: gallery_test.sh BUILD_DIR ARTIFACT_DIR
+set -u
+build=$(readlink -f "$1")
+artifacts=$2
+here=$(dirname "$(readlink -f "$0")")
+scripts="$here/../../scripts"
+mkdir -p "$artifacts"
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+
+if [ -z "${DISPLAY:-}" ]; then
+    read -r DISPLAY xvfb_pid < <("$scripts/xvfb-start") || { echo "no X server"; exit 1; }
+    export DISPLAY
+fi
+passes=0 failures=0
+check() { if eval "$2"; then passes=$((passes + 1)); else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
+app=""
+stop_app() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null
+    wineserver -k 2>/dev/null
+    app=""
+}
+cleanup() {
+    stop_app
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+# start_page ARGUMENT TITLE: runs the gallery and sets window, X, Y, WIDTH, HEIGHT.
+start_page() {
+    (cd "$build" && exec wine "$build/tools/zk-gallery.exe" "$1") &
+    app=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "$2" 2>/dev/null | head -1)
+    [ -n "$window" ] || return 1
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+}
+
+# Signature of a client-area rectangle (W H LEFT TOP) of a screenshot.
+area() { convert "$1" -crop "$2x$3+$((X + $4))+$((Y + $5))" +repage -format '%#' info:; }
+shot() { import -window root "$artifacts/$1"; }
+
+# Clicks client point (x, y) and tells whether the rectangle (w h left top) changed.
+changes_on_click() {
+    shot before.png
+    local before
+    before=$(area "$artifacts/before.png" "$3" "$4" "$5" "$6")
+    xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${7:-1}"
+    sleep 1
+    shot after.png
+    [ "$before" != "$(area "$artifacts/after.png" "$3" "$4" "$5" "$6")" ]
+}
+
+"$scripts/wine-prefix" "$WINEPREFIX"
+
+if start_page layouts "Nimbic toolkit gallery"; then
+    passes=$((passes + 1))
+    shot gallery.png
+    colours=$(convert "$artifacts/gallery.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -unique-colors -format '%w' info:)
+    check "the gallery draws more than a blank area" '[ "${colours:-0}" -gt 8 ]'
+    # The click panel: (510, 120), 290 x 60.
+    check "a click repaints the click panel" 'changes_on_click 600 150 200 40 555 130'
+else
+    check "the gallery window appears" false
+fi
+stop_app
+
+if start_page controls "Nimbic toolkit controls"; then
+    passes=$((passes + 1))
+    shot controls.png
+    # "Toggle off" at (280, 60), 120 x 32; "Unchecked" at (20, 115), 150 x 24; the scrolled list
+    # at (20, 160), 300 x 180, scrolled by a wheel notch down (button 5).
+    check "a click toggles a button" 'changes_on_click 340 76 110 28 285 62'
+    check "a click ticks a check box" 'changes_on_click 30 127 20 20 22 117'
+    check "the wheel scrolls the list" 'changes_on_click 170 250 280 160 30 170 5'
+    shot controls-after.png
+else
+    check "the controls window appears" false
+fi
+stop_app
+rm -f "$artifacts/before.png" "$artifacts/after.png"
+
+echo "gallery e2e: $passes passed, $failures failed"
+[ $failures -eq 0 ]
