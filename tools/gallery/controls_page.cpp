@@ -7,19 +7,6 @@ namespace gallery {
 
 using namespace zksdk::ui;
 
-namespace {
-
-void attach(widget& child, widget& parent, const rect& geometry)
-{
-    child.set_window(parent.window());
-    child.set_parent(&parent);
-    child.create(geometry);
-    event_dispatcher::instance().emit(&child, event_type::created);
-    parent.add_child(&child);
-}
-
-} // namespace
-
 controls_page::controls_page(widget& parent)
 {
     build_buttons(parent);

@@ -10,6 +10,15 @@ namespace gallery {
 
 using namespace zksdk::ui;
 
+void attach(widget& child, widget& parent, const rect& geometry)
+{
+    child.set_window(parent.window());
+    child.set_parent(&parent);
+    child.create(geometry);
+    event_dispatcher::instance().emit(&child, event_type::created);
+    parent.add_child(&child);
+}
+
 caption_panel::caption_panel(std::string caption) : m_caption(std::move(caption))
 {
     style().set("default_border_color", color{0.35f, 0.38f, 0.45f, 1});

@@ -7,6 +7,10 @@
 
 namespace gallery {
 
+// The two-step construction every gallery widget goes through: window and parent, create,
+// announce, attach.
+void attach(zksdk::ui::widget& child, zksdk::ui::widget& parent, const zksdk::ui::rect& geometry);
+
 // A filled panel with a centred caption.
 class caption_panel : public zksdk::ui::generic_panel {
 public:

@@ -14,16 +14,8 @@
 namespace {
 
 using namespace zksdk::ui;
+using gallery::attach;
 using gallery::caption_panel;
-
-void attach(widget& child, widget& parent, const rect& geometry)
-{
-    child.set_window(parent.window());
-    child.set_parent(&parent);
-    child.create(geometry);
-    event_dispatcher::instance().emit(&child, event_type::created);
-    parent.add_child(&child);
-}
 
 enum class gallery_page { layouts, controls };
 
