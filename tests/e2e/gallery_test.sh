@@ -18,9 +18,15 @@ fi
 passes=0 failures=0
 check() { if eval "$2"; then passes=$((passes + 1)); else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
 app=""
+# Escape closes the gallery; the prefix is shared with other tests, so no wineserver -k.
 stop_app() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null
-    wineserver -k 2>/dev/null
+    [ -n "$app" ] || return 0
+    [ -n "${window:-}" ] && xdotool key --window "$window" Escape 2>/dev/null
+    for _ in $(seq 1 50); do
+        kill -0 "$app" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$app" 2>/dev/null
     app=""
 }
 cleanup() {

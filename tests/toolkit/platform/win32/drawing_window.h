@@ -1,0 +1,183 @@
+// A real, visible Win32 window with a renderer bound to it, painted in one pass and read back
+// pixel by pixel, for the renderer and image tests.
+#pragma once
+
+#include "toolkit/platform/native_window.h"
+#include "toolkit/platform/renderer.h"
+#include "toolkit/platform/win32/native_window_impl.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace zksdk::ui::win32_test {
+
+// The thread's apartment, as the native window record would set it up.
+class ole_scope {
+public:
+    ole_scope() : m_result(OleInitialize(nullptr)) {}
+    ~ole_scope()
+    {
+        if (SUCCEEDED(m_result)) {
+            OleUninitialize();
+        }
+    }
+    ole_scope(const ole_scope&) = delete;
+    ole_scope& operator=(const ole_scope&) = delete;
+
+private:
+    HRESULT m_result;
+};
+
+struct pixel {
+    uint8_t r = 0;
+    uint8_t g = 0;
+    uint8_t b = 0;
+    bool operator==(const pixel&) const = default;
+};
+
+inline const color black{0, 0, 0, 1};
+inline const color white{1, 1, 1, 1};
+inline const color red{1, 0, 0, 1};
+inline const color magenta{1, 0, 1, 1};
+inline const color cyan{0, 1, 1, 1};
+
+class drawing_window {
+public:
+    drawing_window(int32_t width, int32_t height) : m_width(width), m_height(height)
+    {
+        static const ATOM window_class = [] {
+            WNDCLASSEXW description{};
+            description.cbSize = sizeof(description);
+            description.lpfnWndProc = DefWindowProcW;
+            description.hInstance = GetModuleHandleW(nullptr);
+            description.lpszClassName = L"NimbicDrawingTest";
+            return RegisterClassExW(&description);
+        }();
+        // Side by side, because the read-back sees only what is visible on the screen.
+        static int32_t next_left = 0;
+        if (next_left + width > 1200) {
+            next_left = 0;
+        }
+        m_handle = CreateWindowExW(WS_EX_TOPMOST, MAKEINTATOM(window_class), L"drawing test",
+                                   WS_POPUP | WS_VISIBLE, next_left, 0, width, height, nullptr,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+        next_left += width + 8;
+        UpdateWindow(m_handle);
+        m_record.backend().handle = m_handle;
+        m_renderer = std::make_unique<renderer>(m_record);
+    }
+
+    ~drawing_window()
+    {
+        m_renderer.reset();
+        // The window is ours: the record must not take it down with itself.
+        m_record.backend().handle = nullptr;
+        DestroyWindow(m_handle);
+    }
+
+    drawing_window(const drawing_window&) = delete;
+    drawing_window& operator=(const drawing_window&) = delete;
+
+    HWND handle() const { return m_handle; }
+    native_window& record() { return m_record; }
+    renderer& painter() { return *m_renderer; }
+    void drop_renderer() { m_renderer.reset(); }
+
+    // Resizes the renderer to the window's pixels at another DPI.
+    void set_dpi(int32_t dpi_x, int32_t dpi_y)
+    {
+        m_dpi = {dpi_x, dpi_y};
+        m_renderer->resize(m_width, m_height, dpi_x, dpi_y);
+    }
+
+    // One paint pass: a root widget over the whole window, cleared to black, and `draw` inside a
+    // child widget at `child` (in DIPs); then the client area is read back.
+    void paint(rect child, const std::function<void(renderer&)>& draw)
+    {
+        renderer& target = *m_renderer;
+        const int root = 0;
+        const int inner = 0;
+        const rect everything{0, 0, 10000, 10000};
+        target.begin_widget(&root, {0, 0, m_width, m_height}, everything);
+        target.set_fill_color(black);
+        target.fill_rect({0, 0, m_width, m_height});
+        m_pass_marker = m_pass_marker == magenta ? cyan : magenta;
+        target.set_fill_color(m_pass_marker);
+        target.fill_rect({(m_width - 6) * 96 / m_dpi.x, (m_height - 6) * 96 / m_dpi.y, 3, 3});
+        target.begin_widget(&inner, child, everything);
+        draw(target);
+        target.end_widget();
+        target.end_widget();
+        capture();
+    }
+
+    pixel at(int32_t x, int32_t y) const
+    {
+        const uint32_t value = m_pixels[static_cast<std::size_t>(y * m_width + x)];
+        return {static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
+                static_cast<uint8_t>(value)};
+    }
+
+private:
+    // The drawing reaches the screen through the system's swap chain, possibly after EndDraw has
+    // returned, and a window DC does not see it under every system: read the screen until the
+    // pass's own marker colour shows.
+    void capture()
+    {
+        const pixel expected{static_cast<uint8_t>(m_pass_marker.r * 255),
+                             static_cast<uint8_t>(m_pass_marker.g * 255),
+                             static_cast<uint8_t>(m_pass_marker.b * 255)};
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            read_screen();
+            if (at(m_width - 4, m_height - 4) == expected) {
+                return;
+            }
+            Sleep(10);
+        }
+        ADD_FAILURE() << "the paint pass never reached the screen";
+    }
+
+    void read_screen()
+    {
+        POINT origin{0, 0};
+        ClientToScreen(m_handle, &origin);
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = m_width;
+        info.bmiHeader.biHeight = -m_height; // rows from the top
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ previous = SelectObject(memory, copy);
+        BitBlt(memory, 0, 0, m_width, m_height, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        const auto* first = static_cast<const uint32_t*>(bits);
+        m_pixels.assign(first, first + static_cast<std::size_t>(m_width * m_height));
+        SelectObject(memory, previous);
+        DeleteObject(copy);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+
+    int32_t m_width;
+    int32_t m_height;
+    HWND m_handle = nullptr;
+    native_window m_record;
+    std::unique_ptr<renderer> m_renderer;
+    std::vector<uint32_t> m_pixels;
+    point m_dpi{96, 96};
+    color m_pass_marker;
+};
+
+} // namespace zksdk::ui::win32_test

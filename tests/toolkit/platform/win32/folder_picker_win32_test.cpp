@@ -1,0 +1,111 @@
+// The folder picker against Wine's File Open dialog, driven by a timer inside its modal loop.
+#include "toolkit/platform/native_services.h"
+
+#include "toolkit/core/zk_exception.h"
+#include "toolkit/platform/native_window.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ole2.h>
+#include <string>
+#include <thread>
+
+namespace zksdk::ui {
+namespace {
+
+// The dialog's answer, given from a thread timer that fires inside the dialog's own loop.
+UINT dialog_command = IDCANCEL;
+const wchar_t* typed_folder = nullptr;
+int dialog_attempts = 0;
+
+BOOL CALLBACK type_into_edit(HWND child, LPARAM)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(child, name, 16);
+    if (std::wstring(name) != L"Edit") {
+        return TRUE;
+    }
+    SetWindowTextW(child, typed_folder);
+    return FALSE;
+}
+
+BOOL CALLBACK press_on_dialog(HWND window, LPARAM)
+{
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if (std::wstring(title) != L"Picker Test" || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    // Whatever the dialog makes of the answer, it is cancelled in the end rather than left open.
+    const bool give_up = ++dialog_attempts > 5;
+    if (typed_folder != nullptr && !give_up) {
+        EnumChildWindows(window, type_into_edit, 0);
+    }
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(give_up ? IDCANCEL : dialog_command, BN_CLICKED),
+                 0);
+    return FALSE;
+}
+
+void CALLBACK answer_dialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), press_on_dialog, 0);
+}
+
+class FolderPickerWin32 : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        OleInitialize(nullptr);
+        dialog_attempts = 0;
+        m_timer = SetTimer(nullptr, 0, 200, answer_dialog);
+    }
+    void TearDown() override
+    {
+        KillTimer(nullptr, m_timer);
+        OleUninitialize();
+    }
+
+private:
+    UINT_PTR m_timer = 0;
+};
+
+TEST_F(FolderPickerWin32, CancellingReturnsAnEmptyPath)
+{
+    dialog_command = IDCANCEL;
+    typed_folder = nullptr;
+    EXPECT_EQ(u"", pick_folder(nullptr, "Picker Test", u"C:\\windows"));
+    EXPECT_EQ(u"", pick_folder(nullptr, "Picker Test", u"C:\\no\\such\\folder"))
+        << "a start folder that does not exist still opens the dialog";
+}
+
+TEST_F(FolderPickerWin32, ChoosingReturnsTheFolderWithBackslashes)
+{
+    dialog_command = IDOK;
+    typed_folder = L"C:\\windows\\system32";
+    const std::u16string chosen = pick_folder(nullptr, "Picker Test", u"C:/windows");
+    EXPECT_EQ(u"c:\\windows\\system32", [&] {
+        std::u16string lower = chosen;
+        for (char16_t& c : lower) {
+            c = c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c;
+        }
+        return lower;
+    }());
+}
+
+TEST(FolderPickerWithoutCom, FailsToCreateTheDialogWithItsMessage)
+{
+    // A fresh thread has no COM apartment, so the dialog object cannot be made.
+    std::string message;
+    std::thread([&] {
+        try {
+            pick_folder(nullptr, "Picker Test", u"");
+        } catch (const zk_exception& failure) {
+            message = failure.what();
+        }
+    }).join();
+    EXPECT_EQ("unable to create the folder \"select\" dialog box", message);
+}
+
+} // namespace
+} // namespace zksdk::ui

@@ -1,0 +1,152 @@
+// Files dragged from the shell: the OLE drop target and the decisions it hands to the window.
+#include "toolkit/platform/native_drop_target.h"
+
+#include "toolkit/platform/native_window_client.h"
+#include "toolkit/platform/win32/native_window_impl.h"
+#include "toolkit/platform/win32/ole_drop_target.h"
+
+#include <algorithm>
+#include <shellapi.h>
+
+namespace zksdk::ui {
+
+namespace {
+
+constexpr uintptr_t drop_dropped = 0;
+constexpr uintptr_t drop_welcome = 1;
+constexpr uintptr_t drop_unwelcome = 2;
+
+const void* as_extra(uintptr_t value)
+{
+    return reinterpret_cast<const void*>(value);
+}
+
+std::vector<std::u16string> dropped_files(HDROP drop)
+{
+    std::vector<std::u16string> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::u16string path(length + 1, u'\0');
+        DragQueryFileW(drop, i, reinterpret_cast<wchar_t*>(path.data()), length + 1);
+        path.resize(length);
+        // Unreadable attributes come back with every bit set, so such a path is skipped too.
+        const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()));
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            continue;
+        }
+        paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+} // namespace
+
+native_drop_target::native_drop_target(native_window& window) : m_window(window) {}
+
+drop_effect native_drop_target::drag_over()
+{
+    native_window_client* client = m_window.backend().client;
+    if (client == nullptr) {
+        return drop_effect::none;
+    }
+    const bool welcome = client->has_pointer_handlers(event_type::file_drop);
+    client->route(event_type::file_drop, nullptr,
+                  as_extra(welcome ? drop_welcome : drop_unwelcome));
+    return welcome ? drop_effect::move : drop_effect::none;
+}
+
+void native_drop_target::drag_leave() {}
+
+void native_drop_target::drop(std::vector<std::u16string> file_paths)
+{
+    native_window_client* client = m_window.backend().client;
+    if (client == nullptr) {
+        return;
+    }
+    for (std::u16string& path : file_paths) {
+        std::replace(path.begin(), path.end(), u'/', u'\\');
+    }
+    client->route(event_type::file_drop, &file_paths, as_extra(drop_dropped));
+}
+
+namespace win32 {
+
+ole_drop_target::ole_drop_target(native_window& owner, HRESULT ole_result)
+    : m_ole_result(ole_result), m_decisions(owner)
+{
+}
+
+// Only the two interfaces of a drop target; anything else is E_FAIL, as OLE's callers expect
+// no more than a failure here.
+HRESULT ole_drop_target::QueryInterface(REFIID id, void** object)
+{
+    if (object == nullptr) {
+        return E_FAIL;
+    }
+    if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropTarget)) {
+        *object = static_cast<IDropTarget*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_FAIL;
+}
+
+ULONG ole_drop_target::AddRef()
+{
+    return static_cast<ULONG>(++m_references);
+}
+
+ULONG ole_drop_target::Release()
+{
+    const LONG remaining = --m_references;
+    if (remaining == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(remaining);
+}
+
+HRESULT ole_drop_target::DragEnter(IDataObject*, DWORD, POINTL, DWORD*)
+{
+    return S_OK;
+}
+
+// The point argument is not used: the window finds the widget under the cursor itself.
+HRESULT ole_drop_target::DragOver(DWORD, POINTL, DWORD* effect)
+{
+    const drop_effect decision = m_detached ? drop_effect::none : m_decisions.drag_over();
+    if (effect != nullptr) {
+        *effect = decision == drop_effect::move ? DROPEFFECT_MOVE : DROPEFFECT_NONE;
+    }
+    return S_OK;
+}
+
+HRESULT ole_drop_target::DragLeave()
+{
+    if (!m_detached) {
+        m_decisions.drag_leave();
+    }
+    return S_OK;
+}
+
+HRESULT ole_drop_target::Drop(IDataObject* data, DWORD, POINTL, DWORD*)
+{
+    if (data == nullptr) {
+        return E_FAIL;
+    }
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(data->GetData(&format, &medium))) {
+        return E_FAIL;
+    }
+    std::vector<std::u16string> paths = dropped_files(static_cast<HDROP>(medium.hGlobal));
+    ReleaseStgMedium(&medium);
+    if (!m_detached) {
+        m_decisions.drop(std::move(paths));
+    }
+    return S_OK;
+}
+
+} // namespace win32
+} // namespace zksdk::ui

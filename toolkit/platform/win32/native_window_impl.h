@@ -1,0 +1,79 @@
+// The Windows side of the native window record, shared by the win32 backend's sources.
+#pragma once
+
+#include "toolkit/platform/native_window.h"
+
+#include <windows.h>
+#include <optional>
+#include <string>
+
+namespace zksdk::ui {
+
+class native_window_client;
+class text_input_state;
+
+namespace win32 {
+class ole_drop_target;
+}
+
+struct native_window::impl {
+    HWND handle = nullptr;
+    HBRUSH background = nullptr; // magenta, so that an unpainted area stands out
+    native_window_client* client = nullptr;
+    native_window* owner = nullptr;
+    bool running = false;
+    bool shown = false;
+    uint32_t timer_counter = 0;
+    DWORD style = 0;
+    DWORD extended_style = 0;
+    bool client_drawn_frame = false;
+    int32_t dpi_x = 0;
+    int32_t dpi_y = 0;
+    size minimum_client;
+    size maximum_client{100000, 100000};
+    // Set only while set_bounds runs: a DPI change on the way keeps this top-left.
+    std::optional<POINT> pending_position;
+    // The pointer is inside the client area and leave notification is armed.
+    bool tracking = false;
+    // Reference counted by COM; the record holds one reference for its whole life.
+    win32::ole_drop_target* drop_target = nullptr;
+    bool drop_registered = false;
+    bool session_registered = false;
+    std::string title;
+    text_input_state* text_input = nullptr;
+};
+
+namespace win32 {
+
+// The functions the toolkit needs from "User32.dll" that older systems lack; any may be null.
+struct dpi_functions {
+    DPI_AWARENESS_CONTEXT(WINAPI* get_thread_context)() = nullptr;
+    DPI_AWARENESS_CONTEXT(WINAPI* set_thread_context)(DPI_AWARENESS_CONTEXT) = nullptr;
+    UINT(WINAPI* dpi_for_window)(HWND) = nullptr;
+    BOOL(WINAPI* contexts_equal)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT) = nullptr;
+};
+const dpi_functions& dpi_api();
+
+// The window's own DPI, or the given fallback where the system cannot say.
+int32_t window_dpi(HWND window, int32_t fallback);
+
+// The record behind a toolkit window handle; null for other windows and during creation.
+native_window* record_of(HWND window);
+
+// The process-wide DPI of the window the pointer last moved over.
+point& pointer_dpi_state();
+
+// The frame around a client area of nothing: negative left and top, positive right and bottom
+// (all zero for a client-drawn frame).
+RECT frame_insets(const native_window::impl& record);
+
+// The outer size of a window whose client area has the given pixel size.
+SIZE outer_size(const native_window::impl& record, SIZE client);
+
+// The owner window when it is a real window (not none, not the desktop).
+HWND real_owner(HWND window);
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+} // namespace win32
+} // namespace zksdk::ui

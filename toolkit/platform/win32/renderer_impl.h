@@ -1,0 +1,47 @@
+// The Windows renderer's private state, shared by the win32 backend's sources and its tests.
+#pragma once
+
+#include "toolkit/platform/renderer.h"
+
+#include <windows.h>
+#include <d2d1.h>
+#include <dwrite.h>
+#include <wrl/client.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace zksdk::ui {
+
+struct renderer::impl {
+    HWND window = nullptr;
+    // Declared before everything made from them so that they are released last.
+    Microsoft::WRL::ComPtr<ID2D1Factory> d2d_factory;
+    Microsoft::WRL::ComPtr<IDWriteFactory> write_factory;
+    Microsoft::WRL::ComPtr<ID2D1HwndRenderTarget> target;
+    Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> fill_brush;
+    Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> text_brush;
+    Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> stroke_brush;
+    Microsoft::WRL::ComPtr<ID2D1StrokeStyle> dotted;
+    Microsoft::WRL::ComPtr<ID2D1StrokeStyle> dashed;
+    Microsoft::WRL::ComPtr<IDWriteTextFormat> text_format;
+    PAINTSTRUCT paint{};
+    // The brushes' colours, kept here so that the guards need no call into the device.
+    color fill{0, 0, 0, 1};
+    color stroke{1, 1, 1, 1};
+    int32_t font_weight = DWRITE_FONT_WEIGHT_NORMAL;
+    int32_t font_style = DWRITE_FONT_STYLE_NORMAL;
+    std::wstring font_family;
+    float font_size = 12.0f;
+    bool underline = false;
+    float stroke_width = 1.0f;
+    int32_t dash = 0;
+    std::vector<const void*> widgets;
+    std::deque<D2D1_MATRIX_3X2_F> transforms;
+    std::vector<image*> images; // images holding a device bitmap made for this renderer
+    float scale_x = 1.0f;
+    float scale_y = 1.0f;
+};
+
+} // namespace zksdk::ui

@@ -1,0 +1,307 @@
+// The Windows renderer's text: DirectWrite layouts built from the default format, the drawing
+// state and the styled runs, for drawing, measuring and locating ranges.
+#include "toolkit/platform/win32/renderer_impl.h"
+
+#include "toolkit/core/text_conversion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace zksdk::ui {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+enum class underline_pass { with_underline, without_underline };
+enum class run_colours { attach, skip };
+
+std::wstring wide(std::string_view text)
+{
+    const std::u16string units = utf8_to_utf16(text);
+    return {units.begin(), units.end()};
+}
+
+DWRITE_FONT_WEIGHT weight_of(int32_t kind)
+{
+    return kind == 1   ? DWRITE_FONT_WEIGHT_LIGHT
+           : kind == 2 ? DWRITE_FONT_WEIGHT_BOLD
+                       : DWRITE_FONT_WEIGHT_NORMAL;
+}
+
+DWRITE_FONT_STYLE style_of(int32_t kind)
+{
+    return kind == 1 ? DWRITE_FONT_STYLE_ITALIC : DWRITE_FONT_STYLE_NORMAL;
+}
+
+void apply_state(const renderer::impl& self, IDWriteTextLayout& layout, UINT32 length,
+                 underline_pass underline)
+{
+    const DWRITE_TEXT_RANGE all{0, length};
+    layout.SetFontWeight(static_cast<DWRITE_FONT_WEIGHT>(self.font_weight), all);
+    layout.SetFontStyle(static_cast<DWRITE_FONT_STYLE>(self.font_style), all);
+    layout.SetFontFamilyName(self.font_family.c_str(), all);
+    layout.SetFontSize(self.font_size, all);
+    if (underline == underline_pass::with_underline) {
+        layout.SetUnderline(self.underline, all);
+    }
+}
+
+// A run with a colour of its own gets a brush of its own; the layout keeps the only reference.
+void attach_colour(const renderer::impl& self, IDWriteTextLayout& layout, const text_run& run,
+                   DWRITE_TEXT_RANGE range)
+{
+    if (run.text_color != color{}) {
+        const D2D1_COLOR_F white{1, 1, 1, 1};
+        ComPtr<ID2D1SolidColorBrush> brush;
+        if (SUCCEEDED(self.target->CreateSolidColorBrush(&white, nullptr, brush.GetAddressOf()))) {
+            const color& c = run.text_color;
+            const D2D1_COLOR_F own{c.r, c.g, c.b, c.a};
+            brush->SetColor(&own);
+            layout.SetDrawingEffect(brush.Get(), range);
+            return;
+        }
+    }
+    layout.SetDrawingEffect(self.text_brush.Get(), range);
+}
+
+void apply_runs(const renderer::impl& self, IDWriteTextLayout& layout,
+                std::span<const text_run> runs, run_colours colours)
+{
+    for (const text_run& run : runs) {
+        const DWRITE_TEXT_RANGE range{static_cast<UINT32>(run.first),
+                                      static_cast<UINT32>(run.end - run.first)};
+        layout.SetFontWeight(weight_of(run.weight_kind), range);
+        layout.SetFontStyle(style_of(run.style_kind), range);
+        layout.SetFontFamilyName(wide(run.family).c_str(), range);
+        layout.SetFontSize(run.size, range);
+        layout.SetUnderline(run.underline, range);
+        if (colours == run_colours::attach) {
+            attach_colour(self, layout, run, range);
+        }
+    }
+}
+
+ComPtr<IDWriteTextLayout> create_layout(const renderer::impl& self, const std::wstring& text,
+                                        float width, float height)
+{
+    ComPtr<IDWriteTextLayout> layout;
+    if (FAILED(self.write_factory->CreateTextLayout(text.c_str(), static_cast<UINT32>(text.size()),
+                                                    self.text_format.Get(), width, height,
+                                                    layout.GetAddressOf()))) {
+        return nullptr;
+    }
+    return layout;
+}
+
+// The layout that measuring and hit testing share: the state without its underline, the runs
+// without their colours.
+ComPtr<IDWriteTextLayout> measuring_layout(const renderer::impl& self, const std::wstring& text,
+                                           std::span<const text_run> runs, float width,
+                                           float height)
+{
+    ComPtr<IDWriteTextLayout> layout = create_layout(self, text, width, height);
+    if (layout) {
+        apply_state(self, *layout.Get(), static_cast<UINT32>(text.size()),
+                    underline_pass::without_underline);
+        apply_runs(self, *layout.Get(), runs, run_colours::skip);
+    }
+    return layout;
+}
+
+// The union of the rectangles a range covers, in layout coordinates.
+struct text_box {
+    float left = std::numeric_limits<float>::max();
+    float top = std::numeric_limits<float>::max();
+    float right = std::numeric_limits<float>::lowest();
+    float bottom = std::numeric_limits<float>::lowest();
+
+    bool is_empty() const { return left > right; }
+    void add(float from_x, float from_y, float to_x, float to_y)
+    {
+        left = std::min(left, from_x);
+        top = std::min(top, from_y);
+        right = std::max(right, to_x);
+        bottom = std::max(bottom, to_y);
+    }
+};
+
+rect rounded(const text_box& box)
+{
+    if (box.is_empty()) {
+        return {};
+    }
+    return {static_cast<int32_t>(std::lround(box.left)), static_cast<int32_t>(std::lround(box.top)),
+            static_cast<int32_t>(std::lround(box.right - box.left)),
+            static_cast<int32_t>(std::lround(box.bottom - box.top))};
+}
+
+// Where the layout has no range hit testing (Wine's DirectWrite), the same rectangles follow
+// from the lines and clusters: each line's content is placed by the alignment, with trailing
+// white space hanging past the edge as DirectWrite lays it out.
+text_box bounds_from_clusters(IDWriteTextLayout& layout, UINT32 first, UINT32 end)
+{
+    DWRITE_TEXT_METRICS metrics{};
+    UINT32 line_count = 0;
+    UINT32 cluster_count = 0;
+    layout.GetLineMetrics(nullptr, 0, &line_count);
+    layout.GetClusterMetrics(nullptr, 0, &cluster_count);
+    std::vector<DWRITE_LINE_METRICS> lines(line_count);
+    std::vector<DWRITE_CLUSTER_METRICS> clusters(cluster_count);
+    text_box box;
+    if (FAILED(layout.GetMetrics(&metrics)) ||
+        FAILED(layout.GetLineMetrics(lines.data(), line_count, &line_count)) ||
+        FAILED(layout.GetClusterMetrics(clusters.data(), cluster_count, &cluster_count))) {
+        return box;
+    }
+    const DWRITE_TEXT_ALIGNMENT alignment = layout.GetTextAlignment();
+    const float share = alignment == DWRITE_TEXT_ALIGNMENT_CENTER     ? 0.5f
+                        : alignment == DWRITE_TEXT_ALIGNMENT_TRAILING ? 1.0f
+                                                                      : 0.0f;
+    std::size_t cluster = 0;
+    UINT32 line_start = 0;
+    float y = metrics.top;
+    for (const DWRITE_LINE_METRICS& line : lines) {
+        const UINT32 content_end = line_start + line.length - line.trailingWhitespaceLength;
+        float content = 0;
+        UINT32 at = line_start;
+        for (std::size_t i = cluster; i < clusters.size() && at < content_end; ++i) {
+            content += clusters[i].width;
+            at += clusters[i].length;
+        }
+        float x = share * (metrics.layoutWidth - content);
+        at = line_start;
+        for (; cluster < clusters.size() && at < line_start + line.length; ++cluster) {
+            const DWRITE_CLUSTER_METRICS& piece = clusters[cluster];
+            if (at < end && first < at + piece.length) {
+                box.add(x, y, x + piece.width, y + line.height);
+            }
+            x += piece.width;
+            at += piece.length;
+        }
+        line_start += line.length;
+        y += line.height;
+    }
+    return box;
+}
+
+float unlimited(int32_t maximum)
+{
+    return maximum == 0 ? std::numeric_limits<float>::max() : static_cast<float>(maximum);
+}
+
+void draw_layout(const renderer::impl& self, IDWriteTextLayout& layout, rect area)
+{
+    const D2D1_POINT_2F origin{static_cast<float>(area.x), static_cast<float>(area.y)};
+    self.target->DrawTextLayout(origin, &layout, self.text_brush.Get(),
+                                D2D1_DRAW_TEXT_OPTIONS_NONE);
+}
+
+} // namespace
+
+void renderer::set_font(std::string_view family, float size, int32_t weight_kind,
+                        int32_t style_kind, bool underline)
+{
+    m_impl->font_family = wide(family);
+    m_impl->font_size = size;
+    m_impl->font_weight = weight_of(weight_kind);
+    m_impl->font_style = style_of(style_kind);
+    m_impl->underline = underline;
+}
+
+void renderer::set_text_alignment(int32_t horizontal, int32_t vertical)
+{
+    const DWRITE_TEXT_ALIGNMENT across = horizontal == 0   ? DWRITE_TEXT_ALIGNMENT_LEADING
+                                         : horizontal == 2 ? DWRITE_TEXT_ALIGNMENT_TRAILING
+                                                           : DWRITE_TEXT_ALIGNMENT_CENTER;
+    const DWRITE_PARAGRAPH_ALIGNMENT down = vertical == 1   ? DWRITE_PARAGRAPH_ALIGNMENT_NEAR
+                                            : vertical == 2 ? DWRITE_PARAGRAPH_ALIGNMENT_FAR
+                                                            : DWRITE_PARAGRAPH_ALIGNMENT_CENTER;
+    m_impl->text_format->SetTextAlignment(across);
+    m_impl->text_format->SetParagraphAlignment(down);
+}
+
+void renderer::draw_text(rect layout, std::string_view text, std::span<const text_run> runs)
+{
+    const std::wstring units = wide(text);
+    ComPtr<IDWriteTextLayout> lines = create_layout(
+        *m_impl, units, static_cast<float>(layout.width), static_cast<float>(layout.height));
+    if (!lines) {
+        return;
+    }
+    m_impl->target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_ALIASED);
+    apply_state(*m_impl, *lines.Get(), static_cast<UINT32>(units.size()),
+                underline_pass::with_underline);
+    apply_runs(*m_impl, *lines.Get(), runs, run_colours::attach);
+    draw_layout(*m_impl, *lines.Get(), layout);
+    m_impl->target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+}
+
+void renderer::draw_text_clipped(rect layout, rect clip, std::string_view text)
+{
+    const std::wstring units = wide(text);
+    ComPtr<IDWriteTextLayout> lines = create_layout(
+        *m_impl, units, static_cast<float>(layout.width), static_cast<float>(layout.height));
+    if (!lines) {
+        return;
+    }
+    const D2D1_RECT_F box{static_cast<float>(clip.x), static_cast<float>(clip.y),
+                          static_cast<float>(clip.x + clip.width),
+                          static_cast<float>(clip.y + clip.height)};
+    m_impl->target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_ALIASED);
+    m_impl->target->PushAxisAlignedClip(&box, D2D1_ANTIALIAS_MODE_ALIASED);
+    apply_state(*m_impl, *lines.Get(), static_cast<UINT32>(units.size()),
+                underline_pass::without_underline);
+    draw_layout(*m_impl, *lines.Get(), layout);
+    m_impl->target->PopAxisAlignedClip();
+    m_impl->target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+}
+
+size renderer::measure_text(std::string_view text, size maximum,
+                            std::span<const text_run> runs) const
+{
+    const std::wstring units = wide(text);
+    ComPtr<IDWriteTextLayout> layout =
+        measuring_layout(*m_impl, units, runs, unlimited(maximum.width), unlimited(maximum.height));
+    DWRITE_TEXT_METRICS metrics{};
+    if (!layout || FAILED(layout->GetMetrics(&metrics))) {
+        return {};
+    }
+    return {static_cast<int32_t>(metrics.widthIncludingTrailingWhitespace + 1),
+            static_cast<int32_t>(metrics.height + 1)};
+}
+
+rect renderer::text_range_bounds(std::string_view text, size maximum,
+                                 std::span<const text_run> runs, int32_t first, int32_t end) const
+{
+    if (first >= end) {
+        return {};
+    }
+    const std::wstring units = wide(text);
+    ComPtr<IDWriteTextLayout> layout =
+        measuring_layout(*m_impl, units, runs, static_cast<float>(maximum.width),
+                         static_cast<float>(maximum.height));
+    if (!layout) {
+        return {};
+    }
+    const auto position = static_cast<UINT32>(first);
+    const auto length = static_cast<UINT32>(end - first);
+    UINT32 count = 0;
+    const HRESULT sized = layout->HitTestTextRange(position, length, 0, 0, nullptr, 0, &count);
+    if (sized == E_NOTIMPL) {
+        return rounded(bounds_from_clusters(*layout.Get(), position, position + length));
+    }
+    std::vector<DWRITE_HIT_TEST_METRICS> hits(count);
+    if (count == 0 ||
+        FAILED(layout->HitTestTextRange(position, length, 0, 0, hits.data(), count, &count))) {
+        return {};
+    }
+    text_box box;
+    for (const DWRITE_HIT_TEST_METRICS& hit : hits) {
+        box.add(hit.left, hit.top, hit.left + hit.width, hit.top + hit.height);
+    }
+    return rounded(box);
+}
+
+} // namespace zksdk::ui

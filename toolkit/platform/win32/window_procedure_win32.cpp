@@ -1,0 +1,330 @@
+// The window procedure: native messages become calls of the toolkit window's router.
+#include "toolkit/platform/key_message.h"
+#include "toolkit/platform/native_window_client.h"
+#include "toolkit/platform/win32/native_window_impl.h"
+#include "toolkit/platform/win32/text_input_state_impl.h"
+
+#include <windowsx.h>
+
+namespace zksdk::ui::win32 {
+
+namespace {
+
+constexpr uint32_t tooltip_timer_id = 0xFFFFFFFF;
+constexpr uint32_t reserved_timer_id = 0xFFFFFFFE;
+constexpr uintptr_t left_button = 0;
+constexpr uintptr_t middle_button = 1;
+constexpr uintptr_t right_button = 2;
+constexpr uintptr_t first_x_button = 3;
+constexpr uintptr_t second_x_button = 4;
+constexpr WPARAM session_lock = 7;
+constexpr WPARAM session_unlock = 8;
+
+void* as_data(uintptr_t value)
+{
+    return reinterpret_cast<void*>(value);
+}
+
+// Everything one message needs: the record, its toolkit window and the message itself.
+struct context {
+    native_window::impl& record;
+    native_window_client& client;
+    HWND window;
+    WPARAM wparam;
+    LPARAM lparam;
+
+    void route(event_type code, void* data = nullptr, const void* extra = nullptr) const
+    {
+        client.route(code, data, extra);
+    }
+    LRESULT fallback(UINT message) const { return DefWindowProcW(window, message, wparam, lparam); }
+    text_input_state::impl* text_input() const
+    {
+        return record.text_input != nullptr ? &record.text_input->backend() : nullptr;
+    }
+};
+
+LRESULT on_size(const context& c)
+{
+    const size pixels{LOWORD(c.lparam), HIWORD(c.lparam)};
+    c.client.native_resized(pixels);
+    size dips{MulDiv(pixels.width, 96, c.record.dpi_x), MulDiv(pixels.height, 96, c.record.dpi_y)};
+    c.route(event_type::resized, &dips);
+    return 0;
+}
+
+LRESULT on_paint(const context& c)
+{
+    RECT update{};
+    if (GetUpdateRect(c.window, &update, FALSE)) {
+        c.client.paint_native({update.left, update.top, update.right, update.bottom});
+        ValidateRect(c.window, &update);
+    }
+    return 0;
+}
+
+LRESULT on_close(const context& c)
+{
+    if (c.client.request_close()) {
+        return 1;
+    }
+    c.record.running = false;
+    if (const HWND owner = real_owner(c.window)) {
+        EnableWindow(owner, TRUE);
+        SetFocus(owner);
+    }
+    if (IsWindowVisible(c.window)) {
+        ShowWindow(c.window, SW_HIDE);
+    }
+    return 1;
+}
+
+LRESULT on_min_max_info(const context& c)
+{
+    auto* info = reinterpret_cast<MINMAXINFO*>(c.lparam);
+    const native_window::impl& r = c.record;
+    const SIZE least = outer_size(r, {MulDiv(r.minimum_client.width, r.dpi_x, 96),
+                                      MulDiv(r.minimum_client.height, r.dpi_y, 96)});
+    const SIZE most = outer_size(r, {MulDiv(r.maximum_client.width, r.dpi_x, 96),
+                                     MulDiv(r.maximum_client.height, r.dpi_y, 96)});
+    info->ptMinTrackSize = {least.cx, least.cy};
+    info->ptMaxTrackSize = {most.cx, most.cy};
+    return 0;
+}
+
+LRESULT on_key_down(const context& c)
+{
+    c.route(event_type::key_down, as_data(c.wparam));
+    key_message message{static_cast<uint32_t>(c.wparam), static_cast<int32_t>(c.lparam)};
+    c.route(event_type::key_down_extended, &message);
+    return 0;
+}
+
+LRESULT on_timer(const context& c)
+{
+    const auto id = static_cast<uint32_t>(c.wparam);
+    if (id != reserved_timer_id) {
+        c.client.native_timer(id);
+    }
+    static_assert(tooltip_timer_id != reserved_timer_id);
+    return 0;
+}
+
+LRESULT on_mouse_move(const context& c)
+{
+    pointer_dpi_state() = {window_dpi(c.window, c.record.dpi_x),
+                           window_dpi(c.window, c.record.dpi_y)};
+    if (c.record.tracking) {
+        c.route(event_type::mouse_move);
+        return 0;
+    }
+    // The first move only arms the leave notification; the router sees the pointer from the next.
+    c.record.tracking = true;
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof(track);
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = c.window;
+    track.dwHoverTime = HOVER_DEFAULT;
+    TrackMouseEvent(&track);
+    return 1;
+}
+
+LRESULT on_button(const context& c, event_type code, uintptr_t button)
+{
+    c.route(code, as_data(button));
+    return 0;
+}
+
+LRESULT on_x_button(const context& c, event_type code)
+{
+    const WORD which = GET_XBUTTON_WPARAM(c.wparam);
+    if (which == XBUTTON1) {
+        c.route(code, as_data(first_x_button));
+    } else if (which == XBUTTON2) {
+        c.route(code, as_data(second_x_button));
+    }
+    return 0;
+}
+
+// Without a listener a double click is just another press, so fast clicking still clicks.
+LRESULT on_double_click(const context& c, uintptr_t button)
+{
+    const bool wanted = c.client.has_pointer_handlers(event_type::mouse_double_click);
+    c.route(wanted ? event_type::mouse_double_click : event_type::mouse_down, as_data(button));
+    return 0;
+}
+
+LRESULT on_wheel(const context& c)
+{
+    double delta = static_cast<double>(GET_WHEEL_DELTA_WPARAM(c.wparam)) * 0.5;
+    c.route(event_type::mouse_wheel, &delta);
+    return 0;
+}
+
+LRESULT on_dpi_changed(const context& c)
+{
+    native_window::impl& r = c.record;
+    r.dpi_x = LOWORD(c.wparam);
+    r.dpi_y = HIWORD(c.wparam);
+    const RECT& suggested = *reinterpret_cast<const RECT*>(c.lparam);
+    const POINT at = r.pending_position.value_or(POINT{suggested.left, suggested.top});
+    SetWindowPos(c.window, nullptr, at.x, at.y, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    RECT client{};
+    GetClientRect(c.window, &client);
+    size pixels{client.right - client.left, client.bottom - client.top};
+    point dpi{r.dpi_x, r.dpi_y};
+    c.route(event_type::dpi_changed, &pixels, &dpi);
+    return 0;
+}
+
+LRESULT on_start_composition(const context& c)
+{
+    if (text_input_state::impl* input = c.text_input()) {
+        input->on_start_composition();
+    }
+    return 0;
+}
+
+LRESULT on_end_composition(const context& c)
+{
+    if (text_input_state::impl* input = c.text_input()) {
+        input->on_end_composition();
+    }
+    return 0;
+}
+
+LRESULT on_composition(const context& c)
+{
+    if (text_input_state::impl* input = c.text_input()) {
+        input->on_composition(c.lparam);
+    }
+    return 0;
+}
+
+LRESULT on_language_changed(const context& c)
+{
+    if (text_input_state::impl* input = c.text_input()) {
+        input->on_language_changed();
+    }
+    return 0;
+}
+
+LRESULT dispatch(const context& c, UINT message)
+{
+    switch (message) {
+    case WM_SIZE:
+        return on_size(c);
+    case WM_SETFOCUS:
+        c.route(event_type::focus_gained);
+        return 0;
+    case WM_KILLFOCUS:
+        c.route(event_type::focus_lost);
+        return 0;
+    case WM_PAINT:
+        return on_paint(c);
+    case WM_CLOSE:
+        return on_close(c);
+    case WM_SETCURSOR:
+        // Inside the client area the cursor stays as the toolkit last set it.
+        if (!c.record.tracking) {
+            c.fallback(message);
+        }
+        return 0;
+    case WM_GETMINMAXINFO:
+        return on_min_max_info(c);
+    case WM_NCCALCSIZE:
+        // A client-drawn frame makes the whole window the client area.
+        return c.record.client_drawn_frame && c.wparam != 0 ? 0 : c.fallback(message);
+    case WM_INPUTLANGCHANGE:
+        return on_language_changed(c);
+    case WM_MOVE:
+    case WM_COMMAND:
+        return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        // No default processing: Alt+F4 and F10 do nothing in a toolkit window.
+        return on_key_down(c);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        c.route(event_type::key_up, as_data(c.wparam));
+        return 0;
+    case WM_CHAR:
+        c.route(event_type::char_input, as_data(c.wparam));
+        return 0;
+    case WM_IME_STARTCOMPOSITION:
+        return on_start_composition(c);
+    case WM_IME_ENDCOMPOSITION:
+        return on_end_composition(c);
+    case WM_IME_COMPOSITION:
+        return on_composition(c);
+    case WM_IME_SETCONTEXT:
+        // The toolkit shows the composition itself; the IME keeps only its candidate list.
+        return DefWindowProcW(c.window, message, c.wparam,
+                              c.lparam & ~static_cast<LPARAM>(ISC_SHOWUICOMPOSITIONWINDOW));
+    case WM_TIMER:
+        return on_timer(c);
+    case WM_MENUCHAR:
+        return c.wparam == 32 ? 0 : MAKELRESULT(0, MNC_CLOSE);
+    case WM_MOUSEMOVE:
+        return on_mouse_move(c);
+    case WM_LBUTTONDOWN:
+        return on_button(c, event_type::mouse_down, left_button);
+    case WM_LBUTTONUP:
+        return on_button(c, event_type::mouse_up, left_button);
+    case WM_RBUTTONDOWN:
+        return on_button(c, event_type::mouse_down, right_button);
+    case WM_RBUTTONUP:
+        return on_button(c, event_type::mouse_up, right_button);
+    case WM_MBUTTONDOWN:
+        return on_button(c, event_type::mouse_down, middle_button);
+    case WM_MBUTTONUP:
+        return on_button(c, event_type::mouse_up, middle_button);
+    case WM_XBUTTONDOWN:
+        return on_x_button(c, event_type::mouse_down);
+    case WM_XBUTTONUP:
+        return on_x_button(c, event_type::mouse_up);
+    case WM_LBUTTONDBLCLK:
+        return on_double_click(c, left_button);
+    case WM_RBUTTONDBLCLK:
+        return on_double_click(c, right_button);
+    case WM_MBUTTONDBLCLK:
+        return on_double_click(c, middle_button);
+    case WM_MOUSEWHEEL:
+        return on_wheel(c);
+    case WM_MOUSELEAVE:
+        c.record.tracking = false;
+        c.route(event_type::mouse_leave);
+        return 0;
+    case WM_WTSSESSION_CHANGE:
+        if (c.wparam == session_lock) {
+            c.route(event_type::session_locked);
+        } else if (c.wparam == session_unlock) {
+            c.route(event_type::session_unlocked);
+        }
+        return 0;
+    case WM_DPICHANGED:
+        return on_dpi_changed(c);
+    case WM_USER:
+        c.client.user_message(c.lparam, c.wparam);
+        return 0;
+    default:
+        return c.fallback(message);
+    }
+}
+
+} // namespace
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    native_window* owner = record_of(window);
+    native_window::impl* record = owner != nullptr ? &owner->backend() : nullptr;
+    // Messages during creation, and after the toolkit window let go, get default handling.
+    if (record == nullptr || record->client == nullptr || record->handle != window) {
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    return dispatch({*record, *record->client, window, wparam, lparam}, message);
+}
+
+} // namespace zksdk::ui::win32
