@@ -32,6 +32,8 @@ public:
                        uint16_t flags);
     bool is_created() const;
     native_window* owner() const;
+    // The toolkit window this record reports to; null before create_native.
+    native_window_client* client() const;
 
     void set_title(std::string_view title); // UTF-8
     const std::string& title() const;

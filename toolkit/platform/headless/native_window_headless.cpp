@@ -84,6 +84,11 @@ native_window* native_window::owner() const
     return m_impl->owner;
 }
 
+native_window_client* native_window::client() const
+{
+    return m_impl->client;
+}
+
 void native_window::set_title(std::string_view title)
 {
     m_impl->title = title;

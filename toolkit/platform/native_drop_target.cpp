@@ -1,7 +1,8 @@
-// The drop target's decisions, shared by every backend's drag-and-drop glue.
+// The drop target's decisions, the same on every backend: whether a drag is welcome, and the
+// dropped paths with backslashes, both handed to the window's router.
 #include "toolkit/platform/native_drop_target.h"
 
-#include "toolkit/platform/headless/headless_internals.h"
+#include "toolkit/platform/native_window.h"
 #include "toolkit/platform/native_window_client.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ native_drop_target::native_drop_target(native_window& window) : m_window(window)
 
 drop_effect native_drop_target::drag_over()
 {
-    native_window_client* client = m_window.backend().client;
+    native_window_client* client = m_window.client();
     if (client == nullptr) {
         return drop_effect::none;
     }
@@ -39,7 +40,7 @@ void native_drop_target::drag_leave() {}
 
 void native_drop_target::drop(std::vector<std::u16string> file_paths)
 {
-    native_window_client* client = m_window.backend().client;
+    native_window_client* client = m_window.client();
     if (client == nullptr) {
         return;
     }
