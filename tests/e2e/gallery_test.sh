@@ -69,6 +69,14 @@ if start_page layouts "Nimbic toolkit gallery"; then
     check "the gallery draws more than a blank area" '[ "${colours:-0}" -gt 8 ]'
     # The click panel: (510, 120), 290 x 60.
     check "a click repaints the click panel" 'changes_on_click 600 150 200 40 555 130'
+    # The tooltip panel at (220, 200): rest on it, and the tooltip appears below the pointer.
+    xdotool mousemove --sync $((X + 300)) $((Y + 225))
+    shot before.png
+    xdotool mousemove --sync $((X + 302)) $((Y + 226))
+    sleep 2.5
+    shot tooltip.png
+    check "resting on a widget shows its tooltip" \
+        '[ "$(area "$artifacts/before.png" 200 40 290 255)" != "$(area "$artifacts/tooltip.png" 200 40 290 255)" ]'
 else
     check "the gallery window appears" false
 fi
@@ -83,6 +91,10 @@ if start_page controls "Nimbic toolkit controls"; then
     check "a click ticks a check box" 'changes_on_click 30 127 20 20 22 117'
     check "the wheel scrolls the list" 'changes_on_click 170 250 280 160 30 170 5'
     shot controls-after.png
+    # A right click on (360, 350) opens the popup menu next to the pointer.
+    check "a right click opens the popup menu" 'changes_on_click 400 370 120 60 405 380 3'
+    shot popup-menu.png
+    xdotool key Escape
 else
     check "the controls window appears" false
 fi

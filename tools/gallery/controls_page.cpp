@@ -1,6 +1,7 @@
 // The controls page: buttons, check boxes, a scrolled list and labels, each in its states.
 #include "tools/gallery/controls_page.h"
 
+#include "toolkit/controls/popup_menu.h"
 #include "toolkit/core/window/window.h"
 
 namespace gallery {
@@ -76,6 +77,26 @@ void controls_page::build_labels(widget& parent)
     m_markup.update_size();
     m_markup.update_links();
     m_markup.invalidate(false);
+
+    attach(m_menu_target, parent, {360, 350, 440, 50});
+    m_menu_target.set_fill({0.24f, 0.20f, 0.30f, 1});
+    event_dispatcher::instance().connect(&m_menu_target, this, event_type::mouse_up,
+                                         bind_event(this, &controls_page::on_menu_click));
+}
+
+// The right button (2) opens the menu; the caption says what was chosen.
+void controls_page::on_menu_click(const event_info& info)
+{
+    if (reinterpret_cast<uintptr_t>(info.data) != 2)
+        return;
+    popup_menu menu;
+    menu.add_item(1, -1, "Copy");
+    menu.add_item(2, -1, "Select all");
+    menu.add_item(3, -1, "More");
+    menu.add_item(4, 3, "Nested item");
+    const uint32_t chosen = menu.show(*m_menu_target.window());
+    m_menu_target.set_caption(chosen == 0 ? "Menu dismissed"
+                                          : "Chose item " + std::to_string(chosen));
 }
 
 } // namespace gallery

@@ -14,7 +14,7 @@
 namespace gallery {
 
 // Builds its widgets under a parent that belongs to the gallery window; owns them.
-class controls_page {
+class controls_page : public zksdk::ui::event_object {
 public:
     explicit controls_page(zksdk::ui::widget& parent);
 
@@ -23,6 +23,7 @@ private:
     void build_check_boxes(zksdk::ui::widget& parent);
     void build_scrolling(zksdk::ui::widget& parent);
     void build_labels(zksdk::ui::widget& parent);
+    void on_menu_click(const zksdk::ui::event_info& info);
 
     std::array<zksdk::ui::generic_button, 5> m_buttons;
     std::array<zksdk::ui::check_box, 4> m_check_boxes;
@@ -33,6 +34,7 @@ private:
     zksdk::ui::scroll_bar m_scroll;
     zksdk::ui::text_label m_plain;
     zksdk::ui::text_label m_markup;
+    caption_panel m_menu_target{"Right-click here for a popup menu"};
 };
 
 } // namespace gallery
