@@ -129,19 +129,6 @@ int32_t image::frames() const
     return m_impl->frames;
 }
 
-size image::logical_size() const
-{
-    const float inverse = 1.0f / m_impl->scale;
-    return {static_cast<int32_t>(static_cast<float>(m_impl->pixel_size.width) * inverse),
-            static_cast<int32_t>(static_cast<float>(m_impl->pixel_size.height) * inverse)};
-}
-
-size image::frame_size() const
-{
-    const size logical = logical_size();
-    return {logical.width, logical.height / m_impl->frames};
-}
-
 pixel_access image::lock_pixels()
 {
     m_impl->lock.lock();
