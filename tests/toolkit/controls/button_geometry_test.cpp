@@ -12,10 +12,10 @@ TEST(ButtonGeometry, ClippedCaptionsKeepTheirAlignmentInsideTheMargins)
         int32_t alignment;
         rect layout;
     } const cases[] = {
-        {0, {6, 2, 1100, 36}},    // leading starts at the left margin
-        {1, {-494, 2, 1088, 36}}, // centre 50, as the clip's
-        {2, {-994, 2, 1088, 36}}, // right edge 94, as the clip's
-        {7, {6, 2, 1100, 36}},    // unknown kinds lay out as leading
+        {0, {6, 2, 1100, 36}},     // leading starts at the left margin
+        {1, {-500, 2, 1088, 36}},  // centre 44: the left margin is not added
+        {2, {-1000, 2, 1088, 36}}, // right edge 88
+        {7, {6, 2, 1100, 36}},     // unknown kinds lay out as leading
     };
     for (const auto& tested : cases) {
         SCOPED_TRACE(tested.alignment);
