@@ -26,6 +26,8 @@ bool is_key_down(modifier_key key);
 
 // Milliseconds since an arbitrary start; never goes backwards.
 double monotonic_milliseconds();
+// The year of the local calendar date (for notices that name the current year).
+int32_t local_calendar_year();
 
 // 0 arrow, 1 cross, 2 west-east, 3 north-south, 4 and 7 north-west/south-east, 5 I-beam,
 // 6 hand, 8 north-east/south-west; other values do nothing.

@@ -89,6 +89,11 @@ void reset()
     state() = std::move(fresh);
 }
 
+void set_calendar_year(int32_t year)
+{
+    state().calendar_year = year;
+}
+
 void set_system_dpi(int32_t dpi_x, int32_t dpi_y)
 {
     state().system_dpi = {dpi_x, dpi_y};

@@ -70,6 +70,8 @@ bool request_close(native_window& window);
 
 // Fires one running native timer; false (and nothing routed) when it is not running.
 bool fire_timer(native_window& window, uint32_t id);
+// The local calendar year local_calendar_year reports (2026 after reset).
+void set_calendar_year(int32_t year);
 // Advances the clock, firing every running timer each time its interval elapses, in time order.
 void advance_clock(double milliseconds);
 // Running timers of the window: id -> interval.

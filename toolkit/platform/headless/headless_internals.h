@@ -93,6 +93,7 @@ struct system_state {
     point pointer_dpi{96, 96};
     std::array<bool, 4> keys{};
     double clock_ms = 0;
+    int32_t calendar_year = 2026;
     native_window* focus = nullptr;
     native_window* capture = nullptr;
     point system_dpi{96, 96};

@@ -36,6 +36,11 @@ double monotonic_milliseconds()
     return state().clock_ms;
 }
 
+int32_t local_calendar_year()
+{
+    return state().calendar_year;
+}
+
 void set_system_cursor(uint32_t shape)
 {
     constexpr uint32_t last_shape = 8;

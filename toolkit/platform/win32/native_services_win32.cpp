@@ -98,6 +98,13 @@ double monotonic_milliseconds()
     return static_cast<double>(nanoseconds) * 1e-6;
 }
 
+int32_t local_calendar_year()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return now.wYear;
+}
+
 void set_system_cursor(uint32_t shape)
 {
     if (const HCURSOR cursor = standard_cursor(shape)) {

@@ -1,0 +1,266 @@
+// InstallerUI: construction, the painted frame, the page switch and the footer navigation.
+#include "installer/installer_ui.h"
+
+#include "installer/installer_style.h"
+#include "installer/product.h"
+#include "installer/widgets/notification_popup.h"
+
+#include "engine/install_worker.h"
+#include "toolkit/platform/native_services.h"
+#include "toolkit/platform/renderer.h"
+
+#include <string>
+
+namespace nimbic {
+
+using namespace zksdk::ui;
+
+namespace {
+
+constexpr int32_t footer_link_x = 180;
+
+// "© <first year>–<this year> Vantrel. All rights reserved."
+std::string HeaderNotice(int32_t year)
+{
+    std::string notice = "\xC2\xA9 " + std::to_string(product::first_notice_year);
+    if (year > product::first_notice_year) {
+        notice += "\xE2\x80\x93" + std::to_string(year);
+    }
+    return notice + " " + std::string(product::maker) + ". All rights reserved.";
+}
+
+// Decodes a theme picture on first use; a picture that does not decode stays undecoded and
+// the renderer skips it, so the frame still paints.
+void DecodeOnce(image& picture, const style_table& style, const style_key& key)
+{
+    if (picture.is_decoded()) {
+        return;
+    }
+    const style_image value = style.read_image(key);
+    if (value.data == nullptr) {
+        return;
+    }
+    picture.load({value.data, static_cast<size_t>(value.length)}, value.frames, value.scale);
+}
+
+} // namespace
+
+InstallerUI::InstallerUI()
+{
+    create(product::window_title, {600, 200, 1024, 610}, 0);
+    ApplyInstallerTheme();
+    event_dispatcher::instance().connect(&root(), this, event_type::paint,
+                                         bind_event(this, &InstallerUI::PaintFrame));
+    BuildInstallTargets(m_state, m_targets);
+    BuildWelcomePage();
+    BuildVersionsPage();
+    BuildLicensePage();
+    BuildFooter();
+    ShowPage(Welcome);
+    native().center();
+    m_header_notice = HeaderNotice(local_calendar_year());
+}
+
+// The process must not end while the worker writes files: a cancelled run still completes
+// (hidden) before the program exits.
+InstallerUI::~InstallerUI()
+{
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void InstallerUI::Attach(widget& child, widget& parent, const rect& area)
+{
+    child.set_window(this);
+    child.set_parent(&parent);
+    child.create(area);
+    event_dispatcher::instance().emit(&child, event_type::created);
+    parent.add_child(&child);
+}
+
+void InstallerUI::AttachButton(generic_button& button, const rect& area, std::string_view caption)
+{
+    Attach(button, root(), area);
+    button.set_caption(caption);
+    button.update_size();
+    button.invalidate(false);
+    event_dispatcher::instance().connect(&button, this, event_type::clicked,
+                                         bind_event(this, &InstallerUI::OnNavigationClick));
+}
+
+void InstallerUI::BuildFooter()
+{
+    const style_table& style = root().style();
+    const int32_t footer = style.read_int("footer_size");
+    const int32_t w = root().width();
+    const int32_t h = root().height();
+    const auto footer_y = [&](int32_t height) { return h - footer + (footer - height) / 2; };
+
+    StyleFooterLink(m_footer_license_link);
+    AttachButton(m_footer_license_link, {footer_link_x, footer_y(15), 210, 15},
+                 product::license_link);
+    StyleBackButton(m_cancel);
+    AttachButton(m_cancel, {w - 520, footer_y(30), 110, 30}, "CANCEL");
+    StyleBackButton(m_back);
+    AttachButton(m_back, {w - 380, footer_y(30), 110, 30}, "BACK");
+    StyleNextButton(m_next);
+    AttachButton(m_next, {w - 210, footer_y(30), 170, 30}, "NEXT");
+}
+
+rect InstallerUI::PageArea()
+{
+    const style_table& style = root().style();
+    const int32_t header = style.read_int("header_size");
+    const int32_t footer = style.read_int("footer_size");
+    const int32_t banner_width = style.read_int_pair("banner_size")[0];
+    return {banner_width, header, root().width() - banner_width, root().height() - footer - header};
+}
+
+void InstallerUI::PlacePage(int32_t page)
+{
+    generic_panel& panel = m_pages.at(page);
+    Attach(panel, root(), PageArea());
+    SetNone(panel, "default_back_color");
+    if (panel.is_visible(false)) {
+        panel.invalidate(false);
+    }
+    panel.set_visible(false);
+}
+
+void InstallerUI::CentreBlock(int32_t page, int32_t width, int32_t height)
+{
+    const rect area = PageArea();
+    m_pages.at(page).set_geometry(
+        {area.x + (area.width - width) / 2, area.y + (area.height - height) / 2, width, height});
+}
+
+void InstallerUI::SetNextCaption(std::string_view caption)
+{
+    m_next.set_caption(caption);
+    m_next.update_size();
+    m_next.invalidate(false);
+}
+
+void InstallerUI::ShowPage(int32_t page)
+{
+    const auto cancel_caption = [this] {
+        m_cancel.set_caption("CANCEL");
+        m_cancel.update_size();
+        m_cancel.invalidate(false);
+    };
+    if (page == Installing) {
+        BuildInstallingPage();
+        m_back.set_enabled(false);
+        cancel_caption();
+        SetNextCaption("INSTALL");
+        m_next.set_enabled(false);
+        m_footer_license_link.set_visible(false);
+        m_footer_license_link.set_enabled(false);
+        root().invalidate(false);
+        StartInstall();
+    } else {
+        m_back.set_enabled(page != Welcome);
+        m_back.set_visible(true);
+        m_cancel.set_enabled(true);
+        m_cancel.set_visible(true);
+        cancel_caption();
+        SetNextCaption(page == Versions ? "INSTALL" : "I AGREE");
+        m_footer_license_link.set_visible(page == Welcome);
+        m_footer_license_link.set_enabled(page == Welcome);
+        root().invalidate(false);
+    }
+    m_pages.at(m_current_page).set_visible(false);
+    m_pages.at(page).set_visible(true);
+    m_previous_page = m_current_page;
+    m_current_page = page;
+}
+
+void InstallerUI::OnNavigationClick(const event_info& info)
+{
+    if (info.phase != 2) {
+        return;
+    }
+    const event_object* sender = info.sender;
+    const bool license_link = sender == &m_footer_license_link || sender == &m_welcome_license_link;
+    if (m_current_page == License && (sender == &m_back || sender == &m_next)) {
+        ShowPage(m_previous_page);
+    } else if (license_link) {
+        ShowPage(License);
+    } else if (sender == &m_back) {
+        ShowPage(m_current_page - 1);
+    } else if (sender == &m_next) {
+        if (m_finished) {
+            close(1);
+        } else {
+            ShowPage(m_current_page + 1);
+        }
+    } else if (sender == &m_cancel) {
+        ConfirmCancel();
+    }
+}
+
+void InstallerUI::ConfirmCancel()
+{
+    NotificationPopup popup;
+    popup.root().style().redirect("message_popup_window_margins", "notifications_window_margins");
+    popup.root().style().redirect("message_popup_component_margins",
+                                  "notifications_component_margins");
+    popup.setup(this, "Exit Installer",
+                "Are you sure you want to cancel " + std::string(product::with_host) +
+                    " installation?");
+    const int32_t result = popup.run_modal();
+    if (result != 0) {
+        close(result);
+    }
+}
+
+void InstallerUI::PaintFrame()
+{
+    renderer& target = painter();
+    const style_table& style = root().style();
+    const int32_t w = root().width();
+    const int32_t h = root().height();
+    const int32_t header = style.read_int("header_size");
+    const int32_t footer = style.read_int("footer_size");
+    const style_int_pair banner = style.read_int_pair("banner_size");
+
+    target.set_fill_color(style.read_color("main_back_color"));
+    target.fill_rect({0, 0, w, header});
+
+    if (!m_logo.is_decoded()) {
+        DecodeOnce(m_logo, style, "logo_image");
+        m_logo_size = m_logo.logical_size();
+    }
+    target.draw_image_stretched(
+        {28, (header - m_logo_size.height) / 2, m_logo_size.width, m_logo_size.height}, m_logo,
+        1.0f);
+
+    target.set_font(style.read_string("header_text_font_name"),
+                    style.read_float("header_text_font_size"), 0, 1, false);
+    target.set_text_color(style.read_color("header_text_font_color"));
+    target.set_text_alignment(0, 0);
+    if (!m_header_notice.empty()) {
+        target.draw_text({w - 260, 0, 260, header}, m_header_notice);
+    }
+
+    DecodeOnce(m_banner, style, "banner_image");
+    target.draw_image_stretched({0, header, banner[0], banner[1]}, m_banner, 1.0f);
+    DecodeOnce(m_background, style, "background_image");
+    target.draw_image_stretched({banner[0], header, w - banner[0], h - footer - header},
+                                m_background, 1.0f);
+
+    target.set_fill_color(style.read_color("main_back_color"));
+    target.fill_rect({0, h - footer, w, footer});
+
+    if (m_current_page == Welcome) {
+        target.set_font(style.read_string("footer_text_font_name"),
+                        style.read_float("footer_text_font_size"), 0, 0, false);
+        target.set_text_color(style.read_color("footer_text_font_color"));
+        target.set_text_alignment(0, 0);
+        target.draw_text({28, h - footer, footer_link_x, footer},
+                         "By installing, you agree to the");
+    }
+}
+
+} // namespace nimbic

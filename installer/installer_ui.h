@@ -1,0 +1,177 @@
+// The installer's one window: frame, theme, pages, navigation and the installation run.
+#pragma once
+
+#include "installer/widgets/break_line.h"
+#include "installer/widgets/installed_checkbox.h"
+#include "installer/widgets/link_button.h"
+#include "installer/widgets/progress_bar.h"
+#include "installer/widgets/rounded_button.h"
+
+#include "engine/install_state.h"
+#include "engine/install_target.h"
+#include "toolkit/controls/check_box.h"
+#include "toolkit/controls/generic_button.h"
+#include "toolkit/controls/scroll_bar.h"
+#include "toolkit/controls/text_label.h"
+#include "toolkit/core/widget/flow_panel.h"
+#include "toolkit/core/widget/generic_panel.h"
+#include "toolkit/core/window/window.h"
+#include "toolkit/platform/image.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace nimbic {
+
+// Megabytes with one digit after the point ("1.7", "3.5").
+std::string FormatMegabytes(float megabytes);
+// The Custom target before the user chose its plug-in folder: it gets no work and no size.
+inline bool IsEmptyCustom(const InstallTarget& target)
+{
+    return target.index == custom_version_index && target.plugin_folder.empty();
+}
+
+enum InstallerPage : int32_t { Welcome = 0, Versions = 1, Installing = 2, License = 3 };
+
+// The wizard, built whole by its constructor (hidden, on the Welcome page, centred); the entry
+// point runs it modally and destroys it, which first waits for a running install worker. Owns
+// every widget of the wizard, the install state, the targets and the worker thread.
+class InstallerUI : public zksdk::ui::window {
+public:
+    InstallerUI();
+    ~InstallerUI() override;
+    InstallerUI(const InstallerUI&) = delete;
+    InstallerUI& operator=(const InstallerUI&) = delete;
+
+    void ShowPage(int32_t page);
+    void ApplyInstallerTheme();
+    void StartInstall();
+    void OnInstallTimer();
+    void UpdateProgress();
+    static std::string InstallErrorText(int32_t code);
+    // Megabytes the ticked targets still need (components already installed do not count).
+    static float RequiredSize(const std::vector<InstallTarget>& targets);
+
+    // What tests and the entry point observe.
+    int32_t current_page() const { return m_current_page; }
+    bool is_finished() const { return m_finished; }
+    const std::string& header_notice() const { return m_header_notice; }
+    std::vector<InstallTarget>& targets() { return m_targets; }
+    InstallState& install_state() { return m_state; }
+    zksdk::ui::generic_panel& page(int32_t index) { return m_pages.at(index); }
+    RoundedButton& back_button() { return m_back; }
+    RoundedButton& next_button() { return m_next; }
+    RoundedButton& cancel_button() { return m_cancel; }
+    LinkButton& footer_license_link() { return m_footer_license_link; }
+    LinkButton& welcome_license_link() { return m_welcome_license_link; }
+    const std::vector<std::unique_ptr<zksdk::ui::check_box>>& version_checks() const
+    {
+        return m_version_checks;
+    }
+    const std::vector<std::unique_ptr<InstalledCheckbox>>& installed_checks() const
+    {
+        return m_installed_checks;
+    }
+    zksdk::ui::generic_button& plugin_folder_button() { return m_plugin_folder_button; }
+    zksdk::ui::generic_button& script_folder_button() { return m_script_folder_button; }
+    zksdk::ui::text_label& custom_plugin_label() { return m_custom_plugin_label; }
+    zksdk::ui::text_label& custom_script_label() { return m_custom_script_label; }
+    zksdk::ui::text_label& required_space_label() { return m_required_space_label; }
+    zksdk::ui::text_label& license_text() { return m_license_text; }
+    zksdk::ui::scroll_bar& license_scroll_bar() { return m_license_scroll; }
+    zksdk::ui::text_label& installing_title() { return m_installing_title; }
+    zksdk::ui::text_label& status_label() { return m_status_label; }
+    zksdk::ui::text_label& progress_label() { return m_progress_label; }
+    zksdk::ui::text_label& installing_label() { return m_installing_label; }
+    zksdk::ui::text_label& finish_hint() { return m_finish_hint; }
+    ProgressBar& progress_bar() { return m_progress_bar; }
+    zksdk::ui::flow_panel& versions_flow() { return m_versions_flow; }
+    uint32_t components_total() const { return m_components_total; }
+    float total_size() const { return m_total_size; }
+
+private:
+    // Construction and the frame.
+    void PaintFrame();
+    void OnNavigationClick(const zksdk::ui::event_info& info);
+    void ConfirmCancel();
+    void BuildFooter();
+    void SetNextCaption(std::string_view caption);
+    void FinishButtons();
+    void PlacePage(int32_t page);
+    zksdk::ui::rect PageArea();
+    void CentreBlock(int32_t page, int32_t width, int32_t height);
+    // Widget plumbing shared by the builders.
+    void Attach(zksdk::ui::widget& child, zksdk::ui::widget& parent, const zksdk::ui::rect& area);
+    void AttachButton(zksdk::ui::generic_button& button, const zksdk::ui::rect& area,
+                      std::string_view caption);
+    // Pages.
+    void BuildWelcomePage();
+    void BuildLicensePage();
+    void OnLicenseTextMouseUp(const zksdk::ui::event_info& info);
+    void BuildVersionsPage();
+    void OnVersionsPageEvent(const zksdk::ui::event_info& info);
+    void UpdateRequiredSpace();
+    void BuildInstallingPage();
+    void CompleteRun(int32_t plugin_failure_index, int32_t plugin_failure_code,
+                     int32_t scripts_failure_index, int32_t scripts_failure_code);
+    std::string VersionName(int32_t index) const;
+    bool AskRetry(const std::string& message);
+
+    InstallState m_state;
+    std::thread m_worker;
+    zksdk::ui::image m_banner;
+    zksdk::ui::image m_background;
+    zksdk::ui::image m_logo;
+    zksdk::ui::size m_logo_size;
+    std::string m_license_markup;
+    std::string m_header_notice;
+    std::array<zksdk::ui::generic_panel, 4> m_pages;
+    zksdk::ui::connection_id m_timer_connection = 0;
+    // Welcome page.
+    zksdk::ui::text_label m_welcome_title;
+    zksdk::ui::text_label m_welcome_text;
+    zksdk::ui::text_label m_agree_label;
+    zksdk::ui::text_label m_version_label;
+    // Versions page.
+    zksdk::ui::text_label m_versions_title;
+    zksdk::ui::text_label m_versions_intro;
+    zksdk::ui::text_label m_required_space_label;
+    zksdk::ui::flow_panel m_versions_flow{zksdk::ui::flow_direction::vertical,
+                                          zksdk::ui::auto_size::on, zksdk::ui::track_children::on};
+    BreakLine m_versions_separator;
+    // Installing page.
+    zksdk::ui::text_label m_installing_title;
+    zksdk::ui::text_label m_status_label;
+    zksdk::ui::text_label m_finish_hint;
+    BreakLine m_installing_separator;
+    ProgressBar m_progress_bar;
+    // License page.
+    zksdk::ui::generic_panel m_license_panel;
+    zksdk::ui::scroll_bar m_license_scroll;
+    zksdk::ui::text_label m_license_text;
+    // Footer.
+    RoundedButton m_back;
+    RoundedButton m_next;
+    RoundedButton m_cancel;
+    std::vector<std::unique_ptr<zksdk::ui::check_box>> m_version_checks;
+    std::vector<std::unique_ptr<InstalledCheckbox>> m_installed_checks;
+    zksdk::ui::text_label m_installing_label;
+    zksdk::ui::text_label m_progress_label;
+    zksdk::ui::generic_button m_plugin_folder_button;
+    zksdk::ui::generic_button m_script_folder_button;
+    LinkButton m_footer_license_link;
+    LinkButton m_welcome_license_link;
+    zksdk::ui::text_label m_custom_plugin_label;
+    zksdk::ui::text_label m_custom_script_label;
+    std::vector<InstallTarget> m_targets;
+    int32_t m_current_page = Welcome;
+    int32_t m_previous_page = Welcome;
+    bool m_finished = false;
+    uint32_t m_components_total = 0;
+    float m_total_size = 0.0f;
+};
+
+} // namespace nimbic

@@ -1,0 +1,73 @@
+// The License page: the agreement in a white scrolling panel, copied through a right-click menu.
+#include "installer/installer_style.h"
+#include "installer/installer_ui.h"
+#include "installer/license/license_document.h"
+
+#include "toolkit/controls/popup_menu.h"
+#include "toolkit/platform/native_services.h"
+#include "toolkit/platform/renderer.h"
+
+namespace nimbic {
+
+using namespace zksdk::ui;
+
+namespace {
+
+constexpr uint32_t copy_item = 2;
+constexpr uintptr_t right_button = 2;
+const color white{1, 1, 1, 1};
+
+} // namespace
+
+void InstallerUI::BuildLicensePage()
+{
+    m_license_markup.assign(license_agreement.begin(), license_agreement.end());
+    PlacePage(License);
+    generic_panel& page = m_pages[License];
+
+    Attach(m_license_panel, page, {0, 0, page.width(), page.height()});
+    m_license_panel.style().set("default_back_color", white);
+    const int32_t panel_width = m_license_panel.width();
+    const int32_t panel_height = m_license_panel.height();
+
+    Attach(m_license_scroll, m_license_panel, {panel_width - 15, 0, 15, panel_height});
+    m_license_scroll.style().set("default_back_color", color{0.208f, 0.208f, 0.208f, 1});
+    m_license_scroll.set_step(30);
+
+    const int32_t first_height =
+        m_license_markup.empty()
+            ? 0
+            : painter().measure_text(m_license_markup, {panel_width - 35, 0}).height;
+    Attach(m_license_text, m_license_panel, {10, 0, panel_width - 35, first_height});
+    m_license_text.style().set("default_back_color", white);
+    Redirect(m_license_text, {{"label_text_valign", "label_intro_text_valign"},
+                              {"label_font_name", "license_label_font_name"},
+                              {"label_font_size", "license_label_font_size"},
+                              {"label_font_color", "license_label_font_color"}});
+    m_license_text.set_mode(label_mode::markup);
+    m_license_text.set_fit(label_fit::fixed, label_fit::to_text);
+    m_license_text.set_markup(m_license_markup);
+    m_license_text.update_size();
+    m_license_text.update_links();
+    m_license_text.invalidate(false);
+    event_dispatcher::instance().connect(&m_license_text, this, event_type::mouse_up,
+                                         bind_event(this, &InstallerUI::OnLicenseTextMouseUp));
+    m_license_scroll.attach(&m_license_text);
+}
+
+void InstallerUI::OnLicenseTextMouseUp(const event_info& info)
+{
+    if (info.sender != &m_license_text ||
+        info.type != static_cast<uint32_t>(event_type::mouse_up) ||
+        reinterpret_cast<uintptr_t>(info.data) != right_button) {
+        return;
+    }
+    popup_menu menu;
+    menu.add_item(copy_item, -1, "Copy");
+    if (menu.show(*this) == copy_item) {
+        // In markup mode the label's text is the agreement as read, without its tags.
+        set_clipboard_text(m_license_text.text());
+    }
+}
+
+} // namespace nimbic

@@ -1,0 +1,24 @@
+// The product's names and numbers as the wizard shows them.
+#pragma once
+
+#include <string_view>
+
+namespace nimbic::product {
+
+inline constexpr std::string_view name = "Nimbic Plug-in";
+inline constexpr std::string_view installer_name = "Nimbic Plug-in Installer";
+inline constexpr std::string_view host_name = "After Effects";
+inline constexpr std::string_view with_host = "Nimbic Plug-in for After Effects";
+inline constexpr std::string_view window_title = "Nimbic Plug-in for After Effects Installer";
+inline constexpr std::string_view maker = "Vantrel";
+// The trailing space is part of the stored version: the welcome text shows two spaces after it.
+inline constexpr std::string_view version = "1.0.5 ";
+inline constexpr std::string_view license_link = "Vantrel Software License Agreement";
+// The first year of the rights notice in the header; the last is the current year.
+inline constexpr int first_notice_year = 2024;
+
+// Component sizes in megabytes for the space line and the progress line.
+inline constexpr float plugin_megabytes = 1.73486f;
+inline constexpr float scripts_megabytes = 0.00389481f;
+
+} // namespace nimbic::product

@@ -1,0 +1,213 @@
+// The Versions page: one check box per found host version, the Custom target with its folder
+// buttons, and the line with the disk space the selection needs.
+#include "installer/installer_style.h"
+#include "installer/installer_ui.h"
+#include "installer/product.h"
+
+#include "engine/paths.h"
+#include "toolkit/core/text_conversion.h"
+#include "toolkit/platform/native_services.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace nimbic {
+
+using namespace zksdk::ui;
+
+namespace {
+
+constexpr int32_t column_width = 95;
+constexpr int32_t row_height = 20;
+constexpr int32_t custom_column_x = 190;
+
+std::string SpaceLine(float megabytes)
+{
+    return "At least " + FormatMegabytes(megabytes) + " MB of free disk space is required.";
+}
+
+void StylePathLabel(widget& label)
+{
+    SetNone(label, "default_back_color");
+    Redirect(label, {{"label_font_size", "label_path_font_size"},
+                     {"label_font_name", "intro_font_name"},
+                     {"label_font_color", "intro_font_color"},
+                     {"label_text_valign", "label_path_text_valign"}});
+}
+
+} // namespace
+
+// One digit after the point, as a fixed-notation stream with precision 1 would write it.
+std::string FormatMegabytes(float megabytes)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(megabytes));
+    return text;
+}
+
+float InstallerUI::RequiredSize(const std::vector<InstallTarget>& targets)
+{
+    float size = 0.0f;
+    for (const InstallTarget& target : targets) {
+        if (!target.ticked || IsEmptyCustom(target)) {
+            continue;
+        }
+        if (target.plugin_status != 2) {
+            size += product::plugin_megabytes;
+        }
+        if (target.scripts_status != 2) {
+            size += product::scripts_megabytes;
+        }
+    }
+    return size;
+}
+
+std::string InstallerUI::VersionName(int32_t index) const
+{
+    const std::vector<std::string>& names = m_state.version_names();
+    if (index < 0 || static_cast<size_t>(index) >= names.size()) {
+        return {};
+    }
+    return names[static_cast<size_t>(index)];
+}
+
+void InstallerUI::BuildVersionsPage()
+{
+    PlacePage(Versions);
+    generic_panel& page = m_pages[Versions];
+    const int32_t pw = page.width();
+
+    Attach(m_versions_title, page, {0, 0, pw, 60});
+    StyleTitleLabel(m_versions_title);
+    m_versions_title.set_text(product::window_title, label_fit::fixed, label_fit::to_text);
+
+    Attach(m_versions_intro, page, {0, m_versions_title.height() + 15, pw - 150, 60});
+    SetNone(m_versions_intro, "default_back_color");
+    StyleIntroLabel(m_versions_intro);
+    m_versions_intro.set_text("Select which versions of Adobe After Effects to install.",
+                              label_fit::fixed, label_fit::to_text);
+
+    const int32_t y1 = m_versions_title.height() + 15 + m_versions_intro.height() + 15;
+    Attach(m_versions_separator, page, {0, y1, pw - 150, 20});
+    const int32_t y0 = y1 + m_versions_separator.height() + 15;
+    int32_t content_width = std::max(
+        {m_versions_title.width(), m_versions_intro.width(), m_versions_separator.width()});
+
+    // Custom first, then the versions newest first, in two columns; Custom gets a third.
+    int32_t x = 0;
+    int32_t y = y0;
+    int32_t bottom = y0;
+    int32_t versions = 0;
+    for (auto target = m_targets.rbegin(); target != m_targets.rend(); ++target) {
+        const bool custom = target->index == custom_version_index;
+        if (target == m_targets.rbegin()) {
+            bottom += 14;
+        }
+        auto box = std::make_unique<check_box>();
+        Attach(*box, page, custom ? rect{custom_column_x, y0, 85, 14} : rect{x, y, 85, 14});
+        SetNone(*box, "default_back_color");
+        box->layout(0);
+        box->set_caption(custom ? "Custom" : VersionName(target->index));
+        box->layout(box->layout_kind());
+        box->invalidate(false);
+        box->bind(&target->ticked);
+        box->set_enabled(true);
+        box->set_checked(target->ticked);
+        box->invalidate(false);
+        event_dispatcher::instance().connect(box.get(), this, event_type::value_changed,
+                                             bind_event(this, &InstallerUI::OnVersionsPageEvent));
+        add_tooltip(box.get(), {}, "",
+                    "[Plugin] " + utf16_to_utf8(path_join(target->plugin_folder, u"Vantrel")) +
+                        "\n[Script] " + utf16_to_utf8(target->scripts_folder));
+        m_version_checks.push_back(std::move(box));
+        if (custom) {
+            continue;
+        }
+        ++versions;
+        if (versions % 2 == 1) {
+            x += column_width;
+        } else {
+            x = 0;
+            y += row_height;
+            bottom += row_height;
+            content_width = std::max(content_width, 85);
+        }
+    }
+
+    Attach(m_versions_flow, page, {0, bottom, pw - 150, 10});
+
+    const auto folder_button = [&](generic_button& button, int32_t top, std::string_view caption) {
+        Attach(button, page, {285, top, 110, 25});
+        button.set_caption(caption);
+        button.update_size();
+        button.invalidate(false);
+        button.set_enabled(false);
+        event_dispatcher::instance().connect(&button, this, event_type::mouse_up,
+                                             bind_event(this, &InstallerUI::OnVersionsPageEvent));
+    };
+    folder_button(m_plugin_folder_button, y0 - 5, "Plugin Path");
+    Attach(m_custom_plugin_label, m_versions_flow, {0, 0, pw - 150, 0});
+    StylePathLabel(m_custom_plugin_label);
+    m_custom_plugin_label.set_visible(false);
+    folder_button(m_script_folder_button, y0 + 30, "Script Path");
+    Attach(m_custom_script_label, m_versions_flow, {0, 0, pw - 150, 0});
+    StylePathLabel(m_custom_script_label);
+    m_custom_script_label.set_visible(false);
+
+    Attach(m_required_space_label, m_versions_flow, {0, 0, pw - 150, 60});
+    SetNone(m_required_space_label, "default_back_color");
+    StyleVersionLineLabel(m_required_space_label);
+    m_required_space_label.set_fit(label_fit::fixed, label_fit::to_text);
+    // Until the first change the line names one plug-in, whatever is ticked.
+    m_required_space_label.set_text(SpaceLine(product::plugin_megabytes), label_fit::fixed,
+                                    label_fit::to_text);
+    m_required_space_label.update_size();
+
+    const int32_t width = std::max(content_width, m_versions_flow.width());
+    CentreBlock(Versions, width, bottom + 15 + m_versions_flow.height());
+    // Connected last: the flow panel resizes while its lines are first laid out, and the handler
+    // would replace the first space line before the user changed anything.
+    event_dispatcher::instance().connect(&m_versions_flow, this, event_type::resized,
+                                         bind_event(this, &InstallerUI::OnVersionsPageEvent));
+}
+
+void InstallerUI::OnVersionsPageEvent(const event_info& info)
+{
+    InstallTarget& custom = m_targets.back();
+    if (info.sender == &m_plugin_folder_button || info.sender == &m_script_folder_button) {
+        const bool plugin = info.sender == &m_plugin_folder_button;
+        std::u16string& folder = plugin ? custom.plugin_folder : custom.scripts_folder;
+        const std::u16string chosen = pick_folder(&native(), "Custom Folder", folder);
+        if (!chosen.empty()) {
+            folder = chosen;
+            (plugin ? m_custom_plugin_label : m_custom_script_label)
+                .set_text(
+                    std::string(plugin ? "\nCustom Plugin Path: " : "\nCustom Script Path: ") +
+                        utf16_to_utf8(folder),
+                    label_fit::fixed, label_fit::to_text);
+        }
+    } else if (!m_version_checks.empty() && info.sender == m_version_checks.front().get() &&
+               custom.index == custom_version_index) {
+        const bool ticked = custom.ticked;
+        m_plugin_folder_button.set_enabled(ticked);
+        m_script_folder_button.set_enabled(ticked);
+        m_custom_plugin_label.set_visible(ticked);
+        m_custom_script_label.set_visible(ticked);
+    } else if (info.sender == &m_versions_flow &&
+               info.type == static_cast<uint32_t>(event_type::resized)) {
+        generic_panel& page = m_pages[Versions];
+        page.set_geometry({page.x(), page.y(), page.width(),
+                           m_versions_flow.y() + m_versions_flow.height() + 15});
+    }
+    UpdateRequiredSpace();
+}
+
+void InstallerUI::UpdateRequiredSpace()
+{
+    const float size = RequiredSize(m_targets);
+    m_required_space_label.set_text(size != 0.0f ? SpaceLine(size) : std::string(),
+                                    label_fit::fixed, label_fit::to_text);
+}
+
+} // namespace nimbic

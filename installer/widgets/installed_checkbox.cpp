@@ -1,0 +1,34 @@
+// InstalledCheckbox's drawing: the box as checked or not, and the caption, never faded.
+#include "installer/widgets/installed_checkbox.h"
+
+#include "toolkit/core/window/window.h"
+#include "toolkit/platform/renderer.h"
+
+namespace nimbic {
+
+using namespace zksdk::ui;
+
+namespace {
+
+constexpr int32_t leading = 0;
+constexpr int32_t vertically_centred = 0;
+
+} // namespace
+
+// The box picture is decoded and measured by check_box's layout; the box rectangle has its size.
+void InstalledCheckbox::paint()
+{
+    renderer& target = window()->painter();
+    const rect& box = box_rect();
+    const rect source{0, is_checked() ? box.height : 0, box.width, box.height};
+    target.draw_image_part_at({box.x, box.y}, box_image(), source, 1.0f);
+
+    target.set_text_color(style().read_color("checkbox_font_color"));
+    set_caption_font(target);
+    target.set_text_alignment(leading, vertically_centred);
+    if (!caption().empty()) {
+        target.draw_text(text_rect(), caption());
+    }
+}
+
+} // namespace nimbic

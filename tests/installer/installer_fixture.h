@@ -1,0 +1,164 @@
+// A headless wizard on an in-memory machine with registered host versions, driven by real input.
+#pragma once
+
+#include "installer/installer_ui.h"
+
+#include "engine/install_worker.h"
+#include "engine/system/memory/memory_system.h"
+#include "toolkit/platform/headless/headless_control.h"
+#include "toolkit/platform/headless/recording.h"
+#include "tools/nimbic_pack/package_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace nimbic::test {
+
+namespace headless = zksdk::ui::headless;
+
+// A registered host version: registry sub-key, plug-in folder (as registered) and the name shown.
+struct HostVersion {
+    std::u16string sub_key;
+    std::u16string plugin_folder;
+    std::string name;
+};
+
+inline const std::string plugin_module = "MZ" + std::string(300000, '\x90') + "Nimbic";
+inline const std::string panel_script = "// Nimbic panel\n" + std::string(4068, 'x');
+
+class InstallerTest : public ::testing::Test {
+protected:
+    // Listed CC 2017 and CC 2018, and an unlisted later version the list does not know.
+    static std::vector<HostVersion> ThreeVersions()
+    {
+        return {
+            {u"14.0",
+             u"C:\\Program Files\\Adobe\\Adobe After Effects CC 2017\\Support Files\\Plug-ins",
+             "CC2017"},
+            {u"15.0",
+             u"C:\\Program Files\\Adobe\\Adobe After Effects CC 2018\\Support Files\\Plug-ins",
+             "CC2018"},
+            {u"16.0",
+             u"C:\\Program Files\\Adobe\\Adobe After Effects 2019\\Support Files\\Plug-ins",
+             "2019"},
+        };
+    }
+
+    void SetUp() override
+    {
+        headless::reset();
+        headless::set_calendar_year(2026);
+        memsys::reset();
+        const std::vector<unsigned char> package = pack::EncodePackage(
+            {"ScriptUI Panels"},
+            {{"ScriptUI Panels\\Nimbic.jsx", panel_script, 1647261376, 1584976883}});
+        memsys::set_resource(plugin_resource_id, plugin_module);
+        memsys::set_resource(scripts_resource_id, std::string(package.begin(), package.end()));
+    }
+
+    void TearDown() override
+    {
+        m_ui.reset();
+        zksdk::ui::captured_widget = nullptr;
+        EXPECT_EQ(0u, memsys::open_handles());
+    }
+
+    static void Register(const std::vector<HostVersion>& versions)
+    {
+        for (const HostVersion& version : versions) {
+            const std::u16string key = u"SOFTWARE\\Adobe\\After Effects\\" + version.sub_key;
+            memsys::add_registry_key(memsys::registry_view::native, key);
+            memsys::set_registry_string(memsys::registry_view::native, key, u"PluginInstallPath",
+                                        version.plugin_folder);
+            memsys::add_folder(version.plugin_folder);
+            memsys::add_folder(ScriptsFolder(version));
+        }
+    }
+
+    static std::u16string ScriptsFolder(const HostVersion& version)
+    {
+        const std::u16string& plugin = version.plugin_folder;
+        return plugin.substr(0, plugin.rfind(u'\\')) + u"\\Scripts";
+    }
+
+    InstallerUI& Start(const std::vector<HostVersion>& versions)
+    {
+        Register(versions);
+        m_ui = std::make_unique<InstallerUI>();
+        m_ui->native().show();
+        headless::set_focus_window(&m_ui->native());
+        Paint();
+        return *m_ui;
+    }
+
+    InstallerUI& ui() { return *m_ui; }
+    zksdk::ui::native_window& native() { return m_ui->native(); }
+
+    void Paint() { headless::send_paint(native(), {0, 0, 1024, 610}); }
+
+    // Releases the button over the middle of the widget, as a user's click does.
+    static bool ClickOn(zksdk::ui::widget& target,
+                        headless::mouse_button button = headless::mouse_button::left)
+    {
+        const zksdk::ui::rect area = target.window_rect();
+        return headless::click(target.window()->native(),
+                               {area.x + area.width / 2, area.y + area.height / 2}, button);
+    }
+    // Releases the button at a point of the widget (its own coordinates).
+    static bool ClickAt(zksdk::ui::widget& target, zksdk::ui::point at,
+                        headless::mouse_button button = headless::mouse_button::left)
+    {
+        const zksdk::ui::rect area = target.window_rect();
+        return headless::click(target.window()->native(), {area.x + at.x, area.y + at.y}, button);
+    }
+
+    // Waits for the worker, then lets the page's 200 ms poll see it finish.
+    void FinishRun()
+    {
+        for (int i = 0; i < 20000 && !ui().install_state().done(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(ui().install_state().done());
+        headless::advance_clock(200);
+    }
+
+    // Queues one answer for the next popup: read its texts, then press a key on it.
+    struct PopupSeen {
+        std::string title;
+        std::vector<std::string> texts;
+    };
+    void AnswerPopup(uint32_t key, PopupSeen* seen = nullptr)
+    {
+        headless::push_step([key, seen] {
+            zksdk::ui::native_window* popup = headless::focus_window();
+            ASSERT_NE(nullptr, popup);
+            if (seen != nullptr) {
+                seen->title = popup->title();
+                for (const headless::draw_call& call : headless::recorded_calls(*popup)) {
+                    if (call.op == headless::draw_op::draw_text) {
+                        seen->texts.push_back(call.text);
+                    }
+                }
+            }
+            headless::send_key_down(*popup, key);
+        });
+    }
+
+    static std::string FileContent(const std::u16string& path)
+    {
+        const auto entry = memsys::find(path);
+        return entry ? entry->bytes : std::string("<missing>");
+    }
+
+    std::unique_ptr<InstallerUI> m_ui;
+};
+
+inline constexpr uint32_t enter_key = 13;
+inline constexpr uint32_t escape_key = 27;
+
+} // namespace nimbic::test

@@ -1,0 +1,162 @@
+// The Versions page and the frame as a user sees them: the grid, Custom, the space line,
+// tooltips, and what the frame paints on each page.
+#include "tests/installer/installer_fixture.h"
+
+#include "toolkit/core/text_conversion.h"
+#include "toolkit/core/window/tooltip.h"
+
+namespace nimbic::test {
+namespace {
+
+using zksdk::ui::check_box;
+
+TEST_F(InstallerTest, GridPlacesVersionsNewestFirstWithCustomInTheThirdColumn)
+{
+    InstallerUI& wizard = Start(ThreeVersions());
+    ClickOn(wizard.next_button());
+    const auto& boxes = wizard.version_checks();
+    ASSERT_EQ(4u, boxes.size());
+    // Custom, then the unlisted version (highest slot), then CC2018 and CC2017.
+    const int32_t y0 = boxes[0]->y();
+    const struct {
+        std::string caption;
+        int32_t x;
+        int32_t y;
+        bool checked;
+    } expected[] = {{"Custom", 190, y0, false},
+                    {"2019", 0, y0, true},
+                    {"CC2018", 95, y0, true},
+                    {"CC2017", 0, y0 + 20, true}};
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        SCOPED_TRACE(expected[i].caption);
+        EXPECT_EQ(expected[i].caption, boxes[i]->caption());
+        EXPECT_EQ(expected[i].x, boxes[i]->x());
+        EXPECT_EQ(expected[i].y, boxes[i]->y());
+        EXPECT_EQ(expected[i].checked, boxes[i]->is_checked());
+        EXPECT_TRUE(boxes[i]->is_enabled());
+    }
+    EXPECT_EQ(y0 + 34, wizard.versions_flow().y());
+    EXPECT_EQ(y0 - 5, wizard.plugin_folder_button().y());
+    EXPECT_EQ(y0 + 30, wizard.script_folder_button().y());
+    EXPECT_FALSE(wizard.plugin_folder_button().is_enabled());
+    EXPECT_FALSE(wizard.custom_plugin_label().is_visible(false));
+    // The page is centred in the area right of the banner.
+    const zksdk::ui::generic_panel& page = wizard.page(Versions);
+    EXPECT_EQ(450 + (574 - page.width()) / 2, page.x());
+}
+
+TEST_F(InstallerTest, SpaceLineFollowsTheTickedVersions)
+{
+    InstallerUI& wizard = Start({ThreeVersions()[0], ThreeVersions()[1]});
+    ClickOn(wizard.next_button());
+    const auto& boxes = wizard.version_checks();
+    const std::string line_1_7 = "At least 1.7 MB of free disk space is required.";
+    const std::string line_3_5 = "At least 3.5 MB of free disk space is required.";
+    // Before any change the line names one plug-in, whatever is ticked.
+    EXPECT_EQ(line_1_7, wizard.required_space_label().text());
+    const struct {
+        size_t box;
+        std::string line;
+    } steps[] = {{1, line_1_7}, {2, ""}, {2, line_1_7}, {1, line_3_5}};
+    for (const auto& step : steps) {
+        ASSERT_TRUE(ClickOn(*boxes[step.box]));
+        EXPECT_EQ(step.line, wizard.required_space_label().text());
+    }
+}
+
+TEST_F(InstallerTest, CustomTargetEnablesItsButtonsAndTakesPickedFolders)
+{
+    InstallerUI& wizard = Start(ThreeVersions());
+    ClickOn(wizard.next_button());
+    check_box& custom = *wizard.version_checks()[0];
+    const int32_t page_height = wizard.page(Versions).height();
+
+    ASSERT_TRUE(ClickOn(custom));
+    EXPECT_TRUE(wizard.plugin_folder_button().is_enabled());
+    EXPECT_TRUE(wizard.script_folder_button().is_enabled());
+    EXPECT_TRUE(wizard.custom_plugin_label().is_visible(false));
+    EXPECT_EQ("", wizard.custom_plugin_label().text());
+
+    headless::answer_folder_picker(u"D:\\My Plug-ins");
+    ASSERT_TRUE(ClickOn(wizard.plugin_folder_button()));
+    headless::answer_folder_picker(u"D:\\My Scripts");
+    ASSERT_TRUE(ClickOn(wizard.script_folder_button(), headless::mouse_button::right));
+    ASSERT_EQ(2u, headless::folder_requests().size());
+    EXPECT_EQ("Custom Folder", headless::folder_requests()[0].title);
+    EXPECT_EQ(u"", headless::folder_requests()[0].start_folder);
+    EXPECT_EQ(u"D:\\My Plug-ins", wizard.targets().back().plugin_folder);
+    EXPECT_EQ(u"D:\\My Scripts", wizard.targets().back().scripts_folder);
+    EXPECT_EQ("\nCustom Plugin Path: D:\\My Plug-ins", wizard.custom_plugin_label().text());
+    EXPECT_EQ("\nCustom Script Path: D:\\My Scripts", wizard.custom_script_label().text());
+    EXPECT_GT(wizard.page(Versions).height(), page_height);
+
+    // A cancelled picker keeps the folder.
+    ClickOn(wizard.plugin_folder_button());
+    EXPECT_EQ(u"D:\\My Plug-ins", wizard.targets().back().plugin_folder);
+    EXPECT_EQ(u"D:\\My Plug-ins", headless::folder_requests().back().start_folder);
+
+    ClickOn(custom);
+    EXPECT_FALSE(wizard.plugin_folder_button().is_enabled());
+    EXPECT_FALSE(wizard.custom_script_label().is_visible(false));
+    EXPECT_EQ(u"D:\\My Scripts", wizard.targets().back().scripts_folder);
+
+    // Ticked again, the custom folders are installed into like any version.
+    ClickOn(custom);
+    memsys::add_folder(u"D:\\My Plug-ins");
+    ClickOn(wizard.next_button());
+    FinishRun();
+    EXPECT_TRUE(plugin_module == FileContent(u"D:\\My Plug-ins\\Vantrel\\Nimbic.aex"));
+    EXPECT_EQ(panel_script, FileContent(u"D:\\My Scripts\\ScriptUI Panels\\Nimbic.jsx"));
+    EXPECT_EQ("Mission Success!", wizard.installing_title().text());
+}
+
+TEST_F(InstallerTest, VersionTooltipsNameBothFolders)
+{
+    const HostVersion version = ThreeVersions()[1];
+    InstallerUI& wizard = Start({version});
+    ClickOn(wizard.next_button());
+    // Hover the version box until the tooltip shows.
+    check_box& box = *wizard.version_checks()[1];
+    const zksdk::ui::rect area = box.window_rect();
+    headless::send_mouse_move(native(), {area.x + 5, area.y + 5});
+    headless::send_mouse_move(native(), {area.x + 6, area.y + 6});
+    headless::advance_clock(3000);
+    ASSERT_NE(nullptr, wizard.tooltip_window());
+    const std::string expected = "[Plugin] " + zksdk::ui::utf16_to_utf8(version.plugin_folder) +
+                                 "\\Vantrel\n[Script] " +
+                                 zksdk::ui::utf16_to_utf8(ScriptsFolder(version));
+    bool shown = false;
+    for (const headless::draw_call& call :
+         headless::recorded_calls(wizard.tooltip_window()->native())) {
+        shown = shown || (call.op == headless::draw_op::draw_text && call.text == expected);
+    }
+    EXPECT_TRUE(shown);
+}
+
+// The frame: header notice with the year from the clock, footer sentence on Welcome only.
+TEST_F(InstallerTest, FramePaintsTheNoticeAndTheFooterSentenceOnWelcomeOnly)
+{
+    headless::set_calendar_year(2031);
+    InstallerUI& wizard = Start(ThreeVersions());
+    EXPECT_EQ("\xC2\xA9 2024\xE2\x80\x93"
+              "2031 Vantrel. All rights reserved.",
+              wizard.header_notice());
+    const auto frame_texts = [&] {
+        headless::clear_recording(*headless::renderer_of(native()));
+        Paint();
+        std::vector<std::string> texts;
+        for (const headless::draw_call& call : headless::recorded_calls(native())) {
+            if (call.widget == &wizard.root() && call.op == headless::draw_op::draw_text) {
+                texts.push_back(call.text);
+            }
+        }
+        return texts;
+    };
+    EXPECT_EQ((std::vector<std::string>{wizard.header_notice(), "By installing, you agree to the"}),
+              frame_texts());
+    ClickOn(wizard.next_button());
+    EXPECT_EQ(std::vector<std::string>{wizard.header_notice()}, frame_texts());
+}
+
+} // namespace
+} // namespace nimbic::test
