@@ -1,6 +1,10 @@
-# Writes OUTPUT, a C++ source holding each of FILES (a ;-separated list) as a byte array and a
-# std::span named after the file (without its extension) in NAMESPACE, with INCLUDE as its first
-# include. Run with cmake -P at build time, so host and cross builds need no helper program.
+# Writes OUTPUT, a C++ source holding each of FILES (a ,-separated list) as a byte array and a
+# TYPE (default std::span<const unsigned char>) built from the array's address and size, named
+# after the file without its extension, in NAMESPACE, with INCLUDE as its first include. Run with
+# cmake -P at build time, so host and cross builds need no helper program.
+if(NOT TYPE)
+    set(TYPE "std::span<const unsigned char>")
+endif()
 string(REPLACE "," ";" files "${FILES}")
 list(SORT files)
 string(REPEAT "0x[0-9a-f][0-9a-f], " 16 sixteen_bytes)
@@ -16,7 +20,7 @@ foreach(file IN LISTS files)
     string(REPLACE ", \n" ",\n" bytes "${bytes}")
     string(STRIP "${bytes}" bytes)
     string(APPEND text "\nnamespace {\nconst unsigned char ${name}_bytes[] = {\n    ${bytes}\n};\n}\n")
-    string(APPEND text "const std::span<const unsigned char> ${name}{${name}_bytes, sizeof ${name}_bytes};\n")
+    string(APPEND text "const ${TYPE} ${name}{${name}_bytes, sizeof ${name}_bytes};\n")
 endforeach()
 string(APPEND text "\n} // namespace ${NAMESPACE}\n")
 

@@ -48,3 +48,20 @@ function(nimbic_add_gtest name)
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "host;${ARG_LABELS}")
     endif()
 endfunction()
+
+# Compiles files into a target as byte arrays through a source generated at build time by
+# cmake/embed_files.cmake: nimbic_embed_files(TARGET OUTPUT INCLUDE header NAMESPACE ns
+# [TYPE type] FILES file...). Each file becomes `const TYPE name{bytes, size}` in NAMESPACE.
+function(nimbic_embed_files target output)
+    cmake_parse_arguments(ARG "" "INCLUDE;NAMESPACE;TYPE" "FILES" ${ARGN})
+    list(JOIN ARG_FILES "," joined)
+    add_custom_command(
+        OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} -DFILES=${joined} -DOUTPUT=${output} -DINCLUDE=${ARG_INCLUDE}
+                -DNAMESPACE=${ARG_NAMESPACE} -DTYPE=${ARG_TYPE}
+                -P ${PROJECT_SOURCE_DIR}/cmake/embed_files.cmake
+        DEPENDS ${ARG_FILES} ${PROJECT_SOURCE_DIR}/cmake/embed_files.cmake
+        COMMENT "Embedding ${ARG_INCLUDE}"
+        VERBATIM)
+    target_sources(${target} PRIVATE ${output})
+endfunction()

@@ -117,7 +117,7 @@ rect InstallerUI::PageArea()
     return {banner_width, header, root().width() - banner_width, root().height() - footer - header};
 }
 
-void InstallerUI::PlacePage(int32_t page)
+generic_panel& InstallerUI::PlacePage(int32_t page)
 {
     generic_panel& panel = m_pages.at(page);
     Attach(panel, root(), PageArea());
@@ -126,6 +126,14 @@ void InstallerUI::PlacePage(int32_t page)
         panel.invalidate(false);
     }
     panel.set_visible(false);
+    return panel;
+}
+
+void InstallerUI::AttachTitle(text_label& title, widget& page, int32_t width, std::string_view text)
+{
+    Attach(title, page, {0, 0, width, 60});
+    StyleTitleLabel(title);
+    title.set_text(text, label_fit::fixed, label_fit::to_text);
 }
 
 void InstallerUI::CentreBlock(int32_t page, int32_t width, int32_t height)

@@ -100,7 +100,9 @@ private:
     void BuildFooter();
     void SetNextCaption(std::string_view caption);
     void FinishButtons();
-    void PlacePage(int32_t page);
+    zksdk::ui::generic_panel& PlacePage(int32_t page);
+    void AttachTitle(zksdk::ui::text_label& title, zksdk::ui::widget& page, int32_t width,
+                     std::string_view text);
     zksdk::ui::rect PageArea();
     void CentreBlock(int32_t page, int32_t width, int32_t height);
     // Widget plumbing shared by the builders.

@@ -34,13 +34,10 @@ std::string CheckCaption(const std::string& version_name, std::string_view resul
 
 void InstallerUI::BuildInstallingPage()
 {
-    PlacePage(Installing);
-    generic_panel& page = m_pages[Installing];
+    generic_panel& page = PlacePage(Installing);
     const int32_t pw = page.width();
 
-    Attach(m_installing_title, page, {0, 0, pw - 140, 60});
-    StyleTitleLabel(m_installing_title);
-    m_installing_title.set_text(product::window_title, label_fit::fixed, label_fit::to_text);
+    AttachTitle(m_installing_title, page, pw - 140, product::window_title);
 
     const int32_t y2 = m_installing_title.height() + 15;
     Attach(m_status_label, page, {0, y2, pw - 150, 60});

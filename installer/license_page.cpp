@@ -22,8 +22,7 @@ const color white{1, 1, 1, 1};
 void InstallerUI::BuildLicensePage()
 {
     m_license_markup.assign(license_agreement.begin(), license_agreement.end());
-    PlacePage(License);
-    generic_panel& page = m_pages[License];
+    generic_panel& page = PlacePage(License);
 
     Attach(m_license_panel, page, {0, 0, page.width(), page.height()});
     m_license_panel.style().set("default_back_color", white);

@@ -74,13 +74,10 @@ std::string InstallerUI::VersionName(int32_t index) const
 
 void InstallerUI::BuildVersionsPage()
 {
-    PlacePage(Versions);
-    generic_panel& page = m_pages[Versions];
+    generic_panel& page = PlacePage(Versions);
     const int32_t pw = page.width();
 
-    Attach(m_versions_title, page, {0, 0, pw, 60});
-    StyleTitleLabel(m_versions_title);
-    m_versions_title.set_text(product::window_title, label_fit::fixed, label_fit::to_text);
+    AttachTitle(m_versions_title, page, pw, product::window_title);
 
     Attach(m_versions_intro, page, {0, m_versions_title.height() + 15, pw - 150, 60});
     SetNone(m_versions_intro, "default_back_color");

@@ -25,13 +25,10 @@ std::string WelcomeTitle()
 
 void InstallerUI::BuildWelcomePage()
 {
-    PlacePage(Welcome);
-    generic_panel& page = m_pages[Welcome];
+    generic_panel& page = PlacePage(Welcome);
     const int32_t pw = page.width();
 
-    Attach(m_welcome_title, page, {0, 0, pw - 140, 60});
-    StyleTitleLabel(m_welcome_title);
-    m_welcome_title.set_text(WelcomeTitle(), label_fit::fixed, label_fit::to_text);
+    AttachTitle(m_welcome_title, page, pw - 140, WelcomeTitle());
     const int32_t title_height = m_welcome_title.height();
 
     Attach(m_welcome_text, page, {0, title_height + 15, pw - 150, 60});
