@@ -265,6 +265,32 @@ TEST_F(RendererTextTest, RunColoursDrawAndAllZeroColoursInheritTheTextColour)
     EXPECT_TRUE(green_seen);
 }
 
+// A document far taller than the window, scrolled so that it starts above it: the rows at the
+// window's top and bottom edges both show text, whatever lines are left out of the drawing.
+TEST_F(RendererTextTest, ScrolledLongTextDrawsEveryVisibleRow)
+{
+    std::string document;
+    for (int line = 0; line < 400; ++line) {
+        document += "MMMMMMMM MMMMMMMM\n";
+    }
+    m_window.paint({0, 0, 160, 120}, [&](renderer& target) {
+        target.set_text_alignment(0, 1);
+        target.set_text_color(white);
+        target.draw_text({0, -3000, 160, 8000}, document);
+    });
+    const auto rows_show_text = [&](int32_t first, int32_t last) {
+        bool drawn = false;
+        for (int32_t y = first; y < last; ++y) {
+            for (int32_t x = 0; x < 100; ++x) {
+                drawn = drawn || !is_dark(m_window.at(x, y));
+            }
+        }
+        return drawn;
+    };
+    EXPECT_TRUE(rows_show_text(0, 16));
+    EXPECT_TRUE(rows_show_text(100, 116));
+}
+
 TEST_F(RendererTextTest, ClippedCaptionsStopAtTheClip)
 {
     m_window.paint({0, 0, 160, 120}, [](renderer& target) {
