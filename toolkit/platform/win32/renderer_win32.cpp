@@ -169,12 +169,16 @@ void renderer::begin_widget(const void* widget, rect geometry, rect update)
     own._31 = x * parent._11 + y * parent._21 + parent._31;
     own._32 = x * parent._12 + y * parent._22 + parent._32;
     self.transforms.push_back(own);
-    self.target->SetTransform(&own);
 
-    const D2D1_RECT_F clip{0.0f, 0.0f,
-                           static_cast<float>(rounded_length(geometry.width, self.scale_x)),
-                           static_cast<float>(rounded_length(geometry.height, self.scale_y))};
+    // The widget's clip in window DIPs, pushed under the identity transform: Wine scales a clip
+    // by the DPI before applying the transform, so a translated clip would land at the wrong
+    // place at any scale but 1.
+    const D2D1_RECT_F clip{
+        own._31, own._32,
+        own._31 + static_cast<float>(rounded_length(geometry.width, self.scale_x)),
+        own._32 + static_cast<float>(rounded_length(geometry.height, self.scale_y))};
     self.target->PushAxisAlignedClip(&clip, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    self.target->SetTransform(&own);
 }
 
 void renderer::end_widget()

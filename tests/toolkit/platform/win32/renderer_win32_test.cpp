@@ -142,6 +142,25 @@ TEST_F(RendererTest, WidgetClipGrowsByOneUnitWhenTheScaledEdgeIsHalfCovered)
     }
 }
 
+// A child away from the origin keeps its clip where it is drawn at every scale.
+TEST_F(RendererTest, TranslatedWidgetClipFollowsTheWidgetAtEveryScale)
+{
+    for (const int32_t dpi : {96, 144, 192}) {
+        SCOPED_TRACE(dpi);
+        m_window.set_dpi(dpi, dpi);
+        m_window.paint({20, 12, 10, 10}, [](renderer& target) {
+            target.set_fill_color(white);
+            target.fill_rect({-20, -20, 60, 60});
+        });
+        const auto px = [dpi](int32_t dips) { return dips * dpi / 96; };
+        EXPECT_TRUE(is_lit(m_window.at(px(20), px(12))));
+        EXPECT_TRUE(is_lit(m_window.at(px(30) - 1, px(22) - 1)));
+        EXPECT_TRUE(is_dark(m_window.at(px(20) - 1, px(16))));
+        EXPECT_TRUE(is_dark(m_window.at(px(30) + 1, px(16))));
+        EXPECT_TRUE(is_dark(m_window.at(px(24), px(22) + 1)));
+    }
+}
+
 TEST_F(RendererTest, FillGrowsByTheSameRuleAtFractionalScales)
 {
     m_window.set_dpi(120, 120);
