@@ -116,6 +116,7 @@ private:
     void BuildVersionsPage();
     void OnVersionsPageEvent(const zksdk::ui::event_info& info);
     void UpdateRequiredSpace();
+    int32_t VersionsPageHeight() const;
     void BuildInstallingPage();
     void CompleteRun(int32_t plugin_failure_index, int32_t plugin_failure_code,
                      int32_t scripts_failure_index, int32_t scripts_failure_code);

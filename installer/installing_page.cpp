@@ -212,7 +212,7 @@ void InstallerUI::UpdateProgress()
                                       : std::min(1.0f, static_cast<float>(done) /
                                                            static_cast<float>(m_components_total)));
     m_progress_bar.set_progress(progress);
-    m_progress_bar.invalidate(true);
+    m_progress_bar.invalidate(false);
 
     const long percent = std::lround(progress * 100.0f);
     m_progress_label.set_mode(label_mode::markup);
@@ -223,7 +223,6 @@ void InstallerUI::UpdateProgress()
     m_progress_label.update_size();
     m_progress_label.update_links();
     m_progress_label.invalidate(false);
-    m_progress_label.invalidate(true);
 
     size_t line = 0;
     bool all_installed = true;
@@ -258,6 +257,9 @@ void InstallerUI::UpdateProgress()
             m_installing_title.invalidate(false);
         }
     }
+    // Everything this tick changed reaches the screen at once: repainting the bar before the
+    // lines and the title were updated showed a half-finished page for a moment.
+    update_now();
 }
 
 } // namespace nimbic

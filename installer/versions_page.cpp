@@ -162,7 +162,7 @@ void InstallerUI::BuildVersionsPage()
     m_required_space_label.update_size();
 
     const int32_t width = std::max(content_width, m_versions_flow.width());
-    CentreBlock(Versions, width, bottom + 15 + m_versions_flow.height());
+    CentreBlock(Versions, width, VersionsPageHeight());
     // Connected last: the flow panel resizes while its lines are first laid out, and the handler
     // would replace the first space line before the user changed anything.
     event_dispatcher::instance().connect(&m_versions_flow, this, event_type::resized,
@@ -194,10 +194,18 @@ void InstallerUI::OnVersionsPageEvent(const event_info& info)
     } else if (info.sender == &m_versions_flow &&
                info.type == static_cast<uint32_t>(event_type::resized)) {
         generic_panel& page = m_pages[Versions];
-        page.set_geometry({page.x(), page.y(), page.width(),
-                           m_versions_flow.y() + m_versions_flow.height() + 15});
+        page.set_geometry({page.x(), page.y(), page.width(), VersionsPageHeight()});
     }
     UpdateRequiredSpace();
+}
+
+// Down to the lines under the grid, and never shorter than the Custom folder buttons: with one
+// version or none the grid is a single row and the second button reaches below the lines.
+int32_t InstallerUI::VersionsPageHeight() const
+{
+    const int32_t lines_bottom = m_versions_flow.y() + m_versions_flow.height();
+    const int32_t buttons_bottom = m_script_folder_button.y() + m_script_folder_button.height();
+    return std::max(lines_bottom, buttons_bottom) + 15;
 }
 
 void InstallerUI::UpdateRequiredSpace()

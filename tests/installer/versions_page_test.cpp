@@ -45,6 +45,22 @@ TEST_F(InstallerTest, GridPlacesVersionsNewestFirstWithCustomInTheThirdColumn)
     EXPECT_EQ(450 + (574 - page.width()) / 2, page.x());
 }
 
+// However few versions fill the grid, the page is tall enough for the Custom folder buttons.
+TEST_F(InstallerTest, VersionsPageHoldsTheFolderButtonsWithFewVersions)
+{
+    for (const size_t count : {0u, 1u, 3u}) {
+        SCOPED_TRACE(count);
+        SetUp();
+        const std::vector<HostVersion> all = ThreeVersions();
+        InstallerUI& wizard = Start({all.begin(), all.begin() + static_cast<long>(count)});
+        const zksdk::ui::generic_panel& page = wizard.page(Versions);
+        const zksdk::ui::generic_button& last = wizard.script_folder_button();
+        EXPECT_GE(page.height(), last.y() + last.height());
+        EXPECT_GE(page.height(), wizard.versions_flow().y() + wizard.versions_flow().height());
+        m_ui.reset();
+    }
+}
+
 TEST_F(InstallerTest, SpaceLineFollowsTheTickedVersions)
 {
     InstallerUI& wizard = Start({ThreeVersions()[0], ThreeVersions()[1]});

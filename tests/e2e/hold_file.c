@@ -1,0 +1,40 @@
+/* hold-file.exe FILE MARKER: keeps FILE open without sharing, as a running host keeps its
+   loaded plug-in, until MARKER is deleted. It creates MARKER itself once FILE is held, so the
+   test knows when the installer will meet the lock. Exit codes: 0 released, 1 usage,
+   2 FILE not opened, 3 MARKER not created. */
+#include <windows.h>
+
+#include <stdio.h>
+
+static const int usage_error = 1;
+static const int file_not_opened = 2;
+static const int marker_not_created = 3;
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 3) {
+        fputs("usage: hold-file FILE MARKER\n", stderr);
+        return usage_error;
+    }
+    /* Share mode 0: every other open of FILE fails with a sharing violation while we hold it. */
+    HANDLE held = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (held == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "hold-file: cannot open the file (error %lu)\n", GetLastError());
+        return file_not_opened;
+    }
+    HANDLE marker = CreateFileW(argv[2], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (marker == INVALID_HANDLE_VALUE) {
+        CloseHandle(held);
+        return marker_not_created;
+    }
+    CloseHandle(marker);
+    /* Polling keeps the helper free of any other process to talk to: the test just deletes the
+       marker, from Linux or Windows alike. */
+    while (GetFileAttributesW(argv[2]) != INVALID_FILE_ATTRIBUTES) {
+        Sleep(100);
+    }
+    CloseHandle(held);
+    return 0;
+}

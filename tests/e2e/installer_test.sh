@@ -1,0 +1,366 @@
+#!/usr/bin/env bash
+# NimbicSetup.exe as a user meets it: started without arguments in a Wine prefix of its own
+# where After Effects versions are registered, clicked through in a real X window, with a
+# screenshot of every page in the artifacts folder. Checks what lands on disk and on screen: the
+# payloads in every version's folders, the licence on the clipboard, a failed run retried, a
+# cancelled run that still finishes its files, and the whole wizard scaled at 144 DPI.
+# Usage: installer_test.sh BUILD_DIR ARTIFACT_DIR
+set -u
+build=$(readlink -f "$1")
+artifacts=$(mkdir -p "$2" && readlink -f "$2")
+here=$(dirname "$(readlink -f "$0")")
+scripts="$here/../../scripts"
+# shellcheck source-path=SCRIPTDIR/../.. source=scripts/lib/wizard.sh
+source "$scripts/lib/wizard.sh"
+
+setup="$build/installer/NimbicSetup.exe"
+hold_file="$build/tests/hold-file.exe"
+payload="$build/resources/payload/Nimbic.aex"
+panel="$here/../../resources/scripts/ScriptUI Panels/Nimbic.jsx"
+panel_time=1584976883
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nimbic-installer-e2e.XXXXXX")
+prefix="$work/prefix"
+xvfb_pids=()
+fifo_fd="" drain_pid="" hold_pid=""
+
+cleanup() {
+    [ -n "$drain_pid" ] && kill "$drain_pid" 2>/dev/null
+    [ -n "$fifo_fd" ] && exec {fifo_fd}>&-
+    wizard_stop_prefix "$prefix"
+    [ -n "$hold_pid" ] && kill "$hold_pid" 2>/dev/null
+    for pid in "${xvfb_pids[@]}"; do kill "$pid" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# xvfb_on WIDTHxHEIGHT: starts a private X server of that size and points DISPLAY at it.
+xvfb_on() {
+    local number
+    for number in $(seq 150 199); do
+        [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] && continue
+        Xvfb ":$number" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+        xvfb_pids+=($!)
+        for _ in $(seq 1 50); do
+            if xdpyinfo -display ":$number" >/dev/null 2>&1; then
+                export DISPLAY=":$number"
+                return 0
+            fi
+            sleep 0.1
+        done
+    done
+    return 1
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+    xvfb_on 1280x1024 || { echo "no X server"; exit 1; }
+fi
+
+passes=0 failures=0
+check() {
+    if eval "$2"; then
+        passes=$((passes + 1))
+    else
+        echo "FAIL: $1"
+        failures=$((failures + 1))
+    fi
+}
+started=$SECONDS
+
+# The registered versions: a listed one, one written with forward slashes, an unlisted one, and
+# an old one the installer skips. 13.5 joins for the failure run with its plug-in folder missing.
+adobe='C:\Program Files\Adobe'
+cc2018="$adobe\\Adobe After Effects CC 2018\\Support Files\\Plug-ins"
+cc2017='C:/Program Files/Adobe/Adobe After Effects CC 2017/Support Files/Plug-ins'
+ae2019="$adobe\\Adobe After Effects 2019\\Support Files\\Plug-ins"
+cs55="$adobe\\Adobe After Effects CS5.5\\Support Files\\Plug-ins"
+cc2015="$adobe\\Adobe After Effects CC 2015\\Support Files\\Plug-ins"
+
+plugin_of() { echo "$(wizard_unix_path "$1")/Vantrel/Nimbic.aex"; }
+panel_of() { echo "$(dirname "$(wizard_unix_path "$1")")/Scripts/ScriptUI Panels/Nimbic.jsx"; }
+plugin_installed() { cmp -s "$payload" "$(plugin_of "$1")"; }
+panel_installed() {
+    local file
+    file=$(panel_of "$1")
+    cmp -s "$panel" "$file" && [ "$(stat -c %Y "$file")" = "$panel_time" ]
+}
+check_installed() {
+    check "$2 got Vantrel\\Nimbic.aex, byte for byte" "plugin_installed '$1'"
+    check "$2 got ScriptUI Panels\\Nimbic.jsx with its packed time" "panel_installed '$1'"
+}
+common_appdata_folder() { [ -d "$WINEPREFIX/drive_c/ProgramData/Vantrel" ]; }
+shot() { wizard_shot "$artifacts/$1"; }
+wizard_gone() {
+    for _ in $(seq 1 50); do
+        [ -z "$(wizard_windows "$wizard_title")" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+finish() {
+    local pressed=$SECONDS
+    wizard_press "$wizard_next_button"
+    check "FINISH closes the wizard and its process ends" 'wizard_gone && wizard_wait_exit 60'
+    echo "  FINISH to the end of the process: $((SECONDS - pressed)) s"
+}
+
+for needed in "$setup" "$hold_file" "$payload"; do
+    [ -f "$needed" ] || { echo "missing $needed"; echo "installer e2e: 0 passed, 1 failed"; exit 1; }
+done
+"$scripts/wine-prefix" "$build/wineprefix" || exit 1
+wizard_new_prefix "$prefix" "$build/wineprefix" || { echo "no Wine prefix"; exit 1; }
+wizard_register 15.0 "$cc2018"
+wizard_register 14.0 "$cc2017"
+wizard_register 16.0 "$ae2019"
+wizard_register 10.5 "$cs55"
+
+echo "== the whole way through"
+if wizard_start "$setup"; then
+    passes=$((passes + 1))
+    check "the launcher ends with code 0 once it has relaunched the program" \
+        '[ "$wizard_launcher_status" -eq 0 ]'
+    check "the wizard runs in the relaunched copy, whose command line has /UAC" \
+        'tr "\0" " " <"/proc/$wizard_pid/cmdline" | grep -q "/UAC"'
+    check "the client area is 1024 x 610" \
+        '[ "$wizard_width" -eq 1024 ] && [ "$wizard_height" -eq 610 ]'
+    shot installer-welcome.png
+    welcome_text=$(wizard_bright_pixels "$artifacts/installer-welcome.png" "$wizard_page_area")
+    check "the Welcome page shows its text" '[ "$welcome_text" -gt 2000 ]'
+    check "NEXT (I AGREE) is enabled on Welcome" \
+        'wizard_next_enabled "$artifacts/installer-welcome.png"'
+
+    # The licence text is long: its paint takes a while under Wine.
+    asked=$SECONDS
+    wizard_go "$wizard_footer_link" 120
+    echo "  the License page took $((SECONDS - asked)) s to appear"
+    shot installer-license.png
+    white=$(wizard_measure "$artifacts/installer-license.png" "455 66 545 490" "%[fx:round(100*mean)]")
+    check "the footer link opens the License page: a white panel of text" '[ "$white" -gt 80 ]'
+
+    xdotool mousemove --sync "$(wizard_px 700)" "$(wizard_py 300)"
+    sleep 0.3
+    xdotool click 3
+    menu=""
+    for _ in $(seq 1 150); do
+        menu=$(wizard_untitled_window) && break
+        sleep 0.2
+    done
+    check "a right click on the licence text opens a menu" '[ -n "$menu" ]'
+    if [ -n "$menu" ]; then
+        sleep 0.5
+        shot installer-license-menu.png
+        eval "$(xdotool getwindowgeometry --shell "$menu" | sed 's/^/menu_/')"
+        xdotool mousemove --sync $((menu_X + menu_WIDTH / 2)) $((menu_Y + menu_HEIGHT / 2))
+        sleep 0.3
+        xdotool click 1
+        wizard_park_pointer
+    fi
+    clipboard="$work/clipboard.txt"
+    : >"$clipboard"
+    if command -v xclip >/dev/null; then
+        for _ in $(seq 1 50); do
+            xclip -o -selection clipboard >"$clipboard" 2>/dev/null &&
+                grep -q Vantrel "$clipboard" && break
+            sleep 0.2
+        done
+    else
+        echo "xclip is missing: the clipboard cannot be read"
+    fi
+    check "Copy puts the licence on the clipboard" \
+        'grep -q "Vantrel Software License Agreement" "$clipboard"'
+    check "the copied licence is the whole text without its markup" \
+        '! grep -q "[<>]" "$clipboard" && grep -q "All rights reserved" "$clipboard" &&
+         [ "$(wc -c <"$clipboard")" -gt 20000 ]'
+
+    wizard_go "$wizard_back_button" 120
+    welcome_page=$(wizard_measure "$artifacts/installer-welcome.png" "$wizard_page_area" "%#")
+    check "BACK on License returns to the Welcome page as it was" \
+        '[ "$(wizard_page_signature)" = "$welcome_page" ]'
+
+    wizard_go "$wizard_next_button" 30
+    shot installer-versions.png
+    # A ticked box is the theme's blue tick, about 110 pixels of it; Custom starts unticked.
+    ticked=$(convert "$artifacts/installer-versions.png" -crop 574x496+450+64 +repage \
+        -fx '(b>0.7 && r<0.3 && g>0.3)' -format '%[fx:round(mean*w*h)]' info:)
+    check "I AGREE shows Versions with the three found versions ticked ($ticked blue pixels)" \
+        '[ "$ticked" -gt 250 ] && [ "$ticked" -lt 450 ]'
+    check "NEXT (INSTALL) is enabled on Versions" \
+        'wizard_next_enabled "$artifacts/installer-versions.png"'
+
+    before=$(wizard_page_signature)
+    wizard_press "$wizard_next_button"
+    wizard_page_changes "$before" 30
+    wizard_wait_run_end 120
+    run_end=$?
+    check "INSTALL runs to the end with no failure popup" '[ $run_end -eq 0 ]'
+    [ $run_end -eq 2 ] &&
+        wizard_window_shot "$wizard_popup" "$artifacts/installer-unexpected-popup.png"
+    shot installer-finished.png
+    check_installed "$cc2018" "CC2018 (15.0)"
+    check_installed "$cc2017" "CC2017 (14.0, registered with forward slashes)"
+    check_installed "$ae2019" "2019 (16.0, unlisted)"
+    check "the skipped old version (10.5) got nothing" \
+        '[ ! -e "$(wizard_unix_path "$cs55")/Vantrel" ]'
+    check "ProgramData\\Vantrel exists" common_appdata_folder
+    finish
+else
+    check "the wizard window \"$wizard_title\" appears" false
+fi
+wizard_stop_prefix "$prefix"
+
+echo "== a failed run and its retry"
+# A running host keeps its plug-in open without sharing; the installer cannot replace it. The
+# held copy starts empty, so the retry must be the one that writes it.
+: >"$(plugin_of "$cc2018")"
+marker='C:\nimbic-hold.marker'
+(exec wine "$hold_file" "$cc2018\\Vantrel\\Nimbic.aex" "$marker" >/dev/null 2>&1) &
+hold_pid=$!
+for _ in $(seq 1 100); do
+    [ -e "$(wizard_unix_path "$marker")" ] && break
+    sleep 0.2
+done
+check "hold-file holds the CC2018 plug-in" '[ -e "$(wizard_unix_path "$marker")" ]'
+wizard_register 13.5 "$cc2015" no-folder
+if wizard_start "$setup"; then
+    wizard_go "$wizard_next_button" 30
+    wizard_press "$wizard_next_button"
+    wizard_wait_run_end 120
+    run_end=$?
+    check "a held plug-in and a missing plug-in folder end the run with the failure popup" \
+        '[ $run_end -eq 2 ]'
+    if [ $run_end -eq 2 ]; then
+        sleep 0.5
+        wizard_window_shot "$wizard_popup" "$artifacts/installer-failure-popup.png"
+        shot installer-failure.png
+        popup_width=$(xdotool getwindowgeometry --shell "$wizard_popup" | sed -n 's/^WIDTH=//p')
+        check "the failure popup is 400 wide" '[ "$popup_width" -eq 400 ]'
+        check "the held plug-in file was left alone" '[ ! -s "$(plugin_of "$cc2018")" ]'
+        check "the version without a plug-in folder has no plug-in" \
+            '[ ! -e "$(plugin_of "$cc2015")" ]'
+        # The user closes the host and restores the folder, then answers YES.
+        rm -f "$(wizard_unix_path "$marker")"
+        mkdir -p "$(wizard_unix_path "$cc2015")"
+        wait "$hold_pid"
+        hold_status=$?
+        check "hold-file let go of the plug-in" '[ $hold_status -eq 0 ]'
+        hold_pid=""
+        wizard_answer Return
+        wizard_wait_run_end 120
+        run_end=$?
+        check "YES retries, and the retry ends with FINISH" '[ $run_end -eq 0 ]'
+        shot installer-retried.png
+        check "the retry replaced the held CC2018 plug-in" "plugin_installed '$cc2018'"
+        check_installed "$cc2015" "CC2015 (13.5, its folder restored)"
+        finish
+    fi
+else
+    check "the wizard window appears for the failure run" false
+fi
+wizard_stop_prefix "$prefix"
+
+echo "== cancelled while a run is going"
+# Start from empty folders, so every file on disk afterwards is one this run wrote.
+for folder in "$cc2015" "$cc2017" "$cc2018" "$ae2019"; do
+    rm -rf "$(wizard_unix_path "$folder")/Vantrel" "$(dirname "$(panel_of "$folder")")"
+done
+rm -rf "$WINEPREFIX/drive_c/ProgramData/Vantrel"
+# CC2017's plug-in file is a full pipe: the worker's write waits there until the test reads it,
+# as on a slow disk. Targets go in list order, so CC2015's copy is done before it and the
+# others wait behind it.
+stuck=$(plugin_of "$cc2017")
+mkdir -p "$(dirname "$stuck")"
+mkfifo "$stuck"
+exec {fifo_fd}<>"$stuck"
+timeout 2 cat /dev/zero 1>&"$fifo_fd"
+if wizard_start "$setup"; then
+    wizard_go "$wizard_next_button" 30
+    wizard_go "$wizard_next_button" 30
+    sleep 2
+    shot installer-installing.png
+    check "while a copy is stuck the run is going: NEXT stays disabled" \
+        '! wizard_next_enabled "$artifacts/installer-installing.png"'
+    check "the version before the stuck one is already complete" "plugin_installed '$cc2015'"
+    check "the versions after the stuck one are not written yet" \
+        '[ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2019")" ]'
+    wizard_press "$wizard_cancel_button"
+    if wizard_popup "Exit Installer" 60; then
+        passes=$((passes + 1))
+        sleep 0.5
+        wizard_window_shot "$wizard_popup" "$artifacts/installer-cancel-popup.png"
+        shot installer-cancel.png
+        wizard_answer Return
+        check "YES (Enter) closes the wizard window at once" wizard_gone
+        sleep 1
+        check "the process waits for the stuck copy instead of ending mid-run" \
+            'kill -0 "$wizard_pid"'
+        cat <&"$fifo_fd" >"$work/pipe.bin" &
+        drain_pid=$!
+        check "once the copy goes on, the run completes and the process exits" 'wizard_wait_exit 60'
+        sleep 0.5
+        kill "$drain_pid" 2>/dev/null
+        drain_pid=""
+        check "the stuck copy itself was written whole" \
+            'tail -c "$(stat -c %s "$payload")" "$work/pipe.bin" | cmp -s - "$payload"'
+        check_installed "$cc2015" "CC2015 after the cancel"
+        check "CC2018 and 2019 got their plug-ins after the cancel" \
+            "plugin_installed '$cc2018' && plugin_installed '$ae2019'"
+        check "every version got its panel after the cancel" \
+            "panel_installed '$cc2017' && panel_installed '$cc2018' && panel_installed '$ae2019'"
+        check "ProgramData\\Vantrel exists after the cancel" common_appdata_folder
+    else
+        check "CANCEL asks \"Exit Installer\"" false
+    fi
+else
+    check "the wizard window appears for the cancel run" false
+fi
+exec {fifo_fd}>&-
+fifo_fd=""
+rm -f "$stuck"
+wizard_stop_prefix "$prefix"
+
+echo "== at 144 DPI"
+# The system DPI is read when the prefix's processes start: none may outlive the change.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+wizard_stop_prefix "$prefix"
+saved_display=$DISPLAY
+if xvfb_on 2048x1536; then
+    if wizard_start "$setup"; then
+        check "the client area is 1536 x 915 at 144 DPI (saw ${wizard_width} x ${wizard_height})" \
+            '[ "$wizard_width" -eq 1536 ] && [ "$wizard_height" -eq 915 ]'
+        shot installer-144dpi-welcome.png
+        large=$(wizard_bright_pixels "$artifacts/installer-144dpi-welcome.png" "$wizard_page_area")
+        # Text 1.5 times as large covers about 2.25 times the pixels.
+        check "the Welcome text is drawn, scaled ($large bright pixels, $welcome_text at 96 DPI)" \
+            '[ "$large" -gt $((welcome_text * 3 / 2)) ] && [ "$large" -lt $((welcome_text * 4)) ]'
+        check "the footer buttons are drawn, scaled" \
+            'wizard_next_enabled "$artifacts/installer-144dpi-welcome.png"'
+        check "I AGREE, clicked where it is drawn, leads to the Versions page" \
+            'wizard_go "$wizard_next_button" 30'
+        shot installer-144dpi-versions.png
+        wizard_press "$wizard_cancel_button"
+        if wizard_popup "Exit Installer" 30; then
+            sleep 0.5
+            wizard_window_shot "$wizard_popup" "$artifacts/installer-144dpi-cancel-popup.png"
+            popup_width=$(xdotool getwindowgeometry --shell "$wizard_popup" | sed -n 's/^WIDTH=//p')
+            check "the popup is scaled too: 600 pixels wide" '[ "$popup_width" -eq 600 ]'
+            wizard_answer Escape
+            check "NO (Escape) keeps the wizard open" \
+                '[ -n "$(wizard_windows "$wizard_title")" ] && kill -0 "$wizard_pid"'
+            wizard_press "$wizard_cancel_button"
+            wizard_popup "Exit Installer" 30 && wizard_answer Return
+            check "CANCEL, then YES (Enter), ends the wizard" 'wizard_gone && wizard_wait_exit 60'
+        else
+            check "CANCEL asks \"Exit Installer\" at 144 DPI" false
+        fi
+    else
+        check "the wizard window appears at 144 DPI" false
+    fi
+else
+    check "a 2048 x 1536 X server for the 144 DPI run" false
+fi
+wizard_stop_prefix "$prefix"
+export DISPLAY=$saved_display
+
+echo "installer e2e took $((SECONDS - started)) s"
+echo "installer e2e: $passes passed, $failures failed"
+[ $failures -eq 0 ]
