@@ -146,6 +146,17 @@ TEST_F(InstallerTest, CancelAsksAndOnlyYesCloses)
     EXPECT_FALSE(native().is_visible());
 }
 
+// The title bar's close button needs no confirmation, on any page and during a run.
+TEST_F(InstallerTest, CloseButtonEndsWithoutAsking)
+{
+    InstallerUI& wizard = Start(ThreeVersions());
+    ClickOn(wizard.next_button());
+    ClickOn(wizard.next_button());
+    EXPECT_TRUE(headless::request_close(native()));
+    EXPECT_FALSE(native().is_visible());
+    EXPECT_EQ(Installing, wizard.current_page());
+}
+
 // The destructor joins the worker: whatever the run had started is complete once it returns.
 TEST_F(InstallerTest, CancelDuringARunWaitsForTheWorkerOnDestruction)
 {
