@@ -37,12 +37,17 @@ int32_t rounded_length(int32_t length, float scale)
     return length + static_cast<int32_t>(scaled + 0.5f) - static_cast<int32_t>(scaled);
 }
 
+// One factory serves every window of the thread: under Wine each factory brings up a Direct3D
+// device of its own, a quarter of a second at start-up for the hidden tooltip window alone.
 void create_factories(renderer::impl& self)
 {
-    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
-                                 reinterpret_cast<void**>(self.d2d_factory.GetAddressOf())))) {
+    static Microsoft::WRL::ComPtr<ID2D1Factory> shared;
+    if (!shared &&
+        FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
+                                 reinterpret_cast<void**>(shared.GetAddressOf())))) {
         throw zk_exception("unable to create a d2d resource factory");
     }
+    self.d2d_factory = shared;
 }
 
 void create_target(renderer::impl& self)
