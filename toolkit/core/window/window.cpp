@@ -186,6 +186,11 @@ void window::add_widget(widget* created)
 void window::forget_widget(widget* gone)
 {
     remove_tooltips(gone);
+    // A tip shown for the widget reads its keys from it; it must not outlive it on screen.
+    if (m_tooltip && m_tooltip->style_source() == gone) {
+        hide_tooltip();
+        m_tooltip->clear_style_source();
+    }
     std::erase(m_widgets, gone);
     if (m_hovered == gone) {
         m_hovered = nullptr;

@@ -156,6 +156,35 @@ TEST_F(WindowTest, TooltipsShowAfterARestAndNotAgainAfterAPress)
     EXPECT_FALSE(tip->native().is_shown());
 }
 
+// The tooltip reads its keys from the widget it is shown for; once that widget is gone the tip
+// must be down and must never paint from it again (AddressSanitizer catches the freed read).
+TEST_F(WindowTest, DestroyingTheWidgetUnderAShownTooltipHidesItAndDropsItsStyle)
+{
+    auto doomed = std::make_unique<widget>();
+    attach(*doomed, m_window->root(), {220, 10, 100, 100});
+    doomed->style().set("tooltip_back_color", color{1, 0, 0, 1});
+    m_window->add_tooltip(doomed.get(), {}, "", "Going away");
+    m_window->add_tooltip(&m_right, {}, "", "Stays"); // keeps the tooltip timer running
+    headless::send_mouse_move(native(), {250, 50});
+    headless::send_mouse_move(native(), {251, 50});
+    headless::advance_clock(1000);
+    tooltip* tip = m_window->tooltip_window();
+    ASSERT_TRUE(tip->native().is_shown());
+
+    doomed.reset();
+    EXPECT_FALSE(tip->native().is_shown());
+    headless::clear_recording(tip->painter());
+    headless::send_paint(tip->native(), {0, 0, 100, 30});
+    const auto& calls = headless::recorded_calls(tip->native());
+    const auto fill = std::find_if(calls.begin(), calls.end(), [](const headless::draw_call& c) {
+        return c.op == headless::draw_op::fill_rect;
+    });
+    ASSERT_NE(calls.end(), fill);
+    EXPECT_EQ(tip->root().style().read_color("tooltip_back_color"), fill->state.fill);
+    headless::advance_clock(1000); // the ticks that follow meet no widget
+    EXPECT_FALSE(tip->native().is_shown());
+}
+
 TEST_F(WindowTest, TimersFireForTheirOwnerAndOneShotsOnlyOnce)
 {
     std::vector<uintptr_t> fired;
