@@ -5,15 +5,6 @@
 
 namespace zksdk::ui {
 
-namespace {
-
-int32_t mul_div(int32_t value, int32_t numerator, int32_t denominator)
-{
-    return MulDiv(value, numerator, denominator);
-}
-
-} // namespace
-
 void native_window::set_bounds(rect bounds)
 {
     impl& record = *m_impl;

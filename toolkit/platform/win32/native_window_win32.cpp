@@ -55,11 +55,6 @@ const window_class& toolkit_class()
     return registered;
 }
 
-int32_t mul_div(int32_t value, int32_t numerator, int32_t denominator)
-{
-    return MulDiv(value, numerator, denominator);
-}
-
 struct styles {
     DWORD style = 0;
     DWORD extended = 0;
@@ -176,8 +171,6 @@ HWND real_owner(HWND window)
 }
 
 } // namespace win32
-
-using win32::mul_div;
 
 native_window::native_window() : m_impl(std::make_unique<impl>())
 {

@@ -185,6 +185,19 @@ TEST_F(WindowTest, DestroyingTheWidgetUnderAShownTooltipHidesItAndDropsItsStyle)
     EXPECT_FALSE(tip->native().is_shown());
 }
 
+// The native layer turns DIPs into pixels with rounding; turning them back by truncation would
+// lose a unit of the wizard's 1024 x 610 at several common scales.
+TEST_F(WindowTest, ADpiChangeKeepsTheClientSizeInDips)
+{
+    auto wizard = make_window({0, 0, 1024, 610});
+    for (const int32_t dpi : {100, 110, 120, 125, 144, 150, 192}) {
+        SCOPED_TRACE(dpi);
+        headless::send_dpi_changed(wizard->native(), dpi, dpi,
+                                   {0, 0, mul_div(1024, dpi, 96), mul_div(610, dpi, 96)});
+        EXPECT_EQ((rect{0, 0, 1024, 610}), wizard->root().geometry());
+    }
+}
+
 TEST_F(WindowTest, TimersFireForTheirOwnerAndOneShotsOnlyOnce)
 {
     std::vector<uintptr_t> fired;
