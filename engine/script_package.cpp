@@ -68,8 +68,33 @@ bool ClimbsOut(std::u16string_view component)
                        [](char16_t c) { return c == u'.' || c == u' '; });
 }
 
-// A record name must stay below the destination: no root, drive, UNC prefix, stream name,
-// climbing component or embedded NUL (which a system call would cut the path at).
+char16_t AsciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+// Windows opens a device, not a file, for these names in any folder, whatever the case, with or
+// without an extension and with trailing dots or spaces: "nul", "Aux.jsx", "COM1 .txt", "con.".
+bool IsDeviceName(std::u16string_view component)
+{
+    std::u16string base(component.substr(0, component.find(u'.')));
+    while (!base.empty() && base.back() == u' ')
+        base.pop_back();
+    std::transform(base.begin(), base.end(), base.begin(), AsciiUpper);
+    if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" || base == u"CONIN$" ||
+        base == u"CONOUT$")
+        return true;
+    // COM0 to COM9 and LPT0 to LPT9, and the superscript digits one to three as well.
+    if (base.size() != 4 || (base.compare(0, 3, u"COM") != 0 && base.compare(0, 3, u"LPT") != 0))
+        return false;
+    const char16_t digit = base[3];
+    return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
+           digit == u'\u00B3';
+}
+
+// A record name must stay below the destination and name a file or folder there: no root,
+// drive, UNC prefix, stream name, climbing component, device name or embedded NUL (which a
+// system call would cut the path at).
 bool IsContainedName(std::u16string_view name, empty_name empty)
 {
     if (name.empty())
@@ -81,7 +106,8 @@ bool IsContainedName(std::u16string_view name, empty_name empty)
     size_t start = 0;
     while (start <= name.size()) {
         const size_t end = std::min(name.find(u'\\', start), name.size());
-        if (ClimbsOut(name.substr(start, end - start)))
+        const std::u16string_view component = name.substr(start, end - start);
+        if (ClimbsOut(component) || IsDeviceName(component))
             return false;
         start = end + 1;
     }
