@@ -114,6 +114,18 @@ bool IsContainedName(std::u16string_view name, empty_name empty)
     return true;
 }
 
+// A link planted inside the destination would carry the writes below it somewhere else, so no
+// record may pass through one. The destination itself is the caller's choice and may be one.
+bool PassesThroughLink(const std::u16string& destination, std::u16string_view name)
+{
+    for (size_t end = 0; end < name.size();) {
+        end = std::min(name.find(u'\\', end + 1), name.size());
+        if (sys::is_link(path_join(destination, std::u16string(name.substr(0, end)))))
+            return true;
+    }
+    return false;
+}
+
 std::u16string RecordName(std::string_view utf8)
 {
     return to_backslashes(zksdk::ui::utf8_to_utf16(utf8));
@@ -204,7 +216,7 @@ int32_t ExtractFolders(PackageReader& reader, const std::u16string& destination)
         if (!reader.has(length))
             return package_status::folder_record_past_end;
         const std::u16string name = RecordName(reader.bytes(length));
-        if (!IsContainedName(name, empty_name::allowed) ||
+        if (!IsContainedName(name, empty_name::allowed) || PassesThroughLink(destination, name) ||
             !create_directories(path_join(destination, name)))
             return package_status::folder_not_created;
     }
@@ -291,7 +303,8 @@ int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string
         FileRecord record;
         if (!ReadFileRecord(reader, record))
             return package_status::file_record_past_end;
-        if (!IsContainedName(record.name, empty_name::refused))
+        if (!IsContainedName(record.name, empty_name::refused) ||
+            PassesThroughLink(destination, record.name))
             return package_status::file_not_opened;
         const std::u16string path = path_join(destination, record.name);
         const sys::file_handle file = sys::create_file(path, sys::share_mode::read_write);

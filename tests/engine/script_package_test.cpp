@@ -279,6 +279,31 @@ TEST_F(ScriptPackageTest, ReservedDeviceNamesAreRefusedInAnyComponent)
     }
 }
 
+// A link inside the destination would carry writes elsewhere; the destination may be one.
+TEST_F(ScriptPackageTest, RecordsThroughALinkInsideTheDestinationAreRefused)
+{
+    memsys::add_link(Out(u"linked"));
+    const struct {
+        std::vector<std::string> folders;
+        std::vector<pack::PackFile> files;
+        int32_t expected;
+    } cases[] = {
+        {{"linked"}, {}, package_status::folder_not_created},
+        {{"Linked/deeper/still"}, {}, package_status::folder_not_created},
+        {{}, {{"linked\\f.txt", "x", 0, 0}}, package_status::file_not_opened},
+        {{}, {{"LINKED", "x", 0, 0}}, package_status::file_not_opened},
+    };
+    for (const auto& broken : cases) {
+        EXPECT_EQ(broken.expected, Extract(pack::EncodePackage(broken.folders, broken.files)));
+        EXPECT_EQ(std::vector<std::u16string>{Out(u"linked")}, PathsBelowDestination());
+    }
+
+    memsys::reset();
+    memsys::add_link(destination);
+    EXPECT_EQ(0, Extract(pack::EncodePackage({"ok"}, {{"ok\\a.txt", "fine", 0, 0}})));
+    EXPECT_EQ("fine", Content(Out(u"ok\\a.txt")));
+}
+
 TEST_F(ScriptPackageTest, SystemFailuresGiveTheirCodes)
 {
     const std::vector<pack::PackFile> files = {{"dir\\f.txt", test::SampleText(40000, 5), 9, 9}};

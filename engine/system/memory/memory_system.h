@@ -49,6 +49,8 @@ void set_common_app_data(const std::u16string& path);
 
 void add_folder(const std::u16string& path);
 void add_file(const std::u16string& path, const std::string& bytes);
+// A folder that is really a link (a junction, a symbolic link) to somewhere else.
+void add_link(const std::u16string& path);
 // Opens the file as a running host would: no sharing, until `release_file`.
 void hold_file(const std::u16string& path);
 void release_file(const std::u16string& path);
@@ -56,6 +58,7 @@ void release_file(const std::u16string& path);
 struct entry {
     std::u16string path; // as first created, with its case
     bool folder = false;
+    bool link = false;
     std::string bytes;
     std::optional<int64_t> creation; // set only through set_file_times
     std::optional<int64_t> last_write;

@@ -272,6 +272,14 @@ void add_file(const std::u16string& path, const std::string& bytes)
     put_entry(m, path, false, bytes);
 }
 
+void add_link(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    put_entry(m, path, true, {});
+    m.tree[normalise(path)].link = true;
+}
+
 void hold_file(const std::u16string& path)
 {
     Machine& m = machine();
@@ -446,6 +454,14 @@ uint32_t resource_size(resource found)
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     return static_cast<uint32_t>(m.resources[static_cast<int>(found)].size());
+}
+
+bool is_link(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const auto found = m.tree.find(normalise(path));
+    return found != m.tree.end() && found->second.link;
 }
 
 dir_result create_directory(const std::u16string& path)
