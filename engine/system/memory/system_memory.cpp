@@ -27,7 +27,7 @@ struct RegistryValue {
 };
 
 struct RegistryKey {
-    std::vector<std::u16string> children; // in creation order, as the real registry enumerates
+    std::vector<std::u16string> children; // in the order Windows enumerates them
     std::map<std::u16string, RegistryValue> values;
 };
 
@@ -45,6 +45,7 @@ struct Machine {
     std::map<int, std::string> resources;
     std::vector<Fault> faults;
     std::optional<uint32_t> write_limit;
+    std::vector<std::string> calls;
     std::u16string app_data = u"C:\\ProgramData";
     bool wow64 = false;
     uintptr_t next_handle = 16;
@@ -59,6 +60,38 @@ Machine& machine()
 char16_t lower(char16_t c)
 {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+char16_t upper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+// The registry keeps sub-keys sorted by their upper-case names, and enumerates them so.
+bool enumerates_before(const std::u16string& a, const std::u16string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char16_t x, char16_t y) { return upper(x) < upper(y); });
+}
+
+// The call log spells names in ASCII; anything else shows as "?".
+std::string ascii(std::u16string_view text)
+{
+    std::string narrow;
+    for (const char16_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::string hex(uint32_t value)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value % 16]);
+        value /= 16;
+    } while (value);
+    return "0x" + text;
 }
 
 std::u16string lowered(std::u16string text)
@@ -163,7 +196,10 @@ RegistryKey& make_registry_key(std::map<std::u16string, RegistryKey>& reg,
     const size_t cut = path.rfind(u'\\');
     if (!reg.count(key) && cut != std::u16string::npos) {
         RegistryKey& parent = make_registry_key(reg, path.substr(0, cut));
-        parent.children.push_back(path.substr(cut + 1));
+        const std::u16string child = path.substr(cut + 1);
+        parent.children.insert(std::upper_bound(parent.children.begin(), parent.children.end(),
+                                                child, enumerates_before),
+                               child);
     }
     return reg[key];
 }
@@ -193,6 +229,7 @@ void reset()
     m.resources.clear();
     m.faults.clear();
     m.write_limit.reset();
+    m.calls.clear();
     m.app_data = u"C:\\ProgramData";
     m.wow64 = false;
     for (const char16_t* path : {u"C:", u"D:", u"C:\\ProgramData", u"C:\\Work"})
@@ -317,6 +354,13 @@ std::vector<entry> entries()
     return all;
 }
 
+std::vector<std::string> calls()
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    return m.calls;
+}
+
 size_t open_handles()
 {
     Machine& m = machine();
@@ -332,6 +376,7 @@ bool is_wow64_process()
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("IsWow64Process");
     return m.wow64;
 }
 
@@ -339,6 +384,7 @@ long reg_open_local_machine(const std::u16string& sub_key, uint32_t access, reg_
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegOpenKeyExW " + ascii(sub_key) + " " + hex(access));
     *key = 0;
     if (faulted(m, memsys::op::reg_open, sub_key))
         return error_access_denied;
@@ -356,6 +402,7 @@ long reg_query_sub_key_count(reg_key key, uint32_t* count)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegQueryInfoKeyW");
     *count = 0;
     const auto open = m.open_keys.find(key);
     if (open == m.open_keys.end() || faulted(m, memsys::op::reg_query_info))
@@ -369,6 +416,7 @@ long reg_enum_key(reg_key key, uint32_t index, char16_t* name, uint32_t* length)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegEnumKeyExW " + std::to_string(index));
     const auto open = m.open_keys.find(key);
     if (open == m.open_keys.end())
         return error_access_denied;
@@ -390,6 +438,7 @@ long reg_get_string(reg_key key, const std::u16string& sub_key, const std::u16st
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("SHRegGetValueW " + ascii(sub_key) + " " + ascii(value));
     const auto open = m.open_keys.find(key);
     if (open == m.open_keys.end())
         return error_access_denied;
@@ -419,6 +468,7 @@ void reg_close(reg_key key)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegCloseKey");
     m.open_keys.erase(key);
 }
 
