@@ -465,6 +465,48 @@ TEST_F(NativeWindowWin32, CompositionsWithoutAnInputContextOnlyStartAndEnd)
     EXPECT_EQ(expected, client.routed());
 }
 
+// After creation the thread is back in its own DPI mode, so the frame must be asked for at the
+// window's DPI explicitly; a window at 150 % would otherwise lose the difference from its client.
+TEST(FrameWin32, TheFrameFollowsStyleExtendedStyleAndDpiAsTheSystemReportsIt)
+{
+    const struct {
+        DWORD style;
+        DWORD extended;
+    } styles[] = {
+        {WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, 0},
+        {WS_CAPTION | WS_CLIPCHILDREN, 0},
+        {WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0},
+        {WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST},
+        {WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_TOPMOST | WS_EX_DLGMODALFRAME},
+    };
+    for (const auto& styled : styles) {
+        for (const int32_t dpi : {96, 120, 144, 192}) {
+            SCOPED_TRACE(testing::Message() << std::hex << styled.style << " " << styled.extended
+                                            << std::dec << " at " << dpi);
+            RECT expected{0, 0, 0, 0};
+            ASSERT_TRUE(AdjustWindowRectExForDpi(&expected, styled.style, FALSE, styled.extended,
+                                                 static_cast<UINT>(dpi)));
+            const RECT frame = win32::frame_for(styled.style, styled.extended, dpi);
+            EXPECT_EQ(expected.left, frame.left);
+            EXPECT_EQ(expected.top, frame.top);
+            EXPECT_EQ(expected.right, frame.right);
+            EXPECT_EQ(expected.bottom, frame.bottom);
+
+            native_window::impl record;
+            record.style = styled.style;
+            record.extended_style = styled.extended;
+            record.dpi_x = record.dpi_y = dpi;
+            EXPECT_EQ(frame.top, win32::frame_insets(record).top) << "the record's own DPI";
+            const SIZE outer = win32::outer_size(record, {1536, 915});
+            EXPECT_EQ(1536 + frame.right - frame.left, outer.cx);
+            EXPECT_EQ(915 + frame.bottom - frame.top, outer.cy);
+        }
+    }
+    const DWORD captioned = WS_CAPTION | WS_SYSMENU;
+    EXPECT_LT(win32::frame_for(captioned, 0, 192).top, win32::frame_for(captioned, 0, 96).top)
+        << "a caption at 200 % is taller than at 100 %";
+}
+
 // Toolkit windows on the real backend: geometry, close requests and nested modal loops.
 class ToolkitWindowWin32 : public testing::Test {
 protected:
