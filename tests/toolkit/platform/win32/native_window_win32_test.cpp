@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zksdk::ui {
@@ -101,7 +103,15 @@ public:
         add("close");
         return keeps_open;
     }
-    void native_resized(size pixels) override { add("pixels", pixels.width, pixels.height); }
+    void native_resized(size pixels) override
+    {
+        add("pixels", pixels.width, pixels.height);
+        if (on_resized)
+            std::exchange(on_resized, nullptr)();
+    }
+    // Runs once, at the next size change: where a test makes the system do what a move onto
+    // another monitor would.
+    std::function<void()> on_resized;
     bool has_pointer_handlers(event_type code) override
     {
         return code == event_type::mouse_double_click && double_click_handlers;
@@ -392,6 +402,29 @@ TEST_F(NativeWindowWin32, BoundsAndCentringPlaceTheClientArea)
     popup.center();
     GetWindowRect(handle(popup), &popup_outer);
     EXPECT_EQ(work.x + work.width, popup_outer.right);
+}
+
+// A window moved onto a monitor with another scale is sized again for it; a captioned window
+// must keep its whole client area then, so that second sizing includes the frame too.
+TEST_F(NativeWindowWin32, SetBoundsKeepsTheFrameWhenTheMoveChangesTheDpi)
+{
+    create(window, {0, 0, 300, 200});
+    client.on_resized = [this] {
+        RECT suggested{0, 0, 10, 10}; // what the system suggests hardly matters: it is resized
+        send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    };
+    window.set_bounds({70, 80, 400, 250});
+    EXPECT_EQ(144, window.dpi_x());
+    // Wine draws the frame at its one DPI whatever the record says, so the outer rectangle is
+    // checked: the client size at the new DPI plus the frame at the new DPI.
+    const RECT frame =
+        win32::frame_for(window.backend().style, window.backend().extended_style, 144);
+    RECT outer{};
+    GetWindowRect(handle(window), &outer);
+    EXPECT_EQ(600 + frame.right - frame.left, outer.right - outer.left);
+    EXPECT_EQ(375 + frame.bottom - frame.top, outer.bottom - outer.top);
+    EXPECT_EQ(70, outer.left) << "the position given, not the suggested one";
+    EXPECT_EQ(80, outer.top);
 }
 
 TEST_F(NativeWindowWin32, DpiChangesMoveTheWindowToTheSuggestedRectangle)
