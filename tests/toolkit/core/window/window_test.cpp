@@ -198,6 +198,19 @@ TEST_F(WindowTest, ADpiChangeKeepsTheClientSizeInDips)
     }
 }
 
+// The size message of the creation arrives before the window can pass it on, and Windows need
+// not send another: the renderer must know the window's scale from the start.
+TEST_F(WindowTest, TheRendererStartsAtTheWindowsClientSizeAndScale)
+{
+    headless::set_monitor_dpi(144, 144); // the system stays at 96
+    const auto scaled = make_window({0, 0, 1024, 610});
+    ASSERT_EQ(144, scaled->native().dpi_x());
+    const renderer& target = scaled->painter();
+    EXPECT_EQ((size{1536, 915}), headless::renderer_pixel_size(target));
+    EXPECT_FLOAT_EQ(1.5f, headless::renderer_scale_x(target));
+    EXPECT_FLOAT_EQ(1.5f, headless::renderer_scale_y(target));
+}
+
 TEST_F(WindowTest, TimersFireForTheirOwnerAndOneShotsOnlyOnce)
 {
     std::vector<uintptr_t> fired;

@@ -8,10 +8,12 @@
 #include "toolkit/platform/native_window_client.h"
 #include "toolkit/platform/text_input_state.h"
 #include "toolkit/platform/win32/native_window_impl.h"
+#include "toolkit/platform/win32/renderer_impl.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <utility>
@@ -617,6 +619,102 @@ TEST_F(ToolkitWindowWin32, ANestedModalLoopEndsWithTheResultItsTimerClosedItWith
     EXPECT_TRUE(owner_disabled_while_nested);
     EXPECT_TRUE(IsWindowEnabled(main.native().backend().handle));
     EXPECT_FALSE(popup.native().is_visible());
+}
+
+// The system DPI of a Wine prefix is read when a process starts, so this check runs in a child
+// process started while the prefix's DPI is 144; the parent sets the DPI and puts it back.
+constexpr char dpi_child_variable[] = "NIMBIC_DPI_CHILD";
+
+TEST(SystemDpiWin32, AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive)
+{
+    if (std::getenv(dpi_child_variable) == nullptr)
+        GTEST_SKIP() << "runs in the child process the next test starts";
+    const HDC screen = GetDC(nullptr);
+    const int system_dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(144, system_dpi) << "the prefix's DPI did not take";
+
+    window main;
+    int resizes = 0;
+    event_dispatcher::instance().connect(&main, &main, event_type::resized,
+                                         [&](const event_info&) { ++resizes; });
+    main.create("scaled", {0, 0, 400, 300}, 0);
+    // Nothing has been shown or pumped: no size message has reached the window yet.
+    EXPECT_EQ(0, resizes);
+    const renderer::impl& drawing = main.painter().backend();
+    EXPECT_FLOAT_EQ(1.5f, drawing.scale_x);
+    EXPECT_FLOAT_EQ(1.5f, drawing.scale_y);
+    const D2D1_SIZE_U pixels = drawing.target->GetPixelSize();
+    EXPECT_EQ(600u, pixels.width);
+    EXPECT_EQ(450u, pixels.height);
+    FLOAT dpi_x = 0;
+    FLOAT dpi_y = 0;
+    drawing.target->GetDpi(&dpi_x, &dpi_y);
+    EXPECT_FLOAT_EQ(144.0f, dpi_x);
+}
+
+// Sets the prefix's DPI (HKEY_CURRENT_CONFIG, where Wine reads it first) for as long as the
+// object lives, then puts back what was there.
+class prefix_dpi {
+public:
+    explicit prefix_dpi(DWORD dpi)
+    {
+        RegCreateKeyExW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key, nullptr);
+        DWORD size = sizeof(m_saved);
+        m_had_value = RegQueryValueExW(m_key, L"LogPixels", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&m_saved), &size) == ERROR_SUCCESS;
+        set(dpi);
+    }
+    ~prefix_dpi()
+    {
+        if (m_had_value)
+            set(m_saved);
+        else
+            RegDeleteValueW(m_key, L"LogPixels");
+        RegCloseKey(m_key);
+    }
+    prefix_dpi(const prefix_dpi&) = delete;
+    prefix_dpi& operator=(const prefix_dpi&) = delete;
+
+private:
+    void set(DWORD dpi)
+    {
+        RegSetValueExW(m_key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof(dpi));
+    }
+
+    HKEY m_key = nullptr;
+    DWORD m_saved = 96;
+    bool m_had_value = false;
+};
+
+TEST(SystemDpiWin32, RunsTheScaleCheckInAChildProcessAt144Dpi)
+{
+    if (std::getenv(dpi_child_variable) != nullptr)
+        GTEST_SKIP() << "this is the child";
+    wchar_t program[MAX_PATH];
+    ASSERT_NE(0u, GetModuleFileNameW(nullptr, program, MAX_PATH));
+    std::wstring command = std::wstring(L"\"") + program +
+                           L"\" --gtest_filter=SystemDpiWin32."
+                           L"AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive";
+    DWORD exit_code = 1;
+    {
+        const prefix_dpi at_144(144);
+        SetEnvironmentVariableA(dpi_child_variable, "1");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION child{};
+        const BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &child);
+        SetEnvironmentVariableA(dpi_child_variable, nullptr);
+        ASSERT_TRUE(started);
+        WaitForSingleObject(child.hProcess, 60000);
+        GetExitCodeProcess(child.hProcess, &exit_code);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+    EXPECT_EQ(0u, exit_code) << "the child's failures are printed above";
 }
 
 } // namespace
