@@ -4,6 +4,7 @@
 #include "engine/system/system.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -85,13 +86,9 @@ std::string ascii(std::u16string_view text)
 
 std::string hex(uint32_t value)
 {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value % 16]);
-        value /= 16;
-    } while (value);
-    return "0x" + text;
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
+    return text;
 }
 
 std::u16string lowered(std::u16string text)
