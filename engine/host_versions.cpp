@@ -66,9 +66,11 @@ InstallState::InstallState()
 std::vector<std::u16string> InstallState::ScanHostVersions()
 {
     std::vector<std::u16string> folders(fixed_version_names.size());
+    // Asked before the first open, as the scan is described: the answer decides the passes.
+    const bool wow64 = sys::is_wow64_process();
     ScanRegistryView(sys::key_read, folders);
     // A 32-bit process sees the 32-bit view first; the 64-bit host registers in the other one.
-    if (sys::is_wow64_process())
+    if (wow64)
         ScanRegistryView(sys::key_read | sys::key_wow64_64key, folders);
     return folders;
 }

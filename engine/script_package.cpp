@@ -68,8 +68,33 @@ bool ClimbsOut(std::u16string_view component)
                        [](char16_t c) { return c == u'.' || c == u' '; });
 }
 
-// A record name must stay below the destination: no root, drive, UNC prefix, stream name,
-// climbing component or embedded NUL (which a system call would cut the path at).
+char16_t AsciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+// Windows opens a device, not a file, for these names in any folder, whatever the case, with or
+// without an extension and with trailing dots or spaces: "nul", "Aux.jsx", "COM1 .txt", "con.".
+bool IsDeviceName(std::u16string_view component)
+{
+    std::u16string base(component.substr(0, component.find(u'.')));
+    while (!base.empty() && base.back() == u' ')
+        base.pop_back();
+    std::transform(base.begin(), base.end(), base.begin(), AsciiUpper);
+    if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" || base == u"CONIN$" ||
+        base == u"CONOUT$")
+        return true;
+    // COM0 to COM9 and LPT0 to LPT9, and the superscript digits one to three as well.
+    if (base.size() != 4 || (base.compare(0, 3, u"COM") != 0 && base.compare(0, 3, u"LPT") != 0))
+        return false;
+    const char16_t digit = base[3];
+    return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
+           digit == u'\u00B3';
+}
+
+// A record name must stay below the destination and name a file or folder there: no root,
+// drive, UNC prefix, stream name, climbing component, device name or embedded NUL (which a
+// system call would cut the path at).
 bool IsContainedName(std::u16string_view name, empty_name empty)
 {
     if (name.empty())
@@ -81,11 +106,24 @@ bool IsContainedName(std::u16string_view name, empty_name empty)
     size_t start = 0;
     while (start <= name.size()) {
         const size_t end = std::min(name.find(u'\\', start), name.size());
-        if (ClimbsOut(name.substr(start, end - start)))
+        const std::u16string_view component = name.substr(start, end - start);
+        if (ClimbsOut(component) || IsDeviceName(component))
             return false;
         start = end + 1;
     }
     return true;
+}
+
+// A link planted inside the destination would carry the writes below it somewhere else, so no
+// record may pass through one. The destination itself is the caller's choice and may be one.
+bool PassesThroughLink(const std::u16string& destination, std::u16string_view name)
+{
+    for (size_t end = 0; end < name.size();) {
+        end = std::min(name.find(u'\\', end + 1), name.size());
+        if (sys::is_link(path_join(destination, std::u16string(name.substr(0, end)))))
+            return true;
+    }
+    return false;
 }
 
 std::u16string RecordName(std::string_view utf8)
@@ -178,7 +216,7 @@ int32_t ExtractFolders(PackageReader& reader, const std::u16string& destination)
         if (!reader.has(length))
             return package_status::folder_record_past_end;
         const std::u16string name = RecordName(reader.bytes(length));
-        if (!IsContainedName(name, empty_name::allowed) ||
+        if (!IsContainedName(name, empty_name::allowed) || PassesThroughLink(destination, name) ||
             !create_directories(path_join(destination, name)))
             return package_status::folder_not_created;
     }
@@ -265,7 +303,8 @@ int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string
         FileRecord record;
         if (!ReadFileRecord(reader, record))
             return package_status::file_record_past_end;
-        if (!IsContainedName(record.name, empty_name::refused))
+        if (!IsContainedName(record.name, empty_name::refused) ||
+            PassesThroughLink(destination, record.name))
             return package_status::file_not_opened;
         const std::u16string path = path_join(destination, record.name);
         const sys::file_handle file = sys::create_file(path, sys::share_mode::read_write);

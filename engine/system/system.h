@@ -42,6 +42,10 @@ uintptr_t load_resource(resource found);
 const void* lock_resource(uintptr_t loaded);
 uint32_t resource_size(resource found);
 
+// True when the path names a symbolic link, junction or other reparse point, which the other
+// file calls would follow; false for anything else, missing paths included.
+bool is_link(const std::u16string& path);
+
 enum class dir_result { created, already_exists, parent_missing, failed };
 // CreateDirectoryW, one level, no security attributes.
 dir_result create_directory(const std::u16string& path);

@@ -35,14 +35,33 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Distinct colours in the client area of a screenshot: a handful means nothing is drawn yet.
+colours_in() {
+    convert "$1" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -unique-colors -format '%w' info:
+}
+
 # start_page ARGUMENT TITLE: runs the gallery and sets window, X, Y, WIDTH, HEIGHT.
 start_page() {
     (cd "$build" && exec wine "$build/tools/zk-gallery.exe" "$1") &
     app=$!
-    window=$(timeout 60 xdotool search --sync --onlyvisible --name "$2" 2>/dev/null | head -1)
+    # xdotool's own wait gives up when some other window goes away during its search (the last
+    # page closing), so the search is asked again.
+    window=""
+    for _ in $(seq 1 60); do
+        window=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -1)
+        [ -n "$window" ] && break
+        sleep 1
+    done
     [ -n "$window" ] || return 1
-    sleep 2
     eval "$(xdotool getwindowgeometry --shell "$window")"
+    # On a busy machine the first frame can take a few seconds after the window shows.
+    for _ in $(seq 1 30); do
+        shot first.png
+        [ "$(colours_in "$artifacts/first.png")" -gt 8 ] && break
+        sleep 0.5
+    done
+    rm -f "$artifacts/first.png"
+    sleep 1
 }
 
 # Signature of a client-area rectangle (W H LEFT TOP) of a screenshot.
@@ -65,7 +84,7 @@ changes_on_click() {
 if start_page layouts "Nimbic toolkit gallery"; then
     passes=$((passes + 1))
     shot gallery.png
-    colours=$(convert "$artifacts/gallery.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -unique-colors -format '%w' info:)
+    colours=$(colours_in "$artifacts/gallery.png")
     check "the gallery draws more than a blank area" '[ "${colours:-0}" -gt 8 ]'
     # The click panel: (510, 120), 290 x 60.
     check "a click repaints the click panel" 'changes_on_click 600 150 200 40 555 130'

@@ -52,6 +52,7 @@ TEST_F(HostVersionsTest, WithoutTheHostKeyOnlyTheUntickedCustomTargetRemains)
     EXPECT_EQ("Custom", fresh.version_names()[11]);
 }
 
+// Windows enumerates sub-keys sorted, ignoring case, whatever order they were made in.
 TEST_F(HostVersionsTest, ListedVersionsTakeTheirSlotsAndOthersAreAppendedInEnumerationOrder)
 {
     Register(u"16.0",
@@ -59,13 +60,16 @@ TEST_F(HostVersionsTest, ListedVersionsTakeTheirSlotsAndOthersAreAppendedInEnume
     Register(u"13.5", u"C:\\AE\\CC2015\\Support Files\\Plug-ins\\");
     Register(u"8.0", u"C:\\AE\\7\\Support Files\\Plug-ins");
     Register(u"11", u"C:\\AE\\CS55\\Support Files\\Plug-ins");
+    Register(u"beta", u"C:\\AE\\Beta\\Support Files\\Plug-ins");
     Register(u"11.0", u"C:\\AE\\Eleven\\Support Files\\Plug-ins");
+    Register(u"Alpha", u"C:\\AE\\Alpha\\Support Files\\Plug-ins");
     Register(u"15.0", u"C:/AE/CC2018/Support Files/Plug-ins");
 
     const std::vector<InstallTarget> targets = Targets();
-    EXPECT_EQ((std::vector<int32_t>{7, 10, 12, 13, 11}), Indexes(targets));
-    EXPECT_EQ("2019", m_state.version_names()[12]);
-    EXPECT_EQ("Eleven", m_state.version_names()[13]);
+    EXPECT_EQ((std::vector<int32_t>{7, 10, 12, 13, 14, 15, 11}), Indexes(targets));
+    const std::vector<std::string> appended(m_state.version_names().begin() + 12,
+                                            m_state.version_names().end());
+    EXPECT_EQ((std::vector<std::string>{"Eleven", "2019", "Alpha", "Beta"}), appended);
 
     EXPECT_EQ(u"C:\\AE\\CC2015\\Support Files\\Plug-ins\\", targets[0].plugin_folder);
     EXPECT_EQ(u"C:\\AE\\CC2015\\Support Files\\Scripts", targets[0].scripts_folder);
@@ -169,6 +173,42 @@ TEST_F(HostVersionsTest, AThirtyTwoBitProcessReadsBothViewsAndTheLastMeetingWins
     EXPECT_EQ(u"C:\\View32\\Adobe After Effects 2019\\Support Files\\Plug-ins", folders[12]);
     EXPECT_EQ(u"C:\\View64\\Adobe After Effects 2019\\Support Files\\Plug-ins", folders[13]);
     EXPECT_EQ("2019", m_state.version_names()[13]);
+}
+
+// The process is asked first, since its answer decides the passes; a 32-bit process then reads
+// its own view and the 64-bit one, and a key is closed only when it was opened.
+TEST_F(HostVersionsTest, TheScanAsksTheProcessFirstThenOpensEachViewWithItsMask)
+{
+    const auto pass = [](const char* access) {
+        return std::vector<std::string>{
+            std::string("RegOpenKeyExW SOFTWARE\\Adobe\\After Effects ") + access,
+            "RegQueryInfoKeyW", "RegEnumKeyExW 0", "SHRegGetValueW 12 PluginInstallPath",
+            "RegCloseKey"};
+    };
+    for (const bool wow64 : {false, true}) {
+        SCOPED_TRACE(wow64);
+        memsys::reset();
+        memsys::set_wow64(wow64);
+        for (const auto view : {memsys::registry_view::native, memsys::registry_view::wow32})
+            Register(u"12", u"C:\\A\\CC\\Plug-ins", view);
+        InstallState state;
+        state.ScanHostVersions();
+        std::vector<std::string> expected{"IsWow64Process"};
+        for (const char* access :
+             wow64 ? std::vector{"0x20019", "0x20119"} : std::vector{"0x20019"})
+            for (const std::string& call : pass(access))
+                expected.push_back(call);
+        EXPECT_EQ(expected, memsys::calls());
+    }
+
+    memsys::reset();
+    memsys::set_wow64(true);
+    InstallState without_key;
+    without_key.ScanHostVersions();
+    EXPECT_EQ((std::vector<std::string>{"IsWow64Process",
+                                        "RegOpenKeyExW SOFTWARE\\Adobe\\After Effects 0x20019",
+                                        "RegOpenKeyExW SOFTWARE\\Adobe\\After Effects 0x20119"}),
+              memsys::calls());
 }
 
 TEST(DisplayName, IsTheFolderTwoLevelsUpWithoutTheHostNameOrWhiteSpace)

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace nimbic {
@@ -74,6 +76,34 @@ TEST_F(PosixExtractTest, NothingLandsOutsideTheDestination)
     }
     EXPECT_FALSE(fs::exists(m_root / "host" / "escaped"));
     EXPECT_FALSE(fs::exists(m_root / "escaped"));
+}
+
+// Links planted inside the destination must not carry writes out of it: a linked file is not
+// truncated through, a linked folder is not descended into. The destination may be a link.
+TEST_F(PosixExtractTest, LinksInsideTheDestinationAreNeverFollowed)
+{
+    const fs::path outside = m_root / "outside";
+    fs::create_directories(outside);
+    {
+        std::ofstream(outside / "victim.txt") << "keep";
+    }
+    fs::create_directories(m_destination);
+    fs::create_directory_symlink(outside, m_destination / "linked");
+    fs::create_symlink(outside / "victim.txt", m_destination / "file.txt");
+
+    EXPECT_EQ(package_status::folder_not_created, Extract(pack::EncodePackage({"linked"}, {})));
+    EXPECT_EQ(package_status::folder_not_created, Extract(pack::EncodePackage({"linked/sub"}, {})));
+    EXPECT_EQ(package_status::file_not_opened,
+              Extract(pack::EncodePackage({}, {{"linked\\new.txt", "x", 0, 0}})));
+    EXPECT_EQ(package_status::file_not_opened,
+              Extract(pack::EncodePackage({}, {{"file.txt", "x", 0, 0}})));
+    EXPECT_EQ("keep", test::ReadFileBytes((outside / "victim.txt").c_str()));
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(outside), fs::directory_iterator()));
+
+    fs::rename(m_destination, m_root / "real");
+    fs::create_directory_symlink(m_root / "real", m_destination);
+    EXPECT_EQ(0, Extract(pack::EncodePackage({"ok"}, {{"ok\\a.txt", "fine", 0, 0}})));
+    EXPECT_EQ("fine", test::ReadFileBytes((m_root / "real" / "ok" / "a.txt").c_str()));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The package reader on the in-memory machine: the shipped package, damaged packages, names
 // that try to leave the destination, and failing system calls.
 #include "engine/script_package.h"
+#include "toolkit/core/text_conversion.h"
 
 #include "tests/engine/memory_fixture.h"
 #include "tests/engine/package_bytes.h"
@@ -44,6 +45,16 @@ protected:
                 outside.push_back(entry.path);
         }
         return outside;
+    }
+
+    static std::vector<std::u16string> PathsBelowDestination()
+    {
+        std::vector<std::u16string> below;
+        for (const memsys::entry& entry : memsys::entries()) {
+            if (entry.path.rfind(destination + u"\\", 0) == 0)
+                below.push_back(entry.path);
+        }
+        return below;
     }
 
     static std::u16string Out(const std::u16string& name) { return destination + u"\\" + name; }
@@ -242,6 +253,55 @@ TEST_F(ScriptPackageTest, NamesThatWouldLeaveTheDestinationAreRefused)
     // Dots inside a name are ordinary characters.
     EXPECT_EQ(0, Extract(pack::EncodePackage({"v1..2"}, {{"v1..2\\..name", "ok", 0, 0}})));
     EXPECT_EQ("ok", Content(Out(u"v1..2\\..name")));
+}
+
+// On Windows these open a device instead of a file under the destination: "NUL" swallows the
+// bytes and reports success, "AUX" as a folder makes nothing.
+TEST_F(ScriptPackageTest, ReservedDeviceNamesAreRefusedInAnyComponent)
+{
+    const char* devices[] = {"NUL",      "con",      "AUX.jsx",     "COM1",   "LPT9.txt",
+                             "CONIN$",   "conout$",  "Prn",         "nul.",   "NUL ",
+                             "aux .txt", "Com0.a.b", "LPT\xC2\xB3", "a\\nul", "a\\CON\\b"};
+    for (const char* name : devices) {
+        SCOPED_TRACE(name);
+        memsys::reset();
+        EXPECT_EQ(package_status::folder_not_created, Extract(pack::EncodePackage({name}, {})));
+        EXPECT_EQ(package_status::file_not_opened,
+                  Extract(pack::EncodePackage({"a"}, {{name, "payload", 0, 0}})));
+        EXPECT_EQ(std::vector<std::u16string>{Out(u"a")}, PathsBelowDestination());
+    }
+    // Names that only look like devices are ordinary files.
+    for (const char* name : {"CONSOLE", "NULL.txt", "COM10", "LPT", "AUX1", "xcon", "con_x.jsx"}) {
+        SCOPED_TRACE(name);
+        memsys::reset();
+        EXPECT_EQ(0, Extract(pack::EncodePackage({""}, {{name, "ok", 0, 0}})));
+        EXPECT_EQ("ok", Content(Out(zksdk::ui::utf8_to_utf16(name))));
+    }
+}
+
+// A link inside the destination would carry writes elsewhere; the destination may be one.
+TEST_F(ScriptPackageTest, RecordsThroughALinkInsideTheDestinationAreRefused)
+{
+    memsys::add_link(Out(u"linked"));
+    const struct {
+        std::vector<std::string> folders;
+        std::vector<pack::PackFile> files;
+        int32_t expected;
+    } cases[] = {
+        {{"linked"}, {}, package_status::folder_not_created},
+        {{"Linked/deeper/still"}, {}, package_status::folder_not_created},
+        {{}, {{"linked\\f.txt", "x", 0, 0}}, package_status::file_not_opened},
+        {{}, {{"LINKED", "x", 0, 0}}, package_status::file_not_opened},
+    };
+    for (const auto& broken : cases) {
+        EXPECT_EQ(broken.expected, Extract(pack::EncodePackage(broken.folders, broken.files)));
+        EXPECT_EQ(std::vector<std::u16string>{Out(u"linked")}, PathsBelowDestination());
+    }
+
+    memsys::reset();
+    memsys::add_link(destination);
+    EXPECT_EQ(0, Extract(pack::EncodePackage({"ok"}, {{"ok\\a.txt", "fine", 0, 0}})));
+    EXPECT_EQ("fine", Content(Out(u"ok\\a.txt")));
 }
 
 TEST_F(ScriptPackageTest, SystemFailuresGiveTheirCodes)

@@ -213,5 +213,27 @@ TEST_F(Win32Test, CreateDirectoriesStopsAtAFileInTheWay)
     EXPECT_FALSE(create_directories(U16(m_root + L"\\a\\file\\x\\y")));
 }
 
+// Windows opens a device for these names: "NUL" would swallow the script and report success,
+// "AUX" as a folder would make nothing and still succeed.
+TEST_F(Win32Test, DeviceNamesInAPackageAreRefusedBeforeAnythingOpensThem)
+{
+    const std::u16string destination = U16(m_root + L"\\Scripts");
+    const struct {
+        std::vector<std::string> folders;
+        std::vector<pack::PackFile> files;
+        int32_t expected;
+    } cases[] = {
+        {{""}, {{"NUL", "payload", 0, 0}}, package_status::file_not_opened},
+        {{""}, {{"Com1.jsx", "payload", 0, 0}}, package_status::file_not_opened},
+        {{"AUX"}, {}, package_status::folder_not_created},
+        {{"panels\\conout$ "}, {}, package_status::folder_not_created},
+    };
+    for (const auto& broken : cases) {
+        const test::Bytes package = pack::EncodePackage(broken.folders, broken.files);
+        EXPECT_EQ(broken.expected,
+                  ExtractScriptPackage(package.data(), package.size(), destination));
+    }
+}
+
 } // namespace
 } // namespace nimbic

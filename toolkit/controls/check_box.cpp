@@ -29,6 +29,7 @@ void check_box::on_created()
 {
     event_dispatcher& events = event_dispatcher::instance();
     events.connect(this, this, event_type::paint, bind_event<check_box>(this, &check_box::paint));
+    events.connect(this, this, event_type::mouse_down, bind_event(this, &check_box::on_mouse_down));
     events.connect(this, this, event_type::mouse_up,
                    bind_event<check_box>(this, &check_box::toggle));
     events.connect(this, this, event_type::mouse_enter,

@@ -48,6 +48,9 @@ protected:
 
 private:
     void on_created();
+    // A press does nothing (the release toggles), but the box still claims presses: the router
+    // and owners asking has_handlers see it as a press target.
+    void on_mouse_down() {}
     void on_mouse_enter();
     void on_mouse_leave();
     void on_style_changed(const event_info& info);

@@ -22,24 +22,11 @@ uintptr_t small_integer(const event_info& info)
 
 } // namespace
 
+// Connected at construction, not on `created`: a button whose builder never announces it must
+// still paint and click.
 generic_button::generic_button()
 {
     set_tab_stop(true);
-    event_dispatcher::instance().connect(
-        this, this, event_type::created,
-        bind_event<generic_button>(this, &generic_button::on_created));
-}
-
-// A button destroyed in the middle of a press must not leave the window's input pointed at it.
-generic_button::~generic_button()
-{
-    if (captured_widget == this) {
-        release_capture();
-    }
-}
-
-void generic_button::on_created()
-{
     event_dispatcher& events = event_dispatcher::instance();
     events.connect(this, this, event_type::paint,
                    bind_event<generic_button>(this, &generic_button::paint));
@@ -61,6 +48,14 @@ void generic_button::on_created()
                    bind_event(this, &generic_button::on_key_down));
     events.connect(this, this, event_type::style_changed,
                    bind_event(this, &generic_button::on_style_changed));
+}
+
+// A button destroyed in the middle of a press must not leave the window's input pointed at it.
+generic_button::~generic_button()
+{
+    if (captured_widget == this) {
+        release_capture();
+    }
 }
 
 void generic_button::set_caption(std::string_view caption)

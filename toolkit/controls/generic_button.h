@@ -49,7 +49,6 @@ protected:
     void set_caption_font(renderer& target) const;
 
 private:
-    void on_created();
     void on_mouse_enter();
     void on_mouse_leave();
     void on_disabled();

@@ -23,13 +23,9 @@ bool holds(const rect& area, point p)
 
 } // namespace
 
+// Connected at construction, not on `created`: a label whose builder never announces it must
+// still paint and open its links.
 text_label::text_label()
-{
-    event_dispatcher::instance().connect(this, this, event_type::created,
-                                         bind_event(this, &text_label::on_created));
-}
-
-void text_label::on_created()
 {
     event_dispatcher& events = event_dispatcher::instance();
     events.connect(this, this, event_type::paint, bind_event(this, &text_label::paint));
@@ -41,7 +37,7 @@ void text_label::on_created()
                    bind_event(this, &text_label::on_mouse_leave));
     events.connect(this, this, event_type::mouse_up, bind_event(this, &text_label::on_click));
     // Text set before the label had a window could not be measured then.
-    update_size();
+    events.connect(this, this, event_type::created, bind_event(this, &text_label::update_size));
 }
 
 void text_label::on_style_changed()

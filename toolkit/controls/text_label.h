@@ -44,7 +44,6 @@ public:
     const std::vector<label_link>& links() const { return m_links; }
 
 private:
-    void on_created();
     void on_style_changed();
     void paint();
     void on_mouse_move();

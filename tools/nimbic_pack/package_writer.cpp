@@ -33,6 +33,7 @@ void put_name(std::vector<unsigned char>& out, const std::string& name)
     out.insert(out.end(), name.begin(), name.end());
 }
 
+// Even empty data deflates to a few bytes, so an empty result means the compression failed.
 std::vector<unsigned char> deflate_all(const std::string& data, int level)
 {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
@@ -42,6 +43,13 @@ std::vector<unsigned char> deflate_all(const std::string& data, int level)
         return {};
     stream.resize(size);
     return stream;
+}
+
+std::vector<unsigned char> failed(std::string* error, std::string message)
+{
+    if (error)
+        *error = std::move(message);
+    return {};
 }
 
 class Cursor {
@@ -91,7 +99,8 @@ std::string package_name(const std::filesystem::path& relative)
 } // namespace
 
 std::vector<unsigned char> EncodePackage(const std::vector<std::string>& folders,
-                                         const std::vector<PackFile>& files, int level)
+                                         const std::vector<PackFile>& files, int level,
+                                         std::string* error)
 {
     std::vector<unsigned char> out(std::begin(package_magic), std::end(package_magic));
     put_u32(out, static_cast<uint32_t>(folders.size()));
@@ -105,9 +114,11 @@ std::vector<unsigned char> EncodePackage(const std::vector<std::string>& folders
         stream_offset += 32 + file.name.size();
     for (const PackFile& file : files) {
         streams.push_back(deflate_all(file.data, level));
+        if (streams.back().empty())
+            return failed(error, "cannot compress " + file.name);
         if (file.data.size() > std::numeric_limits<uint32_t>::max() ||
             stream_offset > std::numeric_limits<uint32_t>::max())
-            return {};
+            return failed(error, "the files are too large for a script package");
         put_name(out, file.name);
         put_u32(out, static_cast<uint32_t>(file.data.size()));
         put_u32(out, static_cast<uint32_t>(streams.back().size()));
@@ -121,8 +132,21 @@ std::vector<unsigned char> EncodePackage(const std::vector<std::string>& folders
     return out;
 }
 
-std::string CreatePackage(const std::filesystem::path& out, const std::filesystem::path& from,
-                          const PackOptions& options)
+namespace {
+
+// Reads through the stream, not a stream iterator, so that a failing read is reported.
+bool ReadWhole(const std::filesystem::path& path, std::string* data)
+{
+    std::ifstream in(path, std::ios::binary);
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        data->append(buffer, static_cast<size_t>(in.gcount()));
+    return in.eof() && !in.bad();
+}
+
+// Reads the tree under `from` into folder names and files, or says what could not be read.
+std::string ReadTree(const std::filesystem::path& from, const PackOptions& options,
+                     std::vector<std::string>* folders, std::vector<PackFile>* files)
 {
     std::error_code error;
     if (!std::filesystem::is_directory(from, error))
@@ -136,33 +160,64 @@ std::string CreatePackage(const std::filesystem::path& out, const std::filesyste
         return "cannot read " + from.string() + ": " + error.message();
     std::sort(found.begin(), found.end());
 
-    std::vector<std::string> folders;
-    std::vector<PackFile> files;
     for (const auto& path : found) {
         const std::string name = package_name(path.lexically_relative(from));
         if (std::filesystem::is_directory(path)) {
-            folders.push_back(name);
+            folders->push_back(name);
             continue;
         }
-        std::ifstream in(path, std::ios::binary);
-        PackFile file{name, std::string(std::istreambuf_iterator<char>(in), {}), 0, 0};
-        if (!in.good() && !in.eof())
+        PackFile file{name, {}, 0, 0};
+        if (!ReadWhole(path, &file.data))
             return "cannot read " + path.string();
         const int64_t written = unix_seconds(std::filesystem::last_write_time(path, error));
         // Linux keeps no creation time; the last-write time stands in for it.
         file.creation_time = options.creation_time.value_or(written);
         file.last_write_time = options.last_write_time.value_or(written);
-        files.push_back(std::move(file));
+        files->push_back(std::move(file));
     }
+    return {};
+}
 
-    const std::vector<unsigned char> package = EncodePackage(folders, files);
-    if (package.empty())
-        return "the files are too large for a script package";
-    std::ofstream stream(out, std::ios::binary | std::ios::trunc);
-    stream.write(reinterpret_cast<const char*>(package.data()),
-                 static_cast<std::streamsize>(package.size()));
+bool WriteWhole(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+    stream.write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
     stream.close();
-    return stream ? std::string() : "cannot write " + out.string();
+    return static_cast<bool>(stream);
+}
+
+} // namespace
+
+// A build must never pick up a half-written package, or an old one after a failed run: the
+// package is written under a temporary name and renamed into place only when it is complete.
+std::string CreatePackage(const std::filesystem::path& out, const std::filesystem::path& from,
+                          const PackOptions& options)
+{
+    std::vector<std::string> folders;
+    std::vector<PackFile> files;
+    std::string error = ReadTree(from, options, &folders, &files);
+    std::vector<unsigned char> package;
+    if (error.empty())
+        package = EncodePackage(folders, files, 9, &error);
+
+    std::filesystem::path temporary = out;
+    temporary += ".partial";
+    std::error_code ignored;
+    if (error.empty() && !WriteWhole(temporary, package))
+        error = "cannot write " + temporary.string();
+    if (error.empty()) {
+        std::error_code renamed;
+        std::filesystem::rename(temporary, out, renamed);
+        if (renamed)
+            error = "cannot rename " + temporary.string() + " to " + out.string() + ": " +
+                    renamed.message();
+    }
+    if (!error.empty()) {
+        std::filesystem::remove(temporary, ignored);
+        std::filesystem::remove(out, ignored);
+    }
+    return error;
 }
 
 std::string ListPackage(const std::vector<unsigned char>& package, std::vector<std::string>* lines)

@@ -17,9 +17,11 @@ struct PackFile {
 };
 
 // The package bytes: folder records, file records, then one zlib stream per file in order.
-// Empty when the result would not fit the format's 32-bit sizes and offsets.
+// Empty when a file could not be compressed or the result would not fit the format's 32-bit
+// sizes and offsets; `error` then says which.
 std::vector<unsigned char> EncodePackage(const std::vector<std::string>& folders,
-                                         const std::vector<PackFile>& files, int level = 9);
+                                         const std::vector<PackFile>& files, int level = 9,
+                                         std::string* error = nullptr);
 
 struct PackOptions {
     std::optional<int64_t> creation_time;   // seconds since 1970; else the file's own time
@@ -27,7 +29,8 @@ struct PackOptions {
 };
 
 // Packs every folder and file under `from` (names relative, "\" separated, sorted so the same
-// tree always gives the same package). Returns an error text, empty on success.
+// tree always gives the same package). Returns an error text, empty on success. The package
+// appears at `out` whole or not at all: on failure nothing is left there, not even an older one.
 std::string CreatePackage(const std::filesystem::path& out, const std::filesystem::path& from,
                           const PackOptions& options);
 

@@ -28,7 +28,8 @@ enum class op {
 enum class registry_view { native, wow32 };
 
 // A fresh machine: drives C: and D:, the folders C:\ProgramData and C:\Work (the current
-// folder), an empty registry, no resources, no failures, a native 64-bit process.
+// folder), an empty registry, no resources, no failures, a native 64-bit process, no calls
+// logged. Sub-keys enumerate as Windows lists them: sorted, ignoring case.
 void reset();
 
 // The next `count` calls of `operation` (every call when count is -1) whose path, key or value
@@ -49,6 +50,8 @@ void set_common_app_data(const std::u16string& path);
 
 void add_folder(const std::u16string& path);
 void add_file(const std::u16string& path, const std::string& bytes);
+// A folder that is really a link (a junction, a symbolic link) to somewhere else.
+void add_link(const std::u16string& path);
 // Opens the file as a running host would: no sharing, until `release_file`.
 void hold_file(const std::u16string& path);
 void release_file(const std::u16string& path);
@@ -56,6 +59,7 @@ void release_file(const std::u16string& path);
 struct entry {
     std::u16string path; // as first created, with its case
     bool folder = false;
+    bool link = false;
     std::string bytes;
     std::optional<int64_t> creation; // set only through set_file_times
     std::optional<int64_t> last_write;
@@ -64,6 +68,10 @@ struct entry {
 std::optional<entry> find(const std::u16string& path);
 // Every folder and file, drives excluded, in path order.
 std::vector<entry> entries();
+// The process and registry calls made since the last reset, in order, one line each:
+// "IsWow64Process", "RegOpenKeyExW <path> <access in hex>", "RegQueryInfoKeyW",
+// "RegEnumKeyExW <index>", "SHRegGetValueW <sub-key> <value>", "RegCloseKey".
+std::vector<std::string> calls();
 // Files and handles still open (a leak check).
 size_t open_handles();
 

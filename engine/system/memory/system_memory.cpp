@@ -4,6 +4,7 @@
 #include "engine/system/system.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -27,7 +28,7 @@ struct RegistryValue {
 };
 
 struct RegistryKey {
-    std::vector<std::u16string> children; // in creation order, as the real registry enumerates
+    std::vector<std::u16string> children; // in the order Windows enumerates them
     std::map<std::u16string, RegistryValue> values;
 };
 
@@ -45,6 +46,7 @@ struct Machine {
     std::map<int, std::string> resources;
     std::vector<Fault> faults;
     std::optional<uint32_t> write_limit;
+    std::vector<std::string> calls;
     std::u16string app_data = u"C:\\ProgramData";
     bool wow64 = false;
     uintptr_t next_handle = 16;
@@ -59,6 +61,34 @@ Machine& machine()
 char16_t lower(char16_t c)
 {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+char16_t upper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+// The registry keeps sub-keys sorted by their upper-case names, and enumerates them so.
+bool enumerates_before(const std::u16string& a, const std::u16string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char16_t x, char16_t y) { return upper(x) < upper(y); });
+}
+
+// The call log spells names in ASCII; anything else shows as "?".
+std::string ascii(std::u16string_view text)
+{
+    std::string narrow;
+    for (const char16_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::string hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
+    return text;
 }
 
 std::u16string lowered(std::u16string text)
@@ -163,7 +193,10 @@ RegistryKey& make_registry_key(std::map<std::u16string, RegistryKey>& reg,
     const size_t cut = path.rfind(u'\\');
     if (!reg.count(key) && cut != std::u16string::npos) {
         RegistryKey& parent = make_registry_key(reg, path.substr(0, cut));
-        parent.children.push_back(path.substr(cut + 1));
+        const std::u16string child = path.substr(cut + 1);
+        parent.children.insert(std::upper_bound(parent.children.begin(), parent.children.end(),
+                                                child, enumerates_before),
+                               child);
     }
     return reg[key];
 }
@@ -193,6 +226,7 @@ void reset()
     m.resources.clear();
     m.faults.clear();
     m.write_limit.reset();
+    m.calls.clear();
     m.app_data = u"C:\\ProgramData";
     m.wow64 = false;
     for (const char16_t* path : {u"C:", u"D:", u"C:\\ProgramData", u"C:\\Work"})
@@ -272,6 +306,14 @@ void add_file(const std::u16string& path, const std::string& bytes)
     put_entry(m, path, false, bytes);
 }
 
+void add_link(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    put_entry(m, path, true, {});
+    m.tree[normalise(path)].link = true;
+}
+
 void hold_file(const std::u16string& path)
 {
     Machine& m = machine();
@@ -309,6 +351,13 @@ std::vector<entry> entries()
     return all;
 }
 
+std::vector<std::string> calls()
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    return m.calls;
+}
+
 size_t open_handles()
 {
     Machine& m = machine();
@@ -324,6 +373,7 @@ bool is_wow64_process()
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("IsWow64Process");
     return m.wow64;
 }
 
@@ -331,6 +381,7 @@ long reg_open_local_machine(const std::u16string& sub_key, uint32_t access, reg_
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegOpenKeyExW " + ascii(sub_key) + " " + hex(access));
     *key = 0;
     if (faulted(m, memsys::op::reg_open, sub_key))
         return error_access_denied;
@@ -348,6 +399,7 @@ long reg_query_sub_key_count(reg_key key, uint32_t* count)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegQueryInfoKeyW");
     *count = 0;
     const auto open = m.open_keys.find(key);
     if (open == m.open_keys.end() || faulted(m, memsys::op::reg_query_info))
@@ -361,6 +413,7 @@ long reg_enum_key(reg_key key, uint32_t index, char16_t* name, uint32_t* length)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegEnumKeyExW " + std::to_string(index));
     const auto open = m.open_keys.find(key);
     if (open == m.open_keys.end())
         return error_access_denied;
@@ -382,6 +435,7 @@ long reg_get_string(reg_key key, const std::u16string& sub_key, const std::u16st
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("SHRegGetValueW " + ascii(sub_key) + " " + ascii(value));
     const auto open = m.open_keys.find(key);
     if (open == m.open_keys.end())
         return error_access_denied;
@@ -411,6 +465,7 @@ void reg_close(reg_key key)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
+    m.calls.push_back("RegCloseKey");
     m.open_keys.erase(key);
 }
 
@@ -446,6 +501,14 @@ uint32_t resource_size(resource found)
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     return static_cast<uint32_t>(m.resources[static_cast<int>(found)].size());
+}
+
+bool is_link(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const auto found = m.tree.find(normalise(path));
+    return found != m.tree.end() && found->second.link;
 }
 
 dir_result create_directory(const std::u16string& path)

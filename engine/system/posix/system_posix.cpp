@@ -76,6 +76,12 @@ uint32_t resource_size(resource)
     return 0;
 }
 
+bool is_link(const std::u16string& path)
+{
+    struct stat info {};
+    return lstat(local_path(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 dir_result create_directory(const std::u16string& path)
 {
     if (mkdir(local_path(path).c_str(), 0777) == 0)
@@ -90,9 +96,11 @@ dir_result create_directory(const std::u16string& path)
     }
 }
 
+// A link where the file should be is refused, not followed: it could point anywhere.
 file_handle create_file(const std::u16string& path, share_mode)
 {
-    const int fd = open(local_path(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd =
+        open(local_path(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return invalid_file;
     return static_cast<file_handle>(fd);

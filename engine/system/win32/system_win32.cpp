@@ -94,6 +94,12 @@ uint32_t resource_size(resource found)
     return SizeofResource(own_module(), reinterpret_cast<HRSRC>(found));
 }
 
+bool is_link(const std::u16string& path)
+{
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 dir_result create_directory(const std::u16string& path)
 {
     if (CreateDirectoryW(wide(path), nullptr))

@@ -32,6 +32,8 @@ protected:
 TEST_F(CheckBoxTest, ItArrivesDisabledAndCentredAndIgnoresClicksUntilEnabled)
 {
     EXPECT_FALSE(m_box.is_enabled());
+    // It takes presses (doing nothing with them) as well as releases.
+    EXPECT_TRUE(event_dispatcher::instance().has_handlers(&m_box, event_type::mouse_down));
     EXPECT_EQ(2, m_box.layout_kind());
     EXPECT_EQ((rect{45, 5, 10, 10}), m_box.box_rect());
     headless::click(native(), {60, 20});

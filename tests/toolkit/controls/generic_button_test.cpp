@@ -57,6 +57,24 @@ TEST_F(ButtonTest, APressCapturesAndClicksOnlyWhenReleasedOverTheButton)
     EXPECT_EQ(1u, m_clicks.size());
 }
 
+// A button connects its own events when it is built, so one whose builder never announces it
+// still paints, hovers, clicks and answers Enter.
+TEST_F(ButtonTest, AButtonNeverAnnouncedAsCreatedStillPaintsAndClicks)
+{
+    generic_button quiet;
+    test::attach(quiet, root(), {200, 10, 100, 40}, test::announcement::skipped);
+    int clicks = 0;
+    event_dispatcher::instance().connect(&quiet, &m_log, event_type::clicked,
+                                         [&clicks](const event_info&) { ++clicks; });
+    EXPECT_TRUE(first_of(paint_of(quiet), draw_op::fill_rect));
+    point_at({250, 30});
+    EXPECT_TRUE(quiet.is_hovered());
+    headless::click(native(), {250, 30});
+    m_window->set_focus(&quiet, 0);
+    headless::send_key_down(native(), 13);
+    EXPECT_EQ(2, clicks);
+}
+
 TEST_F(ButtonTest, PushButtonsReportFalseAndToggleButtonsFlipOnClickAndEnter)
 {
     headless::click(native(), {50, 30});

@@ -37,14 +37,15 @@ protected:
         for (int i = 0; i < 3; ++i)
             headless::send_mouse_move(native(), {10 + label_point.x, 10 + label_point.y});
     }
-    std::vector<headless::draw_call> label_drawing()
+    std::vector<headless::draw_call> label_drawing(const text_label* label = nullptr)
     {
+        label = label ? label : &m_label;
         renderer& target = *headless::renderer_of(native());
         headless::clear_recording(target);
         headless::send_paint(native(), {0, 0, 400, 300});
         std::vector<headless::draw_call> calls;
         for (const headless::draw_call& call : headless::recorded_calls(target))
-            if (call.widget == &m_label && call.op != headless::draw_op::begin_widget &&
+            if (call.widget == label && call.op != headless::draw_op::begin_widget &&
                 call.op != headless::draw_op::end_widget)
                 calls.push_back(call);
         return calls;
@@ -95,6 +96,25 @@ TEST_F(TextLabelTest, LinksShowTheHandAndOpenOnClick)
     EXPECT_TRUE(headless::shell_opened().empty());
     headless::click(native(), {10 + first.x + 3, 10 + first.y + 3});
     EXPECT_EQ((std::vector<std::string>{"https://example.com/a"}), headless::shell_opened());
+}
+
+// A label connects its own events when it is built, so one whose builder never announces it
+// still paints and opens its links.
+TEST_F(TextLabelTest, ALabelNeverAnnouncedAsCreatedStillPaintsAndOpensLinks)
+{
+    text_label quiet;
+    attach(quiet, m_window->root(), {10, 150, 300, 100}, test::announcement::skipped);
+    quiet.style().set("label_text_valign", int32_t(1));
+    quiet.set_mode(label_mode::markup);
+    quiet.set_markup("<p><a href=\"https://example.com/q\">here</a></p>");
+    quiet.update_links();
+    const std::vector<headless::draw_call> calls = label_drawing(&quiet);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(headless::draw_op::draw_text, calls.back().op);
+    ASSERT_EQ(1u, quiet.links().size());
+    const rect link = quiet.links()[0].bounds;
+    headless::click(native(), {10 + link.x + 3, 150 + link.y + 3});
+    EXPECT_EQ((std::vector<std::string>{"https://example.com/q"}), headless::shell_opened());
 }
 
 TEST_F(TextLabelTest, EmptyLinksAndPlainLabelsNeverReactToThePointer)

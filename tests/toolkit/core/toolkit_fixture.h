@@ -15,13 +15,18 @@
 
 namespace zksdk::ui::test {
 
+// Whether the builder raises `created` between create and add_child, as builders should.
+enum class announcement { raised, skipped };
+
 // Construct, set window and parent, create, announce, attach: the two-step construction.
-inline void attach(widget& child, widget& parent, const rect& geometry)
+inline void attach(widget& child, widget& parent, const rect& geometry,
+                   announcement announce = announcement::raised)
 {
     child.set_window(parent.window());
     child.set_parent(&parent);
     child.create(geometry);
-    event_dispatcher::instance().emit(&child, event_type::created);
+    if (announce == announcement::raised)
+        event_dispatcher::instance().emit(&child, event_type::created);
     parent.add_child(&child);
 }
 

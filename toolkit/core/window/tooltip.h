@@ -17,6 +17,9 @@ public:
                   widget* style_source);
     const std::string& title() const { return m_title; }
     const std::string& text() const { return m_text; }
+    widget* style_source() const { return m_style_source; }
+    // The source widget is going away; later paints read the tooltip window's own keys.
+    void clear_style_source() { m_style_source = nullptr; }
 
 private:
     void paint();

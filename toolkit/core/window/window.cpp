@@ -66,6 +66,11 @@ void window::create(std::string_view title, const rect& geometry, uint16_t flags
     m_root.create({0, 0, geometry.width, geometry.height});
     deliver(&m_root, event_type::created, nullptr);
     m_renderer = std::make_unique<renderer>(*m_native);
+    // The size message sent during creation came before the window could take it, and Windows
+    // need not send another before the first paint: without this a window at 150 % would draw
+    // its first frames at scale 1.
+    const size pixels = m_native->client_pixel_size();
+    m_renderer->resize(pixels.width, pixels.height, m_native->dpi_x(), m_native->dpi_y());
     m_text_input = std::make_unique<text_input_state>(*m_native);
     emit(event_type::created);
     m_created = true;
@@ -186,6 +191,11 @@ void window::add_widget(widget* created)
 void window::forget_widget(widget* gone)
 {
     remove_tooltips(gone);
+    // A tip shown for the widget reads its keys from it; it must not outlive it on screen.
+    if (m_tooltip && m_tooltip->style_source() == gone) {
+        hide_tooltip();
+        m_tooltip->clear_style_source();
+    }
     std::erase(m_widgets, gone);
     if (m_hovered == gone) {
         m_hovered = nullptr;

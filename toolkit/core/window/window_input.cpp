@@ -99,7 +99,8 @@ void window::route(event_type code, void* data, const void* extra)
             const auto* pixels = static_cast<const size*>(data);
             const auto* dpi = static_cast<const point*>(extra);
             m_renderer->resize(pixels->width, pixels->height, dpi->x, dpi->y);
-            m_root.set_geometry({0, 0, pixels->width * 96 / dpi->x, pixels->height * 96 / dpi->y});
+            m_root.set_geometry(
+                {0, 0, mul_div(pixels->width, 96, dpi->x), mul_div(pixels->height, 96, dpi->y)});
         }
         emit(code);
         return;

@@ -115,9 +115,6 @@ struct system_state {
 system_state& state();
 bool is_live(const native_window* window);
 
-// MulDiv: a * b / c rounded to nearest (halves away from zero); -1 when c is 0 or on overflow.
-int32_t mul_div(int32_t a, int32_t b, int32_t c);
-
 // Moves the system keyboard focus, routing focus_lost and focus_gained.
 void move_focus(native_window* to);
 // The client area took a new pixel size: what the size message would do.

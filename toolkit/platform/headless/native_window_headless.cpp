@@ -9,7 +9,6 @@
 
 namespace zksdk::ui {
 
-using headless::mul_div;
 using headless::state;
 
 namespace {

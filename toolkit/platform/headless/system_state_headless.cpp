@@ -1,11 +1,9 @@
-// The headless system: process-wide state, MulDiv, focus moves and client resizing.
+// The headless system: process-wide state, focus moves and client resizing.
 #include "toolkit/platform/headless/headless_internals.h"
 
 #include "toolkit/platform/native_window_client.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <limits>
 
 namespace zksdk::ui::headless {
 
@@ -19,21 +17,6 @@ bool is_live(const native_window* window)
 {
     const auto& windows = state().windows;
     return std::find(windows.begin(), windows.end(), window) != windows.end();
-}
-
-int32_t mul_div(int32_t a, int32_t b, int32_t c)
-{
-    if (c == 0) {
-        return -1;
-    }
-    const int64_t product = int64_t{a} * b;
-    const int64_t magnitude = (std::llabs(product) + std::llabs(c) / 2) / std::llabs(c);
-    const int64_t result = (product < 0) != (c < 0) ? -magnitude : magnitude;
-    if (result > std::numeric_limits<int32_t>::max() ||
-        result < std::numeric_limits<int32_t>::min()) {
-        return -1;
-    }
-    return static_cast<int32_t>(result);
 }
 
 void move_focus(native_window* to)

@@ -51,6 +51,7 @@ struct dpi_functions {
     DPI_AWARENESS_CONTEXT(WINAPI* set_thread_context)(DPI_AWARENESS_CONTEXT) = nullptr;
     UINT(WINAPI* dpi_for_window)(HWND) = nullptr;
     BOOL(WINAPI* contexts_equal)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT) = nullptr;
+    BOOL(WINAPI* adjust_for_dpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;
 };
 const dpi_functions& dpi_api();
 
@@ -63,8 +64,13 @@ native_window* record_of(HWND window);
 // The process-wide DPI of the window the pointer last moved over.
 point& pointer_dpi_state();
 
-// The frame around a client area of nothing: negative left and top, positive right and bottom
-// (all zero for a client-drawn frame).
+// The frame that windows of these styles get at this DPI around a client area of nothing:
+// negative left and top, positive right and bottom. Asked of AdjustWindowRectExForDpi, since
+// the thread is not in the window's DPI mode after creation; where the system lacks it, the
+// frame at the system DPI is the best there is.
+RECT frame_for(DWORD style, DWORD extended_style, int32_t dpi);
+
+// The frame of the record's window at its current DPI (all zero for a client-drawn frame).
 RECT frame_insets(const native_window::impl& record);
 
 // The outer size of a window whose client area has the given pixel size.

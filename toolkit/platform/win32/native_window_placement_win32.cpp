@@ -5,15 +5,6 @@
 
 namespace zksdk::ui {
 
-namespace {
-
-int32_t mul_div(int32_t value, int32_t numerator, int32_t denominator)
-{
-    return MulDiv(value, numerator, denominator);
-}
-
-} // namespace
-
 void native_window::set_bounds(rect bounds)
 {
     impl& record = *m_impl;
@@ -26,11 +17,14 @@ void native_window::set_bounds(rect bounds)
     point sized_with{record.dpi_x, record.dpi_y};
     SetWindowPos(record.handle, nullptr, bounds.x, bounds.y, outer.cx, outer.cy,
                  SWP_NOACTIVATE | SWP_NOZORDER);
-    // The move may have crossed onto a monitor with another DPI: size again for that one.
+    // The move may have crossed onto a monitor with another DPI: size again for that one, frame
+    // included as above. (Sizing to the bare client size here took the caption's height out of
+    // the client area of a captioned window.)
     while (record.dpi_x != sized_with.x || record.dpi_y != sized_with.y) {
         sized_with = {record.dpi_x, record.dpi_y};
-        SetWindowPos(record.handle, nullptr, 0, 0, mul_div(bounds.width, sized_with.x, 96),
-                     mul_div(bounds.height, sized_with.y, 96),
+        const SIZE again = win32::outer_size(record, {mul_div(bounds.width, sized_with.x, 96),
+                                                      mul_div(bounds.height, sized_with.y, 96)});
+        SetWindowPos(record.handle, nullptr, 0, 0, again.cx, again.cy,
                      SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
     }
     record.pending_position.reset();

@@ -55,11 +55,6 @@ const window_class& toolkit_class()
     return registered;
 }
 
-int32_t mul_div(int32_t value, int32_t numerator, int32_t denominator)
-{
-    return MulDiv(value, numerator, denominator);
-}
-
 struct styles {
     DWORD style = 0;
     DWORD extended = 0;
@@ -126,6 +121,7 @@ const dpi_functions& dpi_api()
             look_up(user, "SetThreadDpiAwarenessContext", found.set_thread_context);
             look_up(user, "GetDpiForWindow", found.dpi_for_window);
             look_up(user, "AreDpiAwarenessContextsEqual", found.contexts_equal);
+            look_up(user, "AdjustWindowRectExForDpi", found.adjust_for_dpi);
         }
         return found;
     }();
@@ -154,13 +150,23 @@ point& pointer_dpi_state()
     return dpi;
 }
 
-RECT frame_insets(const native_window::impl& record)
+RECT frame_for(DWORD style, DWORD extended_style, int32_t dpi)
 {
     RECT insets{0, 0, 0, 0};
-    if (!record.client_drawn_frame) {
-        AdjustWindowRectEx(&insets, record.style, FALSE, record.extended_style);
+    if (const auto adjust = dpi_api().adjust_for_dpi) {
+        adjust(&insets, style, FALSE, extended_style, static_cast<UINT>(dpi));
+    } else {
+        AdjustWindowRectEx(&insets, style, FALSE, extended_style);
     }
     return insets;
+}
+
+RECT frame_insets(const native_window::impl& record)
+{
+    if (record.client_drawn_frame) {
+        return RECT{0, 0, 0, 0};
+    }
+    return frame_for(record.style, record.extended_style, record.dpi_x);
 }
 
 SIZE outer_size(const native_window::impl& record, SIZE client)
@@ -176,8 +182,6 @@ HWND real_owner(HWND window)
 }
 
 } // namespace win32
-
-using win32::mul_div;
 
 native_window::native_window() : m_impl(std::make_unique<impl>())
 {

@@ -191,27 +191,31 @@ PngSize CheckPng(const unsigned char* data, uint64_t length)
     return size;
 }
 
+// A caller reading an image value sees its byte length as well as its pixels, so the pictures
+// whose length the defaults table states are pinned to it.
 TEST(StyleDefaults, PicturesArePngsOfTheirRecordedSize)
 {
     struct Known {
         style_key key;
+        uint64_t length;
         uint32_t width, height;
         int32_t frames;
         float scale;
     };
     const Known known[] = {
-        {"checkbox_image", 14, 28, 2, 1},
-        {"message_popup_image", 28, 24, 1, 1},
-        {"scroll_button_arrow_image", 8, 8, 1, 1},
-        {"multicontrol_lock_image", 18, 144, 8, 1},
-        {"node_port_output_image", 40, 80, 2, 4},
-        {"curve_editor_mark_control_image", 44, 132, 3, 4},
-        {"editparam_image_default_image", 256, 256, 1, 1},
+        {"checkbox_image", 673, 14, 28, 2, 1},
+        {"message_popup_image", 440, 28, 24, 1, 1},
+        {"scroll_button_arrow_image", 255, 8, 8, 1, 1},
+        {"multicontrol_lock_image", 569, 18, 144, 8, 1},
+        {"node_port_output_image", 774, 40, 80, 2, 4},
+        {"curve_editor_mark_control_image", 14716, 44, 132, 3, 4},
+        {"editparam_image_default_image", 2567, 256, 256, 1, 1},
     };
     const style_table table;
     for (const Known& picture : known) {
         SCOPED_TRACE(picture.key.name);
         const style_image image = table.read_image(picture.key);
+        EXPECT_EQ(picture.length, image.length);
         const PngSize size = CheckPng(image.data, image.length);
         EXPECT_EQ(picture.width, size.width);
         EXPECT_EQ(picture.height, size.height);

@@ -156,6 +156,61 @@ TEST_F(WindowTest, TooltipsShowAfterARestAndNotAgainAfterAPress)
     EXPECT_FALSE(tip->native().is_shown());
 }
 
+// The tooltip reads its keys from the widget it is shown for; once that widget is gone the tip
+// must be down and must never paint from it again (AddressSanitizer catches the freed read).
+TEST_F(WindowTest, DestroyingTheWidgetUnderAShownTooltipHidesItAndDropsItsStyle)
+{
+    auto doomed = std::make_unique<widget>();
+    attach(*doomed, m_window->root(), {220, 10, 100, 100});
+    doomed->style().set("tooltip_back_color", color{1, 0, 0, 1});
+    m_window->add_tooltip(doomed.get(), {}, "", "Going away");
+    m_window->add_tooltip(&m_right, {}, "", "Stays"); // keeps the tooltip timer running
+    headless::send_mouse_move(native(), {250, 50});
+    headless::send_mouse_move(native(), {251, 50});
+    headless::advance_clock(1000);
+    tooltip* tip = m_window->tooltip_window();
+    ASSERT_TRUE(tip->native().is_shown());
+
+    doomed.reset();
+    EXPECT_FALSE(tip->native().is_shown());
+    headless::clear_recording(tip->painter());
+    headless::send_paint(tip->native(), {0, 0, 100, 30});
+    const auto& calls = headless::recorded_calls(tip->native());
+    const auto fill = std::find_if(calls.begin(), calls.end(), [](const headless::draw_call& c) {
+        return c.op == headless::draw_op::fill_rect;
+    });
+    ASSERT_NE(calls.end(), fill);
+    EXPECT_EQ(tip->root().style().read_color("tooltip_back_color"), fill->state.fill);
+    headless::advance_clock(1000); // the ticks that follow meet no widget
+    EXPECT_FALSE(tip->native().is_shown());
+}
+
+// The native layer turns DIPs into pixels with rounding; turning them back by truncation would
+// lose a unit of the wizard's 1024 x 610 at several common scales.
+TEST_F(WindowTest, ADpiChangeKeepsTheClientSizeInDips)
+{
+    auto wizard = make_window({0, 0, 1024, 610});
+    for (const int32_t dpi : {100, 110, 120, 125, 144, 150, 192}) {
+        SCOPED_TRACE(dpi);
+        headless::send_dpi_changed(wizard->native(), dpi, dpi,
+                                   {0, 0, mul_div(1024, dpi, 96), mul_div(610, dpi, 96)});
+        EXPECT_EQ((rect{0, 0, 1024, 610}), wizard->root().geometry());
+    }
+}
+
+// The size message of the creation arrives before the window can pass it on, and Windows need
+// not send another: the renderer must know the window's scale from the start.
+TEST_F(WindowTest, TheRendererStartsAtTheWindowsClientSizeAndScale)
+{
+    headless::set_monitor_dpi(144, 144); // the system stays at 96
+    const auto scaled = make_window({0, 0, 1024, 610});
+    ASSERT_EQ(144, scaled->native().dpi_x());
+    const renderer& target = scaled->painter();
+    EXPECT_EQ((size{1536, 915}), headless::renderer_pixel_size(target));
+    EXPECT_FLOAT_EQ(1.5f, headless::renderer_scale_x(target));
+    EXPECT_FLOAT_EQ(1.5f, headless::renderer_scale_y(target));
+}
+
 TEST_F(WindowTest, TimersFireForTheirOwnerAndOneShotsOnlyOnce)
 {
     std::vector<uintptr_t> fired;

@@ -8,11 +8,15 @@
 #include "toolkit/platform/native_window_client.h"
 #include "toolkit/platform/text_input_state.h"
 #include "toolkit/platform/win32/native_window_impl.h"
+#include "toolkit/platform/win32/renderer_impl.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <cstdlib>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zksdk::ui {
@@ -101,7 +105,15 @@ public:
         add("close");
         return keeps_open;
     }
-    void native_resized(size pixels) override { add("pixels", pixels.width, pixels.height); }
+    void native_resized(size pixels) override
+    {
+        add("pixels", pixels.width, pixels.height);
+        if (on_resized)
+            std::exchange(on_resized, nullptr)();
+    }
+    // Runs once, at the next size change: where a test makes the system do what a move onto
+    // another monitor would.
+    std::function<void()> on_resized;
     bool has_pointer_handlers(event_type code) override
     {
         return code == event_type::mouse_double_click && double_click_handlers;
@@ -394,6 +406,29 @@ TEST_F(NativeWindowWin32, BoundsAndCentringPlaceTheClientArea)
     EXPECT_EQ(work.x + work.width, popup_outer.right);
 }
 
+// A window moved onto a monitor with another scale is sized again for it; a captioned window
+// must keep its whole client area then, so that second sizing includes the frame too.
+TEST_F(NativeWindowWin32, SetBoundsKeepsTheFrameWhenTheMoveChangesTheDpi)
+{
+    create(window, {0, 0, 300, 200});
+    client.on_resized = [this] {
+        RECT suggested{0, 0, 10, 10}; // what the system suggests hardly matters: it is resized
+        send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    };
+    window.set_bounds({70, 80, 400, 250});
+    EXPECT_EQ(144, window.dpi_x());
+    // Wine draws the frame at its one DPI whatever the record says, so the outer rectangle is
+    // checked: the client size at the new DPI plus the frame at the new DPI.
+    const RECT frame =
+        win32::frame_for(window.backend().style, window.backend().extended_style, 144);
+    RECT outer{};
+    GetWindowRect(handle(window), &outer);
+    EXPECT_EQ(600 + frame.right - frame.left, outer.right - outer.left);
+    EXPECT_EQ(375 + frame.bottom - frame.top, outer.bottom - outer.top);
+    EXPECT_EQ(70, outer.left) << "the position given, not the suggested one";
+    EXPECT_EQ(80, outer.top);
+}
+
 TEST_F(NativeWindowWin32, DpiChangesMoveTheWindowToTheSuggestedRectangle)
 {
     create(window, {0, 0, 300, 200});
@@ -463,6 +498,48 @@ TEST_F(NativeWindowWin32, CompositionsWithoutAnInputContextOnlyStartAndEnd)
     EXPECT_FALSE(input.is_composing());
     const std::vector<call> expected{{"text_input", 0}};
     EXPECT_EQ(expected, client.routed());
+}
+
+// After creation the thread is back in its own DPI mode, so the frame must be asked for at the
+// window's DPI explicitly; a window at 150 % would otherwise lose the difference from its client.
+TEST(FrameWin32, TheFrameFollowsStyleExtendedStyleAndDpiAsTheSystemReportsIt)
+{
+    const struct {
+        DWORD style;
+        DWORD extended;
+    } styles[] = {
+        {WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, 0},
+        {WS_CAPTION | WS_CLIPCHILDREN, 0},
+        {WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0},
+        {WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST},
+        {WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_TOPMOST | WS_EX_DLGMODALFRAME},
+    };
+    for (const auto& styled : styles) {
+        for (const int32_t dpi : {96, 120, 144, 192}) {
+            SCOPED_TRACE(testing::Message() << std::hex << styled.style << " " << styled.extended
+                                            << std::dec << " at " << dpi);
+            RECT expected{0, 0, 0, 0};
+            ASSERT_TRUE(AdjustWindowRectExForDpi(&expected, styled.style, FALSE, styled.extended,
+                                                 static_cast<UINT>(dpi)));
+            const RECT frame = win32::frame_for(styled.style, styled.extended, dpi);
+            EXPECT_EQ(expected.left, frame.left);
+            EXPECT_EQ(expected.top, frame.top);
+            EXPECT_EQ(expected.right, frame.right);
+            EXPECT_EQ(expected.bottom, frame.bottom);
+
+            native_window::impl record;
+            record.style = styled.style;
+            record.extended_style = styled.extended;
+            record.dpi_x = record.dpi_y = dpi;
+            EXPECT_EQ(frame.top, win32::frame_insets(record).top) << "the record's own DPI";
+            const SIZE outer = win32::outer_size(record, {1536, 915});
+            EXPECT_EQ(1536 + frame.right - frame.left, outer.cx);
+            EXPECT_EQ(915 + frame.bottom - frame.top, outer.cy);
+        }
+    }
+    const DWORD captioned = WS_CAPTION | WS_SYSMENU;
+    EXPECT_LT(win32::frame_for(captioned, 0, 192).top, win32::frame_for(captioned, 0, 96).top)
+        << "a caption at 200 % is taller than at 100 %";
 }
 
 // Toolkit windows on the real backend: geometry, close requests and nested modal loops.
@@ -542,6 +619,102 @@ TEST_F(ToolkitWindowWin32, ANestedModalLoopEndsWithTheResultItsTimerClosedItWith
     EXPECT_TRUE(owner_disabled_while_nested);
     EXPECT_TRUE(IsWindowEnabled(main.native().backend().handle));
     EXPECT_FALSE(popup.native().is_visible());
+}
+
+// The system DPI of a Wine prefix is read when a process starts, so this check runs in a child
+// process started while the prefix's DPI is 144; the parent sets the DPI and puts it back.
+constexpr char dpi_child_variable[] = "NIMBIC_DPI_CHILD";
+
+TEST(SystemDpiWin32, AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive)
+{
+    if (std::getenv(dpi_child_variable) == nullptr)
+        GTEST_SKIP() << "runs in the child process the next test starts";
+    const HDC screen = GetDC(nullptr);
+    const int system_dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(144, system_dpi) << "the prefix's DPI did not take";
+
+    window main;
+    int resizes = 0;
+    event_dispatcher::instance().connect(&main, &main, event_type::resized,
+                                         [&](const event_info&) { ++resizes; });
+    main.create("scaled", {0, 0, 400, 300}, 0);
+    // Nothing has been shown or pumped: no size message has reached the window yet.
+    EXPECT_EQ(0, resizes);
+    const renderer::impl& drawing = main.painter().backend();
+    EXPECT_FLOAT_EQ(1.5f, drawing.scale_x);
+    EXPECT_FLOAT_EQ(1.5f, drawing.scale_y);
+    const D2D1_SIZE_U pixels = drawing.target->GetPixelSize();
+    EXPECT_EQ(600u, pixels.width);
+    EXPECT_EQ(450u, pixels.height);
+    FLOAT dpi_x = 0;
+    FLOAT dpi_y = 0;
+    drawing.target->GetDpi(&dpi_x, &dpi_y);
+    EXPECT_FLOAT_EQ(144.0f, dpi_x);
+}
+
+// Sets the prefix's DPI (HKEY_CURRENT_CONFIG, where Wine reads it first) for as long as the
+// object lives, then puts back what was there.
+class prefix_dpi {
+public:
+    explicit prefix_dpi(DWORD dpi)
+    {
+        RegCreateKeyExW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key, nullptr);
+        DWORD size = sizeof(m_saved);
+        m_had_value = RegQueryValueExW(m_key, L"LogPixels", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&m_saved), &size) == ERROR_SUCCESS;
+        set(dpi);
+    }
+    ~prefix_dpi()
+    {
+        if (m_had_value)
+            set(m_saved);
+        else
+            RegDeleteValueW(m_key, L"LogPixels");
+        RegCloseKey(m_key);
+    }
+    prefix_dpi(const prefix_dpi&) = delete;
+    prefix_dpi& operator=(const prefix_dpi&) = delete;
+
+private:
+    void set(DWORD dpi)
+    {
+        RegSetValueExW(m_key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof(dpi));
+    }
+
+    HKEY m_key = nullptr;
+    DWORD m_saved = 96;
+    bool m_had_value = false;
+};
+
+TEST(SystemDpiWin32, RunsTheScaleCheckInAChildProcessAt144Dpi)
+{
+    if (std::getenv(dpi_child_variable) != nullptr)
+        GTEST_SKIP() << "this is the child";
+    wchar_t program[MAX_PATH];
+    ASSERT_NE(0u, GetModuleFileNameW(nullptr, program, MAX_PATH));
+    std::wstring command = std::wstring(L"\"") + program +
+                           L"\" --gtest_filter=SystemDpiWin32."
+                           L"AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive";
+    DWORD exit_code = 1;
+    {
+        const prefix_dpi at_144(144);
+        SetEnvironmentVariableA(dpi_child_variable, "1");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION child{};
+        const BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &child);
+        SetEnvironmentVariableA(dpi_child_variable, nullptr);
+        ASSERT_TRUE(started);
+        WaitForSingleObject(child.hProcess, 60000);
+        GetExitCodeProcess(child.hProcess, &exit_code);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+    EXPECT_EQ(0u, exit_code) << "the child's failures are printed above";
 }
 
 } // namespace
