@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -132,9 +133,10 @@ protected:
         std::string title;
         std::vector<std::string> texts;
     };
-    void AnswerPopup(uint32_t key, PopupSeen* seen = nullptr)
+    // `before` runs while the popup is up, as a user fixing the cause before answering would.
+    void AnswerPopup(uint32_t key, PopupSeen* seen = nullptr, std::function<void()> before = {})
     {
-        headless::push_step([key, seen] {
+        headless::push_step([key, seen, before] {
             zksdk::ui::native_window* popup = headless::focus_window();
             ASSERT_NE(nullptr, popup);
             if (seen != nullptr) {
@@ -144,6 +146,9 @@ protected:
                         seen->texts.push_back(call.text);
                     }
                 }
+            }
+            if (before) {
+                before();
             }
             headless::send_key_down(*popup, key);
         });

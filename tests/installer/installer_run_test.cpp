@@ -212,16 +212,17 @@ TEST_F(InstallerTest, FailurePopupsNameTheFailureAndRetryRepeatsOnlyWhatFailed)
         ClickOn(wizard.next_button());
         ClickOn(wizard.next_button());
 
+        // The user fixes the cause, then answers YES; what succeeded stays as the first run left
+        // it.
         PopupSeen seen;
-        AnswerPopup(enter_key, &seen);
+        AnswerPopup(enter_key, &seen, [&] {
+            memsys::release_file(held);
+            memsys::add_file(versions[0].plugin_folder + u"\\Vantrel\\Nimbic.aex", "kept");
+        });
         FinishRun();
         EXPECT_EQ("Failed to install", seen.title);
         ASSERT_FALSE(seen.texts.empty());
         EXPECT_EQ(failure.message, seen.texts.front());
-
-        // The user fixes the cause; what succeeded stays as the first run left it.
-        memsys::release_file(held);
-        memsys::add_file(versions[0].plugin_folder + u"\\Vantrel\\Nimbic.aex", "kept");
         EXPECT_FALSE(wizard.is_finished());
         FinishRun();
         EXPECT_TRUE(wizard.is_finished());
