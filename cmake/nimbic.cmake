@@ -23,6 +23,12 @@ endif()
 if(WIN32)
     # Self-contained executables: no libstdc++, libgcc or winpthread DLLs beside them under Wine or Windows.
     add_link_options(-static -static-libgcc -static-libstdc++)
+    # The same commit gives the same bytes: no link time in the PE header, no build folder in
+    # the code (__FILE__ and debug information name the tree relative to its root).
+    add_link_options(-Wl,--no-insert-timestamp)
+    # (The build folder's map comes last so that it wins when the build sits inside the tree.)
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
+                        "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>")
     # A section per function and datum, so that the program's link can drop what nothing uses.
     add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections;-fdata-sections>")
     # Size over speed: the setup program runs once and mostly waits on its user, and its hot
