@@ -5,14 +5,8 @@
 # under Wine (its payloads intact: the installed module matches the embedded one byte for byte).
 # Usage: signing_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
-build=$(readlink -f "$1")
-artifacts=$2
-here=$(dirname "$(readlink -f "$0")")
-scripts="$here/../../scripts"
-mkdir -p "$artifacts"
+source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
 work="$build/signing_test"
-passes=0 failures=0
-check() { if eval "$2"; then passes=$((passes + 1)); else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
 app=""
 cleanup() {
     [ -n "$app" ] && kill "$app" 2>/dev/null
@@ -73,10 +67,7 @@ key='HKLM\SOFTWARE\Adobe\After Effects'
 wine reg delete "$key" /f >/dev/null 2>&1
 wine reg add "$key\\15.0" /v PluginInstallPath /t REG_SZ /d 'C:\AE\Plug-ins' /f >/dev/null 2>&1
 mkdir -p "$WINEPREFIX/drive_c/AE/Plug-ins"
-if [ -z "${DISPLAY:-}" ]; then
-    read -r DISPLAY xvfb_pid < <("$scripts/xvfb-start") || { echo "no X server"; exit 1; }
-    export DISPLAY
-fi
+e2e_display
 wine "$work/NimbicSetup.exe" /UAC >/dev/null 2>&1 &
 app=$!
 window=$(timeout 60 xdotool search --sync --onlyvisible --name "^Nimbic Plug-in for After Effects Installer\$" 2>/dev/null | head -1)
