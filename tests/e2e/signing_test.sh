@@ -6,11 +6,13 @@
 # Usage: signing_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
 source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
+# shellcheck source-path=SCRIPTDIR/../.. source=scripts/lib/wizard.sh
+source "$scripts/lib/wizard.sh"
 work="$build/signing_test"
 app=""
 cleanup() {
     [ -n "$app" ] && kill "$app" 2>/dev/null
-    [ -f "$work/prefix/system.reg" ] && WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1
+    wizard_stop_prefix "$work/prefix"
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
@@ -58,40 +60,30 @@ byte=$(od -An -tu1 -j 8192 -N 1 tampered.exe | tr -d ' ')
 printf "\\$(printf '%03o' $(((byte + 1) % 256)))" | dd of=tampered.exe bs=1 seek=8192 conv=notrunc 2>/dev/null
 check "one changed byte fails verification" '! osslsigncode verify -CAfile ca.pem -in tampered.exe >tampered.txt 2>&1'
 
-# The signed copy installs: a fresh copy of the build's prefix with one host version registered,
-# I AGREE and INSTALL clicked on the blue button, and the module compared with the payload.
-"$scripts/wine-prefix" "$build/wineprefix" || exit 1
-cp -a "$build/wineprefix" "$work/prefix"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-key='HKLM\SOFTWARE\Adobe\After Effects'
-wine reg delete "$key" /f >/dev/null 2>&1
-wine reg add "$key\\15.0" /v PluginInstallPath /t REG_SZ /d 'C:\AE\Plug-ins' /f >/dev/null 2>&1
-mkdir -p "$WINEPREFIX/drive_c/AE/Plug-ins"
+# The signed copy installs: started elevated (/UAC) in a fresh copy of the build's prefix with
+# one host version registered, I AGREE and INSTALL pressed on the blue button, and the installed
+# module compared with the payload.
+wizard_new_prefix "$work/prefix" "$build/wineprefix" || exit 1
+wizard_register 15.0 'C:\AE\Plug-ins'
+installed=$(wizard_unix_path 'C:\AE\Plug-ins\Vantrel\Nimbic.aex')
 e2e_display
-wine "$work/NimbicSetup.exe" /UAC >/dev/null 2>&1 &
+(cd "$work" && exec wine "$work/NimbicSetup.exe" /UAC </dev/null >/dev/null 2>&1) &
 app=$!
-window=$(timeout 60 xdotool search --sync --onlyvisible --name "^Nimbic Plug-in for After Effects Installer\$" 2>/dev/null | head -1)
-installed="$WINEPREFIX/drive_c/AE/Plug-ins/Vantrel/Nimbic.aex"
-if [ -n "$window" ]; then
-    sleep 2
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    # The first motion only starts the button's hover tracking; the second makes it hot.
-    for _ in "I AGREE" INSTALL; do
-        xdotool mousemove --sync $((X + 898)) $((Y + 584))
-        sleep 0.3
-        xdotool mousemove --sync $((X + 899)) $((Y + 585))
-        sleep 0.3
-        xdotool click 1
-        sleep 1.5
-    done
-    for _ in $(seq 1 60); do
-        [ -f "$installed" ] && cmp -s "$installed" "$build/resources/payload/Nimbic.aex" && break
-        sleep 0.5
-    done
-    import -window root "$artifacts/signed-install.png" 2>/dev/null
+wizard_window=$(wizard_find_window "$wizard_title" 60)
+check "the signed program's window appears" '[ -n "$wizard_window" ]'
+if [ -n "$wizard_window" ]; then
+    wizard_geometry
+    # Parking the pointer on the header starts the window's hover tracking, so the press that
+    # follows lands on a button that knows the pointer is over it.
+    wizard_park_pointer
+    wizard_settle
+    wizard_go "$wizard_next_button" 30
+    wizard_press "$wizard_next_button"
+    wizard_wait_run_end 120
+    wizard_shot "$artifacts/signed-install.png"
 fi
-check "the signed program's window appears" '[ -n "$window" ]'
-check "the signed program installs the module byte for byte" 'cmp "$installed" "$build/resources/payload/Nimbic.aex"'
+check "the signed program installs the module byte for byte" \
+    'cmp "$installed" "$build/resources/payload/Nimbic.aex"'
 
 echo "signing: $passes passed, $failures failed"
 [ $failures -eq 0 ]
