@@ -23,6 +23,19 @@ endif()
 if(WIN32)
     # Self-contained executables: no libstdc++, libgcc or winpthread DLLs beside them under Wine or Windows.
     add_link_options(-static -static-libgcc -static-libstdc++)
+    # The same commit gives the same bytes: no link time in the PE header, no build folder in
+    # the code (__FILE__ and debug information name the tree relative to its root).
+    add_link_options(-Wl,--no-insert-timestamp)
+    # (The build folder's map comes last so that it wins when the build sits inside the tree.)
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
+                        "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>")
+    # A section per function and datum, so that the program's link can drop what nothing uses.
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections;-fdata-sections>")
+    # Size over speed: the setup program runs once and mostly waits on its user, and its hot
+    # loops (inflating, rasterising, shaping text) are zlib's, Direct2D's and DirectWrite's.
+    foreach(lang C CXX)
+        string(REPLACE "-O3" "-Os" CMAKE_${lang}_FLAGS_RELEASE "${CMAKE_${lang}_FLAGS_RELEASE}")
+    endforeach()
 endif()
 
 # A console or windowed program with a wide entry point (wmain / wWinMain).
@@ -30,6 +43,16 @@ function(nimbic_program target)
     nimbic_defaults(${target})
     if(WIN32)
         target_link_options(${target} PRIVATE -municode)
+    endif()
+endfunction()
+
+# The program a vendor ships: stripped, unused sections dropped, and a link map beside it that
+# scripts/size-report reads.
+function(nimbic_shipped_program target)
+    nimbic_program(${target})
+    if(WIN32)
+        target_link_options(${target} PRIVATE -s -Wl,--gc-sections
+                            -Wl,-Map=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map)
     endif()
 endfunction()
 

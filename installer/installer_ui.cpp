@@ -3,6 +3,7 @@
 
 #include "installer/installer_style.h"
 #include "installer/product.h"
+#include "installer/rights_notice.h"
 #include "installer/widgets/notification_popup.h"
 
 #include "engine/install_worker.h"
@@ -18,16 +19,6 @@ using namespace zksdk::ui;
 namespace {
 
 constexpr int32_t footer_link_x = 180;
-
-// "© <first year>–<this year> Vantrel. All rights reserved."
-std::string HeaderNotice(int32_t year)
-{
-    std::string notice = "\xC2\xA9 " + std::to_string(product::first_notice_year);
-    if (year > product::first_notice_year) {
-        notice += "\xE2\x80\x93" + std::to_string(year);
-    }
-    return notice + " " + std::string(product::maker) + ". All rights reserved.";
-}
 
 // Decodes a theme picture on first use; a picture that does not decode stays undecoded and
 // the renderer skips it, so the frame still paints.
@@ -58,7 +49,7 @@ InstallerUI::InstallerUI()
     BuildFooter();
     ShowPage(Welcome);
     native().center();
-    m_header_notice = HeaderNotice(local_calendar_year());
+    m_header_notice = RightsNotice(local_calendar_year());
 }
 
 // The process must not end while the worker writes files: a cancelled run still completes

@@ -1,4 +1,5 @@
-// The product's names and numbers as the wizard shows them.
+// The product's names and numbers as the wizard shows them. cmake/product_identity.cmake reads
+// them into NimbicSetup.exe's version information, so each stays a one-line literal.
 #pragma once
 
 #include <string_view>

@@ -9,7 +9,8 @@
 #include "toolkit/platform/native_services.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cassert>
+#include <cmath>
 #include <string>
 
 namespace nimbic {
@@ -38,12 +39,16 @@ void StylePathLabel(widget& label)
 
 } // namespace
 
-// One digit after the point, as a fixed-notation stream with precision 1 would write it.
+// One digit after the point, rounded as "%.1f" rounds (to nearest, ties to even, on the exact
+// value). Written out because printf's float formatting is about 17 KB of the setup program.
 std::string FormatMegabytes(float megabytes)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(megabytes));
-    return text;
+    assert(std::isfinite(megabytes) && std::fabs(megabytes) < 1e15f && "megabytes out of range");
+    // A float times ten is exact in a double, so nearbyint rounds the very value printf would.
+    const double tenths = std::nearbyint(std::fabs(static_cast<double>(megabytes)) * 10.0);
+    const auto whole = static_cast<unsigned long long>(tenths);
+    const std::string sign = std::signbit(megabytes) ? "-" : "";
+    return sign + std::to_string(whole / 10) + "." + std::to_string(whole % 10);
 }
 
 float InstallerUI::RequiredSize(const std::vector<InstallTarget>& targets)

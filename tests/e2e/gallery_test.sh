@@ -4,19 +4,9 @@
 # change what is on screen.
 # Usage: gallery_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
-build=$(readlink -f "$1")
-artifacts=$2
-here=$(dirname "$(readlink -f "$0")")
-scripts="$here/../../scripts"
-mkdir -p "$artifacts"
+source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
-
-if [ -z "${DISPLAY:-}" ]; then
-    read -r DISPLAY xvfb_pid < <("$scripts/xvfb-start") || { echo "no X server"; exit 1; }
-    export DISPLAY
-fi
-passes=0 failures=0
-check() { if eval "$2"; then passes=$((passes + 1)); else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
+e2e_display
 app=""
 # Escape closes the gallery; the prefix is shared with other tests, so no wineserver -k.
 stop_app() {

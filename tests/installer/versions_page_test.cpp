@@ -5,6 +5,9 @@
 #include "toolkit/core/text_conversion.h"
 #include "toolkit/core/window/tooltip.h"
 
+#include <cstdio>
+#include <random>
+
 namespace nimbic::test {
 namespace {
 
@@ -77,6 +80,24 @@ TEST_F(InstallerTest, SpaceLineFollowsTheTickedVersions)
     for (const auto& step : steps) {
         ASSERT_TRUE(ClickOn(*boxes[step.box]));
         EXPECT_EQ(step.line, wizard.required_space_label().text());
+    }
+}
+
+// The space and progress lines write megabytes themselves; they must round as printf does.
+TEST(FormatMegabytes, WritesWhatPrintfWrites)
+{
+    std::vector<float> values = {0.0f,   0.05f,      0.15f,    0.25f,    0.35f,   0.45f,
+                                 0.95f,  0.96f,      1.73486f, 1.73875f, 3.4775f, 9.95f,
+                                 99.95f, 123456.75f, -0.01f,   -0.0f,    -2.25f};
+    std::mt19937 random(10);
+    for (int i = 0; i < 2000; ++i) {
+        values.push_back(std::uniform_real_distribution<float>(0.0f, 50.0f)(random));
+        values.push_back(static_cast<float>(random() % 2000) / 20.0f);
+    }
+    for (const float value : values) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.1f", static_cast<double>(value));
+        EXPECT_EQ(expected, FormatMegabytes(value)) << value;
     }
 }
 

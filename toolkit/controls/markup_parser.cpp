@@ -125,13 +125,71 @@ color parse_color(std::string_view value)
             static_cast<float>(rgb & 0xFF) * byte_to_unit, 1.0f};
 }
 
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The number at the front of the value as std::from_chars reads a float: an optional minus,
+// digits with an optional fraction, an optional exponent, and whatever follows ignored. Written
+// out because the library's float reader is about 33 KB of the setup program. Numbers no float
+// holds are unreadable, as they are there.
+std::optional<float> read_decimal(std::string_view value)
+{
+    std::size_t at = 0;
+    const bool negative = !value.empty() && value[0] == '-';
+    at += negative;
+    // Up to 19 significant digits fit in 64 bits; later ones only move the decimal point.
+    uint64_t digits = 0;
+    int significant = 0;
+    int64_t exponent = 0;
+    bool seen_digit = false;
+    for (bool fraction = false;; ++at) {
+        if (at < value.size() && value[at] == '.' && !fraction) {
+            fraction = true;
+            continue;
+        }
+        if (at >= value.size() || !is_digit(value[at]))
+            break;
+        seen_digit = true;
+        if (significant < 19) {
+            digits = digits * 10 + static_cast<uint64_t>(value[at] - '0');
+            significant += digits != 0;
+            exponent -= fraction;
+        } else {
+            exponent += !fraction;
+        }
+    }
+    if (!seen_digit)
+        return std::nullopt;
+    // An exponent counts only with at least one digit after the "e" and its sign.
+    if (at < value.size() && (value[at] == 'e' || value[at] == 'E')) {
+        std::size_t next = at + 1;
+        const bool minus = next < value.size() && value[next] == '-';
+        next += next < value.size() && (value[next] == '-' || value[next] == '+');
+        int64_t written = 0;
+        bool any = false;
+        for (; next < value.size() && is_digit(value[next]); ++next, any = true)
+            written = std::min<int64_t>(written * 10 + (value[next] - '0'), 100000);
+        if (any)
+            exponent += minus ? -written : written;
+    }
+    // Powers of ten up to 10^22 are exact doubles, so the common cases round only once.
+    const double scale = std::pow(10.0, static_cast<double>(exponent < 0 ? -exponent : exponent));
+    const double magnitude =
+        exponent < 0 ? static_cast<double>(digits) / scale : static_cast<double>(digits) * scale;
+    const float number = static_cast<float>(negative ? -magnitude : magnitude);
+    if (!std::isfinite(number) || (number == 0.0f && digits != 0))
+        return std::nullopt;
+    return number;
+}
+
 std::optional<float> parse_size(std::string_view value)
 {
-    float number = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
-    if (error != std::errc())
+    const std::optional<float> number = read_decimal(value);
+    if (!number)
         return std::nullopt;
-    const float size = number * 4.0f;
+    const float size = *number * 4.0f;
     if (!std::isfinite(size) || size <= 0.0f || size > largest_font_size)
         return std::nullopt;
     return size;

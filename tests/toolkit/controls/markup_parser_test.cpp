@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
 #include <random>
 
 namespace zksdk::ui {
@@ -114,6 +119,61 @@ TEST(MarkupParser, FontAttributesSetFaceSizeAndColourAndBadValuesChangeNothing)
     EXPECT_EQ(3, parsed.runs[1].end);
     EXPECT_EQ((color{0, 0, 0, 1}), parsed.runs[1].text_color);
     EXPECT_EQ((color{}), parsed.runs[2].text_color);
+}
+
+// The parser reads sizes itself; it must read them exactly as std::from_chars does.
+TEST(MarkupParser, FontSizesReadAsTheLibraryReadsFloats)
+{
+    const char* const values[] = {"3",
+                                  "2.5",
+                                  "0.5",
+                                  ".5",
+                                  "5.",
+                                  "12px",
+                                  "007",
+                                  "1e1",
+                                  "1E+1",
+                                  "25e-1",
+                                  "1e",
+                                  "1e+",
+                                  "2e-",
+                                  "-",
+                                  ".",
+                                  "-0",
+                                  "0",
+                                  "+3",
+                                  " 3",
+                                  "inf",
+                                  "nan",
+                                  "1e30",
+                                  "1e-50",
+                                  "0x10",
+                                  "256",
+                                  "256.01",
+                                  "-2",
+                                  "1.5.5",
+                                  "0.00000000000000000000000000000000001e36",
+                                  "3.14159265358979323846264338327950288",
+                                  "123456789012345678901234e-22",
+                                  "0.1e1",
+                                  "1e400",
+                                  "1e-400",
+                                  "99.99999999",
+                                  ""};
+    for (const char* value : values) {
+        SCOPED_TRACE(value);
+        float number = 0;
+        const char* end = value + std::strlen(value);
+        std::optional<float> expected;
+        if (std::from_chars(value, end, number).ec == std::errc() && std::isfinite(number * 4) &&
+            number * 4 > 0 && number * 4 <= 1024)
+            expected = number * 4;
+        const parsed_markup parsed = parse("<font size=\"" + std::string(value) + "\">w</font>");
+        const auto w = std::find_if(parsed.runs.begin(), parsed.runs.end(),
+                                    [](const text_run& run) { return run.end > run.first; });
+        ASSERT_NE(parsed.runs.end(), w);
+        EXPECT_EQ(expected.value_or(11.0f), w->size);
+    }
 }
 
 TEST(MarkupParser, AttributesNeedNameEqualsAndBothQuotes)

@@ -1,0 +1,16 @@
+# Copies the plug-in module MODULE to PAYLOAD, or stops the build with a message naming it: a
+# missing, empty or non-Windows file must never end up inside the setup program.
+if(NOT EXISTS "${MODULE}" OR IS_DIRECTORY "${MODULE}")
+    message(FATAL_ERROR "the plug-in module \"${MODULE}\" does not exist")
+endif()
+file(SIZE "${MODULE}" size)
+if(size EQUAL 0)
+    message(FATAL_ERROR "the plug-in module \"${MODULE}\" is empty")
+endif()
+file(READ "${MODULE}" header LIMIT 2 HEX)
+if(NOT header STREQUAL "4d5a")
+    message(FATAL_ERROR "the plug-in module \"${MODULE}\" is not a Windows module (it does not begin with \"MZ\")")
+endif()
+get_filename_component(folder "${PAYLOAD}" DIRECTORY)
+file(MAKE_DIRECTORY "${folder}")
+file(COPY_FILE "${MODULE}" "${PAYLOAD}")
