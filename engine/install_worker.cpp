@@ -10,17 +10,17 @@ namespace nimbic {
 
 namespace {
 
-int32_t CopyPlugin(const std::u16string& plugin_folder)
+int32_t CopyPlugin(const std::u16string& plugin_folder, sys::module payloads)
 {
     // No check for a trailing "\": a doubled separator lands in the same place.
     const std::u16string folder = plugin_folder + u"\\Vantrel";
     sys::create_directory(folder);
     const std::u16string path = folder + u"\\Nimbic.aex";
 
-    const sys::resource found = sys::find_resource(plugin_resource_id);
+    const sys::resource found = sys::find_resource(plugin_resource_id, payloads);
     if (!found)
         return install_status::plugin_resource_missing;
-    const uintptr_t loaded = sys::load_resource(found);
+    const uintptr_t loaded = sys::load_resource(found, payloads);
     if (!loaded)
         return install_status::plugin_resource_not_loaded;
     const sys::file_handle file = sys::create_file(path, sys::share_mode::none);
@@ -28,7 +28,7 @@ int32_t CopyPlugin(const std::u16string& plugin_folder)
         return install_status::plugin_file_not_created;
 
     const void* bytes = sys::lock_resource(loaded);
-    const uint32_t size = sys::resource_size(found);
+    const uint32_t size = sys::resource_size(found, payloads);
     uint32_t written = 0;
     // A short write leaves a truncated module the host cannot load: that is a failure too.
     const bool complete = bytes && sys::write_file(file, bytes, size, &written) && written == size;
@@ -37,17 +37,19 @@ int32_t CopyPlugin(const std::u16string& plugin_folder)
 }
 
 // Returns false when the run must end here.
-bool ExtractScripts(const std::u16string& scripts_folder, StatusCells& cells, size_t index)
+bool ExtractScripts(const std::u16string& scripts_folder, StatusCells& cells, size_t index,
+                    sys::module payloads)
 {
     sys::create_directory(scripts_folder);
-    const sys::resource found = sys::find_resource(scripts_resource_id);
-    const uintptr_t loaded = found ? sys::load_resource(found) : 0;
+    const sys::resource found = sys::find_resource(scripts_resource_id, payloads);
+    const uintptr_t loaded = found ? sys::load_resource(found, payloads) : 0;
     const void* bytes = loaded ? sys::lock_resource(loaded) : nullptr;
     if (!bytes) {
         cells.set(index, install_status::scripts_resource_failed);
         return false;
     }
-    const int32_t result = ExtractScriptPackage(bytes, sys::resource_size(found), scripts_folder);
+    const int32_t result =
+        ExtractScriptPackage(bytes, sys::resource_size(found, payloads), scripts_folder);
     if (result != package_status::ok) {
         cells.set(index, install_status::scripts_extraction_base + result);
         return false;
@@ -76,7 +78,7 @@ void PrepareInstallRun(InstallState& state, size_t plugin_count, size_t scripts_
 }
 
 void RunInstall(InstallState& state, std::vector<std::u16string> plugin_folders,
-                std::vector<std::u16string> scripts_folders)
+                std::vector<std::u16string> scripts_folders, sys::module payloads)
 {
     // A no-op when the starter has already prepared the run.
     PrepareInstallRun(state, plugin_folders.size(), scripts_folders.size());
@@ -85,13 +87,13 @@ void RunInstall(InstallState& state, std::vector<std::u16string> plugin_folders,
         if (plugin_folders[i].empty())
             continue;
         state.plugin_cells().set(i, install_status::started);
-        state.plugin_cells().set(i, CopyPlugin(plugin_folders[i]));
+        state.plugin_cells().set(i, CopyPlugin(plugin_folders[i], payloads));
     }
     for (size_t i = 0; i < scripts_folders.size(); ++i) {
         if (scripts_folders[i].empty())
             continue;
         state.scripts_cells().set(i, install_status::started);
-        if (!ExtractScripts(scripts_folders[i], state.scripts_cells(), i)) {
+        if (!ExtractScripts(scripts_folders[i], state.scripts_cells(), i, payloads)) {
             state.set_done(true);
             return;
         }
@@ -105,7 +107,8 @@ std::thread StartInstallWorker(InstallState& state,
                                const std::vector<std::u16string>& scripts_folders)
 {
     PrepareInstallRun(state, plugin_folders.size(), scripts_folders.size());
-    return std::thread(RunInstall, std::ref(state), plugin_folders, scripts_folders);
+    return std::thread(RunInstall, std::ref(state), plugin_folders, scripts_folders,
+                       sys::own_program);
 }
 
 } // namespace nimbic

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/install_state.h"
+#include "engine/system/system.h"
 
 #include <string>
 #include <thread>
@@ -25,9 +26,11 @@ constexpr int plugin_resource_id = 400;
 constexpr int scripts_resource_id = 500;
 
 // The thread function. Entry i of both lists belongs to target i; an empty entry is skipped and
-// its cell keeps its value. Reports only through the cells and, last, the done flag.
+// its cell keeps its value. Reports only through the cells and, last, the done flag. The payloads
+// are resources 400 and 500 of `payloads`: the running program unless another is given.
 void RunInstall(InstallState& state, std::vector<std::u16string> plugin_folders,
-                std::vector<std::u16string> scripts_folders);
+                std::vector<std::u16string> scripts_folders,
+                sys::module payloads = sys::own_program);
 
 // Clears the done flag and sizes the cells for a run, so the interface thread can read them from
 // the moment the worker starts. Call with no worker running.

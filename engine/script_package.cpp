@@ -114,18 +114,6 @@ bool IsContainedName(std::u16string_view name, empty_name empty)
     return true;
 }
 
-// A link planted inside the destination would carry the writes below it somewhere else, so no
-// record may pass through one. The destination itself is the caller's choice and may be one.
-bool PassesThroughLink(const std::u16string& destination, std::u16string_view name)
-{
-    for (size_t end = 0; end < name.size();) {
-        end = std::min(name.find(u'\\', end + 1), name.size());
-        if (sys::is_link(path_join(destination, std::u16string(name.substr(0, end)))))
-            return true;
-    }
-    return false;
-}
-
 std::u16string RecordName(std::string_view utf8)
 {
     return to_backslashes(zksdk::ui::utf8_to_utf16(utf8));
@@ -151,8 +139,11 @@ bool WriteAll(sys::file_handle file, const unsigned char* data, uint32_t size)
     return sys::write_file(file, data, size, &written) && written == size;
 }
 
-// Streams one file's zlib data from the package through the output buffer into `file`.
-int32_t InflateInto(sys::file_handle file, const unsigned char* package, size_t package_size,
+// Takes each inflated piece; false stops the file with write_failed.
+using InflateSink = std::function<bool(const unsigned char* data, uint32_t size)>;
+
+// Streams one file's zlib data from the package through the output buffer into `sink`.
+int32_t InflateInto(const InflateSink& sink, const unsigned char* package, size_t package_size,
                     const FileRecord& record, Buffers& buffers)
 {
     z_stream stream{};
@@ -186,7 +177,7 @@ int32_t InflateInto(sys::file_handle file, const unsigned char* package, size_t 
                 return package_status::inflate_failed;
             }
             const auto produced = static_cast<uint32_t>(chunk_size - stream.avail_out);
-            if (produced > 0 && !WriteAll(file, buffers.output.get(), produced)) {
+            if (produced > 0 && !sink(buffers.output.get(), produced)) {
                 inflateEnd(&stream);
                 return package_status::write_failed;
             }
@@ -241,6 +232,18 @@ bool ReadFileRecord(PackageReader& reader, FileRecord& record)
 
 } // namespace
 
+// A link planted inside the destination would carry the writes below it somewhere else, so no
+// record may pass through one. The destination itself is the caller's choice and may be one.
+bool PassesThroughLink(const std::u16string& destination, std::u16string_view name)
+{
+    for (size_t end = 0; end < name.size();) {
+        end = std::min(name.find(u'\\', end + 1), name.size());
+        if (sys::is_link(path_join(destination, std::u16string(name.substr(0, end)))))
+            return true;
+    }
+    return false;
+}
+
 const char* PackageStatusText(int32_t status)
 {
     switch (status) {
@@ -267,6 +270,66 @@ const char* PackageStatusText(int32_t status)
     default:
         return "unknown failure";
     }
+}
+
+int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile>* files)
+{
+    constexpr uint64_t total_limit = 256u << 20;
+    files->clear();
+    const auto* package = static_cast<const unsigned char*>(data);
+    if (size < sizeof(package_magic) || std::memcmp(package, package_magic, sizeof(package_magic)))
+        return package_status::bad_magic;
+
+    PackageReader reader(package, size, 4);
+    if (!reader.has(4))
+        return package_status::folder_record_past_end;
+    // Folder records are only checked: reading creates nothing.
+    const uint32_t folder_count = reader.u32();
+    for (uint32_t i = 0; i < folder_count; ++i) {
+        if (!reader.has(4))
+            return package_status::folder_record_past_end;
+        const uint32_t length = reader.u32();
+        if (!reader.has(length))
+            return package_status::folder_record_past_end;
+        if (!IsContainedName(RecordName(reader.bytes(length)), empty_name::allowed))
+            return package_status::folder_not_created;
+    }
+    if (!reader.has(4))
+        return package_status::file_record_past_end;
+    const uint32_t file_count = reader.u32();
+
+    Buffers buffers;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < file_count; ++i) {
+        FileRecord record;
+        if (!ReadFileRecord(reader, record))
+            return package_status::file_record_past_end;
+        if (!IsContainedName(record.name, empty_name::refused))
+            return package_status::file_not_opened;
+        total += record.inflated_size;
+        if (total > total_limit)
+            return package_status::inflate_failed;
+        PackageFile file{record.name, {}};
+        file.bytes.reserve(record.inflated_size);
+        if (record.compressed_size != 0) {
+            const uint32_t claimed = record.inflated_size;
+            const int32_t status = InflateInto(
+                [&file, claimed](const unsigned char* piece, uint32_t count) {
+                    if (file.bytes.size() + count > claimed)
+                        return false;
+                    file.bytes.append(reinterpret_cast<const char*>(piece), count);
+                    return true;
+                },
+                package, size, record, buffers);
+            // More bytes than the record claims: the data is not what the package says it is.
+            if (status == package_status::write_failed)
+                return package_status::inflate_failed;
+            if (status != package_status::ok)
+                return status;
+        }
+        files->push_back(std::move(file));
+    }
+    return package_status::ok;
 }
 
 bool UnixTimeToFileTime(int64_t seconds, int64_t* file_time)
@@ -314,7 +377,10 @@ int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string
             sys::close_file(file);
             continue;
         }
-        const int32_t status = InflateInto(file, package, size, record, buffers);
+        const int32_t status =
+            InflateInto([file](const unsigned char* data,
+                               uint32_t count) { return WriteAll(file, data, count); },
+                        package, size, record, buffers);
         sys::close_file(file);
         if (status != package_status::ok)
             return status;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace nimbic {
 
@@ -33,6 +35,23 @@ using PackageProgress = std::function<void(int32_t files_done, int32_t bytes_don
 // `destination`. Stops at the first failure; what was written before it stays on disk.
 int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string& destination,
                              const PackageProgress& progress = {});
+
+// True when some folder or file along `name` below `destination` is a link (a junction, a
+// symbolic link): writes or removals through it would land somewhere else. The destination
+// itself is the caller's choice and may be one.
+bool PassesThroughLink(const std::u16string& destination, std::u16string_view name);
+
+// One file of a package, inflated: its name below the destination ("\" separators) and bytes.
+struct PackageFile {
+    std::u16string name;
+    std::string bytes;
+};
+
+// Reads every file record of the package and inflates it in memory, with the extractor's checks
+// on names and data and the same result codes; nothing is written. Files may hold no more than
+// they claim, and all of them together at most 256 MiB, so a foreign package cannot exhaust
+// memory.
+int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile>* files);
 
 // Seconds since 1970 as 100 ns intervals since 1601; false when the result does not fit.
 bool UnixTimeToFileTime(int64_t seconds, int64_t* file_time);

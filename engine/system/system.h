@@ -3,6 +3,7 @@
 // tools, backslash paths mapped onto the local file system) and memory (tests).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -36,15 +37,50 @@ long reg_get_string(reg_key key, const std::u16string& sub_key, const std::u16st
                     char16_t* buffer, uint32_t* bytes);
 void reg_close(reg_key key);
 
-// RT_RCDATA resources of the running executable; 0 means not found / failed.
-resource find_resource(int id);
-uintptr_t load_resource(resource found);
+// A program file whose resources are read; 0 stands for the running program itself.
+using module = uintptr_t;
+constexpr module own_program = 0;
+
+enum class module_result { opened, missing, unreadable, not_a_program };
+// LoadLibraryExW with LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE: the file is
+// mapped for its resources only, so none of its code runs, whatever program it is.
+module_result open_data_module(const std::u16string& path, module* opened);
+void close_module(module opened);
+
+// RT_RCDATA resources of `from`; 0 means not found / failed.
+resource find_resource(int id, module from = own_program);
+uintptr_t load_resource(resource found, module from = own_program);
 const void* lock_resource(uintptr_t loaded);
-uint32_t resource_size(resource found);
+uint32_t resource_size(resource found, module from = own_program);
+
+// GetModuleFileNameW for the running program; false on failure.
+bool own_program_path(std::u16string* path);
+// True when the process holds an elevated (administrator) token.
+bool is_elevated();
+
+struct local_clock {
+    int year, month, day, hour, minute, second;
+};
+// GetLocalTime.
+local_clock local_time();
 
 // True when the path names a symbolic link, junction or other reparse point, which the other
 // file calls would follow; false for anything else, missing paths included.
 bool is_link(const std::u16string& path);
+
+enum class path_kind { missing, file, folder };
+// GetFileAttributesW; anything that cannot be asked about counts as missing.
+path_kind kind_of(const std::u16string& path);
+
+enum class read_result { read, missing, failed };
+// Opens for reading, sharing reads and writes, and reads at most `limit` bytes into `bytes`.
+read_result read_file_bytes(const std::u16string& path, size_t limit, std::string* bytes);
+
+enum class remove_result { removed, missing, failed };
+// DeleteFileW.
+remove_result delete_file(const std::u16string& path);
+// RemoveDirectoryW, which refuses a folder that is not empty.
+remove_result remove_directory(const std::u16string& path);
 
 enum class dir_result { created, already_exists, parent_missing, failed };
 // CreateDirectoryW, one level, no security attributes.

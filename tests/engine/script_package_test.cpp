@@ -132,11 +132,30 @@ TEST_F(ScriptPackageTest, TruncatedPackagesFailAndNeverReadOrWriteOutside)
         else
             EXPECT_EQ(package_status::stream_cut_short, result);
         EXPECT_TRUE(PathsOutsideDestination().empty());
+        // Reading in memory judges the same bytes the same way, and writes nothing.
+        const size_t entries = memsys::entries().size();
+        std::unique_ptr<unsigned char[]> copy(new unsigned char[size]);
+        std::memcpy(copy.get(), package.data(), size);
+        std::vector<PackageFile> read;
+        EXPECT_EQ(result, ReadScriptPackage(copy.get(), size, &read));
+        EXPECT_EQ(entries, memsys::entries().size());
     }
     memsys::reset();
     EXPECT_EQ(0, Extract(package));
     EXPECT_EQ(files[0].data, Content(Out(u"ScriptUI Panels\\a.jsx")));
     EXPECT_EQ(files[1].data, Content(Out(u"ScriptUI Panels\\Extra\\b.jsx")));
+    std::vector<PackageFile> read;
+    ASSERT_EQ(0, ReadScriptPackage(package.data(), package.size(), &read));
+    ASSERT_EQ(2u, read.size());
+    EXPECT_EQ(u"ScriptUI Panels\\Extra\\b.jsx", read[1].name);
+    EXPECT_EQ(files[1].data, read[1].bytes);
+
+    // A stream that inflates to more than its record claims is not the file the package names.
+    Bytes overclaimed = package;
+    const size_t inflated_at = test::FileRecordOffset(folders, files, 0) + 4 + files[0].name.size();
+    test::PutU32(overclaimed, inflated_at, test::GetU32(overclaimed, inflated_at) - 1);
+    EXPECT_EQ(package_status::inflate_failed,
+              ReadScriptPackage(overclaimed.data(), overclaimed.size(), &read));
 }
 
 TEST_F(ScriptPackageTest, FolderRecordsCreateEveryLevelAndExistingFoldersAreFine)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,13 +24,17 @@ enum class op {
     write_file,
     set_file_times,
     known_folder,
+    open_module,
+    read_file,
+    delete_file,
+    remove_directory,
 };
 
 enum class registry_view { native, wow32 };
 
 // A fresh machine: drives C: and D:, the folders C:\ProgramData and C:\Work (the current
-// folder), an empty registry, no resources, no failures, a native 64-bit process, no calls
-// logged. Sub-keys enumerate as Windows lists them: sorted, ignoring case.
+// folder), an empty registry, no resources, no failures, a native 64-bit elevated process
+// running as C:\Work\program.exe, a clock at 2026-01-02 03:04:05, no calls logged. Sub-keys enumerate as Windows lists them: sorted, ignoring case.
 void reset();
 
 // The next `count` calls of `operation` (every call when count is -1) whose path, key or value
@@ -45,7 +50,13 @@ void set_registry_string(registry_view view, const std::u16string& key_path,
 void set_registry_dword(registry_view view, const std::u16string& key_path,
                         const std::u16string& name, uint32_t data);
 
+// A resource of the running program.
 void set_resource(int id, std::string bytes);
+// Another program file on disk, with its RT_RCDATA resources: open_data_module opens it, while
+// any other file there is "not a program".
+void add_program(const std::u16string& path, std::map<int, std::string> resources);
+void set_program_path(const std::u16string& path);
+void set_elevated(bool elevated);
 void set_common_app_data(const std::u16string& path);
 
 void add_folder(const std::u16string& path);

@@ -44,6 +44,10 @@ struct Machine {
     std::map<uintptr_t, std::pair<int, std::u16string>> open_keys;
     std::map<uintptr_t, OpenFile> open_files;
     std::map<int, std::string> resources;
+    std::map<std::u16string, std::map<int, std::string>> programs; // by normalised path
+    std::map<uintptr_t, std::u16string> open_modules;
+    std::u16string program_path = u"C:\\Work\\program.exe";
+    bool elevated = true;
     std::vector<Fault> faults;
     std::optional<uint32_t> write_limit;
     std::vector<std::string> calls;
@@ -224,6 +228,10 @@ void reset()
     m.open_keys.clear();
     m.open_files.clear();
     m.resources.clear();
+    m.programs.clear();
+    m.open_modules.clear();
+    m.program_path = u"C:\\Work\\program.exe";
+    m.elevated = true;
     m.faults.clear();
     m.write_limit.reset();
     m.calls.clear();
@@ -283,6 +291,28 @@ void set_resource(int id, std::string bytes)
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     m.resources[id] = std::move(bytes);
+}
+
+void add_program(const std::u16string& path, std::map<int, std::string> resources)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    put_entry(m, path, false, "MZ");
+    m.programs[normalise(path)] = std::move(resources);
+}
+
+void set_program_path(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.program_path = path;
+}
+
+void set_elevated(bool elevated)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.elevated = elevated;
 }
 
 void set_common_app_data(const std::u16string& path)
@@ -362,7 +392,7 @@ size_t open_handles()
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
-    return m.open_files.size() + m.open_keys.size();
+    return m.open_files.size() + m.open_keys.size() + m.open_modules.size();
 }
 
 } // namespace memsys
@@ -469,16 +499,65 @@ void reg_close(reg_key key)
     m.open_keys.erase(key);
 }
 
-resource find_resource(int id)
+// A found resource names its module and its id: module handle * 65536 + id, the running
+// program being module 0.
+module_result open_data_module(const std::u16string& path, module* opened)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
-    if (faulted(m, memsys::op::resource_find) || !m.resources.count(id))
-        return 0;
-    return static_cast<resource>(id);
+    *opened = own_program;
+    const std::u16string key = normalise(path);
+    const auto found = m.tree.find(key);
+    if (key.empty() || found == m.tree.end())
+        return module_result::missing;
+    if (found->second.folder || faulted(m, memsys::op::open_module, path) ||
+        shared_conflict(m, key, true))
+        return module_result::unreadable;
+    if (!m.programs.count(key))
+        return module_result::not_a_program;
+    *opened = m.next_handle++;
+    m.open_modules[*opened] = key;
+    return module_result::opened;
 }
 
-uintptr_t load_resource(resource found)
+void close_module(module opened)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.open_modules.erase(opened);
+}
+
+namespace {
+
+std::map<int, std::string>* module_resources(Machine& m, module from)
+{
+    if (from == own_program)
+        return &m.resources;
+    const auto open = m.open_modules.find(from);
+    return open == m.open_modules.end() ? nullptr : &m.programs[open->second];
+}
+
+std::string* found_bytes(Machine& m, resource found)
+{
+    std::map<int, std::string>* resources = module_resources(m, found / 65536);
+    const auto item = resources ? resources->find(static_cast<int>(found % 65536))
+                                : std::map<int, std::string>::iterator();
+    return resources && item != resources->end() ? &item->second : nullptr;
+}
+
+} // namespace
+
+resource find_resource(int id, module from)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const std::map<int, std::string>* resources = module_resources(m, from);
+    if (faulted(m, memsys::op::resource_find) || !resources || !resources->count(id))
+        return 0;
+    return static_cast<resource>(from * 65536 + static_cast<resource>(id));
+}
+
+uintptr_t load_resource(resource found, module)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
@@ -493,14 +572,97 @@ const void* lock_resource(uintptr_t loaded)
     std::lock_guard guard(m.lock);
     if (faulted(m, memsys::op::resource_lock))
         return nullptr;
-    return m.resources[static_cast<int>(loaded)].data();
+    const std::string* bytes = found_bytes(m, loaded);
+    return bytes ? bytes->data() : nullptr;
 }
 
-uint32_t resource_size(resource found)
+uint32_t resource_size(resource found, module)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
-    return static_cast<uint32_t>(m.resources[static_cast<int>(found)].size());
+    const std::string* bytes = found_bytes(m, found);
+    return bytes ? static_cast<uint32_t>(bytes->size()) : 0;
+}
+
+bool own_program_path(std::u16string* path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    *path = m.program_path;
+    return true;
+}
+
+bool is_elevated()
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    return m.elevated;
+}
+
+local_clock local_time()
+{
+    return {2026, 1, 2, 3, 4, 5};
+}
+
+path_kind kind_of(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const auto found = m.tree.find(normalise(path));
+    if (found == m.tree.end())
+        return path_kind::missing;
+    return found->second.folder ? path_kind::folder : path_kind::file;
+}
+
+read_result read_file_bytes(const std::u16string& path, size_t limit, std::string* bytes)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    bytes->clear();
+    const std::u16string key = normalise(path);
+    const auto found = m.tree.find(key);
+    if (key.empty() || found == m.tree.end() || !folder_exists(m, parent_key(key)))
+        return read_result::missing;
+    if (found->second.folder || faulted(m, memsys::op::read_file, path) ||
+        shared_conflict(m, key, true))
+        return read_result::failed;
+    *bytes = found->second.bytes.substr(0, limit);
+    return read_result::read;
+}
+
+remove_result delete_file(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const std::u16string key = normalise(path);
+    const auto found = m.tree.find(key);
+    if (key.empty() || found == m.tree.end())
+        return remove_result::missing;
+    if (found->second.folder || faulted(m, memsys::op::delete_file, path) ||
+        shared_conflict(m, key, true))
+        return remove_result::failed;
+    m.tree.erase(found);
+    return remove_result::removed;
+}
+
+remove_result remove_directory(const std::u16string& path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const std::u16string key = normalise(path);
+    const auto found = m.tree.find(key);
+    if (key.empty() || found == m.tree.end())
+        return remove_result::missing;
+    // "c:\a b" sorts between "c:\a" and "c:\a\x": look for the children's own prefix.
+    const std::u16string prefix = key + u"\\";
+    const auto child = m.tree.lower_bound(prefix);
+    const bool has_children =
+        child != m.tree.end() && child->first.compare(0, prefix.size(), prefix) == 0;
+    if (!found->second.folder || has_children || is_drive(key) ||
+        faulted(m, memsys::op::remove_directory, path))
+        return remove_result::failed;
+    m.tree.erase(found);
+    return remove_result::removed;
 }
 
 bool is_link(const std::u16string& path)

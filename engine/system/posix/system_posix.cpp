@@ -4,7 +4,9 @@
 
 #include "toolkit/core/text_conversion.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,12 +58,25 @@ long reg_get_string(reg_key, const std::u16string&, const std::u16string&, char1
 
 void reg_close(reg_key) {}
 
-resource find_resource(int)
+// No Windows program can be opened for its resources here.
+module_result open_data_module(const std::u16string& path, module* opened)
+{
+    *opened = own_program;
+    struct stat info {};
+    if (stat(local_path(path).c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? module_result::missing
+                                                   : module_result::unreadable;
+    return module_result::not_a_program;
+}
+
+void close_module(module) {}
+
+resource find_resource(int, module)
 {
     return 0;
 }
 
-uintptr_t load_resource(resource)
+uintptr_t load_resource(resource, module)
 {
     return 0;
 }
@@ -71,9 +86,77 @@ const void* lock_resource(uintptr_t)
     return nullptr;
 }
 
-uint32_t resource_size(resource)
+uint32_t resource_size(resource, module)
 {
     return 0;
+}
+
+bool own_program_path(std::u16string* path)
+{
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer)
+        return false;
+    *path = zksdk::ui::utf8_to_utf16(std::string_view(buffer, static_cast<size_t>(length)));
+    return true;
+}
+
+bool is_elevated()
+{
+    return geteuid() == 0;
+}
+
+local_clock local_time()
+{
+    const time_t now = time(nullptr);
+    struct tm parts {};
+    localtime_r(&now, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+            parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+}
+
+path_kind kind_of(const std::u16string& path)
+{
+    struct stat info {};
+    if (stat(local_path(path).c_str(), &info) != 0)
+        return path_kind::missing;
+    return S_ISDIR(info.st_mode) ? path_kind::folder : path_kind::file;
+}
+
+read_result read_file_bytes(const std::u16string& path, size_t limit, std::string* bytes)
+{
+    bytes->clear();
+    const int fd = open(local_path(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? read_result::missing : read_result::failed;
+    char chunk[65536];
+    bool ok = true;
+    while (bytes->size() < limit) {
+        const ssize_t count = read(fd, chunk, std::min(sizeof chunk, limit - bytes->size()));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            ok = false;
+        if (count <= 0)
+            break;
+        bytes->append(chunk, static_cast<size_t>(count));
+    }
+    close(fd);
+    return ok ? read_result::read : read_result::failed;
+}
+
+remove_result delete_file(const std::u16string& path)
+{
+    if (unlink(local_path(path).c_str()) == 0)
+        return remove_result::removed;
+    return errno == ENOENT ? remove_result::missing : remove_result::failed;
+}
+
+remove_result remove_directory(const std::u16string& path)
+{
+    if (rmdir(local_path(path).c_str()) == 0)
+        return remove_result::removed;
+    return errno == ENOENT ? remove_result::missing : remove_result::failed;
 }
 
 bool is_link(const std::u16string& path)

@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+
 namespace nimbic::sys {
 
 namespace {
@@ -19,9 +21,18 @@ HKEY as_hkey(reg_key key)
     return reinterpret_cast<HKEY>(key);
 }
 
-HMODULE own_module()
+HMODULE as_module(module from)
 {
-    return GetModuleHandleW(nullptr);
+    return from == own_program ? GetModuleHandleW(nullptr) : reinterpret_cast<HMODULE>(from);
+}
+
+remove_result removal(BOOL ok)
+{
+    if (ok)
+        return remove_result::removed;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? remove_result::missing
+                                                                          : remove_result::failed;
 }
 
 } // namespace
@@ -74,14 +85,45 @@ void reg_close(reg_key key)
     RegCloseKey(as_hkey(key));
 }
 
-resource find_resource(int id)
+module_result open_data_module(const std::u16string& path, module* opened)
 {
-    return reinterpret_cast<resource>(FindResourceW(own_module(), MAKEINTRESOURCEW(id), RT_RCDATA));
+    *opened = own_program;
+    HMODULE loaded = LoadLibraryExW(wide(path), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (loaded) {
+        *opened = reinterpret_cast<module>(loaded);
+        return module_result::opened;
+    }
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return module_result::missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return module_result::unreadable;
+    default:
+        return module_result::not_a_program;
+    }
 }
 
-uintptr_t load_resource(resource found)
+void close_module(module opened)
 {
-    return reinterpret_cast<uintptr_t>(LoadResource(own_module(), reinterpret_cast<HRSRC>(found)));
+    if (opened != own_program)
+        FreeLibrary(reinterpret_cast<HMODULE>(opened));
+}
+
+resource find_resource(int id, module from)
+{
+    return reinterpret_cast<resource>(
+        FindResourceW(as_module(from), MAKEINTRESOURCEW(id), RT_RCDATA));
+}
+
+uintptr_t load_resource(resource found, module from)
+{
+    return reinterpret_cast<uintptr_t>(
+        LoadResource(as_module(from), reinterpret_cast<HRSRC>(found)));
 }
 
 const void* lock_resource(uintptr_t loaded)
@@ -89,9 +131,93 @@ const void* lock_resource(uintptr_t loaded)
     return LockResource(reinterpret_cast<HGLOBAL>(loaded));
 }
 
-uint32_t resource_size(resource found)
+uint32_t resource_size(resource found, module from)
 {
-    return SizeofResource(own_module(), reinterpret_cast<HRSRC>(found));
+    return SizeofResource(as_module(from), reinterpret_cast<HRSRC>(found));
+}
+
+bool own_program_path(std::u16string* path)
+{
+    // Long paths are real: grow until the name fits rather than trusting MAX_PATH.
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return false;
+        if (length < buffer.size()) {
+            path->assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+            return true;
+        }
+        if (buffer.size() >= 32768)
+            return false;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool is_elevated()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return ok && elevation.TokenIsElevated;
+}
+
+local_clock local_time()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+path_kind kind_of(const std::u16string& path)
+{
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return path_kind::missing;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? path_kind::folder : path_kind::file;
+}
+
+read_result read_file_bytes(const std::u16string& path, size_t limit, std::string* bytes)
+{
+    bytes->clear();
+    HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? read_result::missing
+                                                                              : read_result::failed;
+    }
+    char chunk[65536];
+    bool ok = true;
+    while (bytes->size() < limit) {
+        const DWORD wanted =
+            static_cast<DWORD>(std::min<size_t>(sizeof chunk, limit - bytes->size()));
+        DWORD count = 0;
+        if (!ReadFile(file, chunk, wanted, &count, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (count == 0)
+            break;
+        bytes->append(chunk, count);
+    }
+    CloseHandle(file);
+    return ok ? read_result::read : read_result::failed;
+}
+
+remove_result delete_file(const std::u16string& path)
+{
+    return removal(DeleteFileW(wide(path)));
+}
+
+remove_result remove_directory(const std::u16string& path)
+{
+    return removal(RemoveDirectoryW(wide(path)));
 }
 
 bool is_link(const std::u16string& path)
