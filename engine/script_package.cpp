@@ -197,23 +197,6 @@ void SetRecordedTimes(const std::u16string& path, const FileRecord& record)
         sys::set_file_times(path, creation, last_write);
 }
 
-int32_t ExtractFolders(PackageReader& reader, const std::u16string& destination)
-{
-    const uint32_t folder_count = reader.u32();
-    for (uint32_t i = 0; i < folder_count; ++i) {
-        if (!reader.has(4))
-            return package_status::folder_record_past_end;
-        const uint32_t length = reader.u32();
-        if (!reader.has(length))
-            return package_status::folder_record_past_end;
-        const std::u16string name = RecordName(reader.bytes(length));
-        if (!IsContainedName(name, empty_name::allowed) || PassesThroughLink(destination, name) ||
-            !create_directories(path_join(destination, name)))
-            return package_status::folder_not_created;
-    }
-    return package_status::ok;
-}
-
 bool ReadFileRecord(PackageReader& reader, FileRecord& record)
 {
     if (!reader.has(4))
@@ -228,6 +211,49 @@ bool ReadFileRecord(PackageReader& reader, FileRecord& record)
     record.creation_time = reader.i64();
     record.last_write_time = reader.i64();
     return true;
+}
+
+using FolderVisit = std::function<int32_t(const std::u16string& name)>;
+using FileVisit = std::function<int32_t(const FileRecord& record)>;
+
+// Reads the records in order and hands each contained name to its visitor; stops at the first
+// damaged record, refused name or visitor result other than ok, and returns that code.
+int32_t WalkPackage(const unsigned char* package, size_t size, const FolderVisit& folder,
+                    const FileVisit& file)
+{
+    if (size < sizeof(package_magic) || std::memcmp(package, package_magic, sizeof(package_magic)))
+        return package_status::bad_magic;
+
+    PackageReader reader(package, size, 4);
+    if (!reader.has(4))
+        return package_status::folder_record_past_end;
+    const uint32_t folder_count = reader.u32();
+    for (uint32_t i = 0; i < folder_count; ++i) {
+        if (!reader.has(4))
+            return package_status::folder_record_past_end;
+        const uint32_t length = reader.u32();
+        if (!reader.has(length))
+            return package_status::folder_record_past_end;
+        const std::u16string name = RecordName(reader.bytes(length));
+        if (!IsContainedName(name, empty_name::allowed))
+            return package_status::folder_not_created;
+        if (const int32_t status = folder(name); status != package_status::ok)
+            return status;
+    }
+
+    if (!reader.has(4))
+        return package_status::file_record_past_end;
+    const uint32_t file_count = reader.u32();
+    for (uint32_t i = 0; i < file_count; ++i) {
+        FileRecord record;
+        if (!ReadFileRecord(reader, record))
+            return package_status::file_record_past_end;
+        if (!IsContainedName(record.name, empty_name::refused))
+            return package_status::file_not_opened;
+        if (const int32_t status = file(record); status != package_status::ok)
+            return status;
+    }
+    return package_status::ok;
 }
 
 } // namespace
@@ -277,47 +303,23 @@ int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile
     constexpr uint64_t total_limit = 256u << 20;
     files->clear();
     const auto* package = static_cast<const unsigned char*>(data);
-    if (size < sizeof(package_magic) || std::memcmp(package, package_magic, sizeof(package_magic)))
-        return package_status::bad_magic;
-
-    PackageReader reader(package, size, 4);
-    if (!reader.has(4))
-        return package_status::folder_record_past_end;
-    // Folder records are only checked: reading creates nothing.
-    const uint32_t folder_count = reader.u32();
-    for (uint32_t i = 0; i < folder_count; ++i) {
-        if (!reader.has(4))
-            return package_status::folder_record_past_end;
-        const uint32_t length = reader.u32();
-        if (!reader.has(length))
-            return package_status::folder_record_past_end;
-        if (!IsContainedName(RecordName(reader.bytes(length)), empty_name::allowed))
-            return package_status::folder_not_created;
-    }
-    if (!reader.has(4))
-        return package_status::file_record_past_end;
-    const uint32_t file_count = reader.u32();
-
     Buffers buffers;
     uint64_t total = 0;
-    for (uint32_t i = 0; i < file_count; ++i) {
-        FileRecord record;
-        if (!ReadFileRecord(reader, record))
-            return package_status::file_record_past_end;
-        if (!IsContainedName(record.name, empty_name::refused))
-            return package_status::file_not_opened;
+    // Folder records are only checked: reading creates nothing.
+    auto folder = [](const std::u16string&) { return package_status::ok; };
+    auto file = [&](const FileRecord& record) {
         total += record.inflated_size;
         if (total > total_limit)
             return package_status::inflate_failed;
-        PackageFile file{record.name, {}};
-        file.bytes.reserve(record.inflated_size);
+        PackageFile inflated{record.name, {}};
+        inflated.bytes.reserve(record.inflated_size);
         if (record.compressed_size != 0) {
             const uint32_t claimed = record.inflated_size;
             const int32_t status = InflateInto(
-                [&file, claimed](const unsigned char* piece, uint32_t count) {
-                    if (file.bytes.size() + count > claimed)
+                [&inflated, claimed](const unsigned char* piece, uint32_t count) {
+                    if (inflated.bytes.size() + count > claimed)
                         return false;
-                    file.bytes.append(reinterpret_cast<const char*>(piece), count);
+                    inflated.bytes.append(reinterpret_cast<const char*>(piece), count);
                     return true;
                 },
                 package, size, record, buffers);
@@ -327,9 +329,10 @@ int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile
             if (status != package_status::ok)
                 return status;
         }
-        files->push_back(std::move(file));
-    }
-    return package_status::ok;
+        files->push_back(std::move(inflated));
+        return package_status::ok;
+    };
+    return WalkPackage(package, size, folder, file);
 }
 
 bool UnixTimeToFileTime(int64_t seconds, int64_t* file_time)
@@ -347,50 +350,42 @@ int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string
                              const PackageProgress& progress)
 {
     const auto* package = static_cast<const unsigned char*>(data);
-    if (size < sizeof(package_magic) || std::memcmp(package, package_magic, sizeof(package_magic)))
-        return package_status::bad_magic;
-
-    PackageReader reader(package, size, 4);
-    if (!reader.has(4))
-        return package_status::folder_record_past_end;
-    if (const int32_t status = ExtractFolders(reader, destination); status != package_status::ok)
-        return status;
-
-    if (!reader.has(4))
-        return package_status::file_record_past_end;
-    const uint32_t file_count = reader.u32();
-
+    auto folder = [&](const std::u16string& name) {
+        if (PassesThroughLink(destination, name) ||
+            !create_directories(path_join(destination, name)))
+            return package_status::folder_not_created;
+        return package_status::ok;
+    };
     Buffers buffers;
+    int32_t files_done = 0;
     uint32_t bytes_done = 0;
-    for (uint32_t i = 0; i < file_count; ++i) {
-        FileRecord record;
-        if (!ReadFileRecord(reader, record))
-            return package_status::file_record_past_end;
-        if (!IsContainedName(record.name, empty_name::refused) ||
-            PassesThroughLink(destination, record.name))
+    auto file = [&](const FileRecord& record) {
+        ++files_done;
+        if (PassesThroughLink(destination, record.name))
             return package_status::file_not_opened;
         const std::u16string path = path_join(destination, record.name);
-        const sys::file_handle file = sys::create_file(path, sys::share_mode::read_write);
-        if (file == sys::invalid_file)
+        const sys::file_handle output = sys::create_file(path, sys::share_mode::read_write);
+        if (output == sys::invalid_file)
             return package_status::file_not_opened;
         if (record.compressed_size == 0) {
-            sys::close_file(file);
-            continue;
+            sys::close_file(output);
+            return package_status::ok;
         }
         const int32_t status =
-            InflateInto([file](const unsigned char* data,
-                               uint32_t count) { return WriteAll(file, data, count); },
+            InflateInto([output](const unsigned char* piece,
+                                 uint32_t count) { return WriteAll(output, piece, count); },
                         package, size, record, buffers);
-        sys::close_file(file);
+        sys::close_file(output);
         if (status != package_status::ok)
             return status;
         SetRecordedTimes(path, record);
         if (progress) {
             bytes_done += record.inflated_size;
-            progress(static_cast<int32_t>(i + 1), static_cast<int32_t>(bytes_done));
+            progress(files_done, static_cast<int32_t>(bytes_done));
         }
-    }
-    return package_status::ok;
+        return package_status::ok;
+    };
+    return WalkPackage(package, size, folder, file);
 }
 
 } // namespace nimbic
