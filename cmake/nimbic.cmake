@@ -38,11 +38,15 @@ if(WIN32)
     endforeach()
 endif()
 
-# A console or windowed program with a wide entry point (wmain / wWinMain).
+# A console or windowed program with a wide entry point (wmain / wWinMain). It asks Windows to
+# place it anywhere in the 64-bit address space (which needs its .reloc section) and to keep
+# its data non-executable. Binutils 2.40 sets all three by default, older ones did not; the
+# program checks in tests/ read them back from each shipped program.
 function(nimbic_program target)
     nimbic_defaults(${target})
     if(WIN32)
-        target_link_options(${target} PRIVATE -municode)
+        target_link_options(${target} PRIVATE -municode -Wl,--dynamicbase -Wl,--nxcompat
+                            -Wl,--high-entropy-va)
     endif()
 endfunction()
 
