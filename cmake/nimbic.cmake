@@ -76,6 +76,21 @@ function(nimbic_add_gtest name)
     endif()
 endfunction()
 
+# Registers the check of a Windows program as Windows loads it (tests/programs/pe_check.py): only
+# known system DLLs in its imports, a call that narrows later loads to System32, and the header
+# flags nimbic_program asks for. One line per program we ship; the test is pe_check_<target>.
+function(nimbic_check_program target)
+    if(NOT CMAKE_CROSSCOMPILING)
+        return()
+    endif()
+    # The system's Python, which scripts/bootstrap gives pefile (a python3 earlier on PATH may
+    # be another one).
+    add_test(NAME pe_check_${target}
+        COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/programs/pe_check.py
+                $<TARGET_FILE:${target}>)
+    set_tests_properties(pe_check_${target} PROPERTIES LABELS "programs" TIMEOUT 60)
+endfunction()
+
 # Compiles files into a target as byte arrays through a source generated at build time by
 # cmake/embed_files.cmake: nimbic_embed_files(TARGET OUTPUT INCLUDE header NAMESPACE ns
 # [TYPE type] FILES file...). Each file becomes `const TYPE name{bytes, size}` in NAMESPACE.
