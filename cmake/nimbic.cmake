@@ -38,11 +38,15 @@ if(WIN32)
     endforeach()
 endif()
 
-# A console or windowed program with a wide entry point (wmain / wWinMain).
+# A console or windowed program with a wide entry point (wmain / wWinMain). It asks Windows to
+# place it anywhere in the 64-bit address space (which needs its .reloc section) and to keep
+# its data non-executable. Binutils 2.40 sets all three by default, older ones did not; the
+# program checks in tests/ read them back from each shipped program.
 function(nimbic_program target)
     nimbic_defaults(${target})
     if(WIN32)
-        target_link_options(${target} PRIVATE -municode)
+        target_link_options(${target} PRIVATE -municode -Wl,--dynamicbase -Wl,--nxcompat
+                            -Wl,--high-entropy-va)
     endif()
 endfunction()
 
@@ -70,6 +74,21 @@ function(nimbic_add_gtest name)
         include(GoogleTest)
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "host;${ARG_LABELS}")
     endif()
+endfunction()
+
+# Registers the check of a Windows program as Windows loads it (tests/programs/pe_check.py): only
+# known system DLLs in its imports, a call that narrows later loads to System32, and the header
+# flags nimbic_program asks for. One line per program we ship; the test is pe_check_<target>.
+function(nimbic_check_program target)
+    if(NOT CMAKE_CROSSCOMPILING)
+        return()
+    endif()
+    # The system's Python, which scripts/bootstrap gives pefile (a python3 earlier on PATH may
+    # be another one).
+    add_test(NAME pe_check_${target}
+        COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/programs/pe_check.py
+                $<TARGET_FILE:${target}>)
+    set_tests_properties(pe_check_${target} PROPERTIES LABELS "programs" TIMEOUT 60)
 endfunction()
 
 # Compiles files into a target as byte arrays through a source generated at build time by

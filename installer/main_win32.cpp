@@ -1,6 +1,8 @@
 // NimbicSetup.exe's entry point: relaunch elevated, or run the wizard in the elevated copy.
 #include "installer/installer_ui.h"
 
+#include "engine/system/win32/dll_search.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -33,6 +35,7 @@ void RunInstaller()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int)
 {
+    nimbic::sys::restrict_dll_search_to_system32();
     if (command_line != nullptr && std::wcsstr(command_line, L"/UAC") != nullptr) {
         RunInstaller();
         return 0;

@@ -3,6 +3,7 @@
 #include "tools/gallery/controls_page.h"
 #include "tools/gallery/gallery_widgets.h"
 
+#include "engine/system/win32/dll_search.h"
 #include "toolkit/core/widget/flow_panel.h"
 #include "toolkit/core/window/window.h"
 
@@ -126,6 +127,7 @@ private:
 // "zk-gallery.exe controls" shows the controls page; anything else the layouts page.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int)
 {
+    nimbic::sys::restrict_dll_search_to_system32();
     const bool controls = command_line && std::wstring_view(command_line).find(L"controls") !=
                                               std::wstring_view::npos;
     gallery_window gallery(controls ? gallery_page::controls : gallery_page::layouts);

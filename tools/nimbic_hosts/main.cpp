@@ -1,6 +1,7 @@
 // nimbic-hosts: prints the install targets the installer would offer on this machine, one line
 // each: index, display name, ticked, plug-in folder, scripts folder (tab separated, UTF-8).
 #include "engine/install_state.h"
+#include "engine/system/win32/dll_search.h"
 #include "toolkit/core/text_conversion.h"
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 
 int wmain()
 {
+    nimbic::sys::restrict_dll_search_to_system32();
     // Raw UTF-8 bytes, so a redirected listing is the same text the console shows.
     _setmode(_fileno(stdout), _O_BINARY);
     SetConsoleOutputCP(CP_UTF8);

@@ -2,6 +2,9 @@
 #include "engine/script_package.h"
 #include "toolkit/core/text_conversion.h"
 #include "tools/nimbic_pack/package_writer.h"
+#ifdef _WIN32
+#include "engine/system/win32/dll_search.h"
+#endif
 
 #include <cstdio>
 #include <fstream>
@@ -145,6 +148,7 @@ int Run(const std::vector<std::string>& args)
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv)
 {
+    nimbic::sys::restrict_dll_search_to_system32();
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(zksdk::ui::utf16_to_utf8(reinterpret_cast<const char16_t*>(argv[i])));

@@ -5,6 +5,7 @@
 #include "toolkit/platform/text_input_state.h"
 #include "toolkit/platform/win32/native_window_impl.h"
 #include "toolkit/platform/win32/ole_drop_target.h"
+#include "toolkit/platform/win32/system_libraries.h"
 #include "toolkit/platform/win32/text_input_state_impl.h"
 
 #include <cassert>
@@ -104,12 +105,6 @@ point system_dpi()
     return dpi;
 }
 
-template <typename Function> void look_up(HMODULE module, const char* name, Function& function)
-{
-    // The function types are what the system declares; only their presence is uncertain.
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 } // namespace
 
 const dpi_functions& dpi_api()
@@ -204,7 +199,7 @@ native_window::~native_window()
             SetFocus(owner);
         }
         if (record.session_registered) {
-            WTSUnRegisterSessionNotification(record.handle);
+            win32::session_api().unregister_notification(record.handle);
         }
         SetWindowLongPtrW(record.handle, GWLP_USERDATA, 0);
         DestroyWindow(record.handle);
@@ -269,8 +264,12 @@ void native_window::create_native(native_window* owner, native_window_client& cl
     }
 
     SetWindowLongPtrW(record.handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    // Without the library the window goes unregistered, as when registration itself fails:
+    // it only misses the lock and unlock notices.
+    const win32::session_functions& session = win32::session_api();
     record.session_registered =
-        WTSRegisterSessionNotification(record.handle, NOTIFY_FOR_THIS_SESSION) != FALSE;
+        session.register_notification != nullptr &&
+        session.register_notification(record.handle, NOTIFY_FOR_THIS_SESSION) != FALSE;
     if (!record.drop_registered) {
         record.drop_target->set_window(record.handle);
         record.drop_registered = SUCCEEDED(RegisterDragDrop(record.handle, record.drop_target));

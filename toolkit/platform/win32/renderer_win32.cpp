@@ -6,6 +6,7 @@
 #include "toolkit/platform/image.h"
 #include "toolkit/platform/win32/image_impl.h"
 #include "toolkit/platform/win32/native_window_impl.h"
+#include "toolkit/platform/win32/system_libraries.h"
 
 #include <cassert>
 #include <cmath>
@@ -42,9 +43,18 @@ int32_t rounded_length(int32_t length, float scale)
 void create_factories(renderer::impl& self)
 {
     static Microsoft::WRL::ComPtr<ID2D1Factory> shared;
-    if (!shared &&
-        FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
-                                 reinterpret_cast<void**>(shared.GetAddressOf())))) {
+    const win32::graphics_functions& graphics = win32::graphics_api();
+    if (graphics.create_d2d_factory == nullptr) {
+        throw zk_exception("unable to create a d2d resource factory");
+    }
+    // Direct2D loads DirectWrite itself as it draws; without it, it would fail inside its own
+    // calls, well past the point where the missing library can be named.
+    if (graphics.create_write_factory == nullptr) {
+        throw zk_exception("unable to create the write factory");
+    }
+    if (!shared && FAILED(graphics.create_d2d_factory(
+                       D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
+                       reinterpret_cast<void**>(shared.GetAddressOf())))) {
         throw zk_exception("unable to create a d2d resource factory");
     }
     self.d2d_factory = shared;
@@ -88,9 +98,10 @@ void create_brushes(renderer::impl& self)
 
 void create_text_format(renderer::impl& self)
 {
-    if (FAILED(
-            DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                reinterpret_cast<IUnknown**>(self.write_factory.GetAddressOf())))) {
+    // The function is there: create_factories has made sure of it.
+    const win32::write_factory_function create = win32::graphics_api().create_write_factory;
+    if (FAILED(create(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                      reinterpret_cast<IUnknown**>(self.write_factory.GetAddressOf())))) {
         throw zk_exception("unable to create the write factory");
     }
     if (FAILED(self.write_factory->CreateTextFormat(

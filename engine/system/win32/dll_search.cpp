@@ -1,0 +1,19 @@
+// Narrows the DLL search of a Windows program of ours to System32.
+#include "engine/system/win32/dll_search.h"
+
+#include <windows.h>
+
+namespace nimbic::sys {
+
+void restrict_dll_search_to_system32()
+{
+    // The result is not looked at. The call fails only on flags the system does not know, and
+    // every system that has the function (Windows 8 on, the program's Windows 10 included)
+    // knows this one. Were it to fail anyway, our own loads still name System32 and our
+    // imports are all known DLLs, so only loads that system libraries make for us would still
+    // look beside the program; refusing to run would trade that for no program at all, before
+    // there is a window in which to say why.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+} // namespace nimbic::sys
