@@ -24,8 +24,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passes=0 failures=0
-check() { if eval "$2"; then passes=$((passes + 1)); else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
+passes=0 failures=0 out="" status=0
+# A failed check shows what the last run printed and how it ended.
+check() {
+    if eval "$2"; then
+        passes=$((passes + 1))
+    else
+        echo "FAIL: $1"
+        printf '  last output (exit %s):\n%s\n' "$status" "$out" | sed 's/^/  /'
+        failures=$((failures + 1))
+    fi
+}
 
 for needed in "$build/installer/NimbicSetup.exe" "$build/installer/nimbic-deploy.exe" "$payload"; do
     [ -f "$needed" ] || { echo "missing $needed"; echo "deploy e2e: 0 passed, 1 failed"; exit 1; }
@@ -44,7 +53,6 @@ panel_of() { echo "$(dirname "$(wizard_unix_path "$1")")/Scripts/ScriptUI Panels
 mkdir -p "$dist"
 cp "$build/installer/NimbicSetup.exe" "$build/installer/nimbic-deploy.exe" "$dist/"
 : >"$transcript"
-out="" status=0
 # deploy ARGS...: runs nimbic-deploy.exe in the download folder; sets out (both streams) and
 # status, and appends the command, its output and its exit code to the transcript.
 deploy() {

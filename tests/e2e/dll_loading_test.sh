@@ -2,9 +2,10 @@
 # Where our programs take their DLLs from. A download can drop a DLL into the Downloads folder
 # the setup program runs from elevated, and Windows prefers such a copy for every DLL outside
 # the known set; Wine is told to do the same, and stand-ins that leave NAME.loaded beside
-# themselves sit beside NimbicSetup.exe and zk-gallery.exe, each started from its folder. Each
-# still draws its window, and no stand-in is loaded. The libraries the toolkit loads itself may
-# also be missing: the program then ends with the toolkit's message, or does without.
+# themselves sit beside NimbicSetup.exe, zk-gallery.exe and nimbic-deploy.exe, each started
+# from its folder. Each still does its work (the windowed ones draw), and no stand-in is loaded.
+# The libraries the toolkit loads itself may also be missing: the program then ends with the
+# toolkit's message, or does without.
 # Usage: dll_loading_test.sh BUILD_DIR ARTIFACT_DIR STAND_IN_DLL
 set -u
 source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
@@ -13,6 +14,7 @@ source "$scripts/lib/wizard.sh"
 stand_in=$3
 setup="$build/installer/NimbicSetup.exe"
 gallery="$build/tools/zk-gallery.exe"
+deploy="$build/installer/nimbic-deploy.exe"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 # version.dll is not planted: Wine's own user32 imports it, so Wine loads a copy beside any
 # program that uses user32 (each of ours) before its entry point runs. On Windows user32 is a
@@ -88,6 +90,23 @@ planted() {
         '[ -z "$markers" ]'
 }
 
+# The console program beside the setup program it reads: it opens no window, so it is asked to
+# list, and must do so without loading a stand-in.
+planted_console() {
+    local folder="$work/deploy" markers status
+    mkdir -p "$folder"
+    cp "$deploy" "$setup" "$folder/"
+    for dll in "${planted[@]}"; do cp "$stand_in" "$folder/$dll.dll"; done
+    (cd "$folder" && WINEDLLOVERRIDES=$prefer_planted timeout 60 wine nimbic-deploy.exe list \
+        >/dev/null 2>&1)
+    status=$?
+    check "nimbic-deploy.exe list runs beside the stand-ins (exit $status)" \
+        '[ $status -eq 0 ] || [ $status -eq 3 ]'
+    markers=$(cd "$folder" && find . -iname '*.loaded' -printf '%f ')
+    check "nimbic-deploy.exe loads none of the stand-ins beside it (loaded: ${markers:-none})" \
+        '[ -z "$markers" ]'
+}
+
 # missing LIBRARY MESSAGE: NimbicSetup.exe on a system without the library ends with the
 # toolkit's message for what it could not create.
 missing() {
@@ -101,6 +120,7 @@ planted setup "$setup" "$wizard_title" close_setup "$prefer_planted" /UAC
 planted gallery "$gallery" "Nimbic toolkit gallery" close_gallery "$prefer_planted"
 # The session notices are a nicety: without them the wizard opens as usual.
 planted setup-without-wtsapi32 "$setup" "$wizard_title" close_setup "wtsapi32=;$prefer_planted" /UAC
+planted_console
 missing d2d1 "unable to create a d2d resource factory"
 missing dwrite "unable to create the write factory"
 

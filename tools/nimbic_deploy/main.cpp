@@ -1,4 +1,5 @@
 // nimbic-deploy.exe: the deployment commands on the Windows console, UTF-8 in and out.
+#include "engine/system/win32/dll_search.h"
 #include "tools/nimbic_deploy/deploy.h"
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 
 int wmain(int argc, wchar_t** argv)
 {
+    nimbic::sys::restrict_dll_search_to_system32();
     // Raw UTF-8 bytes, so a redirected report is the same text the console shows.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
