@@ -140,9 +140,9 @@ bool WriteAll(sys::file_handle file, const unsigned char* data, uint32_t size)
 }
 
 // Takes each inflated piece; false stops the file with write_failed.
-using InflateSink = std::function<bool(const unsigned char* data, uint32_t size)>;
-
-// Streams one file's zlib data from the package through the output buffer into `sink`.
+// Streams one file's zlib data from the package through the output buffer into `sink`, which
+// takes each inflated piece and returns false to stop the file with write_failed.
+template <typename InflateSink>
 int32_t InflateInto(const InflateSink& sink, const unsigned char* package, size_t package_size,
                     const FileRecord& record, Buffers& buffers)
 {
@@ -213,11 +213,11 @@ bool ReadFileRecord(PackageReader& reader, FileRecord& record)
     return true;
 }
 
-using FolderVisit = std::function<int32_t(const std::u16string& name)>;
-using FileVisit = std::function<int32_t(const FileRecord& record)>;
-
 // Reads the records in order and hands each contained name to its visitor; stops at the first
-// damaged record, refused name or visitor result other than ok, and returns that code.
+// damaged record, refused name or visitor result other than ok, and returns that code. The
+// visitors are template parameters so that each caller's code is compiled in, without a
+// type-erased call per record.
+template <typename FolderVisit, typename FileVisit>
 int32_t WalkPackage(const unsigned char* package, size_t size, const FolderVisit& folder,
                     const FileVisit& file)
 {
