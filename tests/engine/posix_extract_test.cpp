@@ -1,5 +1,6 @@
 // The extractor on the real Linux file system, through the host tools' backend.
 #include "engine/script_package.h"
+#include "engine/system/system.h"
 
 #include "tests/engine/package_bytes.h"
 #include "toolkit/core/text_conversion.h"
@@ -104,6 +105,40 @@ TEST_F(PosixExtractTest, LinksInsideTheDestinationAreNeverFollowed)
     fs::create_directory_symlink(m_root / "real", m_destination);
     EXPECT_EQ(0, Extract(pack::EncodePackage({"ok"}, {{"ok\\a.txt", "fine", 0, 0}})));
     EXPECT_EQ("fine", test::ReadFileBytes((m_root / "real" / "ok" / "a.txt").c_str()));
+}
+
+// What the deployment commands ask of the file system: kinds, bounded reads, removals that
+// refuse a folder still holding something.
+TEST_F(PosixExtractTest, FilesAreReadAndRemovedAsTheWindowsCallsDo)
+{
+    auto path = [&](const char* name) {
+        std::u16string text = zksdk::ui::utf8_to_utf16((m_root / name).string());
+        for (char16_t& unit : text)
+            unit = unit == u'/' ? u'\\' : unit;
+        return text;
+    };
+    fs::create_directories(m_root / "Vantrel");
+    std::ofstream(m_root / "Vantrel" / "Nimbic.aex") << "module bytes";
+
+    EXPECT_EQ(sys::path_kind::folder, sys::kind_of(path("Vantrel")));
+    EXPECT_EQ(sys::path_kind::file, sys::kind_of(path("Vantrel/Nimbic.aex")));
+    EXPECT_EQ(sys::path_kind::missing, sys::kind_of(path("Vantrel/none")));
+    std::string bytes;
+    EXPECT_EQ(sys::read_result::read, sys::read_file_bytes(path("Vantrel/Nimbic.aex"), 6, &bytes));
+    EXPECT_EQ("module", bytes);
+    EXPECT_EQ(sys::read_result::missing, sys::read_file_bytes(path("Vantrel/none"), 6, &bytes));
+    EXPECT_EQ(sys::read_result::failed, sys::read_file_bytes(path("Vantrel"), 6, &bytes));
+
+    EXPECT_EQ(sys::remove_result::failed, sys::remove_directory(path("Vantrel")));
+    EXPECT_EQ(sys::remove_result::removed, sys::delete_file(path("Vantrel/Nimbic.aex")));
+    EXPECT_EQ(sys::remove_result::missing, sys::delete_file(path("Vantrel/Nimbic.aex")));
+    EXPECT_EQ(sys::remove_result::removed, sys::remove_directory(path("Vantrel")));
+    EXPECT_EQ(sys::remove_result::missing, sys::remove_directory(path("Vantrel")));
+
+    sys::module opened = 0;
+    std::ofstream(m_root / "notes.txt") << "text";
+    EXPECT_EQ(sys::module_result::not_a_program, sys::open_data_module(path("notes.txt"), &opened));
+    EXPECT_EQ(sys::module_result::missing, sys::open_data_module(path("none.exe"), &opened));
 }
 
 } // namespace
