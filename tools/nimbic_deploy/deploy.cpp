@@ -568,7 +568,7 @@ Exit codes:
   2  At least one target or file failed (install, verify or uninstall); each is listed.
   3  Nothing to do: no version is registered and no custom folders were given.
 
-Run it elevated (as an administrator): the hosts' folders are writable only so.
+Run it elevated (as an administrator): only then may it write to the hosts' folders.
 )";
 }
 
