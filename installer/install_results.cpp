@@ -17,11 +17,6 @@ constexpr std::string_view retry_question =
 
 } // namespace
 
-std::string InstallerUI::InstallErrorText(int32_t code)
-{
-    return nimbic::InstallErrorText(code);
-}
-
 void InstallerUI::FinishButtons()
 {
     m_cancel.set_enabled(false);

@@ -51,7 +51,6 @@ public:
     void StartInstall();
     void OnInstallTimer();
     void UpdateProgress();
-    static std::string InstallErrorText(int32_t code);
     // Megabytes the ticked targets still need (components already installed do not count).
     static float RequiredSize(const std::vector<InstallTarget>& targets);
 

@@ -64,13 +64,18 @@ ended() {
 close_setup() { wizard_press "$wizard_cancel_button" && wizard_popup "Exit Installer" 30 && wizard_answer Return; }
 close_gallery() { xdotool key --window "$wizard_window" Escape; }
 
+# plant FOLDER: a stand-in for every planted library in FOLDER; markers_in FOLDER: the markers
+# the stand-ins loaded from there have left.
+plant() { for dll in "${planted[@]}"; do cp "$stand_in" "$1/$dll.dll"; done; }
+markers_in() { (cd "$1" && find . -iname '*.loaded' -printf '%f '); }
+
 # planted NAME EXE TITLE CLOSE OVERRIDES [ARGUMENT...]: the program in a folder of its own with
 # the stand-ins, under those Wine DLL overrides; it draws its window and closes, loading none.
 planted() {
     local name=$1 exe=$2 title=$3 close=$4 folder="$work/$1" earlier markers
     mkdir -p "$folder"
     cp "$exe" "$folder/"
-    for dll in "${planted[@]}"; do cp "$stand_in" "$folder/$dll.dll"; done
+    plant "$folder"
     earlier=$(wizard_windows "$title")
     (cd "$folder" && WINEDLLOVERRIDES=$5 exec wine "$folder/$(basename "$exe")" "${@:6}" \
         </dev/null >/dev/null 2>&1) &
@@ -85,7 +90,7 @@ planted() {
         check "$name opens its window" false
     fi
     stop_app
-    markers=$(cd "$folder" && find . -iname '*.loaded' -printf '%f ')
+    markers=$(markers_in "$folder")
     check "$name loads none of the stand-ins beside it (loaded: ${markers:-none})" \
         '[ -z "$markers" ]'
 }
@@ -96,13 +101,13 @@ planted_console() {
     local folder="$work/deploy" markers status
     mkdir -p "$folder"
     cp "$deploy" "$setup" "$folder/"
-    for dll in "${planted[@]}"; do cp "$stand_in" "$folder/$dll.dll"; done
+    plant "$folder"
     (cd "$folder" && WINEDLLOVERRIDES=$prefer_planted timeout 60 wine nimbic-deploy.exe list \
         >/dev/null 2>&1)
     status=$?
     check "nimbic-deploy.exe list runs beside the stand-ins (exit $status)" \
         '[ $status -eq 0 ] || [ $status -eq 3 ]'
-    markers=$(cd "$folder" && find . -iname '*.loaded' -printf '%f ')
+    markers=$(markers_in "$folder")
     check "nimbic-deploy.exe loads none of the stand-ins beside it (loaded: ${markers:-none})" \
         '[ -z "$markers" ]'
 }

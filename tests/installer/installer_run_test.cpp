@@ -1,4 +1,5 @@
 // The wizard end to end on the headless backend: pages, a full run, failures, retry and cancel.
+#include "engine/install_messages.h"
 #include "tests/installer/installer_fixture.h"
 
 #include "toolkit/core/text_conversion.h"
@@ -304,8 +305,7 @@ TEST_F(InstallerTest, ErrorTextsForEveryRow)
     };
     for (const auto& row : rows) {
         for (const int32_t code : row.codes) {
-            EXPECT_EQ(row.lead + std::to_string(code) + row.tail,
-                      InstallerUI::InstallErrorText(code));
+            EXPECT_EQ(row.lead + std::to_string(code) + row.tail, InstallErrorText(code));
         }
     }
 }
