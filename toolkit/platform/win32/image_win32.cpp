@@ -254,9 +254,16 @@ ID2D1Bitmap* device_bitmap(image& picture, renderer& owner)
     if (const auto found = self.device_bitmaps.find(target); found != self.device_bitmaps.end()) {
         return found->second.Get();
     }
+    // Parts are cut by the picture's own pixels, and DrawBitmap reads a source rectangle in the
+    // bitmap's DIPs: so the bitmap says 96 DPI, one DIP per pixel, as Windows makes it by
+    // default. Wine's default is the window's scale: at 144 DPI a state frame cut from a strip
+    // then reached half a frame into the next one. The shared copy keeps the first one's DPI
+    // (given properties there, Wine draws nothing). The format is the decoded pixels' own.
+    const D2D1_BITMAP_PROPERTIES own_pixels = D2D1::BitmapProperties(
+        D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96, 96);
     ComPtr<ID2D1Bitmap> first;
-    if (FAILED(
-            target->CreateBitmapFromWicBitmap(self.bitmap.Get(), nullptr, first.GetAddressOf()))) {
+    if (FAILED(target->CreateBitmapFromWicBitmap(self.bitmap.Get(), &own_pixels,
+                                                 first.GetAddressOf()))) {
         throw zk_exception("unable to create a bitmap from a WIC bitmap");
     }
     ComPtr<ID2D1Bitmap> shared;

@@ -152,21 +152,35 @@ TEST_F(ImageDrawingTest, DrawsAtLogicalSizeAndPartsAddressPixelsThroughTheScale)
                                      static_cast<uint8_t>(x < 4 ? 0 : 255), 255});
         }
     }
-    image picture;
-    ASSERT_TRUE(picture.load(png_bytes(8, 8, rgba), 1, 2));
     image empty;
-    m_window.paint({0, 0, 120, 90}, [&](renderer& target) {
-        target.draw_image({10, 10}, picture, 1);
-        target.draw_image_part_at({30, 10}, picture, {2, 0, 2, 4}, 1); // the blue half
-        target.draw_image_stretched({50, 10, 40, 40}, empty, 1);
-    });
-    EXPECT_TRUE(looks_like(m_window.at(11, 12), {255, 0, 0}));
-    EXPECT_TRUE(looks_like(m_window.at(13, 12), {0, 0, 255}));
-    EXPECT_TRUE(looks_like(m_window.at(14, 12), {0, 0, 0})) << "drawn larger than its logical size";
-    EXPECT_TRUE(looks_like(m_window.at(30, 12), {0, 0, 255}));
-    EXPECT_TRUE(looks_like(m_window.at(31, 13), {0, 0, 255}));
-    EXPECT_TRUE(looks_like(m_window.at(32, 12), {0, 0, 0}));
-    EXPECT_TRUE(looks_like(m_window.at(60, 20), {0, 0, 0}));
+    // A part names the picture's own pixels whatever the window's scale: at 144 DPI a state
+    // frame cut from a strip must not reach into the next frame. Each scale makes its device
+    // bitmap afresh, as a window that starts at that scale does.
+    for (const int32_t dpi : {144, 96}) {
+        SCOPED_TRACE(dpi);
+        image picture;
+        ASSERT_TRUE(picture.load(png_bytes(8, 8, rgba), 1, 2));
+        m_window.set_dpi(dpi, dpi);
+        m_window.paint({0, 0, 80, 60}, [&](renderer& target) {
+            target.draw_image({10, 10}, picture, 1);
+            target.draw_image_part_at({30, 10}, picture, {2, 0, 2, 4}, 1); // the blue half
+            target.draw_image_part_at({40, 10}, picture, {0, 0, 2, 4}, 1); // the red half
+            target.draw_image_stretched({50, 10, 20, 20}, empty, 1);
+        });
+        const auto at = [&](float x, float y) {
+            return m_window.at(static_cast<int32_t>(x * static_cast<float>(dpi) / 96),
+                               static_cast<int32_t>(y * static_cast<float>(dpi) / 96));
+        };
+        EXPECT_TRUE(looks_like(at(11, 12), {255, 0, 0}));
+        EXPECT_TRUE(looks_like(at(13, 12), {0, 0, 255}));
+        EXPECT_TRUE(looks_like(at(14.5f, 12), {0, 0, 0})) << "drawn larger than its logical size";
+        EXPECT_TRUE(looks_like(at(30.5f, 12), {0, 0, 255}));
+        EXPECT_TRUE(looks_like(at(31.5f, 13), {0, 0, 255}));
+        EXPECT_TRUE(looks_like(at(40.5f, 12), {255, 0, 0}));
+        EXPECT_TRUE(looks_like(at(41.5f, 13), {255, 0, 0})) << "the part reaches past its pixels";
+        EXPECT_TRUE(looks_like(at(32.5f, 12), {0, 0, 0}));
+        EXPECT_TRUE(looks_like(at(60, 20), {0, 0, 0}));
+    }
     EXPECT_FALSE(lists(m_window.painter(), empty));
 }
 
