@@ -1,0 +1,99 @@
+// Parsing nimbic-deploy's command line into a command and its options.
+#include "tools/nimbic_deploy/options.h"
+
+#include "engine/paths.h"
+#include "engine/system/system.h"
+#include "toolkit/core/text_conversion.h"
+
+namespace nimbic::deploy {
+
+namespace {
+
+using zksdk::ui::utf16_to_utf8;
+
+std::optional<command> CommandNamed(std::u16string_view name)
+{
+    if (name == u"list")
+        return command::list;
+    if (name == u"install")
+        return command::install;
+    if (name == u"verify")
+        return command::verify;
+    if (name == u"uninstall")
+        return command::uninstall;
+    return std::nullopt;
+}
+
+// Listing only reads: it has no targets to pick and nothing to log.
+bool Accepts(command what, std::u16string_view option)
+{
+    if (option == u"--from")
+        return true;
+    return what != command::list && (option == u"--only" || option == u"--plugin-folder" ||
+                                     option == u"--scripts-folder" || option == u"--log");
+}
+
+} // namespace
+
+std::string Quoted(std::u16string_view text)
+{
+    return "\"" + utf16_to_utf8(text) + "\"";
+}
+
+bool IsHelp(std::u16string_view argument)
+{
+    return argument == u"--help" || argument == u"-h" || argument == u"/?";
+}
+
+std::optional<std::string> ParseOptions(const std::vector<std::u16string>& arguments,
+                                        Options& options)
+{
+    if (arguments.empty())
+        return std::string("no command given");
+    const std::optional<command> what = CommandNamed(arguments[0]);
+    if (!what)
+        return "unknown command " + Quoted(arguments[0]);
+    options.what = *what;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        std::u16string option = arguments[i];
+        std::optional<std::u16string> value;
+        if (const size_t equals = option.find(u'=');
+            option.starts_with(u"--") && equals != std::u16string::npos) {
+            value = option.substr(equals + 1);
+            option.resize(equals);
+        }
+        if (!Accepts(options.what, option))
+            return "unknown option " + Quoted(option) + " for " + utf16_to_utf8(arguments[0]);
+        if (!value) {
+            if (i + 1 == arguments.size())
+                return Quoted(option) + " needs a value";
+            value = arguments[++i];
+        }
+        if (value->empty())
+            return Quoted(option) + " needs a value";
+        if (option == u"--only") {
+            options.only.push_back(*value);
+            continue;
+        }
+        std::optional<std::u16string>& slot = option == u"--from"            ? options.from
+                                              : option == u"--plugin-folder" ? options.plugin_folder
+                                              : option == u"--scripts-folder"
+                                                  ? options.scripts_folder
+                                                  : options.log;
+        if (slot)
+            return Quoted(option) + " is given twice";
+        slot = to_backslashes(*value);
+    }
+    if (options.plugin_folder.has_value() != options.scripts_folder.has_value())
+        return std::string(
+            "--plugin-folder and --scripts-folder go together: give both or neither");
+    for (const auto* folder : {&options.plugin_folder, &options.scripts_folder}) {
+        if (*folder && sys::kind_of(**folder) == sys::path_kind::file)
+            return Quoted(**folder) + " is a file, not a folder";
+    }
+    if (options.log && sys::kind_of(*options.log) == sys::path_kind::folder)
+        return "the log " + Quoted(*options.log) + " is a folder";
+    return std::nullopt;
+}
+
+} // namespace nimbic::deploy

@@ -1,0 +1,32 @@
+// The command line of nimbic-deploy: which command, and the options given with it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nimbic::deploy {
+
+enum class command { list, install, verify, uninstall };
+
+// One parsed command line; the folders and the log are in backslash form.
+struct Options {
+    command what = command::list;
+    std::optional<std::u16string> from;
+    std::vector<std::u16string> only;
+    std::optional<std::u16string> plugin_folder;
+    std::optional<std::u16string> scripts_folder;
+    std::optional<std::u16string> log;
+};
+
+bool IsHelp(std::u16string_view argument);
+
+// Fills `options` or returns the usage error. "--option value" and "--option=value" both work.
+std::optional<std::string> ParseOptions(const std::vector<std::u16string>& arguments,
+                                        Options& options);
+
+// A name or path in double quotes, as the messages show it.
+std::string Quoted(std::u16string_view text);
+
+} // namespace nimbic::deploy
