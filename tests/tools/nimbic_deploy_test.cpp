@@ -201,6 +201,9 @@ TEST_F(DeployTest, BadCommandLinesAndSetupProgramsWriteNothing)
         {{u"deploy"}, "unknown command \"deploy\""},
         {{u"install", u"--from", setup, u"--quiet"}, "unknown option \"--quiet\" for install"},
         {{u"list", u"--only", u"CC2018"}, "unknown option \"--only\" for list"},
+        {{u"verify", u"--from", setup, u"--allow-no-versions"},
+         "unknown option \"--allow-no-versions\" for verify"},
+        {{u"install", u"--allow-no-versions=yes"}, "\"--allow-no-versions\" takes no value"},
         {{u"install", u"--from"}, "\"--from\" needs a value"},
         {{u"install", u"--from", setup, u"--from", setup}, "\"--from\" is given twice"},
         {{u"install", u"--from", setup, u"--plugin-folder", u"D:\\P"}, "go together"},
@@ -238,11 +241,26 @@ TEST_F(DeployTest, NothingRegisteredIsNothingToDoUnlessCustomFoldersAreGiven)
 {
     memsys::reset();
     memsys::add_program(setup, SetupResources());
+    memsys::add_folder(u"C:\\ProgramData\\Vantrel");
     for (const char16_t* command : {u"list", u"install", u"verify", u"uninstall"}) {
         const Outcome outcome = Deploy({command, u"--from", setup});
         EXPECT_EQ(3, outcome.code) << outcome.err;
         EXPECT_TRUE(Holds(outcome.err, {"no After Effects version is registered"}));
     }
+    // A package sent to a machine without hosts: the run succeeds, says so, logs it and writes
+    // nothing else.
+    const size_t entries_before = Paths().size();
+    for (const char16_t* command : {u"install", u"uninstall"}) {
+        const std::u16string log =
+            u"C:\\ProgramData\\Vantrel\\" + std::u16string(command) + u".log";
+        const Outcome outcome =
+            Deploy({command, u"--allow-no-versions", u"--from", setup, u"--log", log});
+        EXPECT_EQ(0, outcome.code) << outcome.err;
+        EXPECT_EQ("No After Effects version is registered on this machine; nothing to do.\n",
+                  outcome.out);
+        EXPECT_TRUE(Holds(Content(log), {"nothing to do"}));
+    }
+    EXPECT_EQ(entries_before + 2, Paths().size());
     const Outcome custom = Deploy({u"install", u"--from", setup, u"--plugin-folder", u"D:\\P",
                                    u"--scripts-folder", u"D:\\S"});
     EXPECT_EQ(0, custom.code) << custom.err;

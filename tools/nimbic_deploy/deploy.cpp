@@ -33,6 +33,9 @@ Options:
   --plugin-folder DIR     With --scripts-folder: one more target, in these folders (created
   --scripts-folder DIR    when missing; not for list).
   --log FILE              Also writes the report, with times, to FILE (replaced; not for list).
+  --allow-no-versions     Install and uninstall only: when no version is registered (and no
+                          custom folders are given), end with 0 instead of 3. For packages
+                          sent to every machine, whether After Effects is there or not.
   --help                  This text.
 
 Exit codes:
@@ -40,7 +43,8 @@ Exit codes:
   1  A usage error, or SETUP cannot be used (missing, unreadable, not a Nimbic setup program).
      Nothing is written.
   2  At least one target or file failed (install, verify or uninstall); each is listed.
-  3  Nothing to do: no version is registered and no custom folders were given.
+  3  Nothing to do: no version is registered and no custom folders were given (0 with
+     --allow-no-versions).
 
 Run it elevated (as an administrator): only then may it write to the hosts' folders.
 )";
@@ -87,6 +91,11 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
     }
     if (options.plugin_folder)
         targets.push_back({"Custom", *options.plugin_folder, *options.scripts_folder});
+    if (targets.empty() && options.allow_no_versions) {
+        report.Line("No " + std::string(product::host_name) +
+                    " version is registered on this machine; nothing to do.");
+        return exit_code::done;
+    }
     if (targets.empty()) {
         report.Problem("no " + std::string(product::host_name) +
                        " version is registered on this machine and no custom folders were given; "

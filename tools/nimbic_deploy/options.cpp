@@ -24,11 +24,16 @@ std::optional<command> CommandNamed(std::u16string_view name)
     return std::nullopt;
 }
 
-// Listing only reads: it has no targets to pick and nothing to log.
+constexpr std::u16string_view allow_no_versions = u"--allow-no-versions";
+
+// Listing only reads: it has no targets to pick and nothing to log. Verifying nothing is no
+// success, so only the commands that change files may be told that no host is fine.
 bool Accepts(command what, std::u16string_view option)
 {
     if (option == u"--from")
         return true;
+    if (option == allow_no_versions)
+        return what == command::install || what == command::uninstall;
     return what != command::list && (option == u"--only" || option == u"--plugin-folder" ||
                                      option == u"--scripts-folder" || option == u"--log");
 }
@@ -64,6 +69,12 @@ std::optional<std::string> ParseOptions(const std::vector<std::u16string>& argum
         }
         if (!Accepts(options.what, option))
             return "unknown option " + Quoted(option) + " for " + utf16_to_utf8(arguments[0]);
+        if (option == allow_no_versions) {
+            if (value)
+                return Quoted(option) + " takes no value";
+            options.allow_no_versions = true;
+            continue;
+        }
         if (!value) {
             if (i + 1 == arguments.size())
                 return Quoted(option) + " needs a value";

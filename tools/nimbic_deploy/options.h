@@ -18,6 +18,9 @@ struct Options {
     std::optional<std::u16string> plugin_folder;
     std::optional<std::u16string> scripts_folder;
     std::optional<std::u16string> log;
+    // Install and uninstall end with success on a machine without hosts, where a package that
+    // reaches every machine of a fleet has nothing to do.
+    bool allow_no_versions = false;
 };
 
 bool IsHelp(std::u16string_view argument);
