@@ -1,0 +1,51 @@
+/* msiexec-wait.exe ARGUMENTS...: runs msiexec.exe with the same arguments, waits for it and
+   prints "msiexec exit code N" with the whole code. Wine hands a program's exit code to Linux
+   as one byte, so 1603 would arrive as 67 and 1638 as 102; the printed line keeps it intact.
+   Exits with msiexec's code as well, or 1 when msiexec could not be started. */
+#include <windows.h>
+
+#include <stdio.h>
+
+static const int not_started = 1;
+
+/* The command line after our own name, as typed: msiexec parses its options itself. */
+static const wchar_t* arguments_after_program(const wchar_t* line)
+{
+    if (*line == L'"') {
+        ++line;
+        while (*line && *line != L'"')
+            ++line;
+        if (*line)
+            ++line;
+    } else {
+        while (*line && *line != L' ' && *line != L'\t')
+            ++line;
+    }
+    while (*line == L' ' || *line == L'\t')
+        ++line;
+    return line;
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    (void)argc; /* the raw command line keeps msiexec's own quoting */
+    (void)argv;
+    static wchar_t command[32768];
+    _snwprintf(command, sizeof command / sizeof *command - 1, L"msiexec.exe %ls",
+               arguments_after_program(GetCommandLineW()));
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        fprintf(stderr, "msiexec-wait: cannot start msiexec (error %lu)\n", GetLastError());
+        return not_started;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    printf("msiexec exit code %lu\n", code);
+    return (int)code;
+}
