@@ -9,9 +9,10 @@
 #  - SYSTEM: Wine has no SYSTEM account, so the deferred no-impersonate actions run as the
 #    prefix's user. On Windows they run as LocalSystem, which is what lets them write under
 #    Program Files when Group Policy or Intune installs at start-up with nobody logged on.
-#  - Rollback: Wine runs no rollback custom action (and rolls back in another order), so after a
-#    failing target the other hosts keep their files here; Windows runs NimbicInstallRollback
-#    (nimbic-deploy uninstall) before it removes the programs.
+#  - Rollback: Wine rolls back in an order of its own and never starts nimbic-deploy for
+#    NimbicInstallRollback (no rollback log appears), so after a failing target the other hosts
+#    keep their files here; Windows runs it (nimbic-deploy uninstall) before it removes the
+#    programs.
 #  - Upgrade: Wine's RemoveExistingProducts does not pass UPGRADINGPRODUCTCODE, so the older
 #    package's removal also runs nimbic-deploy uninstall before the newer one installs; Windows
 #    skips it. The hosts end up with the newer files either way.
@@ -165,7 +166,8 @@ wizard_register 17.0 "$ae2020"
 msiexec repair /i "$(basename "$msi")" REINSTALL=ALL REINSTALLMODE=omus
 check "repair: 0, and the third version gets the plug-in" '[ "$code" = 0 ] && installed_in "$ae2020"'
 
-# The next version over this one: one entry left, everything in place.
+# The next version over this one: one entry left, everything in place. (Wine also runs the older
+# package's nimbic-deploy uninstall first, which Windows skips: see the top.)
 msiexec upgrade /i "$(basename "$newer")"
 check "upgrade to $next: 0" '[ "$code" = 0 ]'
 arp=$(entries)
@@ -176,6 +178,7 @@ check "after the upgrade the programs and all three versions are in place" \
     'programs_in_place && installed_in "$cc2018" && installed_in "$ae2019" && installed_in "$ae2020"'
 
 before=$(cd "$prefix/drive_c" && find . -path ./msi-logs -prune -o -path ./windows -prune -o -path ./users -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
+# Wine cannot show the refusal's message under /qn; Windows writes it to the msiexec log.
 msiexec downgrade /i "$(basename "$msi")"
 check "the older package over the newer one is refused" '[ -n "$code" ] && [ "$code" != 0 ]'
 check "the newer version is untouched: its entry, its files" \
@@ -196,7 +199,9 @@ check "foreign files in Vantrel folders stay" \
 check "the entry is gone, the uninstall is logged" \
     '! grep -q "Nimbic Plug-in" <<<"$(entries)" && grep -q "Removed 6 files" "$logs/nimbic-deploy-uninstall.log"'
 
-# A host whose plug-in folder is gone: the package fails and is not left registered.
+# A host whose plug-in folder is gone: the package fails and is not left registered. Wine's
+# rollback does not start nimbic-deploy, so the other hosts keep their files here; Windows
+# removes them.
 wizard_register 18.0 'C:\Program Files\Adobe\Adobe After Effects 2021\Support Files\Plug-ins' no-folder
 msiexec failing /i "$(basename "$msi")"
 check "a missing plug-in folder fails the install" '[ -n "$code" ] && [ "$code" != 0 ]'
