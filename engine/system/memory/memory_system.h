@@ -34,7 +34,8 @@ enum class registry_view { native, wow32 };
 
 // A fresh machine: drives C: and D:, the folders C:\ProgramData and C:\Work (the current
 // folder), an empty registry, no resources, no failures, a native 64-bit elevated process
-// running as C:\Work\program.exe, a clock at 2026-01-02 03:04:05, no calls logged. Sub-keys enumerate as Windows lists them: sorted, ignoring case.
+// running as C:\Work\program.exe, a clock at 2026-01-02 03:04:05, no calls logged. Sub-keys
+// enumerate as Windows lists them: sorted, ignoring case.
 void reset();
 
 // The next `count` calls of `operation` (every call when count is -1) whose path, key or value
