@@ -92,6 +92,12 @@ file_handle create_file(const std::u16string& path, share_mode share);
 // WriteFile; false when the call failed. `written` is what actually reached the file.
 bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* written);
 void close_file(file_handle file);
+// FlushFileBuffers: the bytes are on the disk before the file replaces anything.
+bool flush_file(file_handle file);
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH: `to` becomes `from` in one
+// step, or stays as it was. It fails while another program holds `to` open without sharing
+// deletion, as a running host holds its plug-ins.
+bool replace_file(const std::u16string& from, const std::u16string& to);
 
 // Opens with FILE_WRITE_ATTRIBUTES and sets creation and last-write times (100 ns units since
 // 1601-01-01 UTC); the last-access time is left alone. False when either step failed.

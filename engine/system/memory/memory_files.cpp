@@ -180,10 +180,15 @@ bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* wri
     const auto open = m.open_files.find(file);
     if (open == m.open_files.end() || faulted(m, memsys::op::write_file, open->second.key))
         return false;
-    const uint32_t count = std::min(size, m.write_limit.value_or(size));
+    uint32_t count = std::min(size, m.write_limit.value_or(size));
+    const bool disk_full = m.write_budget && *m.write_budget < count;
+    if (disk_full)
+        count = static_cast<uint32_t>(*m.write_budget);
+    if (m.write_budget)
+        *m.write_budget -= count;
     m.tree[open->second.key].bytes.append(static_cast<const char*>(data), count);
     *written = count;
-    return true;
+    return !disk_full;
 }
 
 void close_file(file_handle file)
@@ -191,6 +196,37 @@ void close_file(file_handle file)
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     m.open_files.erase(file);
+}
+
+bool flush_file(file_handle file)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const auto open = m.open_files.find(file);
+    return open != m.open_files.end() && !faulted(m, memsys::op::flush_file, open->second.key);
+}
+
+// Any open handle blocks the move: nothing here opens a file sharing deletion.
+bool replace_file(const std::u16string& from, const std::u16string& to)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const std::u16string source = normalise(from);
+    const std::u16string target = normalise(to);
+    const auto moved = m.tree.find(source);
+    if (source.empty() || target.empty() || moved == m.tree.end() || moved->second.folder ||
+        folder_exists(m, target) || !folder_exists(m, parent_key(target)) ||
+        faulted(m, memsys::op::replace_file, to))
+        return false;
+    for (const auto& [handle, open] : m.open_files) {
+        if (open.key == source || open.key == target)
+            return false;
+    }
+    memsys::entry entry = moved->second;
+    entry.path = resolve(to);
+    m.tree.erase(moved);
+    m.tree[target] = entry;
+    return true;
 }
 
 bool set_file_times(const std::u16string& path, int64_t creation, int64_t last_write)

@@ -155,6 +155,7 @@ void reset()
     m.elevated = true;
     m.faults.clear();
     m.write_limit.reset();
+    m.write_budget.reset();
     m.calls.clear();
     m.app_data = u"C:\\ProgramData";
     m.wow64 = false;
@@ -174,6 +175,13 @@ void limit_writes(uint32_t max_bytes)
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     m.write_limit = max_bytes;
+}
+
+void fail_writes_after(uint64_t bytes)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.write_budget = bytes;
 }
 
 std::vector<std::string> calls()

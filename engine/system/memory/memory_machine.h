@@ -50,6 +50,7 @@ struct Machine {
     bool elevated = true;
     std::vector<Fault> faults;
     std::optional<uint32_t> write_limit;
+    std::optional<uint64_t> write_budget;
     std::vector<std::string> calls;
     std::u16string app_data = u"C:\\ProgramData";
     bool wow64 = false;

@@ -22,6 +22,8 @@ enum class op {
     create_directory,
     open_file,
     write_file,
+    flush_file,
+    replace_file,
     set_file_times,
     known_folder,
     open_module,
@@ -43,6 +45,9 @@ void reset();
 void fail(op operation, int count = -1, const std::u16string& filter = u"");
 // Every WriteFile call writes at most this many bytes, and still reports success.
 void limit_writes(uint32_t max_bytes);
+// The disk fills up: after `bytes` more bytes have been written (to any file), WriteFile writes
+// what still fits and then fails.
+void fail_writes_after(uint64_t bytes);
 void set_wow64(bool wow64);
 
 void add_registry_key(registry_view view, const std::u16string& path);

@@ -263,6 +263,17 @@ void close_file(file_handle file)
     CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
+bool flush_file(file_handle file)
+{
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(file)) != FALSE;
+}
+
+bool replace_file(const std::u16string& from, const std::u16string& to)
+{
+    return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+           FALSE;
+}
+
 bool set_file_times(const std::u16string& path, int64_t creation, int64_t last_write)
 {
     HANDLE file = CreateFileW(wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
