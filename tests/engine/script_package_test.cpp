@@ -1,6 +1,7 @@
 // The package reader on the in-memory machine: the shipped package, damaged packages, names
 // that try to leave the destination, and failing system calls.
 #include "engine/script_package.h"
+#include "engine/system/system.h"
 #include "toolkit/core/text_conversion.h"
 
 #include "tests/engine/memory_fixture.h"
@@ -319,6 +320,23 @@ TEST_F(ScriptPackageTest, RecordsThroughALinkInsideTheDestinationAreRefused)
     memsys::add_link(destination);
     EXPECT_EQ(0, Extract(pack::EncodePackage({"ok"}, {{"ok\\a.txt", "fine", 0, 0}})));
     EXPECT_EQ("fine", Content(Out(u"ok\\a.txt")));
+
+    // Reparse points that are no links: a OneDrive placeholder folder, a deduplicated or a
+    // compressed file. Each is written through and replaced like any other.
+    for (const uint32_t tag :
+         {sys::reparse_tag_cloud, sys::reparse_tag_dedup, sys::reparse_tag_wof}) {
+        SCOPED_TRACE(tag);
+        memsys::reset();
+        memsys::add_folder(destination);
+        memsys::add_folder(Out(u"panels"));
+        memsys::add_file(Out(u"panels\\a.jsx"), "old");
+        memsys::set_reparse_tag(Out(u"panels"), tag);
+        memsys::set_reparse_tag(Out(u"panels\\a.jsx"), tag);
+        EXPECT_EQ(0, Extract(pack::EncodePackage({"panels"}, {{"panels\\a.jsx", "new", 0, 0}})));
+        EXPECT_EQ("new", Content(Out(u"panels\\a.jsx")));
+    }
+    memsys::set_reparse_tag(Out(u"panels"), sys::reparse_tag_symlink);
+    EXPECT_EQ(package_status::folder_not_created, Extract(pack::EncodePackage({"panels"}, {})));
 }
 
 TEST_F(ScriptPackageTest, SystemFailuresGiveTheirCodes)

@@ -186,20 +186,32 @@ TEST_F(Win32Test, TheWorkerInstallsIntoRealFolders)
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(Win32Test, APluginFileHeldOpenWithoutSharingGives40)
+// A running host holds its plug-in open without sharing: the move over it fails, the old module
+// stays as it was and no temporary file is left; once the host lets go, a retry replaces it.
+TEST_F(Win32Test, APluginFileHeldOpenWithoutSharingGives40AndKeepsItsBytes)
 {
     const std::wstring folder = m_root + L"\\Plug-ins";
+    const std::wstring module = folder + L"\\Vantrel\\Nimbic.aex";
     ASSERT_TRUE(create_directories(U16(folder + L"\\Vantrel")));
-    HANDLE held = CreateFileW((folder + L"\\Vantrel\\Nimbic.aex").c_str(), GENERIC_READ, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE old = CreateFileW(module.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, old);
+    DWORD written = 0;
+    WriteFile(old, "MZ old", 6, &written, nullptr);
+    CloseHandle(old);
+    HANDLE held = CreateFileW(module.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     InstallState state;
     RunInstall(state, {U16(folder)}, {});
     EXPECT_EQ(40, state.plugin_cells().get(0));
     CloseHandle(held);
+    EXPECT_EQ("MZ old", ReadAll(module));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((module + L".nimbic-new").c_str()));
 
     RunInstall(state, {U16(folder)}, {});
     EXPECT_EQ(2, state.plugin_cells().get(0));
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_PLUGIN_PAYLOAD), ReadAll(module));
 }
 
 TEST_F(Win32Test, CreateDirectoriesStopsAtAFileInTheWay)

@@ -4,6 +4,7 @@
 
 #include "engine/install_worker.h"
 #include "engine/system/memory/memory_system.h"
+#include "engine/system/system.h"
 #include "tests/engine/memory_fixture.h"
 #include "tools/nimbic_pack/package_writer.h"
 
@@ -156,6 +157,28 @@ TEST_F(DeployTest, ListInstallVerifyChangeAndUninstallKeepWhatIsNotOurs)
     EXPECT_TRUE(Holds(
         again.out, {"CC2018\tplug-in\tnot installed\t", "Removed 0 files; kept 1 changed file."}));
     EXPECT_EQ(before, Paths());
+}
+
+// OneDrive placeholders and deduplicated files are reparse points but no links: ours are removed
+// like any other; a file reached through a junction is kept.
+TEST_F(DeployTest, UninstallTellsLinksFromOtherReparsePoints)
+{
+    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
+    memsys::set_reparse_tag(cc2018 + u"\\Scripts\\ScriptUI Panels", sys::reparse_tag_cloud);
+    memsys::set_reparse_tag(Panel(cc2018), sys::reparse_tag_cloud);
+    memsys::set_reparse_tag(Plugin(cc2018), sys::reparse_tag_dedup);
+    memsys::set_reparse_tag(v2019 + u"\\Plug-ins\\Vantrel", sys::reparse_tag_mount_point);
+    memsys::set_reparse_tag(v2019 + u"\\Scripts\\ScriptUI Panels", sys::reparse_tag_symlink);
+
+    const Outcome removed = Deploy({u"uninstall", u"--from", setup});
+    EXPECT_EQ(0, removed.code) << removed.err;
+    EXPECT_TRUE(Holds(removed.out, {"CC2018\tplug-in\tremoved\t", "CC2018\tscripts\tremoved\t",
+                                    "2019\tplug-in\tkept (reached through a link)\t",
+                                    "2019\tscripts\tkept (reached through a link)\t"}));
+    EXPECT_FALSE(Exists(Plugin(cc2018)));
+    EXPECT_FALSE(Exists(Panel(cc2018)));
+    EXPECT_EQ(plugin_bytes, Content(Plugin(v2019)));
+    EXPECT_EQ(panel_script, Content(Panel(v2019)));
 }
 
 TEST_F(DeployTest, OnlyPicksVersionsByNameAndCustomFoldersAddATarget)

@@ -28,7 +28,16 @@ void add_link(const std::u16string& path)
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     put_entry(m, path, true, {});
-    m.tree[normalise(path)].link = true;
+    m.tree[normalise(path)].reparse_tag = sys::reparse_tag_mount_point;
+}
+
+void set_reparse_tag(const std::u16string& path, uint32_t tag)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const auto found = m.tree.find(normalise(path));
+    if (found != m.tree.end())
+        found->second.reparse_tag = tag;
 }
 
 void hold_file(const std::u16string& path)
@@ -133,12 +142,12 @@ remove_result remove_directory(const std::u16string& path)
     return remove_result::removed;
 }
 
-bool is_link(const std::u16string& path)
+uint32_t reparse_tag(const std::u16string& path)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     const auto found = m.tree.find(normalise(path));
-    return found != m.tree.end() && found->second.link;
+    return found == m.tree.end() ? 0 : found->second.reparse_tag;
 }
 
 dir_result create_directory(const std::u16string& path)

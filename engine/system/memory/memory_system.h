@@ -69,6 +69,9 @@ void add_folder(const std::u16string& path);
 void add_file(const std::u16string& path, const std::string& bytes);
 // A folder that is really a link (a junction, a symbolic link) to somewhere else.
 void add_link(const std::u16string& path);
+// Marks an existing file or folder as a reparse point with this tag: a link for name-surrogate
+// tags, an ordinary entry for the others (cloud placeholders, deduplicated files).
+void set_reparse_tag(const std::u16string& path, uint32_t tag);
 // Opens the file as a running host would: no sharing, until `release_file`.
 void hold_file(const std::u16string& path);
 void release_file(const std::u16string& path);
@@ -76,7 +79,7 @@ void release_file(const std::u16string& path);
 struct entry {
     std::u16string path; // as first created, with its case
     bool folder = false;
-    bool link = false;
+    uint32_t reparse_tag = 0;
     std::string bytes;
     std::optional<int64_t> creation; // set only through set_file_times
     std::optional<int64_t> last_write;

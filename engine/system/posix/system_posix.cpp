@@ -160,10 +160,12 @@ remove_result remove_directory(const std::u16string& path)
     return errno == ENOENT ? remove_result::missing : remove_result::failed;
 }
 
-bool is_link(const std::u16string& path)
+uint32_t reparse_tag(const std::u16string& path)
 {
     struct stat info {};
-    return lstat(local_path(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    return lstat(local_path(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode)
+               ? reparse_tag_symlink
+               : 0;
 }
 
 dir_result create_directory(const std::u16string& path)

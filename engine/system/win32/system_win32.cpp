@@ -220,10 +220,22 @@ remove_result remove_directory(const std::u16string& path)
     return removal(RemoveDirectoryW(wide(path)));
 }
 
-bool is_link(const std::u16string& path)
+uint32_t reparse_tag(const std::u16string& path)
 {
     const DWORD attributes = GetFileAttributesW(wide(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
+    // FindFirstFileW names the entry itself, so a trailing separator must go.
+    std::u16string entry = path;
+    while (entry.size() > 3 && (entry.back() == u'\\' || entry.back() == u'/'))
+        entry.pop_back();
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(wide(entry), &found);
+    // A reparse point whose tag cannot be read counts as a link: refusing it is the safe side.
+    if (search == INVALID_HANDLE_VALUE)
+        return reparse_tag_symlink;
+    FindClose(search);
+    return found.dwReserved0;
 }
 
 dir_result create_directory(const std::u16string& path)
