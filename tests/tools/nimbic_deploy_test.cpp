@@ -8,6 +8,7 @@
 #include "tests/engine/memory_fixture.h"
 #include "tools/nimbic_pack/package_writer.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <map>
 
@@ -183,16 +184,24 @@ TEST_F(DeployTest, UninstallTellsLinksFromOtherReparsePoints)
 
 TEST_F(DeployTest, OnlyPicksVersionsByNameAndCustomFoldersAddATarget)
 {
-    const Outcome install = Deploy({u"install", u"--from", setup, u"--only", u"cc2018",
-                                    u"--plugin-folder", u"D:/Studio/Plug-ins", u"--scripts-folder",
-                                    u"D:\\Studio\\Scripts", u"--only", u"CC2018"});
+    // The Custom folder is deeper than MAX_PATH and named beyond ASCII.
+    std::u16string studio = u"D:\\Studio";
+    while (studio.size() < 300)
+        studio += u"\\Vorlagen f\u00FCr \u00C4hnliches";
+    std::u16string studio_slashes = studio + u"\\Plug-ins";
+    std::replace(studio_slashes.begin(), studio_slashes.end(), u'\\', u'/');
+    const Outcome install =
+        Deploy({u"install", u"--from", setup, u"--only", u"cc2018", u"--plugin-folder",
+                studio_slashes, u"--scripts-folder", studio + u"\\Scripts", u"--only", u"CC2018"});
     EXPECT_EQ(0, install.code) << install.err;
     EXPECT_EQ(plugin_bytes, Content(Plugin(cc2018)));
-    EXPECT_EQ(plugin_bytes, Content(u"D:\\Studio\\Plug-ins\\Vantrel\\Nimbic.aex"));
-    EXPECT_EQ(panel_script, Content(u"D:\\Studio\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
+    EXPECT_EQ(plugin_bytes, Content(studio + u"\\Plug-ins\\Vantrel\\Nimbic.aex"));
+    EXPECT_EQ(panel_script, Content(studio + u"\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
     EXPECT_FALSE(Exists(Plugin(v2019)));
-    EXPECT_TRUE(
-        Holds(install.out, {"Custom\tplug-in\tinstalled\tD:\\Studio", "into 2 targets"}, {"2019"}));
+    EXPECT_TRUE(Holds(install.out,
+                      {"Custom\tplug-in\tinstalled\tD:\\Studio\\Vorlagen f\u00fcr \u00c4hnliches",
+                       "into 2 targets"},
+                      {"2019"}));
 
     const Outcome verify = Deploy({u"verify", u"--from", setup, u"--only", u"2019"});
     EXPECT_EQ(2, verify.code);
