@@ -66,7 +66,6 @@ int wmain(int argc, wchar_t** argv)
         arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
     const StandardStream out(STD_OUTPUT_HANDLE);
     const StandardStream err(STD_ERROR_HANDLE);
-    return nimbic::deploy::Run(arguments,
-                               {[&](std::string_view text) { out.Write(text); },
-                                [&](std::string_view text) { err.Write(text); }});
+    return nimbic::deploy::Run(arguments, {[&](std::string_view text) { out.Write(text); },
+                                           [&](std::string_view text) { err.Write(text); }});
 }
