@@ -50,13 +50,37 @@ function(nimbic_program target)
     endif()
 endfunction()
 
-# The program a vendor ships: stripped, unused sections dropped, and a link map beside it that
-# scripts/size-report reads.
+# Signs the program each time it links. A failed signature removes the unsigned program, so the
+# build fails and leaves nothing that could pass for the signed file.
+function(nimbic_sign_after_link target)
+    if(NOT EXISTS "${NIMBIC_SIGN_PKCS12}" OR IS_DIRECTORY "${NIMBIC_SIGN_PKCS12}")
+        message(FATAL_ERROR "NIMBIC_SIGN_PKCS12 names \"${NIMBIC_SIGN_PKCS12}\", which is not a file")
+    endif()
+    set(options --pkcs12 ${NIMBIC_SIGN_PKCS12})
+    if(NIMBIC_SIGN_PASSWORD_ENV)
+        list(APPEND options --password-env ${NIMBIC_SIGN_PASSWORD_ENV})
+    endif()
+    if(NIMBIC_SIGN_TIMESTAMP_URL)
+        list(APPEND options --timestamp ${NIMBIC_SIGN_TIMESTAMP_URL})
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/sign $<TARGET_FILE:${target}> ${options}
+                --remove-if-unsigned
+        COMMENT "Signing $<TARGET_FILE_NAME:${target}>"
+        VERBATIM)
+endfunction()
+
+# The program a vendor ships: stripped, unused sections dropped, a link map beside it that
+# scripts/size-report reads, and signed when the build is given a bundle (Smart App Control and
+# many fleets refuse unsigned programs).
 function(nimbic_shipped_program target)
     nimbic_program(${target})
     if(WIN32)
         target_link_options(${target} PRIVATE -s -Wl,--gc-sections
                             -Wl,-Map=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map)
+        if(NIMBIC_SIGN_PKCS12)
+            nimbic_sign_after_link(${target})
+        endif()
     endif()
 endfunction()
 

@@ -5,6 +5,7 @@
 #include "engine/paths.h"
 #include "engine/script_package.h"
 #include "engine/system/system.h"
+#include "engine/whole_file.h"
 
 namespace nimbic {
 
@@ -23,17 +24,27 @@ int32_t CopyPlugin(const std::u16string& plugin_folder, sys::module payloads)
     const uintptr_t loaded = sys::load_resource(found, payloads);
     if (!loaded)
         return install_status::plugin_resource_not_loaded;
-    const sys::file_handle file = sys::create_file(path, sys::share_mode::none);
-    if (file == sys::invalid_file)
+    // The old module stays in place until the new one is whole: a host that cannot load a
+    // truncated one would leave the user with nothing.
+    WholeFileWriter file(path);
+    if (!file.Open())
         return install_status::plugin_file_not_created;
 
     const void* bytes = sys::lock_resource(loaded);
     const uint32_t size = sys::resource_size(found, payloads);
-    uint32_t written = 0;
-    // A short write leaves a truncated module the host cannot load: that is a failure too.
-    const bool complete = bytes && sys::write_file(file, bytes, size, &written) && written == size;
-    sys::close_file(file);
-    return complete ? install_status::done : install_status::plugin_file_not_written;
+    if (!bytes || !file.Write(bytes, size))
+        return install_status::plugin_file_not_written;
+    switch (file.Finish()) {
+    case replace_status::done:
+        return install_status::done;
+    case replace_status::not_written:
+        return install_status::plugin_file_not_written;
+    case replace_status::not_created:
+    case replace_status::not_replaced:
+        break;
+    }
+    // A host holding the module open refuses the move, just as it refuses a create.
+    return install_status::plugin_file_not_created;
 }
 
 // Returns false when the run must end here.

@@ -4,6 +4,7 @@
 
 #include "engine/paths.h"
 #include "engine/system/system.h"
+#include "engine/whole_file.h"
 #include "toolkit/core/text_conversion.h"
 
 #include <zlib.h>
@@ -133,13 +134,6 @@ struct Buffers {
     std::unique_ptr<unsigned char[]> output{new unsigned char[chunk_size]};
 };
 
-bool WriteAll(sys::file_handle file, const unsigned char* data, uint32_t size)
-{
-    uint32_t written = 0;
-    return sys::write_file(file, data, size, &written) && written == size;
-}
-
-// Takes each inflated piece; false stops the file with write_failed.
 // Streams one file's zlib data from the package through the output buffer into `sink`, which
 // takes each inflated piece and returns false to stop the file with write_failed.
 template <typename InflateSink>
@@ -188,13 +182,13 @@ int32_t InflateInto(const InflateSink& sink, const unsigned char* package, size_
     return runs_past_end ? package_status::stream_cut_short : package_status::ok;
 }
 
-void SetRecordedTimes(const std::u16string& path, const FileRecord& record)
+std::optional<FileTimes> RecordedTimes(const FileRecord& record)
 {
-    int64_t creation = 0;
-    int64_t last_write = 0;
-    if (UnixTimeToFileTime(record.creation_time, &creation) &&
-        UnixTimeToFileTime(record.last_write_time, &last_write))
-        sys::set_file_times(path, creation, last_write);
+    FileTimes times{};
+    if (!UnixTimeToFileTime(record.creation_time, &times.creation) ||
+        !UnixTimeToFileTime(record.last_write_time, &times.last_write))
+        return std::nullopt;
+    return times;
 }
 
 bool ReadFileRecord(PackageReader& reader, FileRecord& record)
@@ -364,21 +358,31 @@ int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string
         if (PassesThroughLink(destination, record.name))
             return package_status::file_not_opened;
         const std::u16string path = path_join(destination, record.name);
-        const sys::file_handle output = sys::create_file(path, sys::share_mode::read_write);
-        if (output == sys::invalid_file)
+        // An earlier version of the file stays until this one is whole.
+        WholeFileWriter output(path);
+        if (!output.Open())
             return package_status::file_not_opened;
-        if (record.compressed_size == 0) {
-            sys::close_file(output);
-            return package_status::ok;
+        std::optional<FileTimes> times;
+        if (record.compressed_size != 0) {
+            const int32_t status =
+                InflateInto([&output](const unsigned char* piece,
+                                      uint32_t count) { return output.Write(piece, count); },
+                            package, size, record, buffers);
+            if (status != package_status::ok)
+                return status;
+            times = RecordedTimes(record);
         }
-        const int32_t status =
-            InflateInto([output](const unsigned char* piece,
-                                 uint32_t count) { return WriteAll(output, piece, count); },
-                        package, size, record, buffers);
-        sys::close_file(output);
-        if (status != package_status::ok)
-            return status;
-        SetRecordedTimes(path, record);
+        switch (output.Finish(times)) {
+        case replace_status::done:
+            break;
+        case replace_status::not_written:
+            return package_status::write_failed;
+        case replace_status::not_created:
+        case replace_status::not_replaced:
+            return package_status::file_not_opened;
+        }
+        if (record.compressed_size == 0)
+            return package_status::ok;
         if (progress) {
             bytes_done += record.inflated_size;
             progress(files_done, static_cast<int32_t>(bytes_done));

@@ -64,9 +64,30 @@ struct local_clock {
 // GetLocalTime.
 local_clock local_time();
 
-// True when the path names a symbolic link, junction or other reparse point, which the other
-// file calls would follow; false for anything else, missing paths included.
-bool is_link(const std::u16string& path);
+// Reparse tags as Windows spells them. Only name-surrogate tags (bit 29: symbolic links,
+// junctions, mount points) lead somewhere else; cloud placeholders (OneDrive), deduplicated and
+// compressed (WOF) files carry tags too, and are ordinary files and folders.
+constexpr uint32_t reparse_tag_mount_point = 0xA0000003;
+constexpr uint32_t reparse_tag_symlink = 0xA000000C;
+constexpr uint32_t reparse_tag_dedup = 0x80000013;
+constexpr uint32_t reparse_tag_wof = 0x80000017;
+constexpr uint32_t reparse_tag_cloud = 0x9000001A;
+
+constexpr bool is_name_surrogate(uint32_t tag)
+{
+    return (tag & 0x20000000) != 0;
+}
+
+// The reparse tag of the path itself (FindFirstFileW's dwReserved0), not of what it leads to;
+// 0 for anything that is no reparse point, missing paths included.
+uint32_t reparse_tag(const std::u16string& path);
+
+// True when the path is a symbolic link, junction or mount point, which the other file calls
+// would follow.
+inline bool is_link(const std::u16string& path)
+{
+    return is_name_surrogate(reparse_tag(path));
+}
 
 enum class path_kind { missing, file, folder };
 // GetFileAttributesW; anything that cannot be asked about counts as missing.
@@ -92,6 +113,12 @@ file_handle create_file(const std::u16string& path, share_mode share);
 // WriteFile; false when the call failed. `written` is what actually reached the file.
 bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* written);
 void close_file(file_handle file);
+// FlushFileBuffers: the bytes are on the disk before the file replaces anything.
+bool flush_file(file_handle file);
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH: `to` becomes `from` in one
+// step, or stays as it was. It fails while another program holds `to` open without sharing
+// deletion, as a running host holds its plug-ins.
+bool replace_file(const std::u16string& from, const std::u16string& to);
 
 // Opens with FILE_WRITE_ATTRIBUTES and sets creation and last-write times (100 ns units since
 // 1601-01-01 UTC); the last-access time is left alone. False when either step failed.

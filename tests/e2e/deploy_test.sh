@@ -106,6 +106,23 @@ deploy uninstall
 check "a second uninstall finds nothing of ours and ends with 0" \
     '[ $status -eq 0 ] && has "Removed 0 files"'
 
+# A Custom folder deeper than MAX_PATH, named beyond ASCII: the files land there, and the report,
+# redirected, is UTF-8 that names the folder.
+deep='C:\Kunden'
+while [ ${#deep} -lt 300 ]; do deep+='\Vorlagen für Ähnliches'; done
+LC_ALL=C.UTF-8 deploy install --plugin-folder "$deep\Plug-ins" --scripts-folder "$deep\Scripts"
+check "a Custom folder of ${#deep} characters gets the plug-in and the panel" \
+    '[ $status -eq 0 ] && cmp -s "$payload" "$(plugin_of "$deep\Plug-ins")" &&
+     cmp -s "$panel" "$(panel_of "$deep\Plug-ins")"'
+check "the redirected report is UTF-8 and names that folder" \
+    'iconv -f UTF-8 -t UTF-8 <<<"$out" >/dev/null && has "für Ähnliches\Plug-ins\Vantrel\Nimbic.aex"'
+# In a console it shares (script(1) gives Wine a terminal, so cmd gets a real console), the
+# code page stays as the caller set it.
+console=$(cd "$dist" && script -qc "wine cmd /c 'chcp 850 & nimbic-deploy.exe list & chcp'" \
+    /dev/null </dev/null 2>&1 | tr -d '\r')
+check "the console's code page is the caller's after a run" \
+    '[ "$(grep -c "code page: 850" <<<"$console")" -eq 2 ] && grep -q "CC2018" <<<"$console"'
+
 cp "$build/tools/nimbic-hosts.exe" "$dist/"
 echo "not a program" >"$dist/notes.txt"
 before=$(cd "$prefix/drive_c" && find . | sort | md5sum)

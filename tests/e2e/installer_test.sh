@@ -210,8 +210,8 @@ wizard_stop_prefix "$prefix"
 
 echo "== a failed run and its retry"
 # A running host keeps its plug-in open without sharing; the installer cannot replace it. The
-# held copy starts empty, so the retry must be the one that writes it.
-: >"$(plugin_of "$cc2018")"
+# held copy is an older module: the failed run must leave its bytes, and the retry replace them.
+printf 'MZ older module' >"$(plugin_of "$cc2018")"
 marker='C:\nimbic-hold.marker'
 (exec wine "$hold_file" "$cc2018\\Vantrel\\Nimbic.aex" "$marker" >/dev/null 2>&1) &
 hold_pid=$!
@@ -234,7 +234,9 @@ if wizard_start "$setup"; then
         shot installer-failure.png
         popup_width=$(xdotool getwindowgeometry --shell "$wizard_popup" | sed -n 's/^WIDTH=//p')
         check "the failure popup is 400 wide" '[ "$popup_width" -eq 400 ]'
-        check "the held plug-in file was left alone" '[ ! -s "$(plugin_of "$cc2018")" ]'
+        check "the held plug-in keeps its old bytes, and no temporary file is left" \
+            '[ "$(cat "$(plugin_of "$cc2018")")" = "MZ older module" ] &&
+             [ -z "$(ls "$(dirname "$(plugin_of "$cc2018")")" | grep -v "^Nimbic.aex$")" ]'
         check "the version without a plug-in folder has no plug-in" \
             '[ ! -e "$(plugin_of "$cc2015")" ]'
         # The user closes the host and restores the folder, then answers YES.
@@ -264,10 +266,10 @@ for folder in "$cc2015" "$cc2017" "$cc2018" "$ae2019"; do
     rm -rf "$(wizard_unix_path "$folder")/Vantrel" "$(dirname "$(panel_of "$folder")")"
 done
 rm -rf "$WINEPREFIX/drive_c/ProgramData/Vantrel"
-# CC2017's plug-in file is a full pipe: the worker's write waits there until the test reads it,
-# as on a slow disk. Targets go in list order, so CC2015's copy is done before it and the
-# others wait behind it.
-stuck=$(plugin_of "$cc2017")
+# CC2017's new plug-in file (written beside the target, then moved over it) is a full pipe:
+# the worker's write waits there until the test reads it, as on a slow disk. Targets go in list
+# order, so CC2015's copy is done before it and the others wait behind it.
+stuck=$(plugin_of "$cc2017").nimbic-new
 mkdir -p "$(dirname "$stuck")"
 mkfifo "$stuck"
 exec {fifo_fd}<>"$stuck"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Code signing as a vendor does it, against a throwaway CA made here with openssl: scripts/sign
-# signs a copy of NimbicSetup.exe, osslsigncode verifies it against the CA, one changed byte
-# breaks the signature, bad inputs leave the copy as it was, and the signed copy still installs
-# under Wine (its payloads intact: the installed module matches the embedded one byte for byte).
+# Code signing as a vendor does it, against a throwaway CA made here with openssl: the build
+# signs both shipped programs, scripts/sign signs copies of NimbicSetup.exe and nimbic-deploy.exe,
+# osslsigncode verifies them against the CA, one changed byte breaks the signature, bad inputs
+# leave the copy as it was, and the signed copies still work under Wine (the installed module
+# matches the embedded one byte for byte, and the signed nimbic-deploy.exe verifies it).
 # Usage: signing_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
 source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
@@ -54,6 +55,19 @@ osslsigncode verify -CAfile ca.pem -in NimbicSetup.exe >"$artifacts/osslsigncode
 verified=$?
 check "osslsigncode verify passes against the CA" \
     '[ $verified -eq 0 ] && grep -q "Signature verification: ok" "$artifacts/osslsigncode-verify.txt"'
+# nimbic-deploy.exe ships beside it and is signed alike: the build sets up the same signing
+# after both links (a configure with a bundle is enough to see it), and the signature verifies.
+cmake --preset win64 -S "$scripts/.." -B "$work/configured" -DNIMBIC_SIGN_PKCS12="$work/signer.p12" \
+    >"$work/configure.log" 2>&1
+signed_programs=$(grep -o "scripts/sign [^ ]*" "$work/configured/build.ninja" | sed 's|.*/||' | sort -u | tr '\n' ' ')
+check "the build signs both shipped programs after they link" \
+    '[ "$signed_programs" = "NimbicSetup.exe nimbic-deploy.exe " ]'
+cp "$build/installer/nimbic-deploy.exe" nimbic-deploy.exe
+check "scripts/sign signs nimbic-deploy.exe" \
+    '"$scripts/sign" nimbic-deploy.exe --pkcs12 signer.p12 --password-env NIMBIC_TEST_SIGN_PASSWORD 2>>"$work/sign.log"'
+check "osslsigncode verifies nimbic-deploy.exe against the CA" \
+    'osslsigncode verify -CAfile ca.pem -in nimbic-deploy.exe >"$artifacts/osslsigncode-verify-deploy.txt" 2>&1'
+
 # One byte in the middle of the code, inside what the signature covers.
 cp NimbicSetup.exe tampered.exe
 byte=$(od -An -tu1 -j 8192 -N 1 tampered.exe | tr -d ' ')
@@ -84,6 +98,10 @@ if [ -n "$wizard_window" ]; then
 fi
 check "the signed program installs the module byte for byte" \
     'cmp "$installed" "$build/resources/payload/Nimbic.aex"'
+(cd "$work" && wine nimbic-deploy.exe verify --from NimbicSetup.exe >"$work/deploy-verify.txt" 2>&1)
+deploy_status=$?
+check "the signed nimbic-deploy.exe runs, and verifies what the signed setup installed" \
+    '[ $deploy_status -eq 0 ] && grep -q "Every file matches" "$work/deploy-verify.txt"'
 
 echo "signing: $passes passed, $failures failed"
 [ $failures -eq 0 ]

@@ -7,6 +7,8 @@
 #include "tests/engine/package_bytes.h"
 #include "tests/engine/zlib_fault.h"
 
+#include <functional>
+
 namespace nimbic {
 namespace {
 
@@ -146,6 +148,56 @@ TEST_F(InstallWorkerTest, TheFirstScriptsFailureEndsTheRun)
     test::FailNextInflateInit(1);
     Run({}, {u"C:\\AE1\\Scripts", u"C:\\AE2\\Scripts"});
     EXPECT_EQ((std::vector<int32_t>{200, 0}), ScriptsCells());
+}
+
+// The plug-in and the script each replace an older copy whole or not at all: after any failure
+// the old bytes are there and no temporary file is left; after success the new file is whole.
+TEST_F(InstallWorkerTest, FilesAreReplacedWholeOrNotAtAll)
+{
+    const std::u16string plugin = u"C:\\AE1\\Plug-ins\\Vantrel\\Nimbic.aex";
+    const std::u16string script = u"C:\\AE1\\Scripts\\ScriptUI Panels\\Nimbic.jsx";
+    const std::string old_plugin = "MZ old module";
+    const std::string old_script = "// old panel";
+    const struct {
+        const char* name;
+        std::function<void()> fault;
+        int32_t plugin_status;
+        int32_t scripts_status;
+    } cases[] = {
+        {"temporary files not created", [] { memsys::fail(memsys::op::open_file); }, 40, 120},
+        {"disk full part-way", [] { memsys::fail_writes_after(1000); }, 50, 123},
+        {"short write", [] { memsys::limit_writes(512); }, 50, 123},
+        {"write error", [] { memsys::fail(memsys::op::write_file); }, 50, 123},
+        {"flush error", [] { memsys::fail(memsys::op::flush_file); }, 50, 123},
+        {"move refused", [] { memsys::fail(memsys::op::replace_file); }, 40, 120},
+        {"targets held by a running host",
+         [&] {
+             memsys::hold_file(plugin);
+             memsys::hold_file(script);
+         },
+         40, 120},
+        {"nothing wrong", [] {}, 2, 2},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        SetUp();
+        memsys::add_folder(u"C:\\AE1\\Plug-ins\\Vantrel");
+        memsys::add_folder(u"C:\\AE1\\Scripts\\ScriptUI Panels");
+        memsys::add_file(plugin, old_plugin);
+        memsys::add_file(script, old_script);
+        test.fault();
+        Run({u"C:\\AE1\\Plug-ins"}, {u"C:\\AE1\\Scripts"});
+        memsys::release_file(plugin);
+        memsys::release_file(script);
+        EXPECT_EQ((std::vector<int32_t>{test.plugin_status}), PluginCells());
+        EXPECT_EQ((std::vector<int32_t>{test.scripts_status}), ScriptsCells());
+        const bool replaced = test.plugin_status == 2;
+        EXPECT_EQ(replaced ? plugin_module : old_plugin, Content(plugin));
+        EXPECT_EQ(replaced ? test::SampleText(4084) : old_script, Content(script));
+        EXPECT_EQ(replaced, memsys::find(script)->last_write.has_value());
+        for (const memsys::entry& entry : memsys::entries())
+            EXPECT_EQ(std::u16string::npos, entry.path.find(u".nimbic-new"));
+    }
 }
 
 TEST_F(InstallWorkerTest, ARetryRepeatsOnlyWhatFailedAndKeepsTheOtherCells)

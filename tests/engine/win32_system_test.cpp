@@ -186,20 +186,62 @@ TEST_F(Win32Test, TheWorkerInstallsIntoRealFolders)
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(Win32Test, APluginFileHeldOpenWithoutSharingGives40)
+// Deeper than MAX_PATH, where Windows takes only the "\\?\" form of a path (Wine is laxer). That
+// form is not resolved by the system, so the path also carries a "." and a doubled separator.
+TEST_F(Win32Test, TheWorkerInstallsIntoFoldersDeeperThanMaxPath)
+{
+    std::wstring host = m_root;
+    while (host.size() < 300)
+        host += L"\\Adobe After Effects 2024";
+    ASSERT_TRUE(create_directories(U16(host + L"\\Plug-ins")));
+    InstallState state;
+    RunInstall(state, {U16(host + L"\\.\\Plug-ins\\")}, {U16(host + L"\\Scripts")});
+    EXPECT_EQ(2, state.plugin_cells().get(0));
+    EXPECT_EQ(2, state.scripts_cells().get(0));
+    const std::wstring module = L"\\\\?\\" + host + L"\\Plug-ins\\Vantrel\\Nimbic.aex";
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_PLUGIN_PAYLOAD), ReadAll(module));
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_SCRIPT_SOURCE),
+              ReadAll(L"\\\\?\\" + host + L"\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((module + L".nimbic-new").c_str()));
+
+    // Wine's SHFileOperationW cannot go this deep (it cuts the path and deletes elsewhere), so
+    // the tree comes down with the engine's own calls before TearDown.
+    for (const wchar_t* file :
+         {L"\\Plug-ins\\Vantrel\\Nimbic.aex", L"\\Scripts\\ScriptUI Panels\\Nimbic.jsx"})
+        EXPECT_EQ(sys::remove_result::removed, sys::delete_file(U16(host + file)));
+    for (const wchar_t* folder :
+         {L"\\Plug-ins\\Vantrel", L"\\Plug-ins", L"\\Scripts\\ScriptUI Panels", L"\\Scripts"})
+        EXPECT_EQ(sys::remove_result::removed, sys::remove_directory(U16(host + folder)));
+    for (std::wstring level = host; level.size() > m_root.size(); level.resize(level.rfind(L'\\')))
+        EXPECT_EQ(sys::remove_result::removed, sys::remove_directory(U16(level)));
+}
+
+// A running host holds its plug-in open without sharing: the move over it fails, the old module
+// stays as it was and no temporary file is left; once the host lets go, a retry replaces it.
+TEST_F(Win32Test, APluginFileHeldOpenWithoutSharingGives40AndKeepsItsBytes)
 {
     const std::wstring folder = m_root + L"\\Plug-ins";
+    const std::wstring module = folder + L"\\Vantrel\\Nimbic.aex";
     ASSERT_TRUE(create_directories(U16(folder + L"\\Vantrel")));
-    HANDLE held = CreateFileW((folder + L"\\Vantrel\\Nimbic.aex").c_str(), GENERIC_READ, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE old = CreateFileW(module.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, old);
+    DWORD written = 0;
+    WriteFile(old, "MZ old", 6, &written, nullptr);
+    CloseHandle(old);
+    HANDLE held = CreateFileW(module.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     InstallState state;
     RunInstall(state, {U16(folder)}, {});
     EXPECT_EQ(40, state.plugin_cells().get(0));
     CloseHandle(held);
+    EXPECT_EQ("MZ old", ReadAll(module));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((module + L".nimbic-new").c_str()));
 
     RunInstall(state, {U16(folder)}, {});
     EXPECT_EQ(2, state.plugin_cells().get(0));
+    EXPECT_EQ(test::ReadFileBytes(NIMBIC_PLUGIN_PAYLOAD), ReadAll(module));
 }
 
 TEST_F(Win32Test, CreateDirectoriesStopsAtAFileInTheWay)

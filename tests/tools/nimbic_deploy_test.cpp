@@ -4,9 +4,11 @@
 
 #include "engine/install_worker.h"
 #include "engine/system/memory/memory_system.h"
+#include "engine/system/system.h"
 #include "tests/engine/memory_fixture.h"
 #include "tools/nimbic_pack/package_writer.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <map>
 
@@ -158,18 +160,48 @@ TEST_F(DeployTest, ListInstallVerifyChangeAndUninstallKeepWhatIsNotOurs)
     EXPECT_EQ(before, Paths());
 }
 
+// OneDrive placeholders and deduplicated files are reparse points but no links: ours are removed
+// like any other; a file reached through a junction is kept.
+TEST_F(DeployTest, UninstallTellsLinksFromOtherReparsePoints)
+{
+    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
+    memsys::set_reparse_tag(cc2018 + u"\\Scripts\\ScriptUI Panels", sys::reparse_tag_cloud);
+    memsys::set_reparse_tag(Panel(cc2018), sys::reparse_tag_cloud);
+    memsys::set_reparse_tag(Plugin(cc2018), sys::reparse_tag_dedup);
+    memsys::set_reparse_tag(v2019 + u"\\Plug-ins\\Vantrel", sys::reparse_tag_mount_point);
+    memsys::set_reparse_tag(v2019 + u"\\Scripts\\ScriptUI Panels", sys::reparse_tag_symlink);
+
+    const Outcome removed = Deploy({u"uninstall", u"--from", setup});
+    EXPECT_EQ(0, removed.code) << removed.err;
+    EXPECT_TRUE(Holds(removed.out, {"CC2018\tplug-in\tremoved\t", "CC2018\tscripts\tremoved\t",
+                                    "2019\tplug-in\tkept (reached through a link)\t",
+                                    "2019\tscripts\tkept (reached through a link)\t"}));
+    EXPECT_FALSE(Exists(Plugin(cc2018)));
+    EXPECT_FALSE(Exists(Panel(cc2018)));
+    EXPECT_EQ(plugin_bytes, Content(Plugin(v2019)));
+    EXPECT_EQ(panel_script, Content(Panel(v2019)));
+}
+
 TEST_F(DeployTest, OnlyPicksVersionsByNameAndCustomFoldersAddATarget)
 {
-    const Outcome install = Deploy({u"install", u"--from", setup, u"--only", u"cc2018",
-                                    u"--plugin-folder", u"D:/Studio/Plug-ins", u"--scripts-folder",
-                                    u"D:\\Studio\\Scripts", u"--only", u"CC2018"});
+    // The Custom folder is deeper than MAX_PATH and named beyond ASCII.
+    std::u16string studio = u"D:\\Studio";
+    while (studio.size() < 300)
+        studio += u"\\Vorlagen f\u00FCr \u00C4hnliches";
+    std::u16string studio_slashes = studio + u"\\Plug-ins";
+    std::replace(studio_slashes.begin(), studio_slashes.end(), u'\\', u'/');
+    const Outcome install =
+        Deploy({u"install", u"--from", setup, u"--only", u"cc2018", u"--plugin-folder",
+                studio_slashes, u"--scripts-folder", studio + u"\\Scripts", u"--only", u"CC2018"});
     EXPECT_EQ(0, install.code) << install.err;
     EXPECT_EQ(plugin_bytes, Content(Plugin(cc2018)));
-    EXPECT_EQ(plugin_bytes, Content(u"D:\\Studio\\Plug-ins\\Vantrel\\Nimbic.aex"));
-    EXPECT_EQ(panel_script, Content(u"D:\\Studio\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
+    EXPECT_EQ(plugin_bytes, Content(studio + u"\\Plug-ins\\Vantrel\\Nimbic.aex"));
+    EXPECT_EQ(panel_script, Content(studio + u"\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
     EXPECT_FALSE(Exists(Plugin(v2019)));
-    EXPECT_TRUE(
-        Holds(install.out, {"Custom\tplug-in\tinstalled\tD:\\Studio", "into 2 targets"}, {"2019"}));
+    EXPECT_TRUE(Holds(install.out,
+                      {"Custom\tplug-in\tinstalled\tD:\\Studio\\Vorlagen f\u00fcr \u00c4hnliches",
+                       "into 2 targets"},
+                      {"2019"}));
 
     const Outcome verify = Deploy({u"verify", u"--from", setup, u"--only", u"2019"});
     EXPECT_EQ(2, verify.code);

@@ -22,6 +22,8 @@ enum class op {
     create_directory,
     open_file,
     write_file,
+    flush_file,
+    replace_file,
     set_file_times,
     known_folder,
     open_module,
@@ -34,7 +36,8 @@ enum class registry_view { native, wow32 };
 
 // A fresh machine: drives C: and D:, the folders C:\ProgramData and C:\Work (the current
 // folder), an empty registry, no resources, no failures, a native 64-bit elevated process
-// running as C:\Work\program.exe, a clock at 2026-01-02 03:04:05, no calls logged. Sub-keys enumerate as Windows lists them: sorted, ignoring case.
+// running as C:\Work\program.exe, a clock at 2026-01-02 03:04:05, no calls logged. Sub-keys
+// enumerate as Windows lists them: sorted, ignoring case.
 void reset();
 
 // The next `count` calls of `operation` (every call when count is -1) whose path, key or value
@@ -42,6 +45,9 @@ void reset();
 void fail(op operation, int count = -1, const std::u16string& filter = u"");
 // Every WriteFile call writes at most this many bytes, and still reports success.
 void limit_writes(uint32_t max_bytes);
+// The disk fills up: after `bytes` more bytes have been written (to any file), WriteFile writes
+// what still fits and then fails.
+void fail_writes_after(uint64_t bytes);
 void set_wow64(bool wow64);
 
 void add_registry_key(registry_view view, const std::u16string& path);
@@ -63,6 +69,9 @@ void add_folder(const std::u16string& path);
 void add_file(const std::u16string& path, const std::string& bytes);
 // A folder that is really a link (a junction, a symbolic link) to somewhere else.
 void add_link(const std::u16string& path);
+// Marks an existing file or folder as a reparse point with this tag: a link for name-surrogate
+// tags, an ordinary entry for the others (cloud placeholders, deduplicated files).
+void set_reparse_tag(const std::u16string& path, uint32_t tag);
 // Opens the file as a running host would: no sharing, until `release_file`.
 void hold_file(const std::u16string& path);
 void release_file(const std::u16string& path);
@@ -70,7 +79,7 @@ void release_file(const std::u16string& path);
 struct entry {
     std::u16string path; // as first created, with its case
     bool folder = false;
-    bool link = false;
+    uint32_t reparse_tag = 0;
     std::string bytes;
     std::optional<int64_t> creation; // set only through set_file_times
     std::optional<int64_t> last_write;

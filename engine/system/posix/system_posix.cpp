@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -159,10 +160,12 @@ remove_result remove_directory(const std::u16string& path)
     return errno == ENOENT ? remove_result::missing : remove_result::failed;
 }
 
-bool is_link(const std::u16string& path)
+uint32_t reparse_tag(const std::u16string& path)
 {
     struct stat info {};
-    return lstat(local_path(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    return lstat(local_path(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode)
+               ? reparse_tag_symlink
+               : 0;
 }
 
 dir_result create_directory(const std::u16string& path)
@@ -208,6 +211,18 @@ bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* wri
 void close_file(file_handle file)
 {
     close(static_cast<int>(file));
+}
+
+// No sync of its own: the host tools write build outputs, and ext4 already puts the data of a
+// file renamed over another on the disk before the rename (auto_da_alloc).
+bool flush_file(file_handle)
+{
+    return true;
+}
+
+bool replace_file(const std::u16string& from, const std::u16string& to)
+{
+    return rename(local_path(from).c_str(), local_path(to).c_str()) == 0;
 }
 
 bool set_file_times(const std::u16string& path, int64_t, int64_t last_write)

@@ -16,6 +16,29 @@ const wchar_t* wide(const std::u16string& text)
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
+// The form of a path the file calls take. Past the classic limits (MAX_PATH, and 248 for a
+// folder to create) the "\\?\" form lifts them on every Windows, whatever the manifest says. That
+// form reaches the file system as it stands, so GetFullPathNameW first does what the ordinary
+// form would: resolves "." and "..", turns "/" into "\" and drops doubled separators.
+std::wstring file_path(const std::u16string& path)
+{
+    std::wstring text(path.begin(), path.end());
+    constexpr size_t short_enough = MAX_PATH - 12;
+    if (text.size() < short_enough || text.starts_with(L"\\\\?\\") || text.starts_with(L"\\\\.\\"))
+        return text;
+    const DWORD needed = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return text;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(text.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return text;
+    full.resize(length);
+    if (full.starts_with(L"\\\\")) // \\server\share\...
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 HKEY as_hkey(reg_key key)
 {
     return reinterpret_cast<HKEY>(key);
@@ -88,7 +111,7 @@ void reg_close(reg_key key)
 module_result open_data_module(const std::u16string& path, module* opened)
 {
     *opened = own_program;
-    HMODULE loaded = LoadLibraryExW(wide(path), nullptr,
+    HMODULE loaded = LoadLibraryExW(file_path(path).c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (loaded) {
         *opened = reinterpret_cast<module>(loaded);
@@ -176,7 +199,7 @@ local_clock local_time()
 
 path_kind kind_of(const std::u16string& path)
 {
-    const DWORD attributes = GetFileAttributesW(wide(path));
+    const DWORD attributes = GetFileAttributesW(file_path(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return path_kind::missing;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? path_kind::folder : path_kind::file;
@@ -185,8 +208,9 @@ path_kind kind_of(const std::u16string& path)
 read_result read_file_bytes(const std::u16string& path, size_t limit, std::string* bytes)
 {
     bytes->clear();
-    HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(file_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? read_result::missing
@@ -212,23 +236,35 @@ read_result read_file_bytes(const std::u16string& path, size_t limit, std::strin
 
 remove_result delete_file(const std::u16string& path)
 {
-    return removal(DeleteFileW(wide(path)));
+    return removal(DeleteFileW(file_path(path).c_str()));
 }
 
 remove_result remove_directory(const std::u16string& path)
 {
-    return removal(RemoveDirectoryW(wide(path)));
+    return removal(RemoveDirectoryW(file_path(path).c_str()));
 }
 
-bool is_link(const std::u16string& path)
+uint32_t reparse_tag(const std::u16string& path)
 {
-    const DWORD attributes = GetFileAttributesW(wide(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const DWORD attributes = GetFileAttributesW(file_path(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
+    // FindFirstFileW names the entry itself, so a trailing separator must go.
+    std::u16string entry = path;
+    while (entry.size() > 3 && (entry.back() == u'\\' || entry.back() == u'/'))
+        entry.pop_back();
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(file_path(entry).c_str(), &found);
+    // A reparse point whose tag cannot be read counts as a link: refusing it is the safe side.
+    if (search == INVALID_HANDLE_VALUE)
+        return reparse_tag_symlink;
+    FindClose(search);
+    return found.dwReserved0;
 }
 
 dir_result create_directory(const std::u16string& path)
 {
-    if (CreateDirectoryW(wide(path), nullptr))
+    if (CreateDirectoryW(file_path(path).c_str(), nullptr))
         return dir_result::created;
     switch (GetLastError()) {
     case ERROR_ALREADY_EXISTS:
@@ -243,8 +279,8 @@ dir_result create_directory(const std::u16string& path)
 file_handle create_file(const std::u16string& path, share_mode share)
 {
     const DWORD sharing = share == share_mode::none ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
-    HANDLE file = CreateFileW(wide(path), GENERIC_WRITE, sharing, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(file_path(path).c_str(), GENERIC_WRITE, sharing, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return invalid_file;
     return reinterpret_cast<file_handle>(file);
@@ -263,10 +299,22 @@ void close_file(file_handle file)
     CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
+bool flush_file(file_handle file)
+{
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(file)) != FALSE;
+}
+
+bool replace_file(const std::u16string& from, const std::u16string& to)
+{
+    return MoveFileExW(file_path(from).c_str(), file_path(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool set_file_times(const std::u16string& path, int64_t creation, int64_t last_write)
 {
-    HANDLE file = CreateFileW(wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(file_path(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     auto to_filetime = [](int64_t ticks) {

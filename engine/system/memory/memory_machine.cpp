@@ -1,0 +1,201 @@
+// The in-memory machine itself: its state, path rules, faults and the test controls that reset
+// and inspect it. Paths behave as on Windows: case-insensitive, "\" separated, doubled separators
+// accepted, relative paths taken from the current folder.
+#include "engine/system/memory/memory_machine.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace nimbic::memsys {
+
+namespace detail {
+
+namespace {
+
+char16_t lower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+} // namespace
+
+Machine& machine()
+{
+    static Machine instance;
+    return instance;
+}
+
+std::string ascii(std::u16string_view text)
+{
+    std::string narrow;
+    for (const char16_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::string hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
+    return text;
+}
+
+std::u16string lowered(std::u16string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), lower);
+    return text;
+}
+
+bool is_drive(std::u16string_view path)
+{
+    return path.size() == 2 && path[1] == u':';
+}
+
+std::u16string resolve(std::u16string path)
+{
+    std::replace(path.begin(), path.end(), u'/', u'\\');
+    if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\')
+        return {};
+    if (path.size() < 2 || path[1] != u':')
+        path = u"C:\\Work\\" + path;
+    else if (path.size() > 2 && path[2] != u'\\')
+        return {};
+    std::vector<std::u16string> parts;
+    size_t start = 3;
+    while (start <= path.size()) {
+        size_t end = path.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = path.size();
+        std::u16string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == u".")
+            continue;
+        while (!part.empty() && (part.back() == u'.' || part.back() == u' '))
+            part.pop_back();
+        if (part.empty()) {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::u16string resolved = path.substr(0, 2);
+    for (const std::u16string& part : parts)
+        resolved += u"\\" + part;
+    return resolved;
+}
+
+std::u16string normalise(const std::u16string& path)
+{
+    return lowered(resolve(path));
+}
+
+std::u16string parent_key(const std::u16string& key)
+{
+    const size_t cut = key.rfind(u'\\');
+    return cut == std::u16string::npos ? std::u16string() : key.substr(0, cut);
+}
+
+bool folder_exists(Machine& m, const std::u16string& key)
+{
+    const auto found = m.tree.find(key);
+    return found != m.tree.end() && found->second.folder;
+}
+
+bool faulted(Machine& m, memsys::op operation, std::u16string_view text)
+{
+    for (Fault& fault : m.faults) {
+        if (fault.operation != operation || fault.remaining == 0)
+            continue;
+        if (!fault.filter.empty() &&
+            lowered(std::u16string(text)).find(lowered(fault.filter)) == std::u16string::npos)
+            continue;
+        if (fault.remaining > 0)
+            --fault.remaining;
+        return true;
+    }
+    return false;
+}
+
+bool shared_conflict(Machine& m, const std::u16string& key, bool want_shared)
+{
+    for (const auto& [handle, file] : m.open_files) {
+        if (file.key == key && (!file.shared || !want_shared))
+            return true;
+    }
+    return false;
+}
+
+void put_entry(Machine& m, const std::u16string& path, bool folder, const std::string& bytes)
+{
+    memsys::entry entry;
+    entry.path = resolve(path);
+    entry.folder = folder;
+    entry.bytes = bytes;
+    m.tree[normalise(path)] = entry;
+}
+
+} // namespace detail
+
+using namespace detail;
+
+void reset()
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.tree.clear();
+    m.registry[0].clear();
+    m.registry[1].clear();
+    m.open_keys.clear();
+    m.open_files.clear();
+    m.resources.clear();
+    m.programs.clear();
+    m.open_modules.clear();
+    m.program_path = u"C:\\Work\\program.exe";
+    m.elevated = true;
+    m.faults.clear();
+    m.write_limit.reset();
+    m.write_budget.reset();
+    m.calls.clear();
+    m.app_data = u"C:\\ProgramData";
+    m.wow64 = false;
+    for (const char16_t* path : {u"C:", u"D:", u"C:\\ProgramData", u"C:\\Work"})
+        put_entry(m, path, true, {});
+}
+
+void fail(op operation, int count, const std::u16string& filter)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.faults.push_back({operation, count, filter});
+}
+
+void limit_writes(uint32_t max_bytes)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.write_limit = max_bytes;
+}
+
+void fail_writes_after(uint64_t bytes)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.write_budget = bytes;
+}
+
+std::vector<std::string> calls()
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    return m.calls;
+}
+
+size_t open_handles()
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    return m.open_files.size() + m.open_keys.size() + m.open_modules.size();
+}
+
+} // namespace nimbic::memsys
