@@ -188,9 +188,11 @@ TEST_F(InstallerTest, VersionTooltipsNameBothFolders)
     EXPECT_TRUE(shown);
 }
 
-// The frame: header notice with the year from the clock, footer sentence on Welcome only.
+// The frame: header notice with the year from the clock, footer sentence on Welcome only, the
+// pictures where they belong and the theme's colours on the frame and the footer buttons.
 TEST_F(InstallerTest, FramePaintsTheNoticeAndTheFooterSentenceOnWelcomeOnly)
 {
+    const auto grey = [](float value) { return zksdk::ui::color{value, value, value, 1}; };
     headless::set_calendar_year(2031);
     InstallerUI& wizard = Start(ThreeVersions());
     EXPECT_EQ("\xC2\xA9 2024\xE2\x80\x93"
@@ -235,6 +237,28 @@ TEST_F(InstallerTest, FramePaintsTheNoticeAndTheFooterSentenceOnWelcomeOnly)
         SCOPED_TRACE(i);
         EXPECT_EQ(frame[i].op, drawn[i].op);
         EXPECT_EQ(frame[i].area, drawn[i].area);
+    }
+    EXPECT_EQ(grey(0.071f), drawn.front().state.fill);
+    EXPECT_EQ(grey(0.325f), drawn[2].state.text);
+    // Each footer button in its theme colours (the pill's middle, then the caption).
+    const struct {
+        zksdk::ui::widget* button;
+        zksdk::ui::color fill;
+        zksdk::ui::color text;
+    } buttons[] = {{&wizard.cancel_button(), grey(0.141f), grey(0.4f)},
+                   {&wizard.back_button(), grey(0.09f), grey(0.4f)}, // disabled on Welcome
+                   {&wizard.next_button(), {0.024f, 0.553f, 0.867f, 1}, grey(1.0f)}};
+    for (const auto& expected : buttons) {
+        std::vector<headless::draw_call> calls;
+        for (const headless::draw_call& call : headless::recorded_calls(native())) {
+            if (call.widget == expected.button &&
+                (call.op == draw_op::fill_rect || call.op == draw_op::draw_text)) {
+                calls.push_back(call);
+            }
+        }
+        ASSERT_EQ(2u, calls.size());
+        EXPECT_EQ(expected.fill, calls[0].state.fill);
+        EXPECT_EQ(expected.text, calls[1].state.text);
     }
     ClickOn(wizard.next_button());
     EXPECT_EQ(std::vector<std::string>{wizard.header_notice()}, frame_texts());
