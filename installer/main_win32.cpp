@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -60,6 +61,9 @@ std::string DescribeError(uint32_t code)
 
 void ShowError(const std::string& title, const std::string& text)
 {
+    // Also on the error stream, for a console that started the program and for logs.
+    std::fputs((title + ": " + text + "\n").c_str(), stderr);
+    std::fflush(stderr);
     const std::u16string wide_title = zksdk::ui::utf8_to_utf16(title);
     const std::u16string wide_text = zksdk::ui::utf8_to_utf16(text);
     MessageBoxW(nullptr, wide(wide_text), wide(wide_title),
