@@ -12,6 +12,8 @@ using namespace zksdk::ui;
 
 namespace {
 
+constexpr std::string_view nothing_installed =
+    "Nothing was installed: no After Effects version and no Custom folder was chosen.";
 constexpr std::string_view retry_question =
     "\n\nPlease contact support if you continue to have trouble.\n\nDo you want to retry?";
 
@@ -35,7 +37,7 @@ bool InstallerUI::AskRetry(const std::string& message)
     popup.root().style().redirect("message_popup_component_margins",
                                   "notifications_error_component_margins");
     popup.setup(this, "Failed to install", message);
-    return popup.run_modal() == 1;
+    return RunPopup(popup) == 1;
 }
 
 void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failure_code,
@@ -48,7 +50,11 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
     const bool plugin_failed = plugin_failure_index >= 0;
     const bool scripts_failed = scripts_failure_index >= 0;
     if (!plugin_failed && !scripts_failed) {
-        m_status_label.set_text(std::string(product::name) + " successfully installed.",
+        // With no version ticked and no Custom folder chosen the run wrote nothing; saying
+        // "successfully installed" would claim a plug-in the user does not have.
+        m_status_label.set_text(AnythingScheduled()
+                                    ? std::string(product::name) + " successfully installed."
+                                    : std::string(nothing_installed),
                                 label_fit::fixed, label_fit::fixed);
         m_status_label.invalidate(false);
         FinishButtons();

@@ -208,10 +208,30 @@ void InstallerUI::ConfirmCancel()
     popup.setup(this, "Exit Installer",
                 "Are you sure you want to cancel " + std::string(product::with_host) +
                     " installation?");
-    const int32_t result = popup.run_modal();
+    const int32_t result = RunPopup(popup);
     if (result != 0) {
         close(result);
+        return;
     }
+    // NO promised that nothing changed: a run that ended meanwhile is reported only now.
+    if (m_tick_waiting) {
+        m_tick_waiting = false;
+        OnInstallTimer();
+    }
+}
+
+// A popup's loop dispatches every message of the thread, the install timer's included; the
+// count lets the timer tell that a question is still open.
+int32_t InstallerUI::RunPopup(NotificationPopup& popup)
+{
+    struct Counted {
+        int32_t& count;
+        explicit Counted(int32_t& open) : count(++open) {}
+        ~Counted() { --count; }
+        Counted(const Counted&) = delete;
+        Counted& operator=(const Counted&) = delete;
+    } counted(m_open_popups);
+    return popup.run_modal();
 }
 
 void InstallerUI::PaintFrame()

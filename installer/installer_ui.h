@@ -26,12 +26,19 @@
 
 namespace nimbic {
 
+class NotificationPopup;
+
 // Megabytes with one digit after the point ("1.7", "3.5").
 std::string FormatMegabytes(float megabytes);
-// The Custom target before the user chose its plug-in folder: it gets no work and no size.
-inline bool IsEmptyCustom(const InstallTarget& target)
+// A component is installed exactly when its target is ticked and its folder is known: the
+// Custom target gets a plug-in, its scripts, both or nothing, as its folders were chosen.
+inline bool PluginScheduled(const InstallTarget& target)
 {
-    return target.index == custom_version_index && target.plugin_folder.empty();
+    return target.ticked && !target.plugin_folder.empty();
+}
+inline bool ScriptsScheduled(const InstallTarget& target)
+{
+    return target.ticked && !target.scripts_folder.empty();
 }
 
 enum InstallerPage : int32_t { Welcome = 0, Versions = 1, Installing = 2, License = 3 };
@@ -121,6 +128,8 @@ private:
                      int32_t scripts_failure_index, int32_t scripts_failure_code);
     std::string VersionName(int32_t index) const;
     bool AskRetry(const std::string& message);
+    bool AnythingScheduled() const;
+    int32_t RunPopup(NotificationPopup& popup);
 
     InstallState m_state;
     std::thread m_worker;
@@ -172,6 +181,12 @@ private:
     int32_t m_current_page = Welcome;
     int32_t m_previous_page = Welcome;
     bool m_finished = false;
+    // While a popup runs its own loop the install timer still ticks; the run's end waits for
+    // the popup to close (see OnInstallTimer).
+    int32_t m_open_popups = 0;
+    bool m_tick_waiting = false;
+    // The folder button the last press went to: a release counts only over the same button.
+    const zksdk::ui::widget* m_pressed_folder_button = nullptr;
     uint32_t m_components_total = 0;
     float m_total_size = 0.0f;
 };

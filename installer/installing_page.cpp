@@ -119,15 +119,20 @@ void InstallerUI::StartInstall()
     m_next.set_enabled(false);
     SetNextCaption("INSTALLING...");
 
+    // The plug-in part counts every scheduled copy, also one done by an earlier run, as the
+    // progress line subtracts only what is still to do.
     m_components_total = 0;
     m_total_size = 0.0f;
     for (const InstallTarget& target : m_targets) {
-        if (!target.ticked || IsEmptyCustom(target)) {
-            continue;
+        if (PluginScheduled(target)) {
+            ++m_components_total;
+            m_total_size += product::plugin_megabytes;
         }
-        m_total_size += product::plugin_megabytes;
-        if (target.scripts_status != install_status::done) {
-            m_total_size += product::scripts_megabytes;
+        if (ScriptsScheduled(target)) {
+            ++m_components_total;
+            if (target.scripts_status != install_status::done) {
+                m_total_size += product::scripts_megabytes;
+            }
         }
     }
 
@@ -139,21 +144,32 @@ void InstallerUI::StartInstall()
     std::vector<std::u16string> plugin_folders;
     std::vector<std::u16string> scripts_folders;
     for (const InstallTarget& target : m_targets) {
-        const bool plugin = target.ticked && target.plugin_status != install_status::done;
-        const bool scripts = target.ticked && target.scripts_status != install_status::done;
+        const bool plugin = PluginScheduled(target) && target.plugin_status != install_status::done;
+        const bool scripts =
+            ScriptsScheduled(target) && target.scripts_status != install_status::done;
         plugin_folders.push_back(plugin ? target.plugin_folder : std::u16string());
         scripts_folders.push_back(scripts ? target.scripts_folder : std::u16string());
-        if (target.ticked) {
-            m_components_total += 2;
-        }
     }
     // The starter sizes the cells and clears the done flag before the thread exists, so the
     // first tick never reads a cell the worker is still resizing.
     m_worker = StartInstallWorker(m_state, plugin_folders, scripts_folders);
 }
 
+bool InstallerUI::AnythingScheduled() const
+{
+    return std::any_of(m_targets.begin(), m_targets.end(), [](const InstallTarget& target) {
+        return PluginScheduled(target) || ScriptsScheduled(target);
+    });
+}
+
 void InstallerUI::OnInstallTimer()
 {
+    // Ending the run under an open question would stack the failure popup on it and give the
+    // wizard its input back while the question still waits; the page stays as it is until then.
+    if (m_open_popups > 0) {
+        m_tick_waiting = true;
+        return;
+    }
     const StatusCells& plugin_cells = m_state.plugin_cells();
     const StatusCells& scripts_cells = m_state.scripts_cells();
     // Read the flag before the cells: the worker stores it last, so cells read after seeing it
@@ -196,12 +212,15 @@ void InstallerUI::UpdateProgress()
     uint32_t done = 0;
     float remaining = 0.0f;
     for (const InstallTarget& target : m_targets) {
-        done += (target.plugin_status == install_status::done ? 1u : 0u) +
-                (target.scripts_status == install_status::done ? 1u : 0u);
-        if (target.ticked && !IsEmptyCustom(target)) {
-            remaining +=
-                (target.plugin_status != install_status::done ? product::plugin_megabytes : 0.0f) +
-                (target.scripts_status != install_status::done ? product::scripts_megabytes : 0.0f);
+        if (PluginScheduled(target)) {
+            const bool copied = target.plugin_status == install_status::done;
+            done += copied ? 1u : 0u;
+            remaining += copied ? 0.0f : product::plugin_megabytes;
+        }
+        if (ScriptsScheduled(target)) {
+            const bool extracted = target.scripts_status == install_status::done;
+            done += extracted ? 1u : 0u;
+            remaining += extracted ? 0.0f : product::scripts_megabytes;
         }
     }
     // A run with nothing to do shows 0 % until the worker reports, never a division by zero.
@@ -224,20 +243,28 @@ void InstallerUI::UpdateProgress()
     m_progress_label.update_links();
     m_progress_label.invalidate(false);
 
+    // A line reports the components its target was given: one without any (a Custom target
+    // with no folder chosen) stays hidden and claims nothing.
     size_t line = 0;
     bool all_installed = true;
     for (const InstallTarget& target : m_targets) {
         if (!target.ticked) {
             continue;
         }
-        const bool ok = target.plugin_status == install_status::done &&
-                        target.scripts_status == install_status::done;
-        all_installed = all_installed && ok;
         if (line >= m_installed_checks.size()) {
             break;
         }
         InstalledCheckbox& check = *m_installed_checks[line++];
-        if (!IsFinal(target.plugin_status) || !IsFinal(target.scripts_status)) {
+        const bool plugin = PluginScheduled(target);
+        const bool scripts = ScriptsScheduled(target);
+        if (!plugin && !scripts) {
+            continue;
+        }
+        const bool ok = (!plugin || target.plugin_status == install_status::done) &&
+                        (!scripts || target.scripts_status == install_status::done);
+        all_installed = all_installed && ok;
+        if ((plugin && !IsFinal(target.plugin_status)) ||
+            (scripts && !IsFinal(target.scripts_status))) {
             continue;
         }
         check.set_caption(
@@ -252,7 +279,7 @@ void InstallerUI::UpdateProgress()
     if (m_finished) {
         m_installing_label.set_visible(false);
         m_finish_hint.set_visible(true);
-        if (all_installed) {
+        if (all_installed && AnythingScheduled()) {
             m_installing_title.set_text("Mission Success!", label_fit::fixed, label_fit::fixed);
             m_installing_title.invalidate(false);
         }

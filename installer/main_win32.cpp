@@ -1,34 +1,73 @@
-// NimbicSetup.exe's entry point: relaunch elevated, or run the wizard in the elevated copy.
-#include "installer/installer_ui.h"
+// NimbicSetup.exe's entry point: the Windows calls behind the entry logic of entry.cpp.
+#include "installer/entry.h"
 
 #include "engine/system/win32/dll_search.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cwchar>
+#include <cstdio>
+#include <string>
 
 namespace {
 
-// The first copy only asks the shell to start an elevated second copy and leaves; the marker
-// tells that copy it is the one that shows the wizard.
-int RelaunchElevated()
+const wchar_t* wide(const std::u16string& text)
 {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(GetModuleHandleW(nullptr), path, MAX_PATH);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.lpVerb = L"runas";
-    info.lpFile = path;
-    info.lpParameters = L"/UAC";
-    info.nShow = SW_SHOWDEFAULT;
-    return ShellExecuteExW(&info) ? 0 : 1;
+    return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-void RunInstaller()
+// The first copy only asks the shell to start an elevated second copy and leaves; the marker
+// tells that copy it is the one that shows the wizard.
+uint32_t RelaunchElevated(const std::u16string& program)
 {
-    nimbic::InstallerUI installer;
-    installer.run_modal();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // This process ends as soon as the call returns: the shell must finish starting the copy
+    // before it does, not on a thread of ours that is about to vanish.
+    info.fMask = SEE_MASK_NOASYNC;
+    info.lpVerb = L"runas";
+    info.lpFile = wide(program);
+    info.lpParameters = L"/UAC";
+    info.nShow = SW_SHOWDEFAULT;
+    if (ShellExecuteExW(&info)) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+std::string DescribeError(uint32_t code)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::u16string reason;
+    if (length != 0 && text != nullptr) {
+        reason.assign(reinterpret_cast<const char16_t*>(text), length);
+    }
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == u'\n' || reason.back() == u'\r' ||
+                               reason.back() == u' ' || reason.back() == u'.')) {
+        reason.pop_back();
+    }
+    const std::string number = std::to_string(code);
+    if (reason.empty()) {
+        return "Error code " + number + ".";
+    }
+    return zksdk::ui::utf16_to_utf8(reason) + " (error code " + number + ").";
+}
+
+void ShowError(const std::string& title, const std::string& text)
+{
+    // Also on the error stream, for a console that started the program and for logs.
+    std::fputs((title + ": " + text + "\n").c_str(), stderr);
+    std::fflush(stderr);
+    const std::u16string wide_title = zksdk::ui::utf8_to_utf16(title);
+    const std::u16string wide_text = zksdk::ui::utf8_to_utf16(text);
+    MessageBoxW(nullptr, wide(wide_text), wide(wide_title),
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 } // namespace
@@ -36,9 +75,8 @@ void RunInstaller()
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int)
 {
     nimbic::sys::restrict_dll_search_to_system32();
-    if (command_line != nullptr && std::wcsstr(command_line, L"/UAC") != nullptr) {
-        RunInstaller();
-        return 0;
-    }
-    return RelaunchElevated();
+    const nimbic::EntrySystem system{RelaunchElevated, DescribeError, ShowError};
+    const std::u16string_view line =
+        command_line != nullptr ? reinterpret_cast<const char16_t*>(command_line) : u"";
+    return nimbic::RunEntry(line, system);
 }

@@ -4,6 +4,7 @@
 #include "installer/installer_ui.h"
 #include "installer/product.h"
 
+#include "engine/install_worker.h"
 #include "engine/paths.h"
 #include "toolkit/core/text_conversion.h"
 #include "toolkit/platform/native_services.h"
@@ -55,13 +56,10 @@ float InstallerUI::RequiredSize(const std::vector<InstallTarget>& targets)
 {
     float size = 0.0f;
     for (const InstallTarget& target : targets) {
-        if (!target.ticked || IsEmptyCustom(target)) {
-            continue;
-        }
-        if (target.plugin_status != 2) {
+        if (PluginScheduled(target) && target.plugin_status != install_status::done) {
             size += product::plugin_megabytes;
         }
-        if (target.scripts_status != 2) {
+        if (ScriptsScheduled(target) && target.scripts_status != install_status::done) {
             size += product::scripts_megabytes;
         }
     }
@@ -148,6 +146,10 @@ void InstallerUI::BuildVersionsPage()
         event_dispatcher::instance().connect(&button, this, event_type::mouse_up,
                                              bind_event(this, &InstallerUI::OnVersionsPageEvent));
     };
+    // The window hears every press after the widget under the pointer does: it tells a release
+    // that ends a press on the folder button from one that ends a press elsewhere.
+    event_dispatcher::instance().connect(this, this, event_type::mouse_down,
+                                         bind_event(this, &InstallerUI::OnVersionsPageEvent));
     folder_button(m_plugin_folder_button, y0 - 5, "Plugin Path");
     Attach(m_custom_plugin_label, m_versions_flow, {0, 0, pw - 150, 0});
     StylePathLabel(m_custom_plugin_label);
@@ -177,8 +179,23 @@ void InstallerUI::BuildVersionsPage()
 void InstallerUI::OnVersionsPageEvent(const event_info& info)
 {
     InstallTarget& custom = m_targets.back();
+    if (info.sender == this) {
+        m_pressed_folder_button = widget_at(root().pointer_position());
+        return;
+    }
     if (info.sender == &m_plugin_folder_button || info.sender == &m_script_folder_button) {
         const bool plugin = info.sender == &m_plugin_folder_button;
+        // As with any button, only a press that is released over the button it began on
+        // counts; dragging off is how a user takes a press back.
+        const widget& button =
+            *static_cast<const widget*>(plugin ? &m_plugin_folder_button : &m_script_folder_button);
+        const bool pressed_here = m_pressed_folder_button == &button;
+        m_pressed_folder_button = nullptr;
+        const point at = button.pointer_position();
+        if (!pressed_here || at.x < 0 || at.y < 0 || at.x > button.width() ||
+            at.y > button.height()) {
+            return;
+        }
         std::u16string& folder = plugin ? custom.plugin_folder : custom.scripts_folder;
         const std::u16string chosen = pick_folder(&native(), "Custom Folder", folder);
         if (!chosen.empty()) {

@@ -4,8 +4,8 @@
 # the known set; Wine is told to do the same, and stand-ins that leave NAME.loaded beside
 # themselves sit beside NimbicSetup.exe, zk-gallery.exe and nimbic-deploy.exe, each started
 # from its folder. Each still does its work (the windowed ones draw), and no stand-in is loaded.
-# The libraries the toolkit loads itself may also be missing: the program then ends with the
-# toolkit's message, or does without.
+# The libraries the toolkit loads itself may also be missing: the program then shows the
+# toolkit's message and ends, or does without.
 # Usage: dll_loading_test.sh BUILD_DIR ARTIFACT_DIR STAND_IN_DLL
 set -u
 source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
@@ -112,13 +112,30 @@ planted_console() {
         '[ -z "$markers" ]'
 }
 
-# missing LIBRARY MESSAGE: NimbicSetup.exe on a system without the library ends with the
-# toolkit's message for what it could not create.
+# missing LIBRARY MESSAGE: NimbicSetup.exe on a system without the library tells the user in a
+# box titled with the product name, with the toolkit's message for what it could not create
+# (also written to the error stream), and exits with 1 once the box is closed.
 missing() {
-    local message=$2 output
-    output=$(cd "$work" && WINEDLLOVERRIDES="$1=;$quiet" timeout 60 wine "$setup" /UAC 2>&1)
-    check "without $1 NimbicSetup.exe ends with \"$message\"" \
-        'grep -qF "terminate called after throwing: $message" <<<"$output"'
+    local message=$2 output="$work/without-$1.txt" shot="$artifacts/dll-loading-without-$1.png"
+    local box status
+    (cd "$work" && WINEDLLOVERRIDES="$1=;$quiet" exec timeout 60 wine "$setup" /UAC \
+        </dev/null >"$output" 2>&1) &
+    app=$!
+    if box=$(wizard_find_window "Nimbic Plug-in" 30); then
+        sleep 1
+        wizard_window_shot "$box" "$shot"
+        check "without $1 the error box is drawn" '[ "$(colours_in "$shot")" -gt 2 ]'
+        wizard_popup=$box
+        wizard_answer Return
+    else
+        check "without $1 NimbicSetup.exe shows a box titled \"Nimbic Plug-in\"" false
+    fi
+    wait "$app"
+    status=$?
+    app=""
+    check "without $1 NimbicSetup.exe exits with 1 once the box is closed (exit $status)" \
+        '[ $status -eq 1 ]'
+    check "without $1 the box says \"$message\"" 'grep -qF "$message" "$output"'
 }
 
 planted setup "$setup" "$wizard_title" close_setup "$prefer_planted" /UAC

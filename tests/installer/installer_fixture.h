@@ -2,6 +2,7 @@
 #pragma once
 
 #include "installer/installer_ui.h"
+#include "tests/installer/worker_gate.h"
 
 #include "engine/install_worker.h"
 #include "engine/system/memory/memory_system.h"
@@ -52,6 +53,7 @@ protected:
 
     void SetUp() override
     {
+        ReleaseWorker();
         headless::reset();
         headless::set_calendar_year(2026);
         memsys::reset();
@@ -64,6 +66,7 @@ protected:
 
     void TearDown() override
     {
+        ReleaseWorker();
         m_ui.reset();
         zksdk::ui::captured_widget = nullptr;
         EXPECT_EQ(0u, memsys::open_handles());
@@ -132,6 +135,8 @@ protected:
     struct PopupSeen {
         std::string title;
         std::vector<std::string> texts;
+        zksdk::ui::point message_at; // where the message is drawn, in the popup
+        zksdk::ui::color back;       // the popup's background
     };
     // `before` runs while the popup is up, as a user fixing the cause before answering would.
     void AnswerPopup(uint32_t key, PopupSeen* seen = nullptr, std::function<void()> before = {})
@@ -143,7 +148,13 @@ protected:
                 seen->title = popup->title();
                 for (const headless::draw_call& call : headless::recorded_calls(*popup)) {
                     if (call.op == headless::draw_op::draw_text) {
+                        if (seen->texts.empty()) {
+                            seen->message_at = call.origin;
+                        }
                         seen->texts.push_back(call.text);
+                    } else if (call.op == headless::draw_op::fill_rect && call.area.x == 0 &&
+                               call.area.y == 0 && call.area.width == 400) {
+                        seen->back = call.state.fill;
                     }
                 }
             }

@@ -9,6 +9,9 @@ namespace {
 
 using zksdk::ui::label_mode;
 
+const std::string nothing_installed =
+    "Nothing was installed: no After Effects version and no Custom folder was chosen.";
+
 TEST_F(InstallerTest, FullRunInstallsIntoEveryVersionAndFinishButtonCloses)
 {
     const std::vector<HostVersion> versions = ThreeVersions();
@@ -63,11 +66,17 @@ TEST_F(InstallerTest, FullRunInstallsIntoEveryVersionAndFinishButtonCloses)
 
 TEST_F(InstallerTest, OneVersionRunShowsItsProgressMarkupAndLine)
 {
+    HoldWorkerAtWrite(1);
     InstallerUI& wizard = Start({ThreeVersions()[1]});
     ClickOn(wizard.next_button());
     ClickOn(wizard.next_button());
-    // Before the worker reports, nothing is complete.
+    // A tick while the plug-in is being written: a started copy is not a finished one.
+    ASSERT_TRUE(WorkerHeld());
+    headless::advance_clock(200);
     EXPECT_EQ(0.0f, wizard.progress_bar().progress());
+    EXPECT_EQ("0%  Complete (0.0MB of 1.7MB)", wizard.progress_label().text());
+    EXPECT_FALSE(wizard.installed_checks().at(0)->is_visible(false));
+    ReleaseWorker();
     FinishRun();
     EXPECT_EQ(label_mode::markup, wizard.progress_label().mode());
     EXPECT_EQ("100%  Complete (1.7MB of 1.7MB)", wizard.progress_label().text());
@@ -162,16 +171,80 @@ TEST_F(InstallerTest, CloseButtonEndsWithoutAsking)
 TEST_F(InstallerTest, CancelDuringARunWaitsForTheWorkerOnDestruction)
 {
     const std::vector<HostVersion> versions = ThreeVersions();
+    HoldWorkerAtWrite(1);
     InstallerUI& wizard = Start(versions);
     ClickOn(wizard.next_button());
     ClickOn(wizard.next_button());
+    ASSERT_TRUE(WorkerHeld());
     AnswerPopup(enter_key);
     ASSERT_TRUE(ClickOn(wizard.cancel_button()));
     EXPECT_FALSE(native().is_visible());
+    EXPECT_FALSE(wizard.install_state().done());
+    // Let the worker go only once the destructor is (most likely) already waiting for it.
+    std::thread release([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ReleaseWorker();
+    });
     m_ui.reset();
+    release.join();
     for (const HostVersion& version : versions) {
         EXPECT_TRUE(plugin_module == FileContent(version.plugin_folder + u"\\Vantrel\\Nimbic.aex"));
+        EXPECT_EQ(panel_script,
+                  FileContent(ScriptsFolder(version) + u"\\ScriptUI Panels\\Nimbic.jsx"));
     }
+}
+
+// A popup's loop also runs the install timer; the run's end must not happen under the question.
+TEST_F(InstallerTest, RunEndWaitsForTheExitQuestion)
+{
+    const std::vector<HostVersion> versions = ThreeVersions();
+    const std::u16string held = versions[0].plugin_folder + u"\\Vantrel\\Nimbic.aex";
+    memsys::add_folder(versions[0].plugin_folder + u"\\Vantrel");
+    memsys::add_file(held, "old");
+    memsys::hold_file(held);
+    InstallerUI& wizard = Start(versions);
+    ClickOn(wizard.next_button());
+    ClickOn(wizard.next_button());
+
+    struct {
+        std::string focus_title;
+        bool wizard_input = true;
+        bool finished = true;
+        std::string next_caption;
+    } inside;
+    PopupSeen question;
+    AnswerPopup(escape_key, &question, [&] {
+        for (int i = 0; i < 20000 && !wizard.install_state().done(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        headless::advance_clock(400);
+        zksdk::ui::native_window* focus = headless::focus_window();
+        inside.focus_title = focus != nullptr ? focus->title() : "";
+        inside.wizard_input = headless::is_input_enabled(native());
+        inside.finished = wizard.is_finished();
+        inside.next_caption = wizard.next_button().caption();
+    });
+    PopupSeen failure;
+    AnswerPopup(escape_key, &failure);
+    ASSERT_TRUE(ClickOn(wizard.cancel_button()));
+
+    EXPECT_EQ("Exit Installer", inside.focus_title);
+    EXPECT_FALSE(inside.wizard_input);
+    EXPECT_FALSE(inside.finished);
+    EXPECT_EQ("INSTALLING...", inside.next_caption);
+    // NO lets the run end: the failure is asked about, then the wizard is finished and usable.
+    EXPECT_EQ("Failed to install", failure.title);
+    EXPECT_EQ(0u, headless::pending_steps());
+    EXPECT_TRUE(wizard.is_finished());
+    EXPECT_TRUE(headless::is_input_enabled(native()));
+    // Both popups in the theme's colour, each with its own margins: the question 70 units in,
+    // the failure report 40; then the built-in 24-unit picture and a 20-unit gap.
+    for (const auto& [seen, margin] : {std::pair{&question, 70}, std::pair{&failure, 40}}) {
+        SCOPED_TRACE(seen->title);
+        EXPECT_EQ((zksdk::ui::color{0.071f, 0.071f, 0.071f, 1}), seen->back);
+        EXPECT_EQ((zksdk::ui::point{margin, 64}), seen->message_at);
+    }
+    memsys::release_file(held);
 }
 
 TEST_F(InstallerTest, FailurePopupsNameTheFailureAndRetryRepeatsOnlyWhatFailed)
@@ -267,51 +340,61 @@ TEST_F(InstallerTest, DecliningTheRetryFinishesWithTheResultsShown)
 
 TEST_F(InstallerTest, ErrorTextsForEveryRow)
 {
-    const std::string corrupt = ").\n - The installer file may be corrupt.";
-    const std::string create = ").\n - Make sure that After Effects is closed\n - Make sure you "
-                               "have enough disk space.\n - Make sure you have administrative "
-                               "privileges.";
-    const std::string space =
-        ").\n - Make sure you have enough disk space.\n - Make sure you have administrative "
-        "privileges.";
-    const std::string plugin_load =
-        "Could not load the plugin file from the installer (Error code: ";
-    const std::string plugin_create = "Could not create the plugin file (Error code: ";
-    const std::string script_load =
-        "Could not load the script file from the installer (Error code: ";
-    const std::string script_create = "Could not create the script files (Error code: ";
-    const std::string script_inflate =
-        "Could not decompress the script files correctly (Error code: ";
-    const std::string assets_load =
-        "Could not load the assets file from the installer (Error code: ";
-    const std::string package = "Could not find the installer package (Error code: ";
+    // Each row's text as the user reads it for its first code; the row's other codes give the
+    // same text with their own number.
     const struct {
         std::vector<int32_t> codes;
-        std::string lead;
-        std::string tail;
+        std::string text;
     } rows[] = {
-        {{20, 30}, plugin_load, corrupt},
-        {{40, 50, 401}, plugin_create, create},
-        {{60, 110, 111, 112, 130}, script_load, corrupt},
-        {{120, 131}, script_create, create},
-        {{121, 122, 123, 124, 200}, script_inflate, corrupt},
-        {{210, 211, 212, 230}, assets_load, corrupt},
-        {{220, 231}, "Could not create assets files (Error code: ", space},
-        {{221, 222, 223, 224, 300}, "Could not decompress the assets files correctly (", corrupt},
-        {{400}, "Authorization request was denied (Error code: ", ")."},
-        {{1000}, package, ").\n - Please download the installer again."},
-        {{1001}, package, corrupt},
-        {{3, 7, 21, 100, 402, 999, -1}, "Unkown error (", ")."},
+        {{20, 30},
+         "Could not load the plugin file from the installer (Error code: 20).\n - The installer "
+         "file may be corrupt."},
+        {{40, 50, 401},
+         "Could not create the plugin file (Error code: 40).\n - Make sure that After Effects is "
+         "closed\n - Make sure you have enough disk space.\n - Make sure you have administrative "
+         "privileges."},
+        {{60, 110, 111, 112, 130},
+         "Could not load the script file from the installer (Error code: 60).\n - The installer "
+         "file may be corrupt."},
+        {{120, 131},
+         "Could not create the script files (Error code: 120).\n - Make sure that After Effects is "
+         "closed\n - Make sure you have enough disk space.\n - Make sure you have administrative "
+         "privileges."},
+        {{121, 122, 123, 124, 200},
+         "Could not decompress the script files correctly (Error code: 121).\n - The installer "
+         "file may be corrupt."},
+        {{210, 211, 212, 230},
+         "Could not load the assets file from the installer (Error code: 210).\n - The installer "
+         "file may be corrupt."},
+        {{220, 231},
+         "Could not create assets files (Error code: 220).\n - Make sure you have enough disk "
+         "space.\n - Make sure you have administrative privileges."},
+        {{221, 222, 223, 224, 300},
+         "Could not decompress the assets files correctly (221).\n - The installer file may be "
+         "corrupt."},
+        {{400}, "Authorization request was denied (Error code: 400)."},
+        {{1000},
+         "Could not find the installer package (Error code: 1000).\n - Please download the "
+         "installer again."},
+        {{1001},
+         "Could not find the installer package (Error code: 1001).\n - The installer file may be "
+         "corrupt."},
+        {{3, 7, 21, 100, 402, 999, -1}, "Unkown error (3)."},
     };
     for (const auto& row : rows) {
+        const std::string first = std::to_string(row.codes.front());
+        const size_t number = row.text.find(first);
+        ASSERT_NE(std::string::npos, number);
         for (const int32_t code : row.codes) {
-            EXPECT_EQ(row.lead + std::to_string(code) + row.tail, InstallErrorText(code));
+            std::string expected = row.text;
+            expected.replace(number, first.size(), std::to_string(code));
+            EXPECT_EQ(expected, InstallErrorText(code));
         }
     }
 }
 
 // A Custom target with no folder is offered work nowhere: its line never shows and the run
-// does not call itself a success, though nothing failed.
+// says that nothing was installed, though nothing failed.
 TEST_F(InstallerTest, EmptyCustomTargetGetsALineButNoWork)
 {
     InstallerUI& wizard = Start({});
@@ -324,10 +407,11 @@ TEST_F(InstallerTest, EmptyCustomTargetGetsALineButNoWork)
     ASSERT_TRUE(wizard.targets().back().ticked);
     EXPECT_EQ("", wizard.required_space_label().text());
     ClickOn(wizard.next_button());
-    EXPECT_EQ(2u, wizard.components_total());
+    EXPECT_EQ(0u, wizard.components_total());
     FinishRun();
     EXPECT_TRUE(wizard.is_finished());
-    EXPECT_EQ("Nimbic Plug-in successfully installed.", wizard.status_label().text());
+    EXPECT_EQ(nothing_installed, wizard.status_label().text());
+    EXPECT_EQ("FINISH", wizard.next_button().caption());
     EXPECT_NE("Mission Success!", wizard.installing_title().text());
     ASSERT_EQ(1u, wizard.installed_checks().size());
     EXPECT_FALSE(wizard.installed_checks()[0]->is_visible(false));
@@ -347,6 +431,64 @@ TEST_F(InstallerTest, RunWithNothingTickedShowsZeroUntilDone)
     FinishRun();
     EXPECT_TRUE(wizard.is_finished());
     EXPECT_EQ(1.0f, wizard.progress_bar().progress());
+    EXPECT_EQ(nothing_installed, wizard.status_label().text());
+    EXPECT_EQ("Nimbic Plug-in for After Effects Installer", wizard.installing_title().text());
+    EXPECT_EQ("FINISH", wizard.next_button().caption());
+}
+
+// Each Custom component is installed exactly when its folder is chosen, and the space line, the
+// progress and the result line count that and nothing else.
+TEST_F(InstallerTest, CustomComponentsFollowTheirChosenFolders)
+{
+    const std::u16string plugin_file = u"D:\\Plug\\Vantrel\\Nimbic.aex";
+    const std::u16string script_file = u"D:\\Scripts\\ScriptUI Panels\\Nimbic.jsx";
+    const struct {
+        const char* name;
+        std::u16string plugin_folder;
+        std::u16string scripts_folder;
+        std::string space;
+        uint32_t components;
+        std::string progress;
+    } cases[] = {
+        {"plug-in only", u"D:\\Plug", u"", "At least 1.7 MB of free disk space is required.", 1,
+         "100%  Complete (1.7MB of 1.7MB)"},
+        {"scripts only", u"", u"D:\\Scripts", "At least 0.0 MB of free disk space is required.", 1,
+         "100%  Complete (0.0MB of 0.0MB)"},
+        {"both", u"D:\\Plug", u"D:\\Scripts", "At least 1.7 MB of free disk space is required.", 2,
+         "100%  Complete (1.7MB of 1.7MB)"},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        memsys::add_folder(u"D:\\Plug");
+        memsys::add_folder(u"D:\\Scripts");
+        InstallerUI& wizard = Start({});
+        ClickOn(wizard.next_button());
+        ClickOn(*wizard.version_checks()[0]);
+        for (const std::u16string* folder : {&tested.plugin_folder, &tested.scripts_folder}) {
+            if (folder->empty()) {
+                continue;
+            }
+            headless::answer_folder_picker(*folder);
+            ClickOn(folder == &tested.plugin_folder ? wizard.plugin_folder_button()
+                                                    : wizard.script_folder_button());
+        }
+        EXPECT_EQ(tested.space, wizard.required_space_label().text());
+        ClickOn(wizard.next_button());
+        EXPECT_EQ(tested.components, wizard.components_total());
+        FinishRun();
+
+        EXPECT_EQ(!tested.plugin_folder.empty(), memsys::find(plugin_file).has_value());
+        EXPECT_EQ(!tested.scripts_folder.empty(), memsys::find(script_file).has_value());
+        EXPECT_EQ(tested.progress, wizard.progress_label().text());
+        EXPECT_EQ("Nimbic Plug-in successfully installed.", wizard.status_label().text());
+        EXPECT_EQ("Mission Success!", wizard.installing_title().text());
+        const InstalledCheckbox& line = *wizard.installed_checks().at(0);
+        EXPECT_EQ("Nimbic Plug-in for After Effects Custom installed.", line.caption());
+        EXPECT_TRUE(line.is_visible(false));
+        EXPECT_TRUE(line.is_checked());
+        m_ui.reset();
+    }
 }
 
 } // namespace

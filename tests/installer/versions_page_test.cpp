@@ -114,6 +114,24 @@ TEST_F(InstallerTest, CustomTargetEnablesItsButtonsAndTakesPickedFolders)
     EXPECT_TRUE(wizard.custom_plugin_label().is_visible(false));
     EXPECT_EQ("", wizard.custom_plugin_label().text());
 
+    // A press dragged off the button before its release, or one begun beside it and released
+    // over it, opens no picker.
+    const zksdk::ui::rect button = wizard.plugin_folder_button().window_rect();
+    const zksdk::ui::point on{button.x + 10, button.y + 10};
+    const zksdk::ui::point off{button.x + button.width + 20, button.y + 10};
+    for (const headless::mouse_button pressed :
+         {headless::mouse_button::left, headless::mouse_button::right}) {
+        headless::send_mouse_move(native(), on);
+        headless::send_mouse_move(native(), on);
+        headless::send_mouse_down(native(), pressed);
+        headless::send_mouse_move(native(), off);
+        headless::send_mouse_up(native(), pressed);
+        headless::send_mouse_down(native(), pressed);
+        headless::send_mouse_move(native(), on);
+        headless::send_mouse_up(native(), pressed);
+    }
+    EXPECT_TRUE(headless::folder_requests().empty());
+
     headless::answer_folder_picker(u"D:\\My Plug-ins");
     ASSERT_TRUE(ClickOn(wizard.plugin_folder_button()));
     headless::answer_folder_picker(u"D:\\My Scripts");
@@ -170,9 +188,11 @@ TEST_F(InstallerTest, VersionTooltipsNameBothFolders)
     EXPECT_TRUE(shown);
 }
 
-// The frame: header notice with the year from the clock, footer sentence on Welcome only.
+// The frame: header notice with the year from the clock, footer sentence on Welcome only, the
+// pictures where they belong and the theme's colours on the frame and the footer buttons.
 TEST_F(InstallerTest, FramePaintsTheNoticeAndTheFooterSentenceOnWelcomeOnly)
 {
+    const auto grey = [](float value) { return zksdk::ui::color{value, value, value, 1}; };
     headless::set_calendar_year(2031);
     InstallerUI& wizard = Start(ThreeVersions());
     EXPECT_EQ("\xC2\xA9 2024\xE2\x80\x93"
@@ -191,6 +211,55 @@ TEST_F(InstallerTest, FramePaintsTheNoticeAndTheFooterSentenceOnWelcomeOnly)
     };
     EXPECT_EQ((std::vector<std::string>{wizard.header_notice(), "By installing, you agree to the"}),
               frame_texts());
+    // What the frame draws, in order: the footer band covers the banner's last 4 units.
+    using headless::draw_op;
+    const struct {
+        draw_op op;
+        zksdk::ui::rect area;
+    } frame[] = {
+        {draw_op::fill_rect, {0, 0, 1024, 64}},
+        {draw_op::draw_image_stretched, {28, 14, 118, 36}},
+        {draw_op::draw_text, {764, 0, 260, 64}},
+        {draw_op::draw_image_stretched, {0, 64, 450, 500}},
+        {draw_op::draw_image_stretched, {450, 64, 574, 496}},
+        {draw_op::fill_rect, {0, 560, 1024, 50}},
+        {draw_op::draw_text, {28, 560, 180, 50}},
+    };
+    std::vector<headless::draw_call> drawn;
+    for (const headless::draw_call& call : headless::recorded_calls(native())) {
+        if (call.widget == &wizard.root() && call.op != draw_op::begin_widget &&
+            call.op != draw_op::end_widget) {
+            drawn.push_back(call);
+        }
+    }
+    ASSERT_EQ(std::size(frame), drawn.size());
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(frame[i].op, drawn[i].op);
+        EXPECT_EQ(frame[i].area, drawn[i].area);
+    }
+    EXPECT_EQ(grey(0.071f), drawn.front().state.fill);
+    EXPECT_EQ(grey(0.325f), drawn[2].state.text);
+    // Each footer button in its theme colours (the pill's middle, then the caption).
+    const struct {
+        zksdk::ui::widget* button;
+        zksdk::ui::color fill;
+        zksdk::ui::color text;
+    } buttons[] = {{&wizard.cancel_button(), grey(0.141f), grey(0.4f)},
+                   {&wizard.back_button(), grey(0.09f), grey(0.4f)}, // disabled on Welcome
+                   {&wizard.next_button(), {0.024f, 0.553f, 0.867f, 1}, grey(1.0f)}};
+    for (const auto& expected : buttons) {
+        std::vector<headless::draw_call> calls;
+        for (const headless::draw_call& call : headless::recorded_calls(native())) {
+            if (call.widget == expected.button &&
+                (call.op == draw_op::fill_rect || call.op == draw_op::draw_text)) {
+                calls.push_back(call);
+            }
+        }
+        ASSERT_EQ(2u, calls.size());
+        EXPECT_EQ(expected.fill, calls[0].state.fill);
+        EXPECT_EQ(expected.text, calls[1].state.text);
+    }
     ClickOn(wizard.next_button());
     EXPECT_EQ(std::vector<std::string>{wizard.header_notice()}, frame_texts());
 }

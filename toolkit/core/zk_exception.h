@@ -8,7 +8,7 @@
 namespace zksdk::ui {
 
 // A failure the toolkit cannot work around; the message begins "unable to" and names what failed.
-// Nothing in the program catches it.
+// Only the entry point catches it, once the wizard is gone, to tell the user.
 class zk_exception : public std::exception {
 public:
     explicit zk_exception(std::string_view message);

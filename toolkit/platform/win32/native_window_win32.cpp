@@ -398,6 +398,8 @@ void native_window::set_running(bool running)
 
 bool native_window::pump()
 {
+    // A failure kept while a message was sent outside this loop (during creation, a move).
+    win32::rethrow_kept_failure();
     MSG message{};
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) {
@@ -417,6 +419,7 @@ bool native_window::pump()
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
+    win32::rethrow_kept_failure();
     return true;
 }
 

@@ -6,6 +6,9 @@
 
 #include <windowsx.h>
 
+#include <exception>
+#include <utility>
+
 namespace zksdk::ui::win32 {
 
 namespace {
@@ -19,6 +22,9 @@ constexpr uintptr_t first_x_button = 3;
 constexpr uintptr_t second_x_button = 4;
 constexpr WPARAM session_lock = 7;
 constexpr WPARAM session_unlock = 8;
+
+// The user-interface thread's only; see window_procedure.
+std::exception_ptr kept_failure;
 
 void* as_data(uintptr_t value)
 {
@@ -324,7 +330,24 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     if (record == nullptr || record->client == nullptr || record->handle != window) {
         return DefWindowProcW(window, message, wparam, lparam);
     }
-    return dispatch({*record, *record->client, window, wparam, lparam}, message);
+    // An exception must not cross the system's frames: a message sent from kernel mode (a
+    // resize during SetWindowPos, for one) loses it on 64-bit Windows. The first one waits for
+    // the message loop, which throws it on towards the entry point.
+    try {
+        return dispatch({*record, *record->client, window, wparam, lparam}, message);
+    } catch (...) {
+        if (!kept_failure) {
+            kept_failure = std::current_exception();
+        }
+        return 0;
+    }
+}
+
+void rethrow_kept_failure()
+{
+    if (kept_failure) {
+        std::rethrow_exception(std::exchange(kept_failure, nullptr));
+    }
 }
 
 } // namespace zksdk::ui::win32

@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -619,6 +620,34 @@ TEST_F(ToolkitWindowWin32, ANestedModalLoopEndsWithTheResultItsTimerClosedItWith
     EXPECT_TRUE(owner_disabled_while_nested);
     EXPECT_TRUE(IsWindowEnabled(main.native().backend().handle));
     EXPECT_FALSE(popup.native().is_visible());
+}
+
+// A callback's exception reaches the code that runs the loop, whether its message came through
+// the loop (a timer) or was sent by the system outside it (a resize); the loop then ends.
+TEST_F(ToolkitWindowWin32, ACallbacksExceptionLeavesTheModalLoop)
+{
+    for (const bool sent : {false, true}) {
+        SCOPED_TRACE(sent ? "sent resize" : "timer");
+        window main;
+        main.create("main", {0, 0, 400, 300}, 0);
+        const auto fail = [] { throw std::runtime_error("unable to go on"); };
+        connect(&main, &main, sent ? event_type::resized : event_type::timer, fail);
+        if (sent) {
+            main.native().set_bounds({0, 0, 300, 200});
+        } else {
+            main.set_timer(&main, 1, 30, false);
+        }
+        const UINT_PTR watchdog =
+            SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); });
+        std::string caught;
+        try {
+            main.run_modal();
+        } catch (const std::runtime_error& error) {
+            caught = error.what();
+        }
+        KillTimer(nullptr, watchdog);
+        EXPECT_EQ("unable to go on", caught);
+    }
 }
 
 // The system DPI of a Wine prefix is read when a process starts, so this check runs in a child
