@@ -44,4 +44,21 @@ struct renderer::impl {
     float scale_y = 1.0f;
 };
 
+namespace win32 {
+
+inline D2D1_COLOR_F to_d2d(color value)
+{
+    return {value.r, value.g, value.b, value.a};
+}
+
+// A length whose scaled size has a fractional part of one half or more grows by one unit, so
+// that the last, partly covered pixel is covered rather than blended with what lies beneath.
+inline int32_t rounded_length(int32_t length, float scale)
+{
+    const float scaled = static_cast<float>(length) * scale;
+    return length + static_cast<int32_t>(scaled + 0.5f) - static_cast<int32_t>(scaled);
+}
+
+} // namespace win32
+
 } // namespace zksdk::ui
