@@ -1,5 +1,5 @@
-// The Windows renderer's render target: construction, resizing, and the paint traversal's clips
-// and transforms.
+// The Windows renderer's render target: construction, resizing, the paint traversal's clips and
+// transforms, and a new target with all its resources when the device is lost.
 #include "toolkit/platform/win32/renderer_impl.h"
 
 #include "toolkit/core/zk_exception.h"
@@ -8,12 +8,15 @@
 #include "toolkit/platform/win32/system_libraries.h"
 
 #include <cassert>
+#include <utility>
 
 namespace zksdk::ui {
 
 namespace {
 
 constexpr D2D1_MATRIX_3X2_F identity{1, 0, 0, 1, 0, 0};
+// The mingw headers spell it as an unsigned number.
+constexpr HRESULT lost_device = static_cast<HRESULT>(D2DERR_RECREATE_TARGET);
 
 // One factory serves every window of the thread: under Wine each factory brings up a Direct3D
 // device of its own, a quarter of a second at start-up for the hidden tooltip window alone.
@@ -44,8 +47,8 @@ void create_target(renderer::impl& self)
     const D2D1_RENDER_TARGET_PROPERTIES target_properties{
         D2D1_RENDER_TARGET_TYPE_DEFAULT,
         {DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN},
-        0.0f,
-        0.0f,
+        self.dpi_x,
+        self.dpi_y,
         D2D1_RENDER_TARGET_USAGE_NONE,
         D2D1_FEATURE_LEVEL_DEFAULT};
     const D2D1_HWND_RENDER_TARGET_PROPERTIES window_properties{
@@ -56,18 +59,20 @@ void create_target(renderer::impl& self)
                                                         self.target.GetAddressOf()))) {
         throw zk_exception("unable to create a d2d render target");
     }
+    ++self.target_generation;
 }
 
 void create_brushes(renderer::impl& self)
 {
     self.target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
-    const D2D1_COLOR_F black{0, 0, 0, 1};
-    const D2D1_COLOR_F white{1, 1, 1, 1};
+    const D2D1_COLOR_F fill = win32::to_d2d(self.fill);
+    const D2D1_COLOR_F text = win32::to_d2d(self.text);
+    const D2D1_COLOR_F stroke = win32::to_d2d(self.stroke);
     if (FAILED(
-            self.target->CreateSolidColorBrush(&black, nullptr, self.fill_brush.GetAddressOf())) ||
+            self.target->CreateSolidColorBrush(&fill, nullptr, self.fill_brush.GetAddressOf())) ||
         FAILED(
-            self.target->CreateSolidColorBrush(&white, nullptr, self.text_brush.GetAddressOf())) ||
-        FAILED(self.target->CreateSolidColorBrush(&white, nullptr,
+            self.target->CreateSolidColorBrush(&text, nullptr, self.text_brush.GetAddressOf())) ||
+        FAILED(self.target->CreateSolidColorBrush(&stroke, nullptr,
                                                   self.stroke_brush.GetAddressOf()))) {
         throw zk_exception("unable to create one or more solid brushes");
     }
@@ -123,6 +128,25 @@ void present_hidden_frame(renderer::impl& self)
     self.target->EndDraw();
 }
 
+// Everything made from the lost target goes with it: brushes, and the images' device bitmaps
+// (which the images hold for this renderer). The new target is a new device, and the whole
+// window is marked, since nothing of the frame that failed reached the screen.
+void recreate_target(renderer& owner)
+{
+    renderer::impl& self = owner.backend();
+    for (image* picture : self.images) {
+        picture->drop_renderer(owner);
+    }
+    self.images.clear();
+    self.fill_brush.Reset();
+    self.text_brush.Reset();
+    self.stroke_brush.Reset();
+    self.target.Reset();
+    create_target(self);
+    create_brushes(self);
+    InvalidateRect(self.window, nullptr, FALSE);
+}
+
 } // namespace
 
 renderer::renderer(native_window& window) : m_impl(std::make_unique<impl>())
@@ -150,7 +174,9 @@ renderer::~renderer()
 
 void renderer::resize(int32_t width, int32_t height, int32_t dpi_x, int32_t dpi_y)
 {
-    m_impl->target->SetDpi(static_cast<float>(dpi_x), static_cast<float>(dpi_y));
+    m_impl->dpi_x = static_cast<float>(dpi_x);
+    m_impl->dpi_y = static_cast<float>(dpi_y);
+    m_impl->target->SetDpi(m_impl->dpi_x, m_impl->dpi_y);
     const D2D1_SIZE_U pixels{static_cast<UINT32>(width), static_cast<UINT32>(height)};
     m_impl->target->Resize(&pixels);
     m_impl->scale_x = static_cast<float>(dpi_x) * (1.0f / 96.0f);
@@ -201,10 +227,17 @@ void renderer::end_widget()
         self.transforms.pop_back();
     }
     self.widgets.pop_back();
-    if (self.widgets.empty()) {
-        // A lost device is not recreated, so the result has nothing to decide.
-        self.target->EndDraw();
-        EndPaint(self.window, &self.paint);
+    if (!self.widgets.empty()) {
+        return;
+    }
+    HRESULT result = self.target->EndDraw();
+    if (self.next_end_draw_result != S_OK) {
+        result = std::exchange(self.next_end_draw_result, S_OK);
+    }
+    EndPaint(self.window, &self.paint);
+    // Other failures lose one frame at most; a lost device would lose every frame after it.
+    if (result == lost_device) {
+        recreate_target(*this);
     }
 }
 

@@ -31,6 +31,7 @@ void renderer::set_fill_color(color fill)
 
 void renderer::set_text_color(color text)
 {
+    m_impl->text = text;
     m_impl->text_brush->SetColor(to_d2d(text));
 }
 
