@@ -54,7 +54,7 @@ void create_target(renderer::impl& self)
     const D2D1_HWND_RENDER_TARGET_PROPERTIES window_properties{
         self.window,
         {static_cast<UINT32>(client.right), static_cast<UINT32>(client.bottom)},
-        D2D1_PRESENT_OPTIONS_NONE};
+        D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS};
     if (FAILED(self.d2d_factory->CreateHwndRenderTarget(&target_properties, &window_properties,
                                                         self.target.GetAddressOf()))) {
         throw zk_exception("unable to create a d2d render target");
@@ -179,6 +179,8 @@ void renderer::resize(int32_t width, int32_t height, int32_t dpi_x, int32_t dpi_
     m_impl->target->SetDpi(m_impl->dpi_x, m_impl->dpi_y);
     const D2D1_SIZE_U pixels{static_cast<UINT32>(width), static_cast<UINT32>(height)};
     m_impl->target->Resize(&pixels);
+    // A resized back buffer keeps nothing of the last frame: every widget draws again.
+    InvalidateRect(m_impl->window, nullptr, FALSE);
     m_impl->scale_x = static_cast<float>(dpi_x) * (1.0f / 96.0f);
     m_impl->scale_y = static_cast<float>(dpi_y) * (1.0f / 96.0f);
 }
