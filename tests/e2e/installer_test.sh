@@ -97,6 +97,45 @@ wizard_gone() {
     done
     return 1
 }
+# popup_shot FILE: the open popup's own X window, once it shows more than one colour (a popup
+# that never draws stays one colour: that shot is kept after 5 s).
+popup_shot() {
+    for _ in $(seq 1 25); do
+        import -window "$wizard_popup" "$1" &&
+            [ "$(convert "$1" -format '%k' info:)" -gt 1 ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+# popup_count FILE X Y W H EXPR: pixels of a popup shot for which an -fx expression holds, in
+# an area given in the popup's DIPs (400 wide): a negative Y counts from the bottom edge, a
+# negative H ends that far above the bottom edge.
+popup_count() {
+    local file=$1 x=$2 y=$3 w=$4 h=$5 width height dips
+    read -r width height <<<"$(convert "$file" -format '%w %h' info:)"
+    dips=$((height * 400 / width))
+    [ "$y" -lt 0 ] && y=$((dips + y))
+    [ "$h" -lt 0 ] && h=$((dips + h - y))
+    local area="$((w * width / 400))x$((h * width / 400))"
+    area+="+$((x * width / 400))+$((y * width / 400))"
+    convert "$file" -crop "$area" +repage -fx "$6" -format '%[fx:round(mean*w*h)]' info:
+}
+# check_popup_drawn FILE NAME: the popup shows its message and both answers: text between the
+# picture and the buttons, the blue YES pill with its white caption, and the grey NO pill with
+# its dimmer caption, each 100 wide, 20 apart, in a row centred 35 above the bottom edge.
+check_popup_drawn() {
+    local file=$1 colours message yes yes_text no no_text
+    colours=$(convert "$file" -format '%k' info:)
+    message=$(popup_count "$file" 20 50 360 -60 'intensity>0.5')
+    yes=$(popup_count "$file" 92 -48 96 26 'b>0.7 && r<0.2')
+    yes_text=$(popup_count "$file" 110 -44 60 18 'r>0.7 && g>0.7 && b>0.7')
+    no=$(popup_count "$file" 212 -48 96 26 'abs(intensity-0.14)<0.03')
+    no_text=$(popup_count "$file" 230 -44 60 18 'intensity>0.3 && intensity<0.5')
+    local name="$2 is drawn ($colours colours): its message ($message text pixels), YES ($yes"
+    name+=" pill, $yes_text caption) and NO ($no pill, $no_text caption)"
+    check "$name" '[ "$colours" -gt 30 ] && [ "$message" -gt 100 ] && [ "$yes" -gt 1500 ] &&
+        [ "$yes_text" -gt 15 ] && [ "$no" -gt 1500 ] && [ "$no_text" -gt 10 ]'
+}
 finish() {
     local pressed=$SECONDS
     wizard_press "$wizard_next_button"
@@ -230,7 +269,8 @@ if wizard_start "$setup"; then
         '[ $run_end -eq 2 ]'
     if [ $run_end -eq 2 ]; then
         sleep 0.5
-        wizard_window_shot "$wizard_popup" "$artifacts/installer-failure-popup.png"
+        popup_shot "$artifacts/installer-failure-popup.png"
+        check_popup_drawn "$artifacts/installer-failure-popup.png" "the failure popup"
         shot installer-failure.png
         popup_width=$(xdotool getwindowgeometry --shell "$wizard_popup" | sed -n 's/^WIDTH=//p')
         check "the failure popup is 400 wide" '[ "$popup_width" -eq 400 ]'
@@ -288,7 +328,8 @@ if wizard_start "$setup"; then
     if wizard_popup "Exit Installer" 60; then
         passes=$((passes + 1))
         sleep 0.5
-        wizard_window_shot "$wizard_popup" "$artifacts/installer-cancel-popup.png"
+        popup_shot "$artifacts/installer-cancel-popup.png"
+        check_popup_drawn "$artifacts/installer-cancel-popup.png" "\"Exit Installer\""
         shot installer-cancel.png
         wizard_answer Return
         check "YES (Enter) closes the wizard window at once" wizard_gone
@@ -342,14 +383,21 @@ if xvfb_on 2048x1536; then
         wizard_press "$wizard_cancel_button"
         if wizard_popup "Exit Installer" 30; then
             sleep 0.5
-            wizard_window_shot "$wizard_popup" "$artifacts/installer-144dpi-cancel-popup.png"
+            popup_shot "$artifacts/installer-144dpi-cancel-popup.png"
+            check_popup_drawn "$artifacts/installer-144dpi-cancel-popup.png" \
+                "\"Exit Installer\" at 144 DPI"
             popup_width=$(xdotool getwindowgeometry --shell "$wizard_popup" | sed -n 's/^WIDTH=//p')
             check "the popup is scaled too: 600 pixels wide" '[ "$popup_width" -eq 600 ]'
             wizard_answer Escape
             check "NO (Escape) keeps the wizard open" \
                 '[ -n "$(wizard_windows "$wizard_title")" ] && kill -0 "$wizard_pid"'
             wizard_press "$wizard_cancel_button"
-            wizard_popup "Exit Installer" 30 && wizard_answer Return
+            if wizard_popup "Exit Installer" 30; then
+                sleep 0.5
+                popup_shot "$work/popup-again.png"
+                check_popup_drawn "$work/popup-again.png" "\"Exit Installer\" asked again"
+                wizard_answer Return
+            fi
             check "CANCEL, then YES (Enter), ends the wizard" 'wizard_gone && wizard_wait_exit 60'
         else
             check "CANCEL asks \"Exit Installer\" at 144 DPI" false

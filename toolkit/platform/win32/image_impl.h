@@ -23,7 +23,9 @@ struct image::impl {
     Microsoft::WRL::ComPtr<IWICImagingFactory> factory;
     Microsoft::WRL::ComPtr<IWICBitmap> bitmap;
     Microsoft::WRL::ComPtr<IWICBitmapLock> pixel_lock;
-    std::unordered_map<ID2D1RenderTarget*, Microsoft::WRL::ComPtr<ID2D1Bitmap>> device_bitmaps;
+    // Keyed by renderer, not by render target: a renderer that lost its device drops its entry
+    // and makes a new target, which may come at the address of the old one.
+    std::unordered_map<const renderer*, Microsoft::WRL::ComPtr<ID2D1Bitmap>> device_bitmaps;
     size pixels;
     float scale = 1.0f;
     int32_t frames = 1;

@@ -236,7 +236,7 @@ void image::multiply_color(color factor, rect area)
 void image::drop_renderer(renderer& owner)
 {
     std::lock_guard process(process_image_lock());
-    m_impl->device_bitmaps.erase(owner.backend().target.Get());
+    m_impl->device_bitmaps.erase(&owner);
     std::erase(m_impl->renderers, &owner);
 }
 
@@ -251,7 +251,7 @@ ID2D1Bitmap* device_bitmap(image& picture, renderer& owner)
         return nullptr;
     }
     ID2D1RenderTarget* target = owner.backend().target.Get();
-    if (const auto found = self.device_bitmaps.find(target); found != self.device_bitmaps.end()) {
+    if (const auto found = self.device_bitmaps.find(&owner); found != self.device_bitmaps.end()) {
         return found->second.Get();
     }
     // Parts are cut by the picture's own pixels, and DrawBitmap reads a source rectangle in the
@@ -271,7 +271,7 @@ ID2D1Bitmap* device_bitmap(image& picture, renderer& owner)
                                           shared.GetAddressOf()))) {
         throw zk_exception("unable to create a shared bitmap");
     }
-    self.device_bitmaps.emplace(target, shared);
+    self.device_bitmaps.emplace(&owner, shared);
     self.renderers.push_back(&owner);
     owner.backend().images.push_back(&picture);
     return shared.Get();

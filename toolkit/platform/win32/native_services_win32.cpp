@@ -41,6 +41,24 @@ HWND clipboard_window()
     return window;
 }
 
+// Another program (clipboard history, a remote desktop client) may hold the clipboard for a
+// moment; a few short tries, at most a fifth of a second in all, keep Copy from silently doing
+// nothing then.
+bool open_clipboard()
+{
+    constexpr int tries = 10;
+    constexpr DWORD pause_ms = 20;
+    for (int attempt = 1;; ++attempt) {
+        if (OpenClipboard(clipboard_window())) {
+            return true;
+        }
+        if (attempt == tries) {
+            return false;
+        }
+        Sleep(pause_ms);
+    }
+}
+
 } // namespace
 
 point pointer_screen_position()
@@ -134,7 +152,7 @@ void set_clipboard_text(std::string_view text)
         std::memcpy(target, units.c_str(), bytes);
         GlobalUnlock(memory);
     }
-    if (!OpenClipboard(clipboard_window())) {
+    if (!open_clipboard()) {
         GlobalFree(memory);
         return;
     }

@@ -5,6 +5,12 @@
 
 namespace zksdk::ui {
 
+namespace {
+
+constexpr int max_dpi_resizes = 3;
+
+} // namespace
+
 void native_window::set_bounds(rect bounds)
 {
     impl& record = *m_impl;
@@ -19,8 +25,12 @@ void native_window::set_bounds(rect bounds)
                  SWP_NOACTIVATE | SWP_NOZORDER);
     // The move may have crossed onto a monitor with another DPI: size again for that one, frame
     // included as above. (Sizing to the bare client size here took the caption's height out of
-    // the client area of a captioned window.)
-    while (record.dpi_x != sized_with.x || record.dpi_y != sized_with.y) {
+    // the client area of a captioned window.) A window straddling two monitors can be carried
+    // back by that sizing onto the first one, and so on for ever: after a few rounds it keeps
+    // the size it has, which the DPI change itself has already made fit.
+    for (int round = 0;
+         round < max_dpi_resizes && (record.dpi_x != sized_with.x || record.dpi_y != sized_with.y);
+         ++round) {
         sized_with = {record.dpi_x, record.dpi_y};
         const SIZE again = win32::outer_size(record, {mul_div(bounds.width, sized_with.x, 96),
                                                       mul_div(bounds.height, sized_with.y, 96)});

@@ -27,8 +27,10 @@ struct renderer::impl {
     Microsoft::WRL::ComPtr<ID2D1StrokeStyle> dashed;
     Microsoft::WRL::ComPtr<IDWriteTextFormat> text_format;
     PAINTSTRUCT paint{};
-    // The brushes' colours, kept here so that the guards need no call into the device.
+    // The brushes' colours, kept here so that the guards need no call into the device and so
+    // that brushes made again for a new render target take them up.
     color fill{0, 0, 0, 1};
+    color text{1, 1, 1, 1};
     color stroke{1, 1, 1, 1};
     int32_t font_weight = DWRITE_FONT_WEIGHT_NORMAL;
     int32_t font_style = DWRITE_FONT_STYLE_NORMAL;
@@ -42,6 +44,31 @@ struct renderer::impl {
     std::vector<image*> images; // images holding a device bitmap made for this renderer
     float scale_x = 1.0f;
     float scale_y = 1.0f;
+    // The DPI last given to resize (0 until then), for a render target made again.
+    float dpi_x = 0.0f;
+    float dpi_y = 0.0f;
+    // Render targets made so far: 1 after construction, one more after each lost device.
+    uint32_t target_generation = 0;
+    // Tests set this to have the next EndDraw report it instead of its own result (a lost
+    // device cannot be caused at will); S_OK leaves EndDraw's own result alone.
+    HRESULT next_end_draw_result = S_OK;
 };
+
+namespace win32 {
+
+inline D2D1_COLOR_F to_d2d(color value)
+{
+    return {value.r, value.g, value.b, value.a};
+}
+
+// A length whose scaled size has a fractional part of one half or more grows by one unit, so
+// that the last, partly covered pixel is covered rather than blended with what lies beneath.
+inline int32_t rounded_length(int32_t length, float scale)
+{
+    const float scaled = static_cast<float>(length) * scale;
+    return length + static_cast<int32_t>(scaled + 0.5f) - static_cast<int32_t>(scaled);
+}
+
+} // namespace win32
 
 } // namespace zksdk::ui

@@ -63,8 +63,10 @@ LRESULT on_paint(const context& c)
 {
     RECT update{};
     if (GetUpdateRect(c.window, &update, FALSE)) {
-        c.client.paint_native({update.left, update.top, update.right, update.bottom});
+        // Validated before the pass, so that what the pass marks again stays marked: a renderer
+        // whose device was lost marks the whole window for the next pass.
         ValidateRect(c.window, &update);
+        c.client.paint_native({update.left, update.top, update.right, update.bottom});
     }
     return 0;
 }

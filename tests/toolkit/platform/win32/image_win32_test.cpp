@@ -250,5 +250,51 @@ TEST_F(ImageDrawingTest, RenderersAndImagesUnhookWhicheverSideGoesFirst)
     EXPECT_TRUE(lists(m_window.painter(), survivor));
 }
 
+// A driver update, a GPU reset or a remote desktop reconnect loses the device: EndDraw then
+// reports that the target must be made again. Everything made from the old one goes with it,
+// the whole window is marked, and the next frame draws whole, at the DPI and in the colours that
+// were in force.
+TEST_F(ImageDrawingTest, ALostDeviceBringsANewTargetAndTheNextFrameDrawsWhole)
+{
+    image picture;
+    ASSERT_TRUE(picture.load(solid_png(4, 4, 0, 255, 0, 255), 1, 1));
+    renderer& painter = m_window.painter();
+    m_window.set_dpi(144, 144);
+    const auto draw = [&](renderer& target) {
+        target.draw_image_stretched({10, 10, 20, 20}, picture, 1);
+        target.set_fill_color(red);
+        target.fill_rect({40, 10, 10, 10});
+    };
+    m_window.paint({0, 0, 80, 60}, [&](renderer& target) {
+        draw(target);
+        target.set_stroke(red, 4);
+    });
+    ASSERT_TRUE(lists(painter, picture));
+    ASSERT_EQ(1u, painter.backend().target_generation);
+
+    painter.backend().next_end_draw_result = static_cast<HRESULT>(D2DERR_RECREATE_TARGET);
+    m_window.paint({0, 0, 80, 60}, draw);
+    EXPECT_EQ(2u, painter.backend().target_generation);
+    EXPECT_FALSE(lists(painter, picture)) << "the old device's bitmap is gone";
+    EXPECT_TRUE(picture.backend().device_bitmaps.empty());
+    RECT marked{};
+    ASSERT_TRUE(GetUpdateRect(m_window.handle(), &marked, FALSE));
+    EXPECT_EQ(0, marked.left);
+    EXPECT_EQ(0, marked.top);
+    EXPECT_EQ(120, marked.right);
+    EXPECT_EQ(90, marked.bottom);
+
+    // The stroke colour was set before the loss and not since: the new brush carries it.
+    m_window.paint({0, 0, 80, 60}, [&](renderer& target) {
+        draw(target);
+        target.draw_line({60, 20}, {75, 20});
+    });
+    EXPECT_TRUE(looks_like(m_window.at(30, 30), {0, 255, 0})) << "the image, scaled by 1.5";
+    EXPECT_TRUE(looks_like(m_window.at(67, 22), {255, 0, 0}));
+    EXPECT_TRUE(looks_like(m_window.at(100, 30), {255, 0, 0})) << "the line in the old colour";
+    EXPECT_TRUE(looks_like(m_window.at(100, 40), {0, 0, 0}));
+    EXPECT_TRUE(lists(painter, picture)) << "a bitmap made on the new device";
+}
+
 } // namespace
 } // namespace zksdk::ui::win32_test

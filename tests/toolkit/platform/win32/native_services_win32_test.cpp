@@ -9,6 +9,8 @@
 
 #include <windows.h>
 #include <array>
+#include <string>
+#include <thread>
 
 namespace zksdk::ui {
 namespace {
@@ -91,16 +93,52 @@ TEST_F(NativeServicesWin32, CursorsAndCaptureFollowTheToolkit)
     EXPECT_EQ(nullptr, GetCapture());
 }
 
+std::wstring clipboard_text(HWND reader)
+{
+    if (!OpenClipboard(reader)) {
+        return L"(clipboard not opened)";
+    }
+    std::wstring text;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
 TEST_F(NativeServicesWin32, ClipboardTextIsStoredAsUnicode)
 {
     set_clipboard_text("Licence \xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac");
-    ASSERT_TRUE(OpenClipboard(handle()));
-    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    ASSERT_NE(nullptr, data);
-    const std::wstring text(static_cast<const wchar_t*>(GlobalLock(data)));
-    GlobalUnlock(data);
-    CloseClipboard();
-    EXPECT_EQ(std::wstring(L"Licence \u00e9t\u00e9 \u65e5\u672c"), text);
+    EXPECT_EQ(std::wstring(L"Licence \u00e9t\u00e9 \u65e5\u672c"), clipboard_text(handle()));
+}
+
+// Clipboard history or a remote desktop client holds the clipboard for a moment now and then:
+// Copy waits that moment out instead of dropping the text.
+TEST_F(NativeServicesWin32, ClipboardTextWaitsForAProgramHoldingTheClipboardBriefly)
+{
+    set_clipboard_text("before");
+    const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([held] {
+        const HWND other = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                           GetModuleHandleW(nullptr), nullptr);
+        const BOOL opened = OpenClipboard(other);
+        SetEvent(held);
+        Sleep(100);
+        if (opened) {
+            CloseClipboard();
+        }
+        DestroyWindow(other);
+    });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 5000));
+    if (OpenClipboard(handle())) {
+        CloseClipboard();
+        ADD_FAILURE() << "the other window does not hold the clipboard";
+    }
+    set_clipboard_text("copied while held");
+    holder.join();
+    CloseHandle(held);
+    EXPECT_EQ(std::wstring(L"copied while held"), clipboard_text(handle()));
 }
 
 // Keys for the menu's own loop, from a timer that fires inside it.

@@ -430,6 +430,31 @@ TEST_F(NativeWindowWin32, SetBoundsKeepsTheFrameWhenTheMoveChangesTheDpi)
     EXPECT_EQ(80, outer.top);
 }
 
+// Straddling two monitors, each sizing can carry the window onto the other one's DPI; set_bounds
+// stops sizing again after a few rounds instead of bouncing for as long as the DPI changes.
+TEST_F(NativeWindowWin32, SetBoundsStopsSizingAgainWhileTheDpiKeepsChanging)
+{
+    create(window, {0, 0, 300, 200});
+    int changes = 0;
+    std::function<void()> bounce = [&] {
+        ++changes;
+        const WORD dpi = changes % 2 == 1 ? 144 : 96;
+        RECT suggested{0, 0, 10, 10};
+        send(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        if (changes < 50) {
+            client.on_resized = bounce;
+        }
+    };
+    client.on_resized = bounce;
+    window.set_bounds({70, 80, 400, 250});
+    client.on_resized = nullptr;
+    EXPECT_EQ(4, changes) << "the first move and three more sizings";
+    RECT outer{};
+    GetWindowRect(handle(window), &outer);
+    EXPECT_EQ(70, outer.left) << "the position given, not the suggested one";
+    EXPECT_FALSE(window.backend().pending_position.has_value());
+}
+
 TEST_F(NativeWindowWin32, DpiChangesMoveTheWindowToTheSuggestedRectangle)
 {
     create(window, {0, 0, 300, 200});

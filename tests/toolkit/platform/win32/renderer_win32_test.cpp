@@ -62,6 +62,20 @@ TEST_F(RendererTest, ARecordWithoutANativeWindowHasNoRenderTarget)
     }
 }
 
+// Each paint draws only the widgets in the update area over the last frame, which the target
+// keeps through a present but not through a resize: after one every widget draws again.
+TEST_F(RendererTest, AResizeMarksTheWholeWindowForPainting)
+{
+    ValidateRect(m_window.handle(), nullptr);
+    m_window.set_dpi(120, 120);
+    RECT marked{};
+    ASSERT_TRUE(GetUpdateRect(m_window.handle(), &marked, FALSE));
+    EXPECT_EQ(0, marked.left);
+    EXPECT_EQ(0, marked.top);
+    EXPECT_EQ(window_width, marked.right);
+    EXPECT_EQ(window_height, marked.bottom);
+}
+
 TEST_F(RendererTest, FillsCoverTheirShapesInWidgetCoordinatesAndInvisibleOnesNothing)
 {
     m_window.paint({20, 10, 100, 100}, [](renderer& target) {
