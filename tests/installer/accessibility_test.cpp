@@ -254,8 +254,18 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
     EXPECT_EQ(1, Marks(wizard.welcome_license_link()));
     EXPECT_EQ((std::vector<std::string>{"I AGREE", "CANCEL"}), Tabs(2, true));
 
-    AnswerPopup(escape_key); // Escape asks; Escape on the question answers NO
+    std::string question; // Escape asks; Escape on the question answers NO
+    headless::push_step([&] {
+        question = access_dump(headless::focus_window()->client()->access_tree());
+        headless::send_key_down(*headless::focus_window(), escape_key);
+    });
     Key(escape_key);
+    EXPECT_EQ(R"T(dialog "Exit Installer"
+  static text "Are you sure you want to cancel Nimbic Plug-in for After Effects installation?" [read-only]
+  push button "YES" [focusable,focused] (Press)
+  push button "NO" [focusable] (Press)
+)T",
+              question);
     EXPECT_TRUE(native().is_visible());
     EXPECT_EQ(0u, headless::pending_steps());
 

@@ -14,9 +14,9 @@ namespace zksdk::ui::test {
 inline std::string quoted(const std::string& text)
 {
     std::string shown;
-    for (char c : text.size() > 60 ? text.substr(0, 40) : text)
+    for (char c : text.size() > 80 ? text.substr(0, 40) : text)
         shown += c == '\n' ? std::string("\\n") : std::string(1, c);
-    if (text.size() > 60)
+    if (text.size() > 80)
         shown += "...(" + std::to_string(text.size()) + " bytes)";
     return "\"" + shown + "\"";
 }
