@@ -145,6 +145,10 @@ void InstallerUI::BuildVersionsPage()
         button.set_enabled(false);
         event_dispatcher::instance().connect(&button, this, event_type::mouse_up,
                                              bind_event(this, &InstallerUI::OnVersionsPageEvent));
+        // The pointer acts through mouse_up (any button); Enter, Space and assistive technology
+        // through clicked.
+        event_dispatcher::instance().connect(&button, this, event_type::clicked,
+                                             bind_event(this, &InstallerUI::OnVersionsPageEvent));
     };
     // The window hears every press after the widget under the pointer does: it tells a release
     // that ends a press on the folder button from one that ends a press elsewhere.
@@ -178,6 +182,11 @@ void InstallerUI::BuildVersionsPage()
 
 void InstallerUI::OnVersionsPageEvent(const event_info& info)
 {
+    // A release of the pointer has already come as mouse_up.
+    if (info.type == static_cast<uint32_t>(event_type::clicked) &&
+        info.extra != clicked_without_pointer) {
+        return;
+    }
     InstallTarget& custom = m_targets.back();
     if (info.sender == this) {
         m_pressed_folder_button = widget_at(root().pointer_position());

@@ -117,9 +117,17 @@ void window::set_focus(widget* target, int32_t reason)
     if (m_focused)
         deliver(m_focused, event_type::focus_lost, integer_data(static_cast<uint32_t>(reason)),
                 reinterpret_cast<uintptr_t>(target));
+    // The window draws the keyboard's focus mark, so it repaints where the mark leaves and lands
+    // even for widgets that do not repaint on focus changes themselves.
+    if (m_keyboard_cues && m_focused)
+        m_focused->invalidate(false);
+    if (m_keyboard_cues && target)
+        target->invalidate(false);
     m_focused = target;
-    if (is_enabled(target))
+    if (is_enabled(target)) {
         deliver(target, event_type::focus_gained, integer_data(static_cast<uint32_t>(reason)));
+        announce(access_event::focus, target);
+    }
 }
 
 void window::add_tooltip(widget* target, const rect& area, std::string_view title,
@@ -293,6 +301,8 @@ void window::paint_tree(widget* target, const rect& update)
         const std::vector<widget*> children = target->children();
         for (widget* child : children)
             paint_tree(child, update);
+        if (target == m_focused && m_keyboard_cues)
+            paint_focus_mark(*target);
         m_renderer->end_widget();
     }
     m_paint_origin_x = saved_x;
