@@ -201,8 +201,9 @@ void InstallerUI::OnVersionsPageEvent(const event_info& info)
         const bool pressed_here = m_pressed_folder_button == &button;
         m_pressed_folder_button = nullptr;
         const point at = button.pointer_position();
-        if (!pressed_here || at.x < 0 || at.y < 0 || at.x > button.width() ||
-            at.y > button.height()) {
+        const bool from_pointer = info.type == static_cast<uint32_t>(event_type::mouse_up);
+        if (from_pointer && (!pressed_here || at.x < 0 || at.y < 0 || at.x > button.width() ||
+                             at.y > button.height())) {
             return;
         }
         std::u16string& folder = plugin ? custom.plugin_folder : custom.scripts_folder;
