@@ -34,6 +34,7 @@ bool InstallerUI::AskRetry(const std::string& message)
                                   "notifications_error_window_margins");
     popup.root().style().redirect("message_popup_component_margins",
                                   "notifications_error_component_margins");
+    popup.set_urgency(popup_urgency::alert);
     popup.setup(this, "Failed to install", message);
     return popup.run_modal() == 1;
 }

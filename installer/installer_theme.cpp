@@ -113,6 +113,12 @@ void InstallerUI::ApplyInstallerTheme()
     theme.set("notifications_error_window_margins", style_int_pair{40, 20});
     theme.set("notifications_error_component_margins", style_int_pair{20, 20});
     theme.set("notifications_back_color", Grey(0.071f));
+    // The keyboard's focus mark, one for every wizard control; the toolkit's own dotted marks
+    // would draw a second one inside it.
+    theme.set("focus_mark_color", color{0.255f, 0.584f, 0.753f, 1.0f});
+    theme.set("focus_mark_width", 2.0f);
+    theme.set_bytes("button_border_color_focus", {});
+    theme.set_bytes("checkbox_border_color_focus", {});
     // Windows and browsers of the toolkit fall back to no colour of their own under this theme.
     theme.set_bytes("default_window_back_color", {});
     theme.set_bytes("browser_back_color", *theme.find("default_window_back_color"));

@@ -42,6 +42,8 @@ InstallerUI::InstallerUI()
     ApplyInstallerTheme();
     event_dispatcher::instance().connect(&root(), this, event_type::paint,
                                          bind_event(this, &InstallerUI::PaintFrame));
+    event_dispatcher::instance().connect(this, this, event_type::key_down,
+                                         bind_event(this, &InstallerUI::OnWizardKey));
     BuildInstallTargets(m_state, m_targets);
     BuildWelcomePage();
     BuildVersionsPage();
@@ -173,6 +175,7 @@ void InstallerUI::ShowPage(int32_t page)
     m_pages.at(page).set_visible(true);
     m_previous_page = m_current_page;
     m_current_page = page;
+    announce(access_event::structure_changed);
 }
 
 void InstallerUI::OnNavigationClick(const event_info& info)
@@ -195,6 +198,17 @@ void InstallerUI::OnNavigationClick(const event_info& info)
             ShowPage(m_current_page + 1);
         }
     } else if (sender == &m_cancel) {
+        ConfirmCancel();
+    }
+}
+
+// Escape asks what CANCEL asks, and only while CANCEL could be pressed: not once the run has
+// finished. While a popup runs, this window gets no keys (its owner is disabled).
+void InstallerUI::OnWizardKey(const event_info& info)
+{
+    constexpr uintptr_t escape_key = 27;
+    if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input() &&
+        m_cancel.is_visible(true)) {
         ConfirmCancel();
     }
 }

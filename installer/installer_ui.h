@@ -96,6 +96,7 @@ private:
     void PaintFrame();
     void OnNavigationClick(const zksdk::ui::event_info& info);
     void ConfirmCancel();
+    void OnWizardKey(const zksdk::ui::event_info& info);
     void BuildFooter();
     void SetNextCaption(std::string_view caption);
     void FinishButtons();
@@ -112,6 +113,8 @@ private:
     void BuildWelcomePage();
     void BuildLicensePage();
     void OnLicenseTextMouseUp(const zksdk::ui::event_info& info);
+    void OnLicenseTextKey(const zksdk::ui::event_info& info);
+    void DescribeLicense(const zksdk::ui::event_info& info);
     void BuildVersionsPage();
     void OnVersionsPageEvent(const zksdk::ui::event_info& info);
     void UpdateRequiredSpace();

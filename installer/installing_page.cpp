@@ -50,6 +50,7 @@ void InstallerUI::BuildInstallingPage()
     Attach(m_installing_separator, page, {0, y3, pw - 150, 20});
     const int32_t y4 = y3 + m_installing_separator.height() + 15;
     Attach(m_progress_bar, page, {0, y4, pw - 150, 15});
+    m_progress_bar.set_labelled_by(&m_installing_label);
 
     const int32_t y5 = y4 + m_progress_bar.height() + 15;
     Attach(m_installing_label, page, {0, y5, 100, 20});

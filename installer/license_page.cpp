@@ -2,6 +2,7 @@
 #include "installer/installer_style.h"
 #include "installer/installer_ui.h"
 #include "installer/license/license_document.h"
+#include "installer/product.h"
 
 #include "toolkit/controls/popup_menu.h"
 #include "toolkit/platform/native_services.h"
@@ -49,9 +50,32 @@ void InstallerUI::BuildLicensePage()
     m_license_text.update_size();
     m_license_text.update_links();
     m_license_text.invalidate(false);
-    event_dispatcher::instance().connect(&m_license_text, this, event_type::mouse_up,
-                                         bind_event(this, &InstallerUI::OnLicenseTextMouseUp));
+    event_dispatcher& events = event_dispatcher::instance();
+    events.connect(&m_license_text, this, event_type::mouse_up,
+                   bind_event(this, &InstallerUI::OnLicenseTextMouseUp));
+    // The agreement takes the focus so that the keyboard can scroll it and a screen reader can
+    // read it as one document.
+    m_license_text.set_tab_stop(true);
+    events.connect(&m_license_text, this, event_type::key_down,
+                   bind_event(this, &InstallerUI::OnLicenseTextKey));
+    events.connect(&m_license_text, this, event_type::describe,
+                   bind_event(this, &InstallerUI::DescribeLicense));
     m_license_scroll.attach(&m_license_text);
+}
+
+void InstallerUI::OnLicenseTextKey(const event_info& info)
+{
+    m_license_scroll.scroll_for_key(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.data)));
+}
+
+// The label calls itself static text named by all it shows; the agreement is a document with
+// a title, whose whole text is its value.
+void InstallerUI::DescribeLicense(const event_info& info)
+{
+    auto& node = *static_cast<access_node*>(info.data);
+    node.role = access_role::document;
+    node.name = product::license_link;
+    node.value = m_license_text.text();
 }
 
 void InstallerUI::OnLicenseTextMouseUp(const event_info& info)

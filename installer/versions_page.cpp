@@ -147,6 +147,10 @@ void InstallerUI::BuildVersionsPage()
         button.set_enabled(false);
         event_dispatcher::instance().connect(&button, this, event_type::mouse_up,
                                              bind_event(this, &InstallerUI::OnVersionsPageEvent));
+        // The pointer acts through mouse_up (any button); Enter, Space and assistive technology
+        // through clicked.
+        event_dispatcher::instance().connect(&button, this, event_type::clicked,
+                                             bind_event(this, &InstallerUI::OnVersionsPageEvent));
     };
     folder_button(m_plugin_folder_button, y0 - 5, "Plugin Path");
     Attach(m_custom_plugin_label, m_versions_flow, {0, 0, pw - 150, 0});
@@ -176,6 +180,11 @@ void InstallerUI::BuildVersionsPage()
 
 void InstallerUI::OnVersionsPageEvent(const event_info& info)
 {
+    // A release of the pointer has already come as mouse_up.
+    if (info.type == static_cast<uint32_t>(event_type::clicked) &&
+        info.extra != clicked_without_pointer) {
+        return;
+    }
     InstallTarget& custom = m_targets.back();
     if (info.sender == &m_plugin_folder_button || info.sender == &m_script_folder_button) {
         const bool plugin = info.sender == &m_plugin_folder_button;

@@ -15,6 +15,27 @@ constexpr int32_t vertically_centred = 0;
 
 } // namespace
 
+// check_box connects its own describer on `created`; this one, connected after it, amends it.
+InstalledCheckbox::InstalledCheckbox()
+{
+    event_dispatcher::instance().connect(this, this, event_type::created,
+                                         bind_event(this, &InstalledCheckbox::on_created));
+}
+
+void InstalledCheckbox::on_created()
+{
+    event_dispatcher::instance().connect(this, this, event_type::describe,
+                                         bind_event(this, &InstalledCheckbox::on_describe));
+}
+
+// A result to read, not a choice to make.
+void InstalledCheckbox::on_describe(const event_info& info)
+{
+    auto& node = *static_cast<access_node*>(info.data);
+    node.states |= access_state::read_only;
+    node.default_action.clear();
+}
+
 // The box picture is decoded and measured by check_box's layout; the box rectangle has its size.
 void InstalledCheckbox::paint()
 {

@@ -9,8 +9,12 @@ namespace nimbic {
 // fades its text; the Installing page owns one per ticked target.
 class InstalledCheckbox : public zksdk::ui::check_box {
 public:
-    InstalledCheckbox() = default;
+    InstalledCheckbox();
     void paint() override;
+
+private:
+    void on_created();
+    void on_describe(const zksdk::ui::event_info& info);
 };
 
 } // namespace nimbic

@@ -28,6 +28,15 @@ void LinkButton::on_created()
     events.connect(this, this, event_type::mouse_leave,
                    bind_event(this, &LinkButton::on_hover_change));
     events.connect(this, this, event_type::hidden, bind_event(this, &LinkButton::on_hidden));
+    // After generic_button's own describer, which called it a push button.
+    events.connect(this, this, event_type::describe, bind_event(this, &LinkButton::on_describe));
+}
+
+void LinkButton::on_describe(const event_info& info)
+{
+    auto& node = *static_cast<access_node*>(info.data);
+    node.role = access_role::link;
+    node.default_action = "Jump";
 }
 
 void LinkButton::on_hover_change(const event_info& info)

@@ -14,6 +14,7 @@ private:
     void on_created();
     void on_hover_change(const zksdk::ui::event_info& info);
     void on_hidden();
+    void on_describe(const zksdk::ui::event_info& info);
 };
 
 } // namespace nimbic

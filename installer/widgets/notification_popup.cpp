@@ -85,7 +85,10 @@ void add_answer(RoundedButton& button, window& owner, flow_panel& row, std::stri
 
 } // namespace
 
-NotificationPopup::NotificationPopup() = default;
+NotificationPopup::NotificationPopup()
+{
+    set_access_role(access_role::dialog);
+}
 
 // The members go before the window base does. Taking the tree apart first keeps every detach
 // event on whole widgets: a widget's own destructor raises them while half of it is gone.
@@ -101,7 +104,11 @@ void NotificationPopup::setup(window* owner, std::string_view title, std::string
         set_owner(owner);
     }
     create(title, {0, 0, popup_width, first_height}, 0);
+    // A question asked from the keyboard is answered from it: the focus mark shows at once.
+    set_keyboard_cues(owner != nullptr && owner->shows_focus_mark());
     event_dispatcher& events = event_dispatcher::instance();
+    events.connect(this, this, event_type::modal_started,
+                   bind_event(this, &NotificationPopup::on_opened));
     events.connect(&root(), this, event_type::paint,
                    bind_event(this, &NotificationPopup::paint_background));
 
@@ -141,6 +148,18 @@ void NotificationPopup::setup(window* owner, std::string_view title, std::string
     native().set_bounds({placement.x, placement.y, popup_width, row_y + row_height + gap});
     events.connect(this, this, event_type::key_down, bind_event(this, &NotificationPopup::on_key));
     native().center();
+}
+
+// Shown now: a screen reader reads the dialog's title and text, then the focused answer.
+void NotificationPopup::on_opened()
+{
+    announce(access_event::dialog_opened);
+    if (m_urgency == popup_urgency::alert) {
+        announce(access_event::alert);
+    }
+    if (focused_widget() != nullptr) {
+        announce(access_event::focus, focused_widget());
+    }
 }
 
 void NotificationPopup::paint_background()

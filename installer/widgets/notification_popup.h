@@ -12,6 +12,9 @@
 
 namespace nimbic {
 
+// How assistive technology hears the popup open: as a question, or as an alert (a failure).
+enum class popup_urgency { question, alert };
+
 // A local object of the code that asks: constructed, set up once, run modally once
 // (1 for YES or Enter, 0 for NO, Escape or the close button), destroyed.
 class NotificationPopup : public zksdk::ui::window {
@@ -20,6 +23,8 @@ public:
     ~NotificationPopup() override;
 
     void setup(zksdk::ui::window* owner, std::string_view title, std::string_view message);
+    // Before setup.
+    void set_urgency(popup_urgency urgency) { m_urgency = urgency; }
 
     RoundedButton& yes_button() { return m_yes; }
     RoundedButton& no_button() { return m_no; }
@@ -30,6 +35,7 @@ private:
     void paint_background();
     void on_button(const zksdk::ui::event_info& info);
     void on_key(const zksdk::ui::event_info& info);
+    void on_opened();
 
     RoundedButton m_yes;
     RoundedButton m_no;
@@ -38,6 +44,7 @@ private:
                                     zksdk::ui::auto_size::off, zksdk::ui::track_children::off};
     zksdk::ui::image m_picture;
     zksdk::ui::point m_picture_position;
+    popup_urgency m_urgency = popup_urgency::question;
 };
 
 } // namespace nimbic

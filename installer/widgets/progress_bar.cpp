@@ -6,10 +6,41 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace nimbic {
 
 using namespace zksdk::ui;
+
+ProgressBar::ProgressBar()
+{
+    event_dispatcher::instance().connect(this, this, event_type::describe,
+                                         bind_event(this, &ProgressBar::on_describe));
+}
+
+void ProgressBar::set_progress(float progress)
+{
+    const int32_t before = percent();
+    m_progress = progress;
+    if (percent() != before) {
+        announce(access_event::value_changed);
+    }
+}
+
+int32_t ProgressBar::percent() const
+{
+    return static_cast<int32_t>(std::clamp(std::lround(m_progress * 100.0f), 0L, 100L));
+}
+
+// Named by the label its owner puts beside it.
+void ProgressBar::on_describe(const event_info& info)
+{
+    auto& node = *static_cast<access_node*>(info.data);
+    node.role = access_role::progress_bar;
+    node.value = std::to_string(percent()) + "%";
+    node.range_value = percent();
+    node.states |= access_state::read_only;
+}
 
 void ProgressBar::paint()
 {

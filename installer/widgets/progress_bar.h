@@ -8,13 +8,17 @@ namespace nimbic {
 // The owner sets the progress and asks for a repaint; owned by the installer window.
 class ProgressBar : public zksdk::ui::generic_panel {
 public:
-    ProgressBar() = default;
+    ProgressBar();
     void paint() override;
 
-    void set_progress(float progress) { m_progress = progress; }
+    // Assistive technology hears of a change of the whole percentage shown.
+    void set_progress(float progress);
     float progress() const { return m_progress; }
+    int32_t percent() const;
 
 private:
+    void on_describe(const zksdk::ui::event_info& info);
+
     float m_progress = 0.0f; // 0.0 to 1.0
 };
 

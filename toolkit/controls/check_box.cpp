@@ -14,6 +14,7 @@ namespace {
 constexpr int32_t leading = 0;
 constexpr int32_t vertically_centred = 0;
 constexpr int32_t top = 1;
+constexpr uintptr_t space_key = 32;
 
 } // namespace
 
@@ -42,6 +43,10 @@ void check_box::on_created()
                    bind_event<widget>(this, &widget::invalidate, false));
     events.connect(this, this, event_type::style_changed,
                    bind_event(this, &check_box::on_style_changed));
+    events.connect(this, this, event_type::key_down, bind_event(this, &check_box::on_key_down));
+    events.connect(this, this, event_type::describe, bind_event(this, &check_box::on_describe));
+    events.connect(this, this, event_type::access_action,
+                   bind_event<check_box>(this, &check_box::toggle));
     layout(static_cast<int32_t>(check_box_arrangement::box_first_centred));
     // Usable only once its owner says so.
     set_enabled(false);
@@ -54,6 +59,7 @@ void check_box::set_caption(std::string_view caption)
     }
     m_caption = caption;
     invalidate(false);
+    announce(access_event::name_changed);
 }
 
 void check_box::set_checked(bool checked)
@@ -66,6 +72,7 @@ void check_box::set_checked(bool checked)
         *m_bound = checked;
     }
     invalidate(false);
+    announce(access_event::state_changed);
 }
 
 void check_box::bind(bool* flag)
@@ -87,7 +94,28 @@ void check_box::toggle()
         *m_bound = m_checked;
     }
     invalidate(false);
+    announce(access_event::state_changed);
     events.emit(this, event_type::value_changed, 2, 0);
+}
+
+// Space toggles, as a release of the pointer does; Enter is left to the window (a wizard's
+// default button).
+void check_box::on_key_down(const event_info& info)
+{
+    if (reinterpret_cast<uintptr_t>(info.data) == space_key) {
+        toggle();
+    }
+}
+
+void check_box::on_describe(const event_info& info)
+{
+    auto& node = *static_cast<access_node*>(info.data);
+    node.role = access_role::check_button;
+    node.name = m_caption;
+    node.default_action = is_checked() ? "Uncheck" : "Check";
+    if (is_checked()) {
+        node.states |= access_state::checked;
+    }
 }
 
 void check_box::on_mouse_enter()
@@ -168,7 +196,7 @@ void check_box::paint()
     const rect source{0, frame * m_box_size.height, m_box_size.width, m_box_size.height};
     target.draw_image_part_at({m_box_rect.x, m_box_rect.y}, m_box_image, source, 1.0f);
 
-    if (window()->focused_widget() == this && !m_hover) {
+    if (window()->focused_widget() == this && window()->shows_focus_mark() && !m_hover) {
         target.set_dash(1);
         target.set_stroke(keys.read_color("checkbox_border_color_focus"), 1.0f);
         target.draw_rect(m_box_rect);

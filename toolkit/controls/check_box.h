@@ -54,6 +54,8 @@ private:
     void on_mouse_enter();
     void on_mouse_leave();
     void on_style_changed(const event_info& info);
+    void on_key_down(const event_info& info);
+    void on_describe(const event_info& info);
     void measure_box();
 
     std::string m_caption;

@@ -14,6 +14,7 @@ namespace {
 
 constexpr uintptr_t left_button = 0;
 constexpr uintptr_t enter_key = 13;
+constexpr uintptr_t space_key = 32;
 
 uintptr_t small_integer(const event_info& info)
 {
@@ -48,6 +49,10 @@ generic_button::generic_button()
                    bind_event(this, &generic_button::on_key_down));
     events.connect(this, this, event_type::style_changed,
                    bind_event(this, &generic_button::on_style_changed));
+    events.connect(this, this, event_type::describe,
+                   bind_event(this, &generic_button::on_describe));
+    events.connect(this, this, event_type::access_action,
+                   bind_event(this, &generic_button::activate));
 }
 
 // A button destroyed in the middle of a press must not leave the window's input pointed at it.
@@ -65,6 +70,7 @@ void generic_button::set_caption(std::string_view caption)
     }
     m_caption = caption;
     invalidate(false);
+    announce(access_event::name_changed);
 }
 
 void generic_button::set_toggled(bool toggled)
@@ -74,6 +80,7 @@ void generic_button::set_toggled(bool toggled)
     }
     m_toggled = toggled;
     invalidate(false);
+    announce(access_event::state_changed);
 }
 
 void generic_button::set_icon_opacity(float opacity)
@@ -159,6 +166,7 @@ void generic_button::on_mouse_up(const event_info& info)
     }
     if (m_toggle_mode) {
         m_toggled = !m_toggled;
+        announce(access_event::state_changed);
     }
     if (style().read_bool("button_reset_hover")) {
         m_hover = false;
@@ -169,14 +177,33 @@ void generic_button::on_mouse_up(const event_info& info)
 
 void generic_button::on_key_down(const event_info& info)
 {
-    if (small_integer(info) != enter_key) {
-        return;
+    const uintptr_t key = small_integer(info);
+    if (key == enter_key || key == space_key) {
+        activate();
     }
+}
+
+void generic_button::activate()
+{
     if (m_toggle_mode) {
         m_toggled = !m_toggled;
         invalidate(false);
+        announce(access_event::state_changed);
     }
-    emit(event_type::clicked, reinterpret_cast<void*>(static_cast<uintptr_t>(m_toggled)));
+    event_dispatcher::instance().emit(this, event_type::clicked, 2, 1,
+                                      reinterpret_cast<void*>(static_cast<uintptr_t>(m_toggled)),
+                                      clicked_without_pointer);
+}
+
+void generic_button::on_describe(const event_info& info)
+{
+    auto& node = *static_cast<access_node*>(info.data);
+    node.role = access_role::push_button;
+    node.name = m_caption;
+    node.default_action = "Press";
+    if (m_toggle_mode && m_toggled) {
+        node.states |= access_state::checked;
+    }
 }
 
 void generic_button::on_style_changed(const event_info& info)

@@ -13,9 +13,14 @@ class renderer;
 
 enum class button_mode { push, toggle };
 
+// clicked's extra: 0 when the pointer was released over the button, this when a key or
+// assistive technology pressed it.
+constexpr uint64_t clicked_without_pointer = 1;
+
 // A push or toggle button drawn from its style table (background, back image, icon strip,
 // border, one caption); raises clicked with the toggled value when released over itself or on
-// Enter. The object that builds the interface owns it; RoundedButton and LinkButton derive.
+// Enter or Space. The object that builds the interface owns it; RoundedButton and LinkButton
+// derive.
 class generic_button : public widget {
 public:
     generic_button();
@@ -26,6 +31,8 @@ public:
 
     // Fits the width to the caption while button_auto_size is set; call after set_caption.
     void update_size();
+    // What Enter, Space and assistive technology do: flips a toggle button and raises clicked.
+    void activate();
 
     void set_caption(std::string_view caption);
     void set_mode(button_mode mode) { m_toggle_mode = mode == button_mode::toggle; }
@@ -55,6 +62,7 @@ private:
     void on_mouse_down(const event_info& info);
     void on_mouse_up(const event_info& info);
     void on_key_down(const event_info& info);
+    void on_describe(const event_info& info);
     void on_style_changed(const event_info& info);
     void release_capture();
 

@@ -48,7 +48,7 @@ void generic_button::paint_border_and_caption(renderer& target, bool pressed)
     color caption = keys.read_color("button_font_color");
     color border = keys.read_color("button_border_color_normal");
     int32_t dash = 0;
-    if (window()->focused_widget() == this) {
+    if (window()->focused_widget() == this && window()->shows_focus_mark()) {
         dash = 1;
         border = keys.read_color("button_border_color_focus");
     }

@@ -32,6 +32,9 @@ public:
     void scroll_to(int32_t offset, scroll_snap snap);
     // A positive delta scrolls towards the start (the top or the left).
     void scroll_by(int32_t delta);
+    // The keys that scroll a document: the arrows along the axis by a step, Page Up and Page
+    // Down by what the viewport shows, Home and End to either end. False for any other key.
+    bool scroll_for_key(uint32_t virtual_key);
     void layout();
     void update();
 

@@ -36,6 +36,7 @@ text_label::text_label()
     events.connect(this, this, event_type::mouse_leave,
                    bind_event(this, &text_label::on_mouse_leave));
     events.connect(this, this, event_type::mouse_up, bind_event(this, &text_label::on_click));
+    events.connect(this, this, event_type::describe, bind_event(this, &text_label::on_describe));
     // Text set before the label had a window could not be measured then.
     events.connect(this, this, event_type::created, bind_event(this, &text_label::update_size));
 }
@@ -50,9 +51,12 @@ void text_label::set_text(std::string_view text, label_fit width, label_fit heig
 {
     m_fit_width = width == label_fit::to_text;
     m_fit_height = height == label_fit::to_text;
+    const bool renamed = text != m_text;
     m_text = text;
     update_size();
     invalidate(false);
+    if (renamed)
+        announce(access_event::name_changed);
 }
 
 void text_label::set_fit(label_fit width, label_fit height)
@@ -65,8 +69,22 @@ void text_label::set_markup(std::string_view markup)
 {
     parsed_markup parsed = parse_markup(markup, style().read_string("label_font_name"),
                                         style().read_float("label_font_size"));
+    const bool renamed = parsed.text != m_text;
     m_text = std::move(parsed.text);
     m_runs = std::move(parsed.runs);
+    if (renamed)
+        announce(access_event::name_changed);
+}
+
+// Static text named by what it shows; an empty label has nothing to say.
+void text_label::on_describe(const event_info& info)
+{
+    if (m_text.empty())
+        return;
+    auto& node = *static_cast<access_node*>(info.data);
+    node.role = access_role::static_text;
+    node.name = m_text;
+    node.states |= access_state::read_only;
 }
 
 void text_label::use_label_font() const

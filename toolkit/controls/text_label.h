@@ -49,6 +49,7 @@ private:
     void on_mouse_move();
     void on_mouse_leave();
     void on_click();
+    void on_describe(const event_info& info);
     void use_label_font() const;
     size layout_limit() const;
     const label_link* link_under_pointer() const;

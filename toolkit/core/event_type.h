@@ -46,6 +46,10 @@ enum class event_type : uint32_t {
     style_changed = 56,
     session_locked = 57,
     session_unlocked = 58,
+    // Accessibility: `describe` asks a widget to fill the access_node its data points at;
+    // `access_action` runs its default action (the path of a click or a toggle).
+    describe = 59,
+    access_action = 60,
 };
 
 } // namespace zksdk::ui

@@ -1,6 +1,7 @@
 // The native window record behind one toolkit window: handle, DPI, timers, title, visibility.
 #pragma once
 
+#include "toolkit/core/accessibility.h"
 #include "toolkit/core/geometry.h"
 
 #include <cstdint>
@@ -84,6 +85,10 @@ public:
     void focus();
     // Whether this is the system's keyboard-focus window.
     bool is_focus_window() const;
+
+    // Tells assistive technology that something changed on the node with this id (0: the
+    // window itself); it asks the client for the details when it wants them.
+    void announce(access_event event, int32_t id);
 
     // The backend's own state; only the backend's sources know its layout.
     struct impl;

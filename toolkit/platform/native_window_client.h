@@ -1,10 +1,12 @@
 // What a native window calls back into: the toolkit window that owns it.
 #pragma once
 
+#include "toolkit/core/accessibility.h"
 #include "toolkit/core/event_type.h"
 #include "toolkit/core/geometry.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace zksdk::ui {
 
@@ -40,6 +42,14 @@ public:
     virtual bool has_pointer_handlers(event_type code) = 0;
     // The native user message with its two parameters.
     virtual void user_message(intptr_t lparam, uintptr_t wparam) = 0;
+    // What assistive technology reads: the window's node first, then every described widget,
+    // parents before children. A client with nothing to describe gives an empty tree.
+    virtual std::vector<access_node> access_tree() { return {}; }
+    // Runs a node's default action as a click or a toggle would; false when the id is unknown
+    // or the node has no action it may take now.
+    virtual bool access_default_action(int32_t) { return false; }
+    // Moves the keyboard focus to a node; false when it cannot take the focus.
+    virtual bool access_focus(int32_t) { return false; }
 
 protected:
     ~native_window_client() = default;

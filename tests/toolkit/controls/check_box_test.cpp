@@ -72,9 +72,12 @@ TEST_F(CheckBoxTest, AnyReleaseTogglesAndRaisesValueChangedBeforeAndAfter)
     EXPECT_EQ((std::vector<std::pair<int32_t, bool>>{{0, false}, {2, true}}), m_changes);
     EXPECT_TRUE(ticked);
     m_window->set_focus(&m_box, 1);
-    headless::send_key_down(native(), 32);
     headless::send_char(native(), u' ');
-    EXPECT_EQ(2u, m_changes.size()); // keys never toggle
+    headless::send_key_down(native(), 13);
+    EXPECT_EQ(2u, m_changes.size()); // neither the character nor Enter toggles
+    headless::send_key_down(native(), 32);
+    EXPECT_EQ(4u, m_changes.size()); // Space does, as a release does
+    EXPECT_FALSE(ticked);
 }
 
 TEST_F(CheckBoxTest, TheBoundFlagWinsOverTheStateAndIsFlippedFromItsOwnValue)
@@ -104,6 +107,8 @@ TEST_F(CheckBoxTest, FramesFocusAndCaptionFollowTheState)
     m_box.set_enabled(true);
     m_box.set_checked(true);
     m_window->set_focus(&m_box, 1);
+    EXPECT_FALSE(first_of(paint_of(m_box), draw_op::draw_rect)); // no mark until keys are used
+    m_window->set_keyboard_cues(true);
     calls = paint_of(m_box);
     EXPECT_EQ((rect{0, 10, 10, 10}), first_of(calls, draw_op::draw_image_part_at)->source);
     EXPECT_FLOAT_EQ(1.0f, first_of(calls, draw_op::draw_text)->state.text.a);

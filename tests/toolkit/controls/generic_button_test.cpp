@@ -85,9 +85,11 @@ TEST_F(ButtonTest, PushButtonsReportFalseAndToggleButtonsFlipOnClickAndEnter)
     headless::click(native(), {50, 30});
     EXPECT_TRUE(m_button.is_toggled());
     headless::send_key_down(native(), 13);
-    headless::send_key_down(native(), 32); // only Enter activates
-    EXPECT_EQ((std::vector<uintptr_t>{0, 0, 1, 0}), m_clicks);
     EXPECT_FALSE(m_button.is_toggled());
+    headless::send_key_down(native(), 32); // Space activates as Enter does
+    headless::send_key_down(native(), 65);
+    EXPECT_EQ((std::vector<uintptr_t>{0, 0, 1, 0, 1}), m_clicks);
+    EXPECT_TRUE(m_button.is_toggled());
 }
 
 TEST_F(ButtonTest, ADisabledOrDestroyedButtonLetsGoOfThePointer)
@@ -149,6 +151,9 @@ TEST_F(ButtonTest, FocusDrawsADottedOutlineThatHoverReplaces)
     m_button.style().set("button_border_color_focus", color{0, 0, 1, 1});
     m_button.style().set("button_border_color_hover", color{1, 1, 0, 1});
     m_window->set_focus(&m_button, 1);
+    // Focus given without the keyboard (a click) shows no mark: the plain border only.
+    EXPECT_NE((color{0, 0, 1, 1}), first_of(paint_of(m_button), draw_op::draw_rect)->state.stroke);
+    m_window->set_keyboard_cues(true);
     const headless::draw_call focused = *first_of(paint_of(m_button), draw_op::draw_rect);
     EXPECT_EQ(1, focused.state.dash);
     EXPECT_EQ((color{0, 0, 1, 1}), focused.state.stroke);

@@ -8,7 +8,18 @@
 
 namespace zksdk::ui {
 
-widget::widget() : m_style(this) {}
+namespace {
+
+// Assistive technology keeps ids across calls, so an id is never given twice in a run.
+int32_t next_access_id()
+{
+    static int32_t counter = 0;
+    return ++counter;
+}
+
+} // namespace
+
+widget::widget() : m_style(this), m_access_id(next_access_id()) {}
 
 widget::~widget()
 {
@@ -24,6 +35,12 @@ widget::~widget()
 bool widget::emit(event_type type, void* data)
 {
     return event_dispatcher::instance().emit(this, type, 2, 1, data);
+}
+
+void widget::announce(access_event event) const
+{
+    if (m_created && m_window != nullptr && m_window->is_created())
+        m_window->announce(event, this);
 }
 
 void widget::create(const rect& geometry)

@@ -1,6 +1,7 @@
 // The base of every visible element: a rectangle with a style table, flags and children.
 #pragma once
 
+#include "toolkit/core/accessibility.h"
 #include "toolkit/core/event_dispatcher.h"
 #include "toolkit/core/event_object.h"
 #include "toolkit/core/geometry.h"
@@ -64,9 +65,16 @@ public:
     int32_t width() const { return m_geometry.width; }
     int32_t height() const { return m_geometry.height; }
     const rect& geometry() const { return m_geometry; }
+    // Stable for the widget's lifetime and unique in the process; > 0.
+    int32_t access_id() const { return m_access_id; }
+    // A widget without a name of its own takes the name of the widget that labels it.
+    void set_labelled_by(const widget* label) { m_labelled_by = label ? label->access_id() : 0; }
+    int32_t labelled_by() const { return m_labelled_by; }
 
 protected:
     bool emit(event_type type, void* data = nullptr);
+    // Tells assistive technology about a change of this widget, once it is on a window.
+    void announce(access_event event) const;
 
 private:
     void push_visible(bool value);
@@ -87,6 +95,8 @@ private:
     bool m_enabled = true;
     bool m_effectively_enabled = true;
     rect m_geometry;
+    int32_t m_access_id;
+    int32_t m_labelled_by = 0;
 };
 
 } // namespace zksdk::ui

@@ -118,8 +118,10 @@ void window::set_focus(widget* target, int32_t reason)
         deliver(m_focused, event_type::focus_lost, integer_data(static_cast<uint32_t>(reason)),
                 reinterpret_cast<uintptr_t>(target));
     m_focused = target;
-    if (is_enabled(target))
+    if (is_enabled(target)) {
         deliver(target, event_type::focus_gained, integer_data(static_cast<uint32_t>(reason)));
+        announce(access_event::focus, target);
+    }
 }
 
 void window::add_tooltip(widget* target, const rect& area, std::string_view title,
@@ -293,6 +295,8 @@ void window::paint_tree(widget* target, const rect& update)
         const std::vector<widget*> children = target->children();
         for (widget* child : children)
             paint_tree(child, update);
+        if (target == m_focused && m_keyboard_cues)
+            paint_focus_mark(*target);
         m_renderer->end_widget();
     }
     m_paint_origin_x = saved_x;

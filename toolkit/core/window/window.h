@@ -1,6 +1,7 @@
 // A toolkit top-level window: native window, renderer, root widget and the input router.
 #pragma once
 
+#include "toolkit/core/accessibility.h"
 #include "toolkit/core/event_object.h"
 #include "toolkit/core/widget/widget.h"
 #include "toolkit/platform/native_window.h"
@@ -70,6 +71,24 @@ public:
     const std::vector<widget*>& widgets() const { return m_widgets; }
     bool is_created() const { return m_created; }
 
+    // Accessibility: the description of this window and its widgets (widgets describe
+    // themselves on `describe`), their default actions and the changes worth announcing.
+    std::vector<access_node> access_tree() override;
+    bool access_default_action(int32_t id) override;
+    bool access_focus(int32_t id) override;
+    // Describes one widget; false when it has nothing to say (no role and no name).
+    bool describe(const widget& target, access_node& node) const;
+    widget* widget_by_access_id(int32_t id) const;
+    // Announces a change of the widget's node (null: the window's own node).
+    void announce(access_event event, const widget* target = nullptr);
+    // client for an application window, dialog for a popup.
+    void set_access_role(access_role role) { m_access_role = role; }
+    access_role role() const { return m_access_role; }
+    // Focus marks show only while the user drives the window with the keyboard: Tab or another
+    // key turns them on, a mouse press turns them off.
+    bool shows_focus_mark() const { return m_keyboard_cues; }
+    void set_keyboard_cues(bool shown);
+
     static constexpr uint32_t tooltip_timer_id = 0xFFFFFFFF;
 
 private:
@@ -93,6 +112,7 @@ private:
     void route_wheel(void* data);
     void route_file_drop(void* data, int64_t state);
     void traverse_tab();
+    void paint_focus_mark(const widget& target);
     void hide_tooltip();
     void show_tooltip(const tooltip_entry& entry);
 
@@ -126,6 +146,8 @@ private:
     bool m_swallow_up = false;
     bool m_tooltip_suppressed = false;
     std::unordered_map<uint32_t, timer_entry> m_timers;
+    access_role m_access_role = access_role::client;
+    bool m_keyboard_cues = false;
     widget m_root;
 };
 

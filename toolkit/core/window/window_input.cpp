@@ -77,6 +77,8 @@ void window::route(event_type code, void* data, const void* extra)
     case event_type::key_down:
     case event_type::key_down_extended:
     case event_type::key_up:
+        if (code == event_type::key_down)
+            set_keyboard_cues(true);
         if (is_enabled(m_focused))
             deliver(m_focused, code, data);
         emit(code, data);
@@ -129,6 +131,7 @@ void window::route(event_type code, void* data, const void* extra)
 
 void window::route_pointer_button(event_type code, void* data)
 {
+    set_keyboard_cues(false);
     if (widget* target = captured()) {
         deliver(target, code, data);
         return;
@@ -228,6 +231,7 @@ void window::traverse_tab()
             break;
         }
     }
+    set_keyboard_cues(true);
     set_focus(m_widgets[chosen], 1);
 }
 

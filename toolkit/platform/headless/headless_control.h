@@ -2,6 +2,7 @@
 // the scripted input queue, and what the program asked of the system.
 #pragma once
 
+#include "toolkit/core/accessibility.h"
 #include "toolkit/core/geometry.h"
 #include "toolkit/platform/native_drop_target.h"
 #include "toolkit/platform/native_services.h"
@@ -110,6 +111,15 @@ uint32_t current_cursor();
 const std::vector<uint32_t>& cursor_changes();
 const std::string& clipboard_text();
 const std::vector<std::string>& shell_opened();
+
+// What the window announced to assistive technology, in order, until cleared.
+struct announcement {
+    access_event event;
+    int32_t id;
+    bool operator==(const announcement&) const = default;
+};
+const std::vector<announcement>& announcements(const native_window& window);
+void clear_announcements(native_window& window);
 
 // Scripted dialog answers, used in order; with none left the folder picker is cancelled and the
 // popup menu dismissed.

@@ -48,6 +48,7 @@ struct native_window::impl {
     renderer* painter = nullptr;
     text_input_state* text_input = nullptr;
     std::unique_ptr<native_drop_target> drop_target;
+    std::vector<headless::announcement> announcements;
 };
 
 struct renderer::impl {

@@ -325,4 +325,25 @@ bool native_window::is_focus_window() const
     return state().focus == this;
 }
 
+void native_window::announce(access_event event, int32_t id)
+{
+    if (m_impl->created) {
+        m_impl->announcements.push_back({event, id});
+    }
+}
+
+namespace headless {
+
+const std::vector<announcement>& announcements(const native_window& window)
+{
+    return window.backend().announcements;
+}
+
+void clear_announcements(native_window& window)
+{
+    window.backend().announcements.clear();
+}
+
+} // namespace headless
+
 } // namespace zksdk::ui

@@ -1,0 +1,57 @@
+// What assistive technology learns about a window: one node per described widget, and the
+// changes a window announces. Portable; the platform turns it into its own interfaces.
+#pragma once
+
+#include "toolkit/core/geometry.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zksdk::ui {
+
+enum class access_role : uint8_t {
+    client,
+    dialog,
+    push_button,
+    link,
+    check_button,
+    static_text,
+    document,
+    progress_bar,
+    grouping,
+};
+
+// Bit flags of access_node::states.
+namespace access_state {
+constexpr uint32_t focusable = 1;
+constexpr uint32_t focused = 2;
+constexpr uint32_t checked = 4;
+constexpr uint32_t disabled = 8;
+constexpr uint32_t invisible = 16;
+constexpr uint32_t read_only = 32;
+} // namespace access_state
+
+// One described widget (or, with id 0, the window itself), as a snapshot.
+struct access_node {
+    int32_t id = 0;     // stable for the widget's lifetime, > 0; 0 is the window itself
+    int32_t parent = 0; // the nearest described ancestor's id (0: the window)
+    access_role role = access_role::grouping;
+    std::string name;           // UTF-8
+    std::string value;          // a progress bar's "13%"; a document's whole text; else empty
+    double range_value = 0;     // a progress bar's value, 0 to 100
+    std::string default_action; // "Press", "Check", "Uncheck", "Jump"; empty when none
+    uint32_t states = 0;
+    rect bounds; // window client coordinates, DIPs
+};
+
+enum class access_event : uint8_t {
+    focus,
+    state_changed,
+    name_changed,
+    value_changed,
+    structure_changed, // a page switch, children shown or hidden
+    alert,             // an alert popup opened
+    dialog_opened,
+};
+
+} // namespace zksdk::ui
