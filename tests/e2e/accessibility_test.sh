@@ -3,7 +3,8 @@
 # through Active Accessibility and presses its controls by name (no pointer, no keys), into two
 # registered After Effects versions with one unticked; the files are compared on disk. The tree
 # of each page and popup is kept in the artifacts folder (access-*.txt), and the flat UI
-# Automation client API must see the same names and control types.
+# Automation client API must see the same names and control types. Then the same install with
+# the keyboard alone, the other version unticked.
 # Usage: accessibility_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
 source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
@@ -163,6 +164,60 @@ fi
 check "the ticked CC2018 got the plug-in, byte for byte" 'cmp -s "$payload" "$(plugin_of "$cc2018")"'
 check "the unticked CC2017 got nothing" '[ ! -e "$(plugin_of "$cc2017")" ]'
 [ -s "$work/uia-versions.diff" ] && { echo "UI Automation differs:"; cat "$work/uia-versions.diff"; }
+wizard_stop_prefix "$prefix"
+
+echo "== installed with the keyboard alone"
+# Keys only (xdotool, to the wizard's window); the tree is only read, to see where the focus is.
+rm -rf "$(wizard_unix_path "$cc2018")/Vantrel" "$(wizard_unix_path "$cc2017")/Vantrel"
+focused_name() { access tree "$wizard_title" | sed -n 's/^ *[a-z ]* "\([^"]*\)" .*\[[^]]*focused.*/\1/p' | head -1; }
+# tab_to NAME: Tab until NAME has the focus (at most once round the page).
+tab_to() {
+    for _ in $(seq 1 14); do
+        [ "$(focused_name)" = "$1" ] && return 0
+        xdotool key --window "$wizard_window" Tab
+        sleep 0.2
+    done
+    return 1
+}
+key() { xdotool key --window "$wizard_window" "$1"; sleep 0.3; }
+(cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) &
+if wait_name "$wizard_title" "I AGREE" && wizard_window=$(wizard_find_window "$wizard_title" 30); then
+    xdotool windowfocus --sync "$wizard_window" 2>/dev/null
+    sleep 0.3
+    key Escape
+    if wait_name "Exit Installer" "NO"; then
+        passes=$((passes + 1))
+        wizard_popup=$(wizard_find_window "Exit Installer" 10)
+        wizard_answer Escape
+        check "Escape (NO) closes the question and the wizard stays" \
+            '[ -n "$(wizard_windows "$wizard_title")" ] && [ -z "$(wizard_windows "Exit Installer")" ]'
+    else
+        check "Escape on the wizard asks \"Exit Installer\"" false
+    fi
+    xdotool windowfocus --sync "$wizard_window" 2>/dev/null
+    check "Tab reaches I AGREE" 'tab_to "I AGREE"'
+    key Return
+    check "Enter on I AGREE shows the Versions page" 'wait_name "$wizard_title" INSTALL'
+    check "Tab reaches the CC2018 box" 'tab_to CC2018'
+    key space
+    access tree "$wizard_title" >"$artifacts/access-keyboard-versions.txt"
+    check "Space unticks it" '! line_of keyboard-versions CC2018 | grep -q checked'
+    check "Tab reaches INSTALL" 'tab_to INSTALL'
+    key Return
+    if wait_name "$wizard_title" "Mission Success!"; then
+        passes=$((passes + 1))
+        check "Tab reaches FINISH" 'tab_to FINISH'
+        key space
+        check "Space on FINISH ends the program" process_ended
+    else
+        check "the keyboard run ends with \"Mission Success!\"" false
+    fi
+else
+    check "the wizard opens for the keyboard run" false
+fi
+check "keyboard run: the ticked CC2017 got the plug-in, byte for byte" \
+    'cmp -s "$payload" "$(plugin_of "$cc2017")"'
+check "keyboard run: the unticked CC2018 got nothing" '[ ! -e "$(plugin_of "$cc2018")" ]'
 wizard_stop_prefix "$prefix"
 
 echo "accessibility e2e: $passes passed, $failures failed"
