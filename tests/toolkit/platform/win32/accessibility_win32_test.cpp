@@ -258,6 +258,49 @@ TEST_F(AccessibilityWin32, DefaultActionsRunLaterOnTheWindowsThreadAndOnlyWhenAl
     root->Release();
 }
 
+struct heard {
+    DWORD event;
+    LONG object;
+    LONG child;
+    bool operator==(const heard&) const = default;
+};
+std::vector<heard> g_heard;
+
+void CALLBACK hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD)
+{
+    g_heard.push_back({event, object, child});
+}
+
+TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
+{
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, hear,
+                                               GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    drain();
+    const struct {
+        access_event event;
+        int32_t id;
+        heard expected;
+    } table[] = {
+        {access_event::focus, 3, {EVENT_OBJECT_FOCUS, OBJID_CLIENT, 3}},
+        {access_event::state_changed, 3, {EVENT_OBJECT_STATECHANGE, OBJID_CLIENT, 3}},
+        {access_event::name_changed, 1, {EVENT_OBJECT_NAMECHANGE, OBJID_CLIENT, 1}},
+        {access_event::value_changed, 4, {EVENT_OBJECT_VALUECHANGE, OBJID_CLIENT, 4}},
+        {access_event::structure_changed, 0, {EVENT_OBJECT_REORDER, OBJID_CLIENT, CHILDID_SELF}},
+        {access_event::alert, 0, {EVENT_SYSTEM_ALERT, OBJID_WINDOW, CHILDID_SELF}},
+        {access_event::dialog_opened, 0, {EVENT_SYSTEM_DIALOGSTART, OBJID_WINDOW, CHILDID_SELF}},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message() << "event " << static_cast<int>(row.event));
+        g_heard.clear();
+        window->announce(row.event, row.id);
+        drain();
+        std::erase_if(g_heard, [&row](const heard& h) { return h.event != row.expected.event; });
+        EXPECT_EQ(std::vector<heard>{row.expected}, g_heard);
+    }
+    UnhookWinEvent(hook);
+}
+
 TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow)
 {
     IRawElementProviderSimple* root = make_uia_element(handle(), 0);
