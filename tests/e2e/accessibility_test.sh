@@ -4,7 +4,7 @@
 # registered After Effects versions with one unticked; the files are compared on disk. The tree
 # of each page and popup is kept in the artifacts folder (access-*.txt), and the flat UI
 # Automation client API must see the same names and control types. Then the same install with
-# the keyboard alone, the other version unticked.
+# the keyboard alone, the other version unticked, and a failed run's popup read out.
 # Usage: accessibility_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
 source "$(dirname "$(readlink -f "$0")")/e2e_common.sh"
@@ -218,6 +218,31 @@ fi
 check "keyboard run: the ticked CC2017 got the plug-in, byte for byte" \
     'cmp -s "$payload" "$(plugin_of "$cc2017")"'
 check "keyboard run: the unticked CC2018 got nothing" '[ ! -e "$(plugin_of "$cc2018")" ]'
+wizard_stop_prefix "$prefix"
+
+echo "== a failure read out"
+# A version whose plug-in folder is gone: the run ends with the failure popup, an alert.
+wizard_register 13.5 "$adobe\\Adobe After Effects CC 2015\\Support Files\\Plug-ins" no-folder
+(cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) &
+if wait_name "$wizard_title" "I AGREE" && press "$wizard_title" "I AGREE" &&
+    wait_name "$wizard_title" INSTALL && press "$wizard_title" INSTALL &&
+    wait_name "Failed to install" NO; then
+    passes=$((passes + 1))
+    tree "Failed to install" failure-popup
+    check "the failure popup is a dialog that names the version and asks to retry" \
+        'head -1 "$artifacts/access-failure-popup.txt" | grep -q "^dialog \"Failed to install\"" &&
+         grep -q "^ *static text .*CC2015" "$artifacts/access-failure-popup.txt" &&
+         has failure-popup "\"YES\"" && has failure-popup "\"NO\""'
+    press "Failed to install" NO
+    wait_name "$wizard_title" FINISH
+    tree "$wizard_title" failed
+    check "after NO the page tells which version failed" \
+        'grep -q "^ *check button .*CC2015.*" "$artifacts/access-failed.txt"'
+    press "$wizard_title" FINISH
+    check "FINISH ends the program after a failure" process_ended
+else
+    check "a run with a missing folder ends with the \"Failed to install\" popup" false
+fi
 wizard_stop_prefix "$prefix"
 
 echo "accessibility e2e: $passes passed, $failures failed"
