@@ -4,7 +4,7 @@
 
 #include "toolkit/platform/renderer.h"
 
-#include <unordered_map>
+#include <algorithm>
 
 namespace zksdk::ui {
 
@@ -64,8 +64,14 @@ std::vector<access_node> window::access_tree()
         const widget* target;
         int32_t parent;
     };
+    // The top level is read from top to bottom: a page built after the frame's footer still
+    // comes before it.
+    std::vector<const widget*> top(m_root.children().begin(), m_root.children().end());
+    std::stable_sort(top.begin(), top.end(), [](const widget* a, const widget* b) {
+        return 2 * a->y() + a->height() < 2 * b->y() + b->height();
+    });
     std::vector<pending> stack;
-    for (auto it = m_root.children().rbegin(); it != m_root.children().rend(); ++it)
+    for (auto it = top.rbegin(); it != top.rend(); ++it)
         stack.push_back({*it, 0});
     while (!stack.empty()) {
         const pending next = stack.back();
@@ -116,7 +122,8 @@ bool window::access_focus(int32_t id)
 
 void window::announce(access_event event, const widget* target)
 {
-    if (!m_native->is_created())
+    // Nobody can read a window that is not shown yet; it announces itself when it opens.
+    if (!m_native->is_created() || !m_native->is_visible())
         return;
     m_native->announce(event, target ? target->access_id() : 0);
 }
