@@ -17,6 +17,10 @@ constexpr int timed_out = 3;
 void print_line(const std::wstring& text);
 void print_error(const std::wstring& text);
 
+// A text as one line: runs of white space (line ends included) become one space, and the
+// ends are trimmed.
+std::wstring one_line(const std::wstring& text);
+
 // The first visible top-level window with exactly this title, waiting for it until the
 // process's deadline; null when none came.
 HWND find_window(const std::wstring& title);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 #include <fcntl.h>
 #include <io.h>
 #include <objbase.h>
@@ -76,6 +77,24 @@ void print_line(const std::wstring& text)
 void print_error(const std::wstring& text)
 {
     write_utf8(stderr, text);
+}
+
+std::wstring one_line(const std::wstring& text)
+{
+    std::wstring result;
+    bool space = false;
+    for (const wchar_t c : text) {
+        if (std::iswspace(c)) {
+            space = !result.empty();
+            continue;
+        }
+        if (space) {
+            result += L' ';
+            space = false;
+        }
+        result += c;
+    }
+    return result;
 }
 
 DWORD time_left()

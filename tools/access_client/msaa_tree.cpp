@@ -76,19 +76,16 @@ std::wstring shortened(const std::wstring& text)
 {
     constexpr size_t longest = 60;
     if (text.size() <= longest) {
-        return L"\"" + text + L"\"";
+        return L"\"" + one_line(text) + L"\"";
     }
-    std::wstring start = text.substr(0, longest - 3);
-    for (wchar_t& c : start) {
-        c = c == L'\n' || c == L'\r' || c == L'\t' ? L' ' : c;
-    }
-    return L"\"" + start + L"...\" (" + std::to_wstring(text.size()) + L" characters)";
+    return L"\"" + one_line(text).substr(0, longest - 3) + L"...\" (" +
+           std::to_wstring(text.size()) + L" characters)";
 }
 
 std::wstring line_of(const element& e, int depth)
 {
     std::wstring line(static_cast<size_t>(depth) * 2, L' ');
-    line += role_of(e) + L" \"" + name_of(e) + L"\"";
+    line += role_of(e) + L" \"" + one_line(name_of(e)) + L"\"";
     BSTR text = nullptr;
     if (e.object->get_accValue(e.child, &text) == S_OK) {
         const std::wstring value = take(text);

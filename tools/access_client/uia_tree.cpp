@@ -134,7 +134,7 @@ public:
     void print(node n, int depth) const
     {
         std::wstring line(static_cast<size_t>(depth) * 2, L' ');
-        line += control_type(n) + L" \"" + text(n, uia::property::name) + L"\"";
+        line += control_type(n) + L" \"" + one_line(text(n, uia::property::name)) + L"\"";
         const std::wstring id = text(n, uia::property::automation_id);
         if (!id.empty()) {
             line += L" #" + id;
