@@ -82,6 +82,12 @@ private:
     HWND m_window;
 };
 
+// A node's role and states as Active Accessibility names them, and its UI Automation control
+// type.
+LONG role_of(access_role role);
+LONG states_of(const access_node& node);
+CONTROLTYPEID control_type_of(access_role role);
+
 // New objects, each with one reference for the caller.
 IAccessible* make_msaa_object(HWND window, int32_t id);
 IRawElementProviderSimple* make_uia_element(HWND window, int32_t id);

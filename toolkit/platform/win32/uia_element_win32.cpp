@@ -10,30 +10,6 @@ namespace zksdk::ui::win32 {
 
 namespace {
 
-CONTROLTYPEID control_type_of(access_role role)
-{
-    switch (role) {
-    case access_role::client:
-    case access_role::dialog:
-        return uia::control_type::pane;
-    case access_role::push_button:
-        return uia::control_type::button;
-    case access_role::link:
-        return uia::control_type::hyperlink;
-    case access_role::check_button:
-        return uia::control_type::check_box;
-    case access_role::static_text:
-        return uia::control_type::text;
-    case access_role::document:
-        return uia::control_type::document;
-    case access_role::progress_bar:
-        return uia::control_type::progress_bar;
-    case access_role::grouping:
-        return uia::control_type::group;
-    }
-    return uia::control_type::pane;
-}
-
 HRESULT failure_of(call_result result)
 {
     return result == call_result::gone ? uia::element_not_available : uia::timeout;
