@@ -117,6 +117,12 @@ void window::set_focus(widget* target, int32_t reason)
     if (m_focused)
         deliver(m_focused, event_type::focus_lost, integer_data(static_cast<uint32_t>(reason)),
                 reinterpret_cast<uintptr_t>(target));
+    // The window draws the keyboard's focus mark, so it repaints where the mark leaves and lands
+    // even for widgets that do not repaint on focus changes themselves.
+    if (m_keyboard_cues && m_focused)
+        m_focused->invalidate(false);
+    if (m_keyboard_cues && target)
+        target->invalidate(false);
     m_focused = target;
     if (is_enabled(target)) {
         deliver(target, event_type::focus_gained, integer_data(static_cast<uint32_t>(reason)));
