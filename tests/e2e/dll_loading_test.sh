@@ -19,10 +19,10 @@ export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 # version.dll is not planted: Wine's own user32 imports it, so Wine loads a copy beside any
 # program that uses user32 (each of ours) before its entry point runs. On Windows user32 is a
 # known DLL and comes with its imports from System32.
-planted=(d2d1 DWrite WTSAPI32 WindowsCodecs UxTheme)
+planted=(d2d1 DWrite WTSAPI32 WindowsCodecs UxTheme oleacc UIAutomationCore)
 # As scripts/wine-run has it, and a crash ends the program instead of waiting in the debugger.
 quiet="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
-prefer_planted="d2d1,dwrite,wtsapi32,windowscodecs,uxtheme=n,b;$quiet"
+prefer_planted="d2d1,dwrite,wtsapi32,windowscodecs,uxtheme,oleacc,uiautomationcore=n,b;$quiet"
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimbic-dll-loading.XXXXXX")
 app=""
 # The prefix is shared with other tests: only our own process is ended.
@@ -63,6 +63,16 @@ ended() {
 # The wizard asks before it closes; the gallery closes on Escape.
 close_setup() { wizard_press "$wizard_cancel_button" && wizard_popup "Exit Installer" 30 && wizard_answer Return; }
 close_gallery() { xdotool key --window "$wizard_window" Escape; }
+# The accessibility libraries are loaded when a screen reader first asks: access-client asks
+# through both interfaces before the wizard is closed.
+read_and_close_setup() {
+    local msaa uia
+    msaa=$(cd "$work" && timeout 90 wine "$build/tools/access-client.exe" tree "$wizard_title" 2>&1)
+    uia=$(cd "$work" && timeout 90 wine "$build/tools/access-client.exe" uia "$wizard_title" 2>&1)
+    check "the wizard describes itself beside the stand-ins" \
+        'grep -q "push button" <<<"$msaa" && grep -q "button" <<<"$uia"'
+    close_setup
+}
 
 # plant FOLDER: a stand-in for every planted library in FOLDER; markers_in FOLDER: the markers
 # the stand-ins loaded from there have left.
@@ -138,7 +148,7 @@ missing() {
     check "without $1 the box says \"$message\"" 'grep -qF "$message" "$output"'
 }
 
-planted setup "$setup" "$wizard_title" close_setup "$prefer_planted" /UAC
+planted setup "$setup" "$wizard_title" read_and_close_setup "$prefer_planted" /UAC
 planted gallery "$gallery" "Nimbic toolkit gallery" close_gallery "$prefer_planted"
 # The session notices are a nicety: without them the wizard opens as usual.
 planted setup-without-wtsapi32 "$setup" "$wizard_title" close_setup "wtsapi32=;$prefer_planted" /UAC

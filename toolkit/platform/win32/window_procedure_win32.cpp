@@ -1,6 +1,7 @@
 // The window procedure: native messages become calls of the toolkit window's router.
 #include "toolkit/platform/key_message.h"
 #include "toolkit/platform/native_window_client.h"
+#include "toolkit/platform/win32/accessibility_impl.h"
 #include "toolkit/platform/win32/native_window_impl.h"
 #include "toolkit/platform/win32/text_input_state_impl.h"
 
@@ -317,6 +318,10 @@ LRESULT dispatch(const context& c, UINT message)
     case WM_USER:
         c.client.user_message(c.lparam, c.wparam);
         return 0;
+    case WM_GETOBJECT:
+        return answer_object_request(c.window, c.client, c.wparam, c.lparam);
+    case access_message:
+        return run_access_message(c.window, c.client, c.wparam, c.lparam);
     default:
         return c.fallback(message);
     }

@@ -1,0 +1,399 @@
+// A toolkit window's accessibility objects in a real window: the Active Accessibility tree a
+// client walks, the UI Automation fragments called from another thread as UI Automation does,
+// default actions run later on the window's thread, and objects that outlive their window.
+#include "toolkit/platform/win32/accessibility_impl.h"
+
+#include "toolkit/platform/native_window.h"
+#include "toolkit/platform/native_window_client.h"
+#include "toolkit/platform/win32/native_window_impl.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <memory>
+#include <oleacc.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zksdk::ui {
+namespace {
+
+using namespace win32;
+
+class described_client : public native_window_client {
+public:
+    std::vector<access_node> nodes;
+    std::vector<int32_t> actions;
+    std::vector<int32_t> focused;
+
+    void route(event_type, void*, const void*) override {}
+    void paint_native(rect) override {}
+    void native_timer(uint32_t) override {}
+    bool request_close() override { return false; }
+    void native_resized(size) override {}
+    bool has_pointer_handlers(event_type) override { return false; }
+    void user_message(intptr_t, uintptr_t) override {}
+    std::vector<access_node> access_tree() override { return nodes; }
+    bool access_default_action(int32_t id) override
+    {
+        actions.push_back(id);
+        return true;
+    }
+    bool access_focus(int32_t id) override
+    {
+        focused.push_back(id);
+        return true;
+    }
+};
+
+access_node node(int32_t id, int32_t parent, access_role role, std::string name, uint32_t states,
+                 rect bounds, std::string action = "")
+{
+    access_node n;
+    n.id = id;
+    n.parent = parent;
+    n.role = role;
+    n.name = std::move(name);
+    n.states = states;
+    n.bounds = bounds;
+    n.default_action = std::move(action);
+    return n;
+}
+
+// A window, a button, a group with a ticked box and a progress bar, a disabled link, and a
+// hidden page with a button on it.
+std::vector<access_node> sample_tree()
+{
+    using namespace access_state;
+    std::vector<access_node> nodes = {
+        node(0, 0, access_role::client, "Sample", 0, {0, 0, 400, 300}),
+        node(1, 0, access_role::push_button, "OK", focusable | focused, {10, 20, 100, 30}, "Press"),
+        node(2, 0, access_role::grouping, "Options", 0, {10, 60, 300, 100}),
+        node(3, 2, access_role::check_button, "Remember", focusable | checked, {20, 70, 120, 20},
+             "Uncheck"),
+        node(4, 2, access_role::progress_bar, "Progress", read_only, {20, 100, 200, 10}),
+        node(5, 0, access_role::link, "Licence", disabled, {10, 200, 80, 16}, "Jump"),
+        node(6, 0, access_role::grouping, "Next page", invisible, {0, 0, 400, 300}),
+        node(7, 6, access_role::push_button, "Hidden", focusable, {10, 20, 100, 30}, "Press")};
+    nodes[4].value = "13%";
+    nodes[4].range_value = 13;
+    return nodes;
+}
+
+std::wstring take(BSTR text)
+{
+    std::wstring result = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
+    SysFreeString(text);
+    return result;
+}
+
+VARIANT child(LONG id)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+void drain()
+{
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+class AccessibilityWin32 : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        client.nodes = sample_tree();
+        window->create_native(nullptr, client, {50, 40, 400, 300}, 0);
+        ASSERT_TRUE(window->is_created());
+        drain();
+    }
+    HWND handle() const { return window->backend().handle; }
+    POINT origin() const
+    {
+        POINT p{0, 0};
+        ClientToScreen(handle(), &p);
+        return p;
+    }
+    IAccessible* client_object()
+    {
+        IAccessible* object = nullptr;
+        EXPECT_EQ(S_OK, AccessibleObjectFromWindow(handle(), static_cast<DWORD>(OBJID_CLIENT),
+                                                   __uuidof(IAccessible),
+                                                   reinterpret_cast<void**>(&object)));
+        return object;
+    }
+
+    described_client client;
+    std::unique_ptr<native_window> window = std::make_unique<native_window>();
+};
+
+TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObject)
+{
+    IAccessible* root = client_object();
+    ASSERT_NE(nullptr, root);
+    LONG count = 0;
+    ASSERT_EQ(S_OK, root->get_accChildCount(&count));
+    EXPECT_EQ(3, count) << "the hidden page is left out";
+    VARIANT children[3];
+    LONG got = 0;
+    ASSERT_EQ(S_OK, AccessibleChildren(root, 0, 3, children, &got));
+    ASSERT_EQ(3, got);
+    EXPECT_EQ(VT_I4, children[0].vt);
+    EXPECT_EQ(1, children[0].lVal);
+    ASSERT_EQ(VT_DISPATCH, children[1].vt) << "a node with children is an object of its own";
+    EXPECT_EQ(VT_I4, children[2].vt);
+    EXPECT_EQ(5, children[2].lVal);
+
+    const struct {
+        LONG id;
+        const wchar_t* name;
+        LONG role;
+        LONG states;
+        const wchar_t* action;
+    } expected[] = {
+        {CHILDID_SELF, L"Sample", ROLE_SYSTEM_CLIENT, 0, L""},
+        {1, L"OK", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED, L"Press"},
+        {3, L"Remember", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED,
+         L"Uncheck"},
+        {4, L"Progress", ROLE_SYSTEM_PROGRESSBAR, STATE_SYSTEM_READONLY, L""},
+        {5, L"Licence", ROLE_SYSTEM_LINK, STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_LINKED, L"Jump"},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(testing::Message() << "child " << e.id);
+        BSTR text = nullptr;
+        EXPECT_EQ(S_OK, root->get_accName(child(e.id), &text));
+        EXPECT_EQ(e.name, take(text));
+        VARIANT role;
+        EXPECT_EQ(S_OK, root->get_accRole(child(e.id), &role));
+        EXPECT_EQ(e.role, role.lVal);
+        VARIANT state;
+        EXPECT_EQ(S_OK, root->get_accState(child(e.id), &state));
+        EXPECT_EQ(e.states, state.lVal);
+        text = nullptr;
+        root->get_accDefaultAction(child(e.id), &text);
+        EXPECT_EQ(e.action, take(text));
+    }
+    BSTR value = nullptr;
+    EXPECT_EQ(S_OK, root->get_accValue(child(4), &value));
+    EXPECT_EQ(L"13%", take(value));
+
+    // The group answers for its own children, and knows its parent.
+    IAccessible* group = nullptr;
+    ASSERT_EQ(S_OK, children[1].pdispVal->QueryInterface(__uuidof(IAccessible),
+                                                         reinterpret_cast<void**>(&group)));
+    EXPECT_EQ(S_OK, group->get_accChildCount(&count));
+    EXPECT_EQ(2, count);
+    BSTR name = nullptr;
+    EXPECT_EQ(S_OK, group->get_accName(child(CHILDID_SELF), &name));
+    EXPECT_EQ(L"Options", take(name));
+    VARIANT first;
+    EXPECT_EQ(S_OK, group->accNavigate(NAVDIR_FIRSTCHILD, child(CHILDID_SELF), &first));
+    EXPECT_EQ(VT_I4, first.vt);
+    EXPECT_EQ(3, first.lVal);
+    VARIANT next;
+    EXPECT_EQ(S_OK, root->accNavigate(NAVDIR_NEXT, child(1), &next));
+    EXPECT_EQ(VT_DISPATCH, next.vt) << "the button's neighbour is the group";
+    VariantClear(&next);
+    EXPECT_EQ(S_FALSE, root->accNavigate(NAVDIR_NEXT, child(5), &next)) << "the last sibling";
+    VARIANT focus;
+    EXPECT_EQ(S_OK, root->get_accFocus(&focus));
+    EXPECT_EQ(VT_I4, focus.vt);
+    EXPECT_EQ(1, focus.lVal);
+    EXPECT_EQ(E_INVALIDARG, root->get_accName(child(99), &name));
+    group->Release();
+    VariantClear(&children[1]);
+    root->Release();
+}
+
+TEST_F(AccessibilityWin32, LocationsAreScreenPixelsAtTheWindowsDpi)
+{
+    window->backend().dpi_x = 144;
+    window->backend().dpi_y = 144;
+    IAccessible* root = client_object();
+    ASSERT_NE(nullptr, root);
+    LONG x = 0, y = 0, width = 0, height = 0;
+    ASSERT_EQ(S_OK, root->accLocation(&x, &y, &width, &height, child(3)));
+    const POINT at = origin();
+    EXPECT_EQ(at.x + 30, x);
+    EXPECT_EQ(at.y + 105, y);
+    EXPECT_EQ(180, width);
+    EXPECT_EQ(30, height);
+    VARIANT hit;
+    ASSERT_EQ(S_OK, root->accHitTest(at.x + 40, at.y + 110, &hit));
+    ASSERT_EQ(VT_DISPATCH, hit.vt) << "the box lies inside the group";
+    IAccessible* box = nullptr;
+    hit.pdispVal->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&box));
+    BSTR name = nullptr;
+    box->get_accName(child(CHILDID_SELF), &name);
+    EXPECT_EQ(L"Remember", take(name));
+    box->Release();
+    VariantClear(&hit);
+    EXPECT_EQ(S_FALSE, root->accHitTest(at.x - 5, at.y - 5, &hit)) << "outside the window";
+    root->Release();
+}
+
+TEST_F(AccessibilityWin32, DefaultActionsRunLaterOnTheWindowsThreadAndOnlyWhenAllowed)
+{
+    IAccessible* root = client_object();
+    ASSERT_NE(nullptr, root);
+    EXPECT_EQ(S_OK, root->accDoDefaultAction(child(1)));
+    EXPECT_TRUE(client.actions.empty()) << "an action may open a modal popup: never inline";
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, root->accDoDefaultAction(child(5))) << "disabled";
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, root->accDoDefaultAction(child(4))) << "no action";
+    EXPECT_EQ(E_INVALIDARG, root->accDoDefaultAction(child(7))) << "on a hidden page";
+    EXPECT_EQ(S_OK, root->accSelect(SELFLAG_TAKEFOCUS, child(3)));
+    drain();
+    EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
+    EXPECT_EQ(std::vector<int32_t>{3}, client.focused);
+    // A forged call token from elsewhere runs nothing.
+    EXPECT_EQ(0, SendMessageW(handle(), access_message, forwarded_call, 12345));
+    root->Release();
+}
+
+struct heard {
+    DWORD event;
+    LONG object;
+    LONG child;
+    bool operator==(const heard&) const = default;
+};
+std::vector<heard> g_heard;
+
+void CALLBACK hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD)
+{
+    g_heard.push_back({event, object, child});
+}
+
+TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
+{
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, hear,
+                                               GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    drain();
+    const struct {
+        access_event event;
+        int32_t id;
+        heard expected;
+    } table[] = {
+        {access_event::focus, 3, {EVENT_OBJECT_FOCUS, OBJID_CLIENT, 3}},
+        {access_event::state_changed, 3, {EVENT_OBJECT_STATECHANGE, OBJID_CLIENT, 3}},
+        {access_event::name_changed, 1, {EVENT_OBJECT_NAMECHANGE, OBJID_CLIENT, 1}},
+        {access_event::value_changed, 4, {EVENT_OBJECT_VALUECHANGE, OBJID_CLIENT, 4}},
+        {access_event::structure_changed, 0, {EVENT_OBJECT_REORDER, OBJID_CLIENT, CHILDID_SELF}},
+        {access_event::alert, 0, {EVENT_SYSTEM_ALERT, OBJID_WINDOW, CHILDID_SELF}},
+        {access_event::dialog_opened, 0, {EVENT_SYSTEM_DIALOGSTART, OBJID_WINDOW, CHILDID_SELF}},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message() << "event " << static_cast<int>(row.event));
+        g_heard.clear();
+        window->announce(row.event, row.id);
+        drain();
+        std::erase_if(g_heard, [&row](const heard& h) { return h.event != row.expected.event; });
+        EXPECT_EQ(std::vector<heard>{row.expected}, g_heard);
+    }
+    UnhookWinEvent(hook);
+}
+
+TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow)
+{
+    IRawElementProviderSimple* root = make_uia_element(handle(), 0);
+    HRESULT navigated = E_FAIL, toggled = E_FAIL, invoked = E_FAIL, ranged = E_FAIL;
+    std::wstring first_name, runtime;
+    VARIANT type;
+    VariantInit(&type);
+    int toggle = -1;
+    double progress = -1;
+    UiaRect box{};
+    bool done = false;
+    std::thread automation([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IRawElementProviderFragment* fragment = nullptr;
+        root->QueryInterface(__uuidof(IRawElementProviderFragment),
+                             reinterpret_cast<void**>(&fragment));
+        IRawElementProviderFragment* ok = nullptr;
+        navigated = fragment->Navigate(NavigateDirection_FirstChild, &ok);
+        IRawElementProviderSimple* simple = nullptr;
+        ok->QueryInterface(__uuidof(IRawElementProviderSimple), reinterpret_cast<void**>(&simple));
+        VARIANT name;
+        simple->GetPropertyValue(uia::property::name, &name);
+        first_name = name.bstrVal != nullptr ? name.bstrVal : L"";
+        VariantClear(&name);
+        simple->GetPropertyValue(uia::property::control_type, &type);
+        SAFEARRAY* id = nullptr;
+        ok->GetRuntimeId(&id);
+        for (LONG i = 0; id != nullptr && i < 2; ++i) {
+            int part = 0;
+            SafeArrayGetElement(id, &i, &part);
+            runtime += std::to_wstring(part) + L" ";
+        }
+        SafeArrayDestroy(id);
+        IUnknown* pattern = nullptr;
+        simple->GetPatternProvider(uia::pattern::invoke, &pattern);
+        IInvokeProvider* invoke = nullptr;
+        pattern->QueryInterface(__uuidof(IInvokeProvider), reinterpret_cast<void**>(&invoke));
+        invoked = invoke->Invoke();
+        invoke->Release();
+        pattern->Release();
+        IRawElementProviderFragment* group = nullptr;
+        ok->Navigate(NavigateDirection_NextSibling, &group);
+        IRawElementProviderFragment* remember = nullptr;
+        group->Navigate(NavigateDirection_FirstChild, &remember);
+        IToggleProvider* box_toggle = nullptr;
+        remember->QueryInterface(__uuidof(IToggleProvider), reinterpret_cast<void**>(&box_toggle));
+        toggled = box_toggle->get_ToggleState(&toggle);
+        remember->get_BoundingRectangle(&box);
+        IRawElementProviderFragment* bar = nullptr;
+        remember->Navigate(NavigateDirection_NextSibling, &bar);
+        IRangeValueProvider* range = nullptr;
+        bar->QueryInterface(__uuidof(IRangeValueProvider), reinterpret_cast<void**>(&range));
+        ranged = range->get_Value(&progress);
+        for (IUnknown* object : std::initializer_list<IUnknown*>{range, bar, box_toggle, remember,
+                                                                 group, simple, ok, fragment}) {
+            object->Release();
+        }
+        CoUninitialize();
+        done = true;
+    });
+    // UI Automation's calls are answered only while this thread takes its messages.
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (!done && GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        drain();
+    }
+    automation.join();
+    drain();
+    EXPECT_EQ(S_OK, navigated);
+    EXPECT_EQ(L"OK", first_name);
+    EXPECT_EQ(uia::control_type::button, type.lVal);
+    EXPECT_EQ(L"3 1 ", runtime);
+    EXPECT_EQ(S_OK, invoked);
+    EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
+    EXPECT_EQ(S_OK, toggled);
+    EXPECT_EQ(uia::toggle_on, toggle);
+    const POINT at = origin();
+    EXPECT_EQ(at.x + 20, box.left);
+    EXPECT_EQ(at.y + 70, box.top);
+    EXPECT_EQ(120, box.width);
+    EXPECT_EQ(S_OK, ranged);
+    EXPECT_EQ(13, progress);
+
+    IAccessible* msaa = client_object();
+    ASSERT_NE(nullptr, msaa);
+    window.reset();
+    VARIANT name;
+    EXPECT_EQ(uia::element_not_available, root->GetPropertyValue(uia::property::name, &name));
+    BSTR text = nullptr;
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, msaa->get_accName(child(1), &text));
+    msaa->Release();
+    root->Release();
+}
+
+} // namespace
+} // namespace zksdk::ui
