@@ -59,7 +59,7 @@ check "osslsigncode verify passes against the CA" \
 # after both links (a configure with a bundle is enough to see it), and the signature verifies.
 cmake --preset win64 -S "$scripts/.." -B "$work/configured" -DNIMBIC_SIGN_PKCS12="$work/signer.p12" \
     >"$work/configure.log" 2>&1
-signed_programs=$(grep -o "scripts/sign [^ ]*" "$work/configured/build.ninja" | sed 's|.*/||' | sort -u | tr '\n' ' ')
+signed_programs=$(grep -o "scripts/sign [^ ]*\.exe" "$work/configured/build.ninja" | sed 's|.*/||' | sort -u | tr '\n' ' ')
 check "the build signs both shipped programs after they link" \
     '[ "$signed_programs" = "NimbicSetup.exe nimbic-deploy.exe " ]'
 cp "$build/installer/nimbic-deploy.exe" nimbic-deploy.exe
