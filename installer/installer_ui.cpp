@@ -175,6 +175,12 @@ void InstallerUI::ShowPage(int32_t page)
     m_pages.at(page).set_visible(true);
     m_previous_page = m_current_page;
     m_current_page = page;
+    // The wizard opens, and a page switch that hides the focused control lands, on the footer's
+    // main button, as in any wizard: Enter goes on, and a screen reader starts somewhere useful.
+    const widget* focused = focused_widget();
+    if (focused == nullptr || !focused->is_visible(true)) {
+        set_focus(&m_next, focus_by_program);
+    }
     announce(access_event::structure_changed);
 }
 

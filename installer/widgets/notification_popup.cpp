@@ -19,7 +19,6 @@ constexpr int32_t message_first_height = 100;
 constexpr int32_t row_height = 30;
 constexpr rect answer_geometry{0, 0, 100, row_height};
 constexpr int32_t answer_spacing = 20;
-constexpr int32_t focus_by_program = 2; // 0 and 1 are the router's click and Tab
 constexpr uintptr_t enter_key = 13;
 constexpr uintptr_t escape_key = 27;
 constexpr int32_t answer_yes = 1;

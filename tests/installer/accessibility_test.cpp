@@ -97,7 +97,7 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
   link "Vantrel Software License Agreement" [focusable] (Jump)
   push button "CANCEL" [focusable] (Press)
   push button "BACK" [disabled] (Press)
-  push button "I AGREE" [focusable] (Press)
+  push button "I AGREE" [focusable,focused] (Press)
 )T",
               access_dump(wizard.access_tree()));
     // What is not there, cannot act or is not shown is refused.
@@ -112,7 +112,7 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
   document "Vantrel Software License Agreement" = "Vantrel Software License Agreement\n\nNimb...(24995 bytes)" [focusable,read-only]
   push button "CANCEL" [focusable] (Press)
   push button "BACK" [focusable] (Press)
-  push button "I AGREE" [focusable] (Press)
+  push button "I AGREE" [focusable,focused] (Press)
 )T",
               access_dump(wizard.access_tree()));
     EXPECT_EQ(wizard.license_text().text(), Node("Vantrel Software License Agreement").value);
@@ -132,7 +132,7 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
   push button "Script Path" [disabled] (Press)
   push button "CANCEL" [focusable] (Press)
   push button "BACK" [focusable] (Press)
-  push button "INSTALL" [focusable] (Press)
+  push button "INSTALL" [focusable,focused] (Press)
 )T",
               access_dump(wizard.access_tree()));
 
@@ -144,7 +144,7 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
   static text "Installing..." [read-only]
   push button "CANCEL" [focusable] (Press)
   push button "BACK" [disabled] (Press)
-  push button "INSTALLING..." [disabled] (Press)
+  push button "INSTALLING..." [focused,disabled] (Press)
 )T",
               access_dump(wizard.access_tree()));
 
@@ -159,7 +159,7 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
   static text "Click Finish to close installer." [read-only]
   push button "CANCEL" [disabled] (Press)
   push button "BACK" [disabled] (Press)
-  push button "FINISH" [focusable] (Press)
+  push button "FINISH" [focusable,focused] (Press)
 )T",
               access_dump(wizard.access_tree()));
     EXPECT_EQ(wizard.next_button().window_rect(), Node("FINISH").bounds);

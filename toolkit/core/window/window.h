@@ -90,6 +90,8 @@ public:
     void set_keyboard_cues(bool shown);
 
     static constexpr uint32_t tooltip_timer_id = 0xFFFFFFFF;
+    // The router's focus reasons are 0 (a click) and 1 (Tab); the program's own moves use this.
+    static constexpr int32_t focus_by_program = 2;
 
 private:
     struct timer_entry {

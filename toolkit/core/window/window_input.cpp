@@ -28,6 +28,12 @@ widget* nearest_enabled(widget* target)
     return target;
 }
 
+// A page switch can hide the focused control: keys must not act on what the user cannot see.
+bool takes_keys(const widget* target)
+{
+    return is_enabled(target) && target->is_visible(true);
+}
+
 bool is_tab_candidate(const widget* target)
 {
     return target->is_tab_stop() && target->accepts_input() && target->is_visible(true);
@@ -79,14 +85,14 @@ void window::route(event_type code, void* data, const void* extra)
     case event_type::key_up:
         if (code == event_type::key_down)
             set_keyboard_cues(true);
-        if (is_enabled(m_focused))
+        if (takes_keys(m_focused))
             deliver(m_focused, code, data);
         emit(code, data);
         return;
     case event_type::char_input:
         if (reinterpret_cast<uintptr_t>(data) == tab_character)
             traverse_tab();
-        else if (is_enabled(m_focused))
+        else if (takes_keys(m_focused))
             deliver(m_focused, code, data);
         emit(code, data);
         return;

@@ -72,7 +72,7 @@ TEST_F(WindowTest, DisabledWidgetsPassMovesUpAndDropPresses)
     EXPECT_EQ(nullptr, m_window->focused_widget());
 }
 
-TEST_F(WindowTest, TabWrapsForwardAndShiftTabGoesBack)
+TEST_F(WindowTest, TabWrapsForwardShiftTabGoesBackAndKeysReachOnlyAShownFocus)
 {
     widget third;
     attach(third, m_window->root(), {300, 200, 20, 20});
@@ -89,6 +89,16 @@ TEST_F(WindowTest, TabWrapsForwardAndShiftTabGoesBack)
     headless::send_char(native(), u'\t');
     EXPECT_EQ(&third, m_window->focused_widget());
     headless::set_key(modifier_key::left_shift, false);
+
+    // Keys reach the focused widget, but not once it is hidden (a page switched away under it).
+    m_log.watch(&third, "third", {event_type::key_down, event_type::char_input});
+    headless::send_key_down(native(), 32);
+    headless::send_char(native(), u' ');
+    third.set_visible(false);
+    headless::send_key_down(native(), 32);
+    headless::send_char(native(), u' ');
+    EXPECT_EQ("third:8 third:11", m_log.take());
+    third.set_visible(true);
 
     for (widget* stop : {&m_left, &third})
         stop->set_enabled(false);
