@@ -129,6 +129,9 @@ TEST_F(DeployTest, ListInstallVerifyChangeAndUninstallKeepWhatIsNotOurs)
     memsys::add_file(Panel(v2019), "// my own panel");
     memsys::add_file(v2019 + u"\\Plug-ins\\Vantrel\\license.txt", "mine");
     memsys::add_file(cc2018 + u"\\Scripts\\ScriptUI Panels\\Other.jsx", "someone else's");
+    // A run killed before its moves left half-written temporaries beside ours.
+    memsys::add_file(Plugin(cc2018) + u".nimbic-new", "MZ half");
+    memsys::add_file(Panel(cc2018) + u".nimbic-new", "// half");
     const Outcome changed = Deploy({u"verify", u"--from", setup});
     EXPECT_EQ(2, changed.code);
     EXPECT_TRUE(Holds(changed.out, {"2019\tscripts\tdifferent\tC:\\AE\\Adobe After Effects 2019"
@@ -141,10 +144,12 @@ TEST_F(DeployTest, ListInstallVerifyChangeAndUninstallKeepWhatIsNotOurs)
     EXPECT_EQ(0, removed.code) << removed.err;
     EXPECT_TRUE(Holds(removed.out, {"2019\tscripts\tkept (changed since it was installed)\t",
                                     "2019\tfolder\tkept (not empty)\t", "CC2018\tfolder\tremoved\t",
+                                    "CC2018\tplug-in\tremoved (left by an interrupted install)\t",
                                     "Removed 3 files; kept 1 changed file."}));
     EXPECT_FALSE(Exists(Plugin(cc2018)));
     EXPECT_FALSE(Exists(Plugin(v2019)));
     EXPECT_FALSE(Exists(Panel(cc2018)));
+    EXPECT_FALSE(Exists(Panel(cc2018) + u".nimbic-new"));
     EXPECT_FALSE(Exists(cc2018 + u"\\Plug-ins\\Vantrel"));
     EXPECT_EQ("// my own panel", Content(Panel(v2019)));
     EXPECT_EQ("mine", Content(v2019 + u"\\Plug-ins\\Vantrel\\license.txt"));

@@ -6,6 +6,7 @@
 #include "engine/install_worker.h"
 #include "engine/paths.h"
 #include "engine/script_package.h"
+#include "engine/whole_file.h"
 #include "installer/product.h"
 #include "toolkit/core/text_conversion.h"
 
@@ -62,6 +63,22 @@ struct Removal {
     size_t failed = 0;
 };
 
+// A run killed between writing and moving leaves its temporary file beside ours. Only our writer
+// makes that name and no host loads it, so it goes with our file whatever it holds; one that
+// cannot be deleted does not fail the uninstall, which an administrator could not then finish.
+void RemoveLeftover(const Target& target, std::string_view component, const std::u16string& path,
+                    Report& report)
+{
+    const std::u16string leftover = WholeFileWriter::TemporaryPath(path);
+    if (sys::kind_of(leftover) != sys::path_kind::file)
+        return;
+    const bool removed = sys::delete_file(leftover) != sys::remove_result::failed;
+    report.Row(target, component,
+               removed ? "removed (left by an interrupted install)"
+                       : "kept (left by an interrupted install, cannot be deleted)",
+               leftover);
+}
+
 void RemoveIfOurs(const Target& target, std::string_view component, const std::u16string& folder,
                   std::u16string_view name, const std::string& expected, Report& report,
                   Removal& tally)
@@ -72,6 +89,7 @@ void RemoveIfOurs(const Target& target, std::string_view component, const std::u
         ++tally.kept;
         return;
     }
+    RemoveLeftover(target, component, path, report);
     switch (Compare(path, expected)) {
     case match::missing:
         report.Row(target, component, "not installed", path);
