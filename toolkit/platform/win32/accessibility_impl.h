@@ -25,6 +25,9 @@ constexpr WPARAM deferred_action = 2; // lparam: the node whose default action r
 // A window with nothing to describe gets the system's answer.
 LRESULT answer_object_request(HWND window, native_window_client& client, WPARAM wparam,
                               LPARAM lparam);
+// Before the window goes: lets UI Automation drop the providers it holds for it, once any was
+// handed out (the library is not loaded for this alone).
+void release_access_providers(HWND window);
 // access_message, on the window's own thread.
 LRESULT run_access_message(HWND window, native_window_client& client, WPARAM wparam, LPARAM lparam);
 

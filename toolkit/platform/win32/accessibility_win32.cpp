@@ -9,6 +9,7 @@
 #include "toolkit/platform/win32/system_libraries.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -78,6 +79,8 @@ std::vector<access_node> shown_nodes(std::vector<access_node> nodes)
     });
     return nodes;
 }
+
+std::atomic<bool> providers_handed_out{false};
 
 bool contains(const RECT& area, POINT p)
 {
@@ -322,6 +325,15 @@ LRESULT run_access_message(HWND, native_window_client& client, WPARAM wparam, LP
     return 1;
 }
 
+void release_access_providers(HWND window)
+{
+    // UI Automation keeps the providers it was given until told the window is gone; a client
+    // asking after that would reach a window handle that may already name another window.
+    if (providers_handed_out.load()) {
+        access_api().return_provider(window, 0, 0, nullptr);
+    }
+}
+
 LRESULT answer_object_request(HWND window, native_window_client& client, WPARAM wparam,
                               LPARAM lparam)
 {
@@ -337,6 +349,7 @@ LRESULT answer_object_request(HWND window, native_window_client& client, WPARAM 
         return answer;
     }
     if (object == uia::root_object_id && api.return_provider != nullptr) {
+        providers_handed_out.store(true);
         IRawElementProviderSimple* root = make_uia_element(window, 0);
         const LRESULT answer = api.return_provider(window, wparam, lparam, root);
         root->Release();

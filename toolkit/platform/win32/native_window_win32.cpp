@@ -3,6 +3,7 @@
 
 #include "toolkit/core/text_conversion.h"
 #include "toolkit/platform/text_input_state.h"
+#include "toolkit/platform/win32/accessibility_impl.h"
 #include "toolkit/platform/win32/native_window_impl.h"
 #include "toolkit/platform/win32/ole_drop_target.h"
 #include "toolkit/platform/win32/system_libraries.h"
@@ -201,6 +202,7 @@ native_window::~native_window()
         if (record.session_registered) {
             win32::session_api().unregister_notification(record.handle);
         }
+        win32::release_access_providers(record.handle);
         SetWindowLongPtrW(record.handle, GWLP_USERDATA, 0);
         DestroyWindow(record.handle);
         DeleteObject(record.background);
