@@ -67,16 +67,22 @@ protected:
     }
 
     // The focus marks drawn on the widget in a repaint: the theme's colour, only after keys.
+    // The last one's rectangle, in the widget's coordinates, is kept in `mark`.
     int Marks(const zksdk::ui::widget& target)
     {
         headless::clear_recording(*headless::renderer_of(native()));
         Paint();
         int count = 0;
-        for (const headless::draw_call& call : headless::recorded_calls(native()))
-            count += call.widget == &target && call.op == headless::draw_op::draw_rect &&
-                     call.state.stroke == zksdk::ui::color{0.255f, 0.584f, 0.753f, 1.0f};
+        for (const headless::draw_call& call : headless::recorded_calls(native())) {
+            if (call.widget == &target && call.op == headless::draw_op::draw_rect &&
+                call.state.stroke == zksdk::ui::color{0.255f, 0.584f, 0.753f, 1.0f}) {
+                ++count;
+                mark = call.area;
+            }
+        }
         return count;
     }
+    zksdk::ui::rect mark;
 
     bool Installed(const std::u16string& folder)
     {
@@ -291,6 +297,13 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
 
     // Space unticks CC2018 and ticks Custom, whose folder button opens the picker once a key.
     EXPECT_EQ((std::vector<std::string>{"Custom", "2019", "CC2018"}), Tabs(3));
+    // A check box's mark rings its caption and leaves the box, ticked or not, in sight.
+    const zksdk::ui::check_box& cc2018 = *wizard.version_checks().at(2);
+    ASSERT_EQ("CC2018", cc2018.caption());
+    ASSERT_EQ(1, Marks(cc2018));
+    EXPECT_GE(mark.x, cc2018.box_rect().x + cc2018.box_rect().width);
+    EXPECT_LE(mark.x, cc2018.text_rect().x);
+    EXPECT_GE(mark.x + mark.width, cc2018.text_rect().x + cc2018.text_rect().width);
     Key(space_key);
     Tabs(2, true);
     Key(space_key);

@@ -7,6 +7,8 @@
 #include "toolkit/core/window/window.h"
 #include "toolkit/platform/renderer.h"
 
+#include <algorithm>
+
 namespace zksdk::ui {
 
 namespace {
@@ -179,6 +181,25 @@ void check_box::layout(int32_t kind)
         m_text_rect.x = columns->caption_x;
     }
     invalidate(false);
+}
+
+// Around the caption, as Windows marks a focused check box: over the box, a mark as thick as the
+// box's border would hide whether it is ticked.
+rect check_box::focus_mark_area() const
+{
+    if (m_caption.empty()) {
+        return widget::focus_mark_area();
+    }
+    constexpr int32_t margin = 3;
+    int32_t left = std::max(m_text_rect.x - margin, 0);
+    int32_t right = std::min(m_text_rect.x + m_text_rect.width + margin, width());
+    // The layout puts the box on either side of the caption.
+    if (m_box_rect.x >= m_text_rect.x) {
+        right = std::min(right, m_box_rect.x);
+    } else {
+        left = std::max(left, m_box_rect.x + m_box_rect.width);
+    }
+    return {left, 0, std::max(0, right - left), height()};
 }
 
 void check_box::paint()

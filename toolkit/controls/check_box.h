@@ -41,6 +41,7 @@ public:
     int32_t layout_kind() const { return m_layout_kind; }
     const rect& box_rect() const { return m_box_rect; }
     const rect& text_rect() const { return m_text_rect; }
+    rect focus_mark_area() const override;
 
 protected:
     image& box_image() { return m_box_image; }

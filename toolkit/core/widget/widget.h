@@ -28,6 +28,9 @@ public:
     virtual void remove_all_children();
     virtual void invalidate(bool update_now);
     virtual bool is_visible(bool include_ancestors) const;
+    // Where the keyboard's focus mark goes, in this widget's coordinates: all of it, unless the
+    // widget has a part the mark must not cover.
+    virtual rect focus_mark_area() const { return {0, 0, width(), height()}; }
 
     // The second construction step: window and parent must be set before it.
     void create(const rect& geometry);

@@ -146,9 +146,11 @@ void window::paint_focus_mark(const widget& target)
     if (width <= 0 || stroke.a <= 0)
         return;
     const int32_t inset = static_cast<int32_t>(width / 2);
+    const rect area = target.focus_mark_area();
     m_renderer->set_dash(0);
     m_renderer->set_stroke(stroke, width);
-    m_renderer->draw_rect({inset, inset, target.width() - 2 * inset, target.height() - 2 * inset});
+    m_renderer->draw_rect(
+        {area.x + inset, area.y + inset, area.width - 2 * inset, area.height - 2 * inset});
 }
 
 } // namespace zksdk::ui
