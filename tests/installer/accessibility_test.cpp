@@ -210,10 +210,7 @@ TEST_F(AccessibilityTest, ChangesAreAnnounced)
 TEST_F(AccessibilityTest, AFailureOpensAnAlertDialogThatTheKeyboardAnswers)
 {
     const std::vector<HostVersion> versions = ThreeVersions();
-    const std::u16string held = versions[0].plugin_folder + u"\\Vantrel\\Nimbic.aex";
-    memsys::add_folder(versions[0].plugin_folder + u"\\Vantrel");
-    memsys::add_file(held, "old");
-    memsys::hold_file(held);
+    const std::u16string held = HoldOldPlugin(versions[0]);
     InstallerUI& wizard = Start(versions);
     Act("I AGREE");
     Tab(native()); // the keyboard is in use: the popup shows its focus mark at once

@@ -51,6 +51,17 @@ protected:
         };
     }
 
+    // An older plug-in in the version's folder, kept open by a running host as After Effects
+    // keeps its plug-ins: writing over it fails until the test releases it.
+    static std::u16string HoldOldPlugin(const HostVersion& version)
+    {
+        const std::u16string held = version.plugin_folder + u"\\Vantrel\\Nimbic.aex";
+        memsys::add_folder(version.plugin_folder + u"\\Vantrel");
+        memsys::add_file(held, "old");
+        memsys::hold_file(held);
+        return held;
+    }
+
     void SetUp() override
     {
         ReleaseWorker();

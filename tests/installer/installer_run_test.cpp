@@ -198,10 +198,7 @@ TEST_F(InstallerTest, CancelDuringARunWaitsForTheWorkerOnDestruction)
 TEST_F(InstallerTest, RunEndWaitsForTheExitQuestion)
 {
     const std::vector<HostVersion> versions = ThreeVersions();
-    const std::u16string held = versions[0].plugin_folder + u"\\Vantrel\\Nimbic.aex";
-    memsys::add_folder(versions[0].plugin_folder + u"\\Vantrel");
-    memsys::add_file(held, "old");
-    memsys::hold_file(held);
+    const std::u16string held = HoldOldPlugin(versions[0]);
     InstallerUI& wizard = Start(versions);
     ClickOn(wizard.next_button());
     ClickOn(wizard.next_button());
@@ -312,10 +309,7 @@ TEST_F(InstallerTest, FailurePopupsNameTheFailureAndRetryRepeatsOnlyWhatFailed)
 TEST_F(InstallerTest, DecliningTheRetryFinishesWithTheResultsShown)
 {
     const std::vector<HostVersion> versions = ThreeVersions();
-    const std::u16string held = versions[0].plugin_folder + u"\\Vantrel\\Nimbic.aex";
-    memsys::add_folder(versions[0].plugin_folder + u"\\Vantrel");
-    memsys::add_file(held, "old");
-    memsys::hold_file(held);
+    const std::u16string held = HoldOldPlugin(versions[0]);
     InstallerUI& wizard = Start(versions);
     ClickOn(wizard.next_button());
     ClickOn(wizard.next_button());
