@@ -5,9 +5,12 @@
 #include "toolkit/platform/native_window.h"
 #include "toolkit/platform/renderer.h"
 #include "toolkit/platform/win32/native_window_impl.h"
+#include "toolkit/platform/win32/renderer_impl.h"
 
 #include <windows.h>
+#include <d2d1_1.h>
 #include <ole2.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +118,7 @@ public:
         draw(target);
         target.end_widget();
         target.end_widget();
+        wait_for_device();
         capture();
     }
 
@@ -126,6 +130,38 @@ public:
     }
 
 private:
+    // Under Wine the device draws and presents on a thread of its own, and a device new on the
+    // window (after a loss) sets the window's pixel format there, an X request that fails and is
+    // expected to. libX11 deadlocks when that error arrives while this thread waits for the
+    // screen's pixels on the same connection. Reading a copy of the frame back waits until the
+    // device has done everything queued before it, the present included.
+    void wait_for_device()
+    {
+        ID2D1HwndRenderTarget& target = *m_renderer->backend().target.Get();
+        Microsoft::WRL::ComPtr<ID2D1DeviceContext> context;
+        ASSERT_HRESULT_SUCCEEDED(target.QueryInterface(IID_PPV_ARGS(context.GetAddressOf())));
+        const D2D1_BITMAP_PROPERTIES1 readable{
+            {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED},
+            96,
+            96,
+            D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
+            nullptr};
+        Microsoft::WRL::ComPtr<ID2D1Bitmap1> copy;
+        ASSERT_HRESULT_SUCCEEDED(
+            context->CreateBitmap({1, 1}, nullptr, 0, &readable, copy.GetAddressOf()));
+        const D2D1_POINT_2U to{0, 0};
+        const D2D1_RECT_U from{0, 0, 1, 1};
+        Microsoft::WRL::ComPtr<ID2D1Image> frame;
+        context->GetTarget(frame.GetAddressOf());
+        Microsoft::WRL::ComPtr<ID2D1Bitmap> frame_bitmap;
+        ASSERT_TRUE(frame) << "the window's device context has no target";
+        ASSERT_HRESULT_SUCCEEDED(frame.As(&frame_bitmap));
+        ASSERT_HRESULT_SUCCEEDED(copy->CopyFromBitmap(&to, frame_bitmap.Get(), &from));
+        D2D1_MAPPED_RECT mapped{};
+        ASSERT_HRESULT_SUCCEEDED(copy->Map(D2D1_MAP_OPTIONS_READ, &mapped));
+        copy->Unmap();
+    }
+
     // The drawing reaches the screen through the system's swap chain, possibly after EndDraw has
     // returned, and a window DC does not see it under every system: read the screen until the
     // pass's own marker colour shows.
