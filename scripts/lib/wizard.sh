@@ -135,14 +135,14 @@ wizard_park_pointer() {
     xdotool mousemove --sync "$(wizard_px 600)" "$(wizard_py 20)"
 }
 
-# wizard_click "X Y" [BUTTON]: a click at a client point (the pointer stays there).
+# wizard_click "X Y" [BUTTON]: a click at a client point (the pointer stays there). The X
+# server hands Wine the move before the press, and Wine keeps that order, so the control under
+# the pointer knows the pointer is there when it is pressed.
 wizard_click() {
     local x y
     read -r x y <<<"$1"
     xdotool mousemove --sync "$(wizard_px "$x")" "$(wizard_py "$y")"
-    sleep 0.2
     xdotool click "${2:-1}"
-    sleep 0.2
 }
 
 # wizard_press "X Y": a click on a wizard control, then the pointer leaves it.
@@ -152,11 +152,14 @@ wizard_press() {
 }
 
 # wizard_grab W H X Y OUTPUT...: a screen rectangle in pixels, as it is now; OUTPUT may be
-# "-format ... info:" for a measure instead of a file.
+# "-format ... info:" for a measure instead of a file. One ImageMagick process grabs and crops:
+# on a loaded machine each process start costs a second.
 wizard_grab() {
     local geometry="$1x$2+$3+$4"
     shift 4
-    import -window root png:- | convert - -crop "$geometry" +repage "$@"
+    # Eight bits a channel, as a saved shot has: a measure of the screen and one of a shot of
+    # it then agree.
+    import -window root -crop "$geometry" +repage -depth 8 "$@"
 }
 
 # wizard_shot FILE: the wizard's client area (or a measure of it, as for wizard_grab).
@@ -218,7 +221,10 @@ wizard_settle() {
 # wizard_page_changes SECONDS: waits until the page area differs from what it is now, after the
 # caller's next action (run it as: before=$(wizard_page_signature); action; wizard_page_changes).
 wizard_page_signature() {
-    wizard_shot -crop "$(wizard_area "$wizard_page_area")" +repage -format '%#' info:
+    local x y w h
+    read -r x y w h <<<"$wizard_page_area"
+    wizard_grab "$(wizard_scale "$w")" "$(wizard_scale "$h")" "$(wizard_px "$x")" \
+        "$(wizard_py "$y")" -format '%#' info:
 }
 wizard_page_changes() {
     local before=$1 deadline=$((SECONDS + $2))
@@ -249,7 +255,6 @@ wizard_popup() {
 wizard_answer() {
     local popup=$wizard_popup
     xdotool windowfocus --sync "$popup" 2>/dev/null
-    sleep 0.2
     xdotool key "$1"
     for _ in $(seq 1 50); do
         xdotool getwindowname "$popup" >/dev/null 2>&1 || break

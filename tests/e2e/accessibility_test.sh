@@ -17,6 +17,7 @@ payload="$build/resources/payload/Nimbic.aex"
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimbic-access-e2e.XXXXXX")
 prefix="$work/prefix"
 cleanup() {
+    [ -n "${access_pid:-}" ] && kill "$access_pid" 2>/dev/null
     wizard_stop_prefix "$prefix"
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
@@ -36,13 +37,38 @@ wizard_register 15.0 "$cc2018"
 wizard_register 14.0 "$cc2017"
 plugin_of() { echo "$(wizard_unix_path "$1")/Vantrel/Nimbic.aex"; }
 
-# access COMMAND TITLE [NAME]: the client's output; its status is the client's. Through a
-# file, not a pipe: Wine's own processes started with the client keep a pipe open.
+# One access-client for the whole test, so Wine starts it once: it reads commands on a pipe
+# (fields separated by tabs) and ends each answer with a line "= STATUS". Through named pipes,
+# not a coprocess, so that functions run in subshells can ask too; every read is bounded, since
+# a Wine process the client starts may hold the answer pipe open after the client is gone.
+mkfifo "$work/access.in" "$work/access.out"
+(cd "$work" && exec wine "$client" --timeout 60 script <"$work/access.in" >"$work/access.out" \
+    2>>"$work/access.err") &
+access_pid=$!
+exec {access_to}>"$work/access.in" {access_from}<"$work/access.out"
+# access COMMAND TITLE [ARGUMENT...]: the client's output; its status is the command's.
 access() {
-    local status=0
-    (cd "$work" && exec wine "$client" --timeout 60 "$@" >"$work/access.out" 2>&1) || status=$?
-    tr -d '\r' <"$work/access.out"
-    return $status
+    local line chunk="" partial="" waited=0
+    kill -0 "$access_pid" 2>/dev/null || { echo "access-client is gone: $*" >&2; return 3; }
+    (IFS=$'\t' && printf '%s\n' "$*") >&"$access_to" 2>/dev/null || return 3
+    while [ $waited -lt 90 ]; do
+        # A read that times out keeps what it got of a line; the rest comes with the next.
+        if ! IFS= read -r -t 1 chunk <&"$access_from"; then
+            partial+=$chunk
+            kill -0 "$access_pid" 2>/dev/null || break
+            waited=$((waited + 1))
+            continue
+        fi
+        line=$partial$chunk
+        partial=""
+        line=${line%$'\r'}
+        if [[ $line =~ ^=\ ([0-9]+)$ ]]; then
+            return "${BASH_REMATCH[1]}"
+        fi
+        printf '%s\n' "$line"
+    done
+    echo "access-client gave no answer to: $*" >&2
+    return 3
 }
 # tree TITLE PAGE: the window's tree, kept as access-PAGE.txt (and printed into the log).
 tree() {
@@ -51,25 +77,41 @@ tree() {
     cat "$artifacts/access-$2.txt"
 }
 has() { grep -qF -- "$2" "$artifacts/access-$1.txt"; }
-press() { access press "$1" "$2" >/dev/null; }
-wait_name() { access wait "$1" "$2" >/dev/null; }
+# press TITLE NAME: the default action; a press that fails is a failed check.
+press() {
+    access press "$1" "$2" >/dev/null && return 0
+    check "\"$2\" in \"$1\" can be pressed" false
+    return 1
+}
+# wait_for TITLE TEXT [STATE|!STATE]...: until an element whose name contains TEXT shows those
+# states (and not the negated ones).
+wait_for() { access wait "$@" >/dev/null; }
+wait_gone() { access gone "$1"; }
 # The line of the element with exactly this name in a saved tree.
 line_of() { grep -F "\"$2\"" "$artifacts/access-$1.txt" | head -1; }
 
-# Exits 0 once no window of the wizard's process is left.
+# The wizard's processes in our prefix; process_ended waits until there are none.
+wizard_pids() {
+    local pid
+    for pid in $(pgrep -f "NimbicSetup.exe /UAC"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            echo "$pid"
+    done
+}
 process_ended() {
-    for _ in $(seq 1 150); do
-        pgrep -f "NimbicSetup.exe /UAC" >/dev/null 2>&1 || return 0
-        local ours=0
-        for pid in $(pgrep -f "NimbicSetup.exe /UAC"); do
-            tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
-                ours=1
-        done
-        [ $ours -eq 0 ] && return 0
-        sleep 0.2
+    for _ in $(seq 1 300); do
+        [ -z "$(wizard_pids)" ] && return 0
+        sleep 0.1
     done
     return 1
 }
+# Between runs: a wizard a failed check left open is ended, and the client stays.
+end_wizard() {
+    process_ended && return 0
+    for pid in $(wizard_pids); do kill "$pid" 2>/dev/null; done
+    process_ended
+}
+start_wizard() { (cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) & }
 
 # uia_matches PAGE: the UI Automation tree below the window lists the same elements, in the same
 # order and nesting, with the control types that go with the Active Accessibility roles.
@@ -90,32 +132,33 @@ uia_matches() {
 }
 
 echo "== installed through the accessibility interface alone"
-(cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) &
-if wait_name "$wizard_title" "I AGREE"; then
+start_wizard
+if wait_for "$wizard_title" "I AGREE"; then
     passes=$((passes + 1))
     tree "$wizard_title" welcome
     check "Welcome: the window is a client named by its title" \
         'head -1 "$artifacts/access-welcome.txt" | grep -q "^client \"$wizard_title\""'
     check "Welcome: I AGREE is a push button that presses" \
         'line_of welcome "I AGREE" | grep -q "^ *push button .*(Press)"'
+    # BACK may be listed, unavailable or invisible, or left out; the tree must have been read.
     check "Welcome: CANCEL is there, BACK is not offered" \
-        'has welcome "\"CANCEL\"" && ! line_of welcome "BACK" | grep -qv "invisible\|unavailable"'
+        'has welcome "\"CANCEL\"" && ! line_of welcome BACK | grep -v "unavailable\|invisible" | grep -q .'
 
-    press "$wizard_title" CANCEL
-    if wait_name "Exit Installer" "NO"; then
+    if press "$wizard_title" CANCEL && wait_for "Exit Installer" NO; then
         tree "Exit Installer" exit-popup
         check "the cancel question is a dialog with its message and YES and NO" \
             'head -1 "$artifacts/access-exit-popup.txt" | grep -q "^dialog" &&
              has exit-popup "\"YES\"" && has exit-popup "\"NO\""'
-        press "Exit Installer" NO
+        check "NO closes the question" 'press "Exit Installer" NO && wait_gone "Exit Installer"'
     else
         check "CANCEL opens the \"Exit Installer\" question" false
     fi
 
     link=$(sed -n 's/^ *link "\([^"]*\)".*/\1/p' "$artifacts/access-welcome.txt" | head -1)
     check "Welcome: the licence link is a link (\"$link\")" '[ -n "$link" ]'
-    if [ -n "$link" ] && press "$wizard_title" "$link" && wait_name "$wizard_title" "BACK"; then
-        sleep 1
+    # BACK is on Welcome too, unavailable: the License page is there once it can be pressed.
+    if [ -n "$link" ] && press "$wizard_title" "$link" && wait_for "$wizard_title" BACK !unavailable
+    then
         tree "$wizard_title" license
         check "License: the agreement is a read-only document whose value is its whole text" \
             'grep -q "^ *document .*= \"Vantrel Software License Agreement.*([0-9]\{5,\} characters).*read-only" \
@@ -125,9 +168,8 @@ if wait_name "$wizard_title" "I AGREE"; then
         check "the licence link opens the License page" false
     fi
 
-    press "$wizard_title" "I AGREE"
-    if wait_name "$wizard_title" "INSTALL"; then
-        sleep 0.5
+    if press "$wizard_title" "I AGREE" && wait_for "$wizard_title" INSTALL &&
+        wait_for "$wizard_title" CC2018 checked && wait_for "$wizard_title" CC2017 checked; then
         tree "$wizard_title" versions
         check "Versions: a ticked check box for each version" \
             '[ "$(grep -c "^ *check button .*checked" "$artifacts/access-versions.txt")" -ge 2 ]'
@@ -136,28 +178,23 @@ if wait_name "$wizard_title" "I AGREE"; then
         box=$(grep -E '^ *check button "[^"]*2017' "$artifacts/access-versions.txt" |
             sed 's/^ *check button "\([^"]*\)".*/\1/' | head -1)
         check "Versions: CC 2017 has a check box (\"$box\")" '[ -n "$box" ]'
-        press "$wizard_title" "$box"
-        sleep 0.5
-        tree "$wizard_title" versions-unticked
         check "pressing the box unticks it" \
-            '! line_of versions-unticked "$box" | grep -q "checked"'
-        press "$wizard_title" INSTALL
-        sleep 0.3
-        tree "$wizard_title" installing
-        if wait_name "$wizard_title" "Mission Success!"; then
+            '[ -n "$box" ] && press "$wizard_title" "$box" && wait_for "$wizard_title" "$box" !checked'
+        if press "$wizard_title" INSTALL && wait_for "$wizard_title" "Mission Success!"; then
             passes=$((passes + 1))
             tree "$wizard_title" finished
             check "Installing: the progress bar reads 100%" \
                 'grep -q "^ *progress bar .*= \"100%\"" "$artifacts/access-finished.txt"'
+            check "the installed version's line says so, ticked" \
+                'line_of finished "Nimbic Plug-in for After Effects CC2018 installed." | grep -q "\[checked"'
             check "UI Automation sees the finished page as Active Accessibility does" \
                 'uia_matches finished'
-            press "$wizard_title" FINISH
-            check "FINISH ends the program" process_ended
+            check "FINISH ends the program" 'press "$wizard_title" FINISH && process_ended'
         else
             check "the run ends with \"Mission Success!\" in the tree" false
         fi
     else
-        check "I AGREE leads to the Versions page" false
+        check "I AGREE leads to the Versions page, both versions ticked" false
     fi
 else
     check "the wizard offers its tree with I AGREE" false
@@ -165,47 +202,55 @@ fi
 check "the ticked CC2018 got the plug-in, byte for byte" 'cmp -s "$payload" "$(plugin_of "$cc2018")"'
 check "the unticked CC2017 got nothing" '[ ! -e "$(plugin_of "$cc2017")" ]'
 [ -s "$work/uia-versions.diff" ] && { echo "UI Automation differs:"; cat "$work/uia-versions.diff"; }
-wizard_stop_prefix "$prefix"
+end_wizard
 
 echo "== installed with the keyboard alone"
 # Keys only (xdotool, to the wizard's window); the tree is only read, to see where the focus is.
 rm -rf "$(wizard_unix_path "$cc2018")/Vantrel" "$(wizard_unix_path "$cc2017")/Vantrel"
-focused_name() { access tree "$wizard_title" | sed -n 's/^ *[a-z ]* "\([^"]*\)" .*\[[^]]*focused.*/\1/p' | head -1; }
-# tab_to NAME: Tab until NAME has the focus (at most once round the page).
+focused_name() {
+    access focus "$wizard_title" >"$work/focus.txt" || return 1
+    sed -n 's/^ *[a-z ]* "\([^"]*\)" .*\[[^]]*focused.*/\1/p' "$work/focus.txt" | head -1
+}
+# tab_to NAME: Tab until NAME has the focus (at most once round the page); each Tab waits
+# until the focus has left where it was.
 tab_to() {
+    local now
     for _ in $(seq 1 14); do
-        [ "$(focused_name)" = "$1" ] && return 0
-        xdotool key --window "$wizard_window" Tab
-        sleep 0.2
+        now=$(focused_name)
+        [ "$now" = "$1" ] && return 0
+        key Tab
+        if [ -n "$now" ]; then
+            wait_for "$wizard_title" "$now" !focused || return 1
+        else
+            wait_for "$wizard_title" "" focused || return 1
+        fi
     done
     return 1
 }
-key() { xdotool key --window "$wizard_window" "$1"; sleep 0.3; }
-(cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) &
-if wait_name "$wizard_title" "I AGREE" && wizard_window=$(wizard_find_window "$wizard_title" 30); then
+key() { xdotool key --window "$wizard_window" "$1"; }
+start_wizard
+if wait_for "$wizard_title" "I AGREE" && wizard_window=$(wizard_find_window "$wizard_title" 30); then
     xdotool windowfocus --sync "$wizard_window" 2>/dev/null
-    sleep 0.3
     key Escape
-    if wait_name "Exit Installer" "NO"; then
+    if wait_for "Exit Installer" "NO"; then
         passes=$((passes + 1))
         wizard_popup=$(wizard_find_window "Exit Installer" 10)
         wizard_answer Escape
         check "Escape (NO) closes the question and the wizard stays" \
-            '[ -n "$(wizard_windows "$wizard_title")" ] && [ -z "$(wizard_windows "Exit Installer")" ]'
+            'wait_gone "Exit Installer" && [ -n "$(wizard_windows "$wizard_title")" ]'
     else
         check "Escape on the wizard asks \"Exit Installer\"" false
     fi
     xdotool windowfocus --sync "$wizard_window" 2>/dev/null
     check "Tab reaches I AGREE" 'tab_to "I AGREE"'
     key Return
-    check "Enter on I AGREE shows the Versions page" 'wait_name "$wizard_title" INSTALL'
+    check "Enter on I AGREE shows the Versions page" 'wait_for "$wizard_title" INSTALL'
     check "Tab reaches the CC2018 box" 'tab_to CC2018'
     key space
-    access tree "$wizard_title" >"$artifacts/access-keyboard-versions.txt"
-    check "Space unticks it" '! line_of keyboard-versions CC2018 | grep -q checked'
+    check "Space unticks it" 'wait_for "$wizard_title" CC2018 !checked'
     check "Tab reaches INSTALL" 'tab_to INSTALL'
     key Return
-    if wait_name "$wizard_title" "Mission Success!"; then
+    if wait_for "$wizard_title" "Mission Success!"; then
         passes=$((passes + 1))
         check "Tab reaches FINISH" 'tab_to FINISH'
         key space
@@ -219,32 +264,46 @@ fi
 check "keyboard run: the ticked CC2017 got the plug-in, byte for byte" \
     'cmp -s "$payload" "$(plugin_of "$cc2017")"'
 check "keyboard run: the unticked CC2018 got nothing" '[ ! -e "$(plugin_of "$cc2018")" ]'
-wizard_stop_prefix "$prefix"
+end_wizard
 
 echo "== a failure read out"
 # A version whose plug-in folder is gone: the run ends with the failure popup, an alert.
 wizard_register 13.5 "$adobe\\Adobe After Effects CC 2015\\Support Files\\Plug-ins" no-folder
-(cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) &
-if wait_name "$wizard_title" "I AGREE" && press "$wizard_title" "I AGREE" &&
-    wait_name "$wizard_title" INSTALL && press "$wizard_title" INSTALL &&
-    wait_name "Failed to install" NO; then
+start_wizard
+if wait_for "$wizard_title" "I AGREE" && press "$wizard_title" "I AGREE" &&
+    wait_for "$wizard_title" INSTALL && press "$wizard_title" INSTALL &&
+    wait_for "Failed to install" NO; then
     passes=$((passes + 1))
     tree "Failed to install" failure-popup
     check "the failure popup is a dialog that names the version and asks to retry" \
         'head -1 "$artifacts/access-failure-popup.txt" | grep -q "^dialog \"Failed to install\"" &&
-         grep -q "^ *static text .*CC2015" "$artifacts/access-failure-popup.txt" &&
+         grep -q "^ *static text .*CC2015 failed!.*Do you want to retry?" \
+            "$artifacts/access-failure-popup.txt" &&
          has failure-popup "\"YES\"" && has failure-popup "\"NO\""'
-    press "Failed to install" NO
-    wait_name "$wizard_title" FINISH
-    tree "$wizard_title" failed
-    check "after NO the page tells which version failed" \
-        'grep -q "^ *check button .*CC2015.*" "$artifacts/access-failed.txt"'
-    press "$wizard_title" FINISH
-    check "FINISH ends the program after a failure" process_ended
+    if press "Failed to install" NO && wait_for "$wizard_title" FINISH; then
+        tree "$wizard_title" failed
+        check "after NO the failed version's line says \"not installed.\", unticked" \
+            'line_of failed "Nimbic Plug-in for After Effects CC2015 not installed." |
+                grep -q "^ *check button" &&
+             ! line_of failed "Nimbic Plug-in for After Effects CC2015 not installed." |
+                grep -q "\[checked"'
+        check "after NO the versions that worked say \"installed.\", ticked" \
+            'line_of failed "Nimbic Plug-in for After Effects CC2018 installed." | grep -q "\[checked" &&
+             line_of failed "Nimbic Plug-in for After Effects CC2017 installed." | grep -q "\[checked"'
+        check "after NO the page says not everything was installed" \
+            'has failed "\"Some components of Nimbic Plug-in not correctly installed.\"" &&
+             ! has failed "Mission Success!"'
+        check "FINISH ends the program after a failure" \
+            'press "$wizard_title" FINISH && process_ended'
+    else
+        check "NO on the failure popup leads to FINISH" false
+    fi
 else
     check "a run with a missing folder ends with the \"Failed to install\" popup" false
 fi
-wizard_stop_prefix "$prefix"
+end_wizard
+exec {access_to}>&-
+[ -s "$work/access.err" ] && { echo "access-client said:"; cat "$work/access.err"; }
 
 echo "accessibility e2e: $passes passed, $failures failed ($SECONDS s)"
 [ $failures -eq 0 ]

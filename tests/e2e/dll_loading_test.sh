@@ -51,6 +51,17 @@ drawn() {
     return 1
 }
 
+# box_drawn WINDOW FILE: waits until the window shows more than two colours (10 s at most),
+# and keeps that shot.
+box_drawn() {
+    for _ in $(seq 1 50); do
+        wizard_window_shot "$1" "$2"
+        [ "$(colours_in "$2")" -gt 2 ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # True once our program has ended (a child that ended is a zombie until it is waited for).
 ended() {
     for _ in $(seq 1 150); do
@@ -132,9 +143,7 @@ missing() {
         </dev/null >"$output" 2>&1) &
     app=$!
     if box=$(wizard_find_window "Nimbic Plug-in" 30); then
-        sleep 1
-        wizard_window_shot "$box" "$shot"
-        check "without $1 the error box is drawn" '[ "$(colours_in "$shot")" -gt 2 ]'
+        check "without $1 the error box is drawn" 'box_drawn "$box" "$shot"'
         wizard_popup=$box
         wizard_answer Return
     else

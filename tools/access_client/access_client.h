@@ -1,9 +1,10 @@
 // access-client: what a screen reader sees of a window, through Active Accessibility (the tree,
-// default actions, waiting for a name) and through the flat UI Automation client API.
+// default actions, waiting for a name or a state) and through the flat UI Automation client API.
 #pragma once
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 namespace access_client {
 
@@ -22,15 +23,25 @@ void print_error(const std::wstring& text);
 std::wstring one_line(const std::wstring& text);
 
 // The first visible top-level window with exactly this title, waiting for it until the
-// process's deadline; null when none came.
+// command's deadline; null when none came.
 HWND find_window(const std::wstring& title);
-// Milliseconds left before the deadline the watchdog enforces.
+// Milliseconds left before the running command's deadline.
 DWORD time_left();
+
+// A state an element must have (or, with `wanted` false, must not have), by the name the tree
+// prints for it: "checked", "focused", "unavailable", ...
+struct state_condition {
+    std::wstring state;
+    bool wanted;
+};
 
 // Active Accessibility. Each returns an exit code.
 int print_msaa_tree(HWND window);
+// The element that has the keyboard focus, as one line of the tree.
+int print_focus(HWND window);
 int press(HWND window, const std::wstring& name);
-int wait_for_name(HWND window, const std::wstring& text);
+// Waits until an element whose name contains `text` meets every condition.
+int wait_for(HWND window, const std::wstring& text, const std::vector<state_condition>& states);
 
 // UI Automation through the flat client API: the tree with name, control type and automation id.
 int print_uia_tree(HWND window);

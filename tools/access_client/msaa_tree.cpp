@@ -47,7 +47,8 @@ std::wstring role_of(const element& e)
     return text;
 }
 
-std::wstring states_of(const element& e)
+// The names of the element's states, in the order the tree prints them.
+std::vector<std::wstring> states_of(const element& e)
 {
     static const struct {
         LONG bit;
@@ -58,17 +59,32 @@ std::wstring states_of(const element& e)
                  {STATE_SYSTEM_LINKED, L"linked"}};
     VARIANT state;
     VariantInit(&state);
+    std::vector<std::wstring> result;
     if (FAILED(e.object->get_accState(e.child, &state)) || state.vt != VT_I4) {
         VariantClear(&state);
-        return L"";
+        return result;
     }
-    std::wstring result;
     for (const auto& flag : known) {
         if ((state.lVal & flag.bit) != 0) {
-            result += (result.empty() ? L"" : L", ") + std::wstring(flag.name);
+            result.emplace_back(flag.name);
         }
     }
     return result;
+}
+
+bool meets(const element& e, const std::vector<state_condition>& conditions)
+{
+    const std::vector<std::wstring> states = states_of(e);
+    for (const state_condition& condition : conditions) {
+        bool has = false;
+        for (const std::wstring& state : states) {
+            has = has || state == condition.state;
+        }
+        if (has != condition.wanted) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A document's value is its whole text: the line shows its start and its length.
@@ -93,9 +109,12 @@ std::wstring line_of(const element& e, int depth)
             line += L" = " + shortened(value);
         }
     }
-    const std::wstring states = states_of(e);
+    const std::vector<std::wstring> states = states_of(e);
+    for (size_t i = 0; i < states.size(); ++i) {
+        line += (i == 0 ? L" [" : L", ") + states[i];
+    }
     if (!states.empty()) {
-        line += L" [" + states + L"]";
+        line += L"]";
     }
     text = nullptr;
     if (e.object->get_accDefaultAction(e.child, &text) == S_OK) {
@@ -181,6 +200,40 @@ int print_msaa_tree(HWND window)
     return succeeded;
 }
 
+int print_focus(HWND window)
+{
+    IAccessible* root = client_object(window);
+    if (root == nullptr) {
+        return not_found;
+    }
+    VARIANT focus;
+    VariantInit(&focus);
+    int code = not_found;
+    if (SUCCEEDED(root->get_accFocus(&focus))) {
+        IAccessible* inner = nullptr;
+        if (focus.vt == VT_I4) {
+            print_line(line_of({root, focus}, 0));
+            code = succeeded;
+        } else if (focus.vt == VT_DISPATCH && focus.pdispVal != nullptr &&
+                   SUCCEEDED(focus.pdispVal->QueryInterface(__uuidof(IAccessible),
+                                                            reinterpret_cast<void**>(&inner)))) {
+            VARIANT self;
+            VariantInit(&self);
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            print_line(line_of({inner, self}, 0));
+            inner->Release();
+            code = succeeded;
+        }
+    }
+    VariantClear(&focus);
+    root->Release();
+    if (code != succeeded) {
+        print_error(L"access-client: nothing in the window has the focus");
+    }
+    return code;
+}
+
 int press(HWND window, const std::wstring& name)
 {
     IAccessible* root = client_object(window);
@@ -212,14 +265,14 @@ int press(HWND window, const std::wstring& name)
     return succeeded;
 }
 
-int wait_for_name(HWND window, const std::wstring& text)
+int wait_for(HWND window, const std::wstring& text, const std::vector<state_condition>& states)
 {
     for (;;) {
         IAccessible* root = client_object(window);
         std::wstring found;
         if (root != nullptr) {
             walk(root, 0, [&](const element& e, int) {
-                if (name_of(e).find(text) == std::wstring::npos) {
+                if (name_of(e).find(text) == std::wstring::npos || !meets(e, states)) {
                     return true;
                 }
                 found = line_of(e, 0);
@@ -232,10 +285,14 @@ int wait_for_name(HWND window, const std::wstring& text)
             return succeeded;
         }
         if (!IsWindow(window) || time_left() == 0) {
-            print_error(L"access-client: no element named \"" + text + L"\" came");
+            std::wstring wanted;
+            for (const state_condition& condition : states) {
+                wanted += (condition.wanted ? L" " : L" not ") + condition.state;
+            }
+            print_error(L"access-client: no element named \"" + text + L"\"" + wanted + L" came");
             return timed_out;
         }
-        Sleep(200);
+        Sleep(100);
     }
 }
 
