@@ -105,8 +105,8 @@ record_status InstallRecord::Load(const std::u16string& path)
     m_entries.clear();
     const std::u16string clean = CleanPath(path);
     OpenedFolder folder;
-    sys::open_result opened = OpenedFolder::Open(
-        path_parent(clean), sys::folder_creation::open_existing, nullptr, &folder);
+    sys::open_result opened =
+        OpenedFolder::Open(FolderOf(clean), sys::folder_creation::open_existing, nullptr, &folder);
     sys::file_handle file = sys::invalid_file;
     if (opened == sys::open_result::opened)
         opened = sys::open_child_file(folder.handle(), path_filename(clean),
@@ -127,7 +127,7 @@ record_status InstallRecord::Save(const std::u16string& path, Journal* journal) 
 {
     const std::u16string clean = CleanPath(path);
     OpenedFolder folder;
-    if (OpenedFolder::Open(path_parent(clean), sys::folder_creation::create_if_missing, journal,
+    if (OpenedFolder::Open(FolderOf(clean), sys::folder_creation::create_if_missing, journal,
                            &folder) != sys::open_result::opened)
         return record_status::not_written;
     if (m_entries.empty())

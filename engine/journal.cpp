@@ -103,7 +103,7 @@ struct OpenJournal {
 journal_result ReadJournal(const std::u16string& path, OpenJournal* journal)
 {
     const std::u16string clean = CleanPath(path);
-    switch (OpenedFolder::Open(path_parent(clean), sys::folder_creation::open_existing, nullptr,
+    switch (OpenedFolder::Open(FolderOf(clean), sys::folder_creation::open_existing, nullptr,
                                &journal->folder)) {
     case sys::open_result::opened:
         break;
@@ -317,7 +317,7 @@ journal_status Journal::Open(const std::u16string& path)
     Close();
     m_path = CleanPath(path);
     const std::u16string name = path_filename(m_path);
-    m_failure = OpenedFolder::Open(path_parent(m_path), sys::folder_creation::create_if_missing,
+    m_failure = OpenedFolder::Open(FolderOf(m_path), sys::folder_creation::create_if_missing,
                                    nullptr, &m_folder);
     if (m_failure != sys::open_result::opened || name.empty())
         return journal_status::not_opened;

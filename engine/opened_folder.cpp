@@ -129,6 +129,12 @@ sys::open_result OpenedFolder::OpenBelow(std::u16string_view relative,
     return sys::open_result::opened;
 }
 
+std::u16string FolderOf(std::u16string_view path)
+{
+    std::u16string parent = path_parent(CleanPath(path));
+    return parent.empty() ? u"." : parent;
+}
+
 std::u16string CleanPath(std::u16string_view path)
 {
     std::u16string clean = to_backslashes(std::u16string(path));

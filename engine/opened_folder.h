@@ -48,6 +48,9 @@ private:
     bool m_created = false;
 };
 
+// The folder a file path names: its parent, or "." (the current folder) for a bare name.
+std::u16string FolderOf(std::u16string_view path);
+
 // The path with "/" as "\", no doubled separators (a UNC path keeps its leading two) and no
 // trailing one but a drive's own ("C:\").
 std::u16string CleanPath(std::u16string_view path);

@@ -73,9 +73,8 @@ WholeFileWriter::WholeFileWriter(const OpenedFolder& folder, std::u16string name
 WholeFileWriter::WholeFileWriter(const std::u16string& target)
     : m_name(path_filename(CleanPath(target)))
 {
-    const sys::open_result opened =
-        OpenedFolder::Open(path_parent(CleanPath(target)), sys::folder_creation::open_existing,
-                           nullptr, &m_own_folder);
+    const sys::open_result opened = OpenedFolder::Open(
+        FolderOf(CleanPath(target)), sys::folder_creation::open_existing, nullptr, &m_own_folder);
     if (opened == sys::open_result::opened)
         m_folder = &m_own_folder;
     else

@@ -426,15 +426,23 @@ open_result open_child_file(folder_handle folder, std::u16string_view name, chil
     ULONG sharing = everything_shared;
     if (access == child_access::remove)
         wanted = GENERIC_READ | DELETE;
+    // FlushFileBuffers wants write access, not only the right to append: the journal's handle
+    // writes at the end because it starts there and nobody else may write.
     if (access == child_access::append) {
-        wanted = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+        wanted = GENERIC_WRITE;
         sharing = FILE_SHARE_READ;
     }
     HANDLE handle = nullptr;
     const open_result result =
         OpenExistingChild(*AsFolder(folder), name, wanted, sharing, option_non_directory, &handle);
-    if (result == open_result::opened)
-        *file = reinterpret_cast<file_handle>(handle);
+    if (result != open_result::opened)
+        return result;
+    LARGE_INTEGER end{};
+    if (access == child_access::append && !SetFilePointerEx(handle, end, nullptr, FILE_END)) {
+        CloseHandle(handle);
+        return open_result::failed;
+    }
+    *file = reinterpret_cast<file_handle>(handle);
     return result;
 }
 
