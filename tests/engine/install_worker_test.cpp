@@ -100,6 +100,17 @@ TEST_F(InstallWorkerTest, PluginFailuresAreRecordedPerTargetAndEveryTargetIsTrie
     memsys::limit_writes(4096); // fewer bytes than the module holds
     Run({u"C:\\AE1\\Plug-ins"}, {});
     EXPECT_EQ((std::vector<int32_t>{50}), PluginCells());
+
+    // A Vantrel folder a standard user made could change under an elevated run: refused then.
+    SetUp();
+    memsys::add_folder(u"C:\\AE1\\Plug-ins\\Vantrel");
+    memsys::set_administrator_owner(u"C:\\AE1\\Plug-ins\\Vantrel", false);
+    Run({u"C:\\AE1\\Plug-ins", u"C:\\AE2\\Plug-ins"}, {});
+    EXPECT_EQ((std::vector<int32_t>{46, 2}), PluginCells());
+    EXPECT_FALSE(Exists(u"C:\\AE1\\Plug-ins\\Vantrel\\Nimbic.aex"));
+    memsys::set_elevated(false);
+    Run({u"C:\\AE1\\Plug-ins"}, {});
+    EXPECT_EQ((std::vector<int32_t>{2}), PluginCells());
 }
 
 TEST_F(InstallWorkerTest, TheFirstScriptsFailureEndsTheRun)
