@@ -308,8 +308,9 @@ TEST_F(Win32Test, FilesAreMadeMovedAndDeletedThroughTheFolderHandle)
     ASSERT_TRUE(sys::write_file(file, "new bytes", 9, &written));
     ASSERT_TRUE(sys::flush_file(file));
     EXPECT_TRUE(sys::set_times(file, FileTime(1647261376), FileTime(1584976883)));
+    DWORD done = 0;
     HANDLE old = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    WriteFile(old, "old", 3, &written, nullptr);
+    WriteFile(old, "old", 3, &done, nullptr);
     CloseHandle(old);
     // A taken name is kept unless the move is told to replace it, then replaced in one step.
     EXPECT_EQ(sys::open_result::exists,
@@ -350,7 +351,7 @@ TEST_F(Win32Test, FilesAreMadeMovedAndDeletedThroughTheFolderHandle)
     // The same calls carry a replacement under a journal, and its rollback.
     ASSERT_TRUE(create_directories(root + u"\\Vantrel"));
     old = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    WriteFile(old, "older", 5, &written, nullptr);
+    WriteFile(old, "older", 5, &done, nullptr);
     CloseHandle(old);
     {
         Journal journal;
