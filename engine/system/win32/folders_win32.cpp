@@ -108,6 +108,27 @@ std::wstring PlainPath(std::wstring path)
     return path;
 }
 
+// The object's own name, as Wine gives it ("\??\C:\..."), for paths longer than Wine's
+// GetFinalPathNameByHandleW can hold (it asks with a buffer of MAX_PATH characters). Windows
+// names a device there, which no path we mean matches; but Windows has no such limit.
+std::wstring ObjectName(HANDLE handle)
+{
+    using NtQueryObjectCall = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static const auto query = NtCall<NtQueryObjectCall>("NtQueryObject");
+    constexpr ULONG object_name_information = 1;
+    if (!query)
+        return {};
+    std::unique_ptr<std::byte[]> buffer(new std::byte[65536 + sizeof(UNICODE_STRING)]);
+    ULONG needed = 0;
+    if (query(handle, object_name_information, buffer.get(), 65536, &needed) < 0)
+        return {};
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer.get());
+    const std::wstring text(name->Buffer, name->Length / sizeof(wchar_t));
+    if (!text.starts_with(L"\\??\\"))
+        return {};
+    return PlainPath(L"\\\\?\\" + text.substr(4));
+}
+
 std::wstring FinalPath(HANDLE handle)
 {
     std::wstring path(MAX_PATH, L'\0');
@@ -115,7 +136,7 @@ std::wstring FinalPath(HANDLE handle)
         const DWORD length = GetFinalPathNameByHandleW(
             handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
         if (length == 0)
-            return {};
+            return ObjectName(handle);
         if (length < path.size()) {
             path.resize(length);
             return PlainPath(path);
