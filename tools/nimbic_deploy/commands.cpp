@@ -169,6 +169,7 @@ bool OpenJournal(const Options& options, Journal& journal, Report& report)
 struct Tally {
     size_t removed = 0;
     size_t kept = 0;
+    size_t linked = 0;
     size_t scheduled = 0;
     size_t failed = 0;
 };
@@ -191,8 +192,10 @@ void ReportItem(const std::string& target, const UninstallItem& item, Report& re
         ++tally.removed;
         break;
     case uninstall_outcome::kept_changed:
-    case uninstall_outcome::kept_linked:
         ++tally.kept;
+        break;
+    case uninstall_outcome::kept_linked:
+        ++tally.linked;
         break;
     case uninstall_outcome::scheduled_for_restart:
         ++tally.scheduled;
@@ -220,6 +223,9 @@ int UninstallEnd(const Tally& tally, Report& report)
 {
     report.Line("Removed " + FileCount(tally.removed) + "; kept " +
                 Count(tally.kept, "changed file.", "changed files."));
+    if (tally.linked > 0)
+        report.Line(Count(tally.linked, "file is", "files are") +
+                    " reached through a link and left alone.");
     if (tally.scheduled > 0)
         report.Line(Count(tally.scheduled, "file is", "files are") +
                     " held by another program and will be deleted when Windows restarts.");
