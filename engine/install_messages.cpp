@@ -17,6 +17,12 @@ constexpr std::string_view space_hints =
     ").\n - Make sure you have enough disk space.\n - Make sure you have administrative "
     "privileges.";
 constexpr std::string_view download_hint = ").\n - Please download the installer again.";
+constexpr std::string_view link_hints =
+    ").\n - A folder on the way is a link or mount point to another place; nothing was written "
+    "there.\n - Remove the link, or choose the folder it leads to.";
+constexpr std::string_view owner_hints =
+    ").\n - The Vantrel folder in the plug-in folder was made by a user without administrator "
+    "rights.\n - Delete that Vantrel folder, then install again.";
 
 struct ErrorRow {
     std::initializer_list<int32_t> codes;
@@ -41,6 +47,9 @@ std::string InstallErrorText(int32_t code)
     static const ErrorRow rows[] = {
         {{20, 30}, "Could not load the plugin file from the installer (Error code: ", corrupt_hint},
         {{40, 50, 401}, "Could not create the plugin file (Error code: ", create_hints},
+        {{45}, "Could not create the plugin file (Error code: ", link_hints},
+        {{46}, "Could not create the plugin file (Error code: ", owner_hints},
+        {{125}, "Could not create the script files (Error code: ", link_hints},
         {{60, 110, 111, 112, 130},
          "Could not load the script file from the installer (Error code: ",
          corrupt_hint},

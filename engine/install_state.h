@@ -1,6 +1,7 @@
 // What the installer window and the install worker share: version names and status cells.
 #pragma once
 
+#include "engine/install_files.h"
 #include "engine/install_target.h"
 #include "engine/status_cells.h"
 
@@ -32,6 +33,11 @@ public:
 
     const std::vector<std::string>& version_names() const { return m_version_names; }
 
+    // Every file the last run put in place or found in place already, for the install record.
+    // The worker fills it; read it only once the done flag is set.
+    std::vector<InstalledFile>& installed_files() { return m_installed; }
+    const std::vector<InstalledFile>& installed_files() const { return m_installed; }
+
 private:
     void ScanRegistryView(uint32_t access, std::vector<std::u16string>& folders);
 
@@ -39,6 +45,7 @@ private:
     StatusCells m_plugin_cells{12};
     StatusCells m_scripts_cells;
     std::vector<std::string> m_version_names;
+    std::vector<InstalledFile> m_installed;
 };
 
 // The display name of an unlisted version: the folder two levels above its plug-in folder,

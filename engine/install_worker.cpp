@@ -2,84 +2,170 @@
 // cell, and the done flag is stored after all of them.
 #include "engine/install_worker.h"
 
+#include "engine/install_files.h"
 #include "engine/paths.h"
 #include "engine/script_package.h"
 #include "engine/system/system.h"
-#include "engine/whole_file.h"
 
 namespace nimbic {
 
 namespace {
 
-int32_t CopyPlugin(const std::u16string& plugin_folder, sys::module payloads)
+int32_t PluginStatus(install_file_status status)
 {
-    // No check for a trailing "\": a doubled separator lands in the same place.
-    const std::u16string folder = plugin_folder + u"\\Vantrel";
-    sys::create_directory(folder);
-    const std::u16string path = folder + u"\\Nimbic.aex";
-
-    const sys::resource found = sys::find_resource(plugin_resource_id, payloads);
-    if (!found)
-        return install_status::plugin_resource_missing;
-    const uintptr_t loaded = sys::load_resource(found, payloads);
-    if (!loaded)
-        return install_status::plugin_resource_not_loaded;
-    // The old module stays in place until the new one is whole: a host that cannot load a
-    // truncated one would leave the user with nothing.
-    WholeFileWriter file(path);
-    if (!file.Open())
-        return install_status::plugin_file_not_created;
-
-    const void* bytes = sys::lock_resource(loaded);
-    const uint32_t size = sys::resource_size(found, payloads);
-    if (!bytes || !file.Write(bytes, size))
-        return install_status::plugin_file_not_written;
-    switch (file.Finish()) {
-    case replace_status::done:
+    switch (status) {
+    case install_file_status::done:
         return install_status::done;
-    case replace_status::not_written:
+    case install_file_status::not_written:
         return install_status::plugin_file_not_written;
-    case replace_status::not_created:
-    case replace_status::not_replaced:
+    case install_file_status::redirected:
+        return install_status::plugin_folder_redirected;
+    case install_file_status::not_created:
+    case install_file_status::held:
         break;
     }
     // A host holding the module open refuses the move, just as it refuses a create.
     return install_status::plugin_file_not_created;
 }
 
-// Returns false when the run must end here.
-bool ExtractScripts(const std::u16string& scripts_folder, StatusCells& cells, size_t index,
-                    sys::module payloads)
+int32_t CopyPlugin(const std::u16string& plugin_folder, size_t index, const InstallRun& run,
+                   std::vector<InstalledFile>& installed)
 {
-    sys::create_directory(scripts_folder);
-    const sys::resource found = sys::find_resource(scripts_resource_id, payloads);
-    const uintptr_t loaded = found ? sys::load_resource(found, payloads) : 0;
-    const void* bytes = loaded ? sys::lock_resource(loaded) : nullptr;
-    if (!bytes) {
-        cells.set(index, install_status::scripts_resource_failed);
-        return false;
-    }
-    const int32_t result =
-        ExtractScriptPackage(bytes, sys::resource_size(found, payloads), scripts_folder);
-    if (result != package_status::ok) {
-        cells.set(index, install_status::scripts_extraction_base + result);
-        return false;
-    }
-    cells.set(index, install_status::done);
-    return true;
+    // The host's own folder must be there; the maker's folder below it is made when missing.
+    OpenedFolder host;
+    OpenedFolder maker;
+    sys::open_result opened =
+        OpenedFolder::Open(plugin_folder, sys::folder_creation::open_existing, nullptr, &host);
+    if (opened == sys::open_result::opened)
+        opened = host.OpenChild(maker_folder_name, sys::folder_creation::create_if_missing,
+                                run.journal, &maker);
+    if (opened == sys::open_result::redirected)
+        return install_status::plugin_folder_redirected;
+    // A maker's folder someone else made: its owner could change what is in it between our
+    // steps, so an elevated run writes nothing there.
+    if (maker.is_open() && !maker.created() && sys::is_elevated() &&
+        !sys::has_administrator_owner(maker.handle()))
+        return install_status::plugin_folder_not_trusted;
+
+    const sys::resource found = sys::find_resource(plugin_resource_id, run.payloads);
+    if (!found)
+        return install_status::plugin_resource_missing;
+    const uintptr_t loaded = sys::load_resource(found, run.payloads);
+    if (!loaded)
+        return install_status::plugin_resource_not_loaded;
+    if (!maker.is_open())
+        return install_status::plugin_file_not_created;
+    const void* bytes = sys::lock_resource(loaded);
+    if (!bytes)
+        return install_status::plugin_file_not_written;
+    const std::string_view module(static_cast<const char*>(bytes),
+                                  sys::resource_size(found, run.payloads));
+    file_change change = file_change::created;
+    const int32_t status = PluginStatus(
+        InstallFile(maker, plugin_file_name, module, std::nullopt, run.journal, &change));
+    if (status == install_status::done)
+        installed.push_back({index, record_component::plugin, maker.ChildPath(plugin_file_name),
+                             module.size(), Sha256Of(module), change});
+    return status;
 }
 
-void CreateMakerFolder()
+int32_t ScriptsStatus(install_file_status status)
+{
+    switch (status) {
+    case install_file_status::done:
+        return install_status::done;
+    case install_file_status::not_written:
+        return install_status::scripts_extraction_base + package_status::write_failed;
+    case install_file_status::redirected:
+        return install_status::scripts_extraction_base + package_status::redirected;
+    case install_file_status::not_created:
+    case install_file_status::held:
+        break;
+    }
+    return install_status::scripts_extraction_base + package_status::file_not_opened;
+}
+
+int32_t FolderStatus(sys::open_result result, int32_t otherwise)
+{
+    if (result == sys::open_result::redirected)
+        return install_status::scripts_extraction_base + package_status::redirected;
+    return install_status::scripts_extraction_base + otherwise;
+}
+
+// The package is read whole first, so a damaged one writes nothing; then each of its folders
+// is made and each file put in place below the scripts folder.
+int32_t ExtractScripts(const std::u16string& scripts_folder, size_t index, const InstallRun& run,
+                       std::vector<InstalledFile>& installed)
+{
+    const sys::resource found = sys::find_resource(scripts_resource_id, run.payloads);
+    const uintptr_t loaded = found ? sys::load_resource(found, run.payloads) : 0;
+    const void* bytes = loaded ? sys::lock_resource(loaded) : nullptr;
+    if (!bytes)
+        return install_status::scripts_resource_failed;
+    std::vector<PackageFile> files;
+    std::vector<std::u16string> folders;
+    const int32_t read =
+        ReadScriptPackage(bytes, sys::resource_size(found, run.payloads), &files, &folders);
+    if (read != package_status::ok)
+        return install_status::scripts_extraction_base + read;
+
+    OpenedFolder root;
+    const sys::open_result opened = OpenedFolder::Open(
+        scripts_folder, sys::folder_creation::create_if_missing, run.journal, &root);
+    if (opened != sys::open_result::opened)
+        return FolderStatus(opened, package_status::folder_not_created);
+    for (const std::u16string& name : folders) {
+        OpenedFolder made;
+        const sys::open_result result =
+            IsHere(name)
+                ? sys::open_result::opened
+                : root.OpenBelow(name, sys::folder_creation::create_if_missing, run.journal, &made);
+        if (result != sys::open_result::opened)
+            return FolderStatus(result, package_status::folder_not_created);
+    }
+    for (const PackageFile& file : files) {
+        const std::u16string parent = path_parent(file.name);
+        OpenedFolder below;
+        const sys::open_result result =
+            IsHere(parent)
+                ? sys::open_result::opened
+                : root.OpenBelow(parent, sys::folder_creation::open_existing, nullptr, &below);
+        if (result != sys::open_result::opened)
+            return FolderStatus(result, package_status::file_not_opened);
+        const OpenedFolder& folder = below.is_open() ? below : root;
+        file_change change = file_change::created;
+        const std::u16string name = path_filename(file.name);
+        const int32_t status =
+            ScriptsStatus(InstallFile(folder, name, file.bytes, file.times, run.journal, &change));
+        if (status != install_status::done)
+            return status;
+        installed.push_back({index, record_component::script, folder.ChildPath(name),
+                             file.bytes.size(), Sha256Of(file.bytes), change});
+    }
+    return install_status::done;
+}
+
+void CreateMakerFolder(Journal* journal)
 {
     std::u16string app_data;
-    if (sys::common_app_data_folder(&app_data))
-        app_data = to_backslashes(std::move(app_data));
-    else
-        app_data.clear();
-    create_directories(path_join(app_data, u"Vantrel"));
+    // Without the shared folder nothing is made: the current folder is no place for it.
+    if (!sys::common_app_data_folder(&app_data) || app_data.empty())
+        return;
+    OpenedFolder made;
+    OpenedFolder::Open(path_join(to_backslashes(std::move(app_data)), u"Vantrel"),
+                       sys::folder_creation::create_if_missing, journal, &made);
 }
 
 } // namespace
+
+bool IsHere(std::u16string_view relative)
+{
+    for (const char16_t c : relative) {
+        if (c != u'\\' && c != u'.')
+            return false;
+    }
+    return true;
+}
 
 void PrepareInstallRun(InstallState& state, size_t plugin_count, size_t scripts_count)
 {
@@ -89,27 +175,31 @@ void PrepareInstallRun(InstallState& state, size_t plugin_count, size_t scripts_
 }
 
 void RunInstall(InstallState& state, std::vector<std::u16string> plugin_folders,
-                std::vector<std::u16string> scripts_folders, sys::module payloads)
+                std::vector<std::u16string> scripts_folders, const InstallRun& run)
 {
     // A no-op when the starter has already prepared the run.
     PrepareInstallRun(state, plugin_folders.size(), scripts_folders.size());
+    std::vector<InstalledFile>& installed = state.installed_files();
+    installed.clear();
 
     for (size_t i = 0; i < plugin_folders.size(); ++i) {
         if (plugin_folders[i].empty())
             continue;
         state.plugin_cells().set(i, install_status::started);
-        state.plugin_cells().set(i, CopyPlugin(plugin_folders[i], payloads));
+        state.plugin_cells().set(i, CopyPlugin(plugin_folders[i], i, run, installed));
     }
     for (size_t i = 0; i < scripts_folders.size(); ++i) {
         if (scripts_folders[i].empty())
             continue;
         state.scripts_cells().set(i, install_status::started);
-        if (!ExtractScripts(scripts_folders[i], state.scripts_cells(), i, payloads)) {
+        const int32_t status = ExtractScripts(scripts_folders[i], i, run, installed);
+        state.scripts_cells().set(i, status);
+        if (status != install_status::done) {
             state.set_done(true);
             return;
         }
     }
-    CreateMakerFolder();
+    CreateMakerFolder(run.journal);
     state.set_done(true);
 }
 
@@ -118,8 +208,7 @@ std::thread StartInstallWorker(InstallState& state,
                                const std::vector<std::u16string>& scripts_folders)
 {
     PrepareInstallRun(state, plugin_folders.size(), scripts_folders.size());
-    return std::thread(RunInstall, std::ref(state), plugin_folders, scripts_folders,
-                       sys::own_program);
+    return std::thread(RunInstall, std::ref(state), plugin_folders, scripts_folders, InstallRun{});
 }
 
 } // namespace nimbic

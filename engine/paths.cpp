@@ -3,6 +3,7 @@
 
 #include "engine/system/system.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace nimbic {
@@ -80,6 +81,23 @@ bool create_directories(std::u16string_view path)
         }
     }
     return true;
+}
+
+bool same_path(std::u16string_view a, std::u16string_view b)
+{
+    auto lower = [](char16_t c) {
+        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+    };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+}
+
+bool is_inside(std::u16string_view path, std::u16string_view folder)
+{
+    folder = without_trailing_separator(folder);
+    return !folder.empty() && path.size() > folder.size() + 1 && path[folder.size()] == u'\\' &&
+           same_path(path.substr(0, folder.size()), folder);
 }
 
 std::u16string to_backslashes(std::u16string path)

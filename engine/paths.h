@@ -16,5 +16,10 @@ std::u16string path_filename(std::u16string_view path);
 bool create_directories(std::u16string_view path);
 // Replaces every "/" by "\".
 std::u16string to_backslashes(std::u16string path);
+// The same path to Windows, whose file names ignore case (ASCII letters are compared without it;
+// other letters as they stand, the rare difference then counting as another path).
+bool same_path(std::u16string_view a, std::u16string_view b);
+// True when `path` lies inside `folder` (at any depth), compared as same_path does.
+bool is_inside(std::u16string_view path, std::u16string_view folder);
 
 } // namespace nimbic

@@ -191,6 +191,13 @@ std::optional<FileTimes> RecordedTimes(const FileRecord& record)
     return times;
 }
 
+// A relative name that stays where it is: "", "." or only separators.
+bool IsOnlyHere(std::u16string_view name)
+{
+    return std::all_of(name.begin(), name.end(),
+                       [](char16_t c) { return c == u'\\' || c == u'.'; });
+}
+
 bool ReadFileRecord(PackageReader& reader, FileRecord& record)
 {
     if (!reader.has(4))
@@ -252,18 +259,6 @@ int32_t WalkPackage(const unsigned char* package, size_t size, const FolderVisit
 
 } // namespace
 
-// A link planted inside the destination would carry the writes below it somewhere else, so no
-// record may pass through one. The destination itself is the caller's choice and may be one.
-bool PassesThroughLink(const std::u16string& destination, std::u16string_view name)
-{
-    for (size_t end = 0; end < name.size();) {
-        end = std::min(name.find(u'\\', end + 1), name.size());
-        if (sys::is_link(path_join(destination, std::u16string(name.substr(0, end)))))
-            return true;
-    }
-    return false;
-}
-
 const char* PackageStatusText(int32_t status)
 {
     switch (status) {
@@ -281,6 +276,8 @@ const char* PackageStatusText(int32_t status)
         return "writing an output file failed";
     case package_status::stream_cut_short:
         return "the compressed data ended early";
+    case package_status::redirected:
+        return "a folder on the way is a link or mount point";
     case package_status::folder_record_past_end:
         return "a folder record runs past the end of the package";
     case package_status::folder_not_created:
@@ -292,20 +289,27 @@ const char* PackageStatusText(int32_t status)
     }
 }
 
-int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile>* files)
+int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile>* files,
+                          std::vector<std::u16string>* folders)
 {
     constexpr uint64_t total_limit = 256u << 20;
     files->clear();
+    if (folders)
+        folders->clear();
     const auto* package = static_cast<const unsigned char*>(data);
     Buffers buffers;
     uint64_t total = 0;
-    // Folder records are only checked: reading creates nothing.
-    auto folder = [](const std::u16string&) { return package_status::ok; };
+    // Folder records are only checked and listed: reading creates nothing.
+    auto folder = [&](const std::u16string& name) {
+        if (folders)
+            folders->push_back(name);
+        return package_status::ok;
+    };
     auto file = [&](const FileRecord& record) {
         total += record.inflated_size;
         if (total > total_limit)
             return package_status::inflate_failed;
-        PackageFile inflated{record.name, {}};
+        PackageFile inflated{record.name, {}, std::nullopt};
         inflated.bytes.reserve(record.inflated_size);
         if (record.compressed_size != 0) {
             const uint32_t claimed = record.inflated_size;
@@ -322,6 +326,7 @@ int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile
                 return package_status::inflate_failed;
             if (status != package_status::ok)
                 return status;
+            inflated.times = RecordedTimes(record);
         }
         files->push_back(std::move(inflated));
         return package_status::ok;
@@ -344,9 +349,17 @@ int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string
                              const PackageProgress& progress)
 {
     const auto* package = static_cast<const unsigned char*>(data);
+    // Opened at the first record that needs it: a package with no records touches nothing.
+    OpenedFolder root;
+    auto open_root = [&](sys::folder_creation creation) {
+        return root.is_open() || OpenedFolder::Open(destination, creation, nullptr, &root) ==
+                                     sys::open_result::opened;
+    };
     auto folder = [&](const std::u16string& name) {
-        if (PassesThroughLink(destination, name) ||
-            !create_directories(path_join(destination, name)))
+        OpenedFolder made;
+        if (!open_root(sys::folder_creation::create_if_missing) ||
+            (!IsOnlyHere(name) && root.OpenBelow(name, sys::folder_creation::create_if_missing,
+                                                 nullptr, &made) != sys::open_result::opened))
             return package_status::folder_not_created;
         return package_status::ok;
     };
@@ -355,11 +368,14 @@ int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string
     uint32_t bytes_done = 0;
     auto file = [&](const FileRecord& record) {
         ++files_done;
-        if (PassesThroughLink(destination, record.name))
+        const std::u16string parent = path_parent(record.name);
+        OpenedFolder below;
+        if (!open_root(sys::folder_creation::open_existing) ||
+            (!IsOnlyHere(parent) && root.OpenBelow(parent, sys::folder_creation::open_existing,
+                                                   nullptr, &below) != sys::open_result::opened))
             return package_status::file_not_opened;
-        const std::u16string path = path_join(destination, record.name);
         // An earlier version of the file stays until this one is whole.
-        WholeFileWriter output(path);
+        WholeFileWriter output(below.is_open() ? below : root, path_filename(record.name));
         if (!output.Open())
             return package_status::file_not_opened;
         std::optional<FileTimes> times;

@@ -1,9 +1,12 @@
 // Reading the embedded script package and recreating its folders and files under a folder.
 #pragma once
 
+#include "engine/whole_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +22,7 @@ constexpr int32_t file_not_opened = 20;
 constexpr int32_t inflate_failed = 22;
 constexpr int32_t write_failed = 23;
 constexpr int32_t stream_cut_short = 24;
+constexpr int32_t redirected = 25; // a link or mount point on the way: nothing written there
 constexpr int32_t folder_record_past_end = 30;
 constexpr int32_t folder_not_created = 31;
 constexpr int32_t inflate_not_started = 100;
@@ -32,26 +36,26 @@ using PackageProgress = std::function<void(int32_t files_done, int32_t bytes_don
 
 // Reads the package in place from `data` and writes its folders and files under `destination`
 // ("\" separators). Never reads outside [data, data + size) and never writes outside
-// `destination`. Stops at the first failure; what was written before it stays on disk.
+// `destination`: every folder is opened (or made) through its parent's handle, and a link on the
+// way, the destination included, fails its record. Stops at the first failure; what was written
+// before it stays on disk.
 int32_t ExtractScriptPackage(const void* data, size_t size, const std::u16string& destination,
                              const PackageProgress& progress = {});
 
-// True when some folder or file along `name` below `destination` is a link (a junction, a
-// symbolic link): writes or removals through it would land somewhere else. The destination
-// itself is the caller's choice and may be one.
-bool PassesThroughLink(const std::u16string& destination, std::u16string_view name);
-
-// One file of a package, inflated: its name below the destination ("\" separators) and bytes.
+// One file of a package, inflated: its name below the destination ("\" separators), bytes and
+// recorded times (none for an empty record, which the extractor leaves without times too).
 struct PackageFile {
     std::u16string name;
     std::string bytes;
+    std::optional<FileTimes> times;
 };
 
 // Reads every file record of the package and inflates it in memory, with the extractor's checks
 // on names and data and the same result codes; nothing is written. Files may hold no more than
 // they claim, and all of them together at most 256 MiB, so a foreign package cannot exhaust
-// memory.
-int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile>* files);
+// memory. The folder records' names go to `folders` when it is given.
+int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile>* files,
+                          std::vector<std::u16string>* folders = nullptr);
 
 // Seconds since 1970 as 100 ns intervals since 1601; false when the result does not fit.
 bool UnixTimeToFileTime(int64_t seconds, int64_t* file_time);

@@ -20,6 +20,9 @@ constexpr std::string_view relaunch_failed =
 int RunEntry(std::u16string_view command_line, const EntrySystem& system)
 {
     if (command_line.find(u"/UAC") != std::u16string_view::npos) {
+        // The elevated copy starts where the shell started its first copy, often Downloads:
+        // nothing may ever be looked for, or land, there.
+        sys::enter_system_folder();
         return RunInstaller(system);
     }
     // The whole path, however long: a copy cut at MAX_PATH would start some other file or none.

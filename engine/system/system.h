@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace nimbic::sys {
 
@@ -126,5 +128,85 @@ bool set_file_times(const std::u16string& path, int64_t creation, int64_t last_w
 
 // SHGetFolderPathW(CSIDL_COMMON_APPDATA, SHGFP_TYPE_CURRENT); false on failure.
 bool common_app_data_folder(std::u16string* path);
+// SHGetFolderPathW(CSIDL_PROGRAM_FILES, SHGFP_TYPE_CURRENT): the 64-bit Program Files folder
+// for a 64-bit program; false on failure.
+bool program_files_folder(std::u16string* path);
+
+// ---------------------------------------------------------------------------------------------
+// Files reached through opened folders. Each folder on the way to a target is opened once and
+// checked; its children are then created, read, renamed and deleted through that handle, never
+// through a path opened again, so a link swapped in meanwhile cannot send a write, a move or a
+// delete elsewhere. Every open compares where the handle really leads (its final path) with the
+// path meant: a link or mount point on the way fails the open with `redirected`, before anything
+// is written. Names of children are single components, without "\".
+
+using folder_handle = uintptr_t;
+constexpr folder_handle invalid_folder = ~uintptr_t{0};
+
+enum class open_result {
+    opened,
+    missing,    // no such file or folder (or a folder on the way is missing)
+    exists,     // creating: the name is taken
+    held,       // another program has it open without sharing what this needs
+    redirected, // a link or mount point on the way, or the handle leads elsewhere
+    denied,     // access is denied
+    failed,     // anything else: a file where a folder should be, a full disk, ...
+};
+
+// Opens an existing folder by its whole path, for reading, adding and removing its children.
+open_result open_folder(const std::u16string& path, folder_handle* folder);
+
+enum class folder_creation { open_existing, create_if_missing };
+// Opens (or makes) the child folder `name`. A folder made here gets a security descriptor of its
+// own: its access list inherited from the parent, Administrators as its owner (when the process
+// may name them). `created` tells whether it was made by this call.
+open_result open_child_folder(folder_handle parent, std::u16string_view name,
+                              folder_creation creation, folder_handle* child, bool* created);
+void close_folder(folder_handle folder);
+
+// True when the folder's owner is one a user without administrator rights cannot be:
+// Administrators, SYSTEM or TrustedInstaller. Elsewhere a standard user could have made the
+// folder and could change what is inside it between our steps.
+bool has_administrator_owner(folder_handle folder);
+
+// A new file, failing with `exists` when the name is taken (by anything, a link included):
+// written only through the returned handle, shared with nobody, deletable and renamable by it.
+open_result create_child_file(folder_handle folder, std::u16string_view name, file_handle* file);
+
+enum class child_access {
+    read,   // reading, sharing reads and writes (and deletion, so nobody is blocked by us)
+    remove, // reading, renaming and deleting: fails with `held` while another program holds it
+    append, // adding at the end, as a journal does: shared for reading only
+};
+open_result open_child_file(folder_handle folder, std::u16string_view name, child_access access,
+                            file_handle* file);
+
+// Reads the open file from its start, at most `limit` bytes; false on a failed read.
+bool read_opened(file_handle file, size_t limit, std::string* bytes);
+// Sets creation and last-write times on the open file (100 ns units since 1601-01-01 UTC).
+bool set_times(file_handle file, int64_t creation, int64_t last_write);
+
+enum class rename_mode { keep_existing, replace_existing };
+// Gives the open file the name `name` in `folder` (the folder it is in). With keep_existing a
+// taken name fails with `exists`; with replace_existing a file there is replaced in one step,
+// and a file another program holds fails with `held`. The result is checked like an open.
+open_result rename_opened(file_handle file, folder_handle folder, std::u16string_view name,
+                          rename_mode mode);
+// Deletes the open file (opened by create_child_file or with child_access::remove). The name is
+// gone once the handle is closed.
+bool delete_opened(file_handle file);
+
+// Removes the child folder `name` when it is empty; `failed` when it still holds anything.
+remove_result remove_child_folder(folder_handle parent, std::u16string_view name);
+// The names of the folder's children (files and folders), without "." and "..".
+bool list_children(folder_handle folder, std::vector<std::u16string>* names);
+
+// Fills `data` from the system's random source (for names nobody can guess ahead).
+void random_bytes(void* data, size_t size);
+// MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file goes when Windows restarts.
+bool delete_at_restart(const std::u16string& path);
+// Makes System32 the current folder, so that nothing is ever looked for in, or written to, the
+// folder the program was started from (a Downloads folder anyone's download can reach).
+bool enter_system_folder();
 
 } // namespace nimbic::sys

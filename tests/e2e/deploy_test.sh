@@ -2,7 +2,10 @@
 # nimbic-deploy.exe as a deployment tool runs it: beside NimbicSetup.exe in a Wine prefix where
 # After Effects versions are registered. Lists, installs (checked byte for byte), verifies, sees a
 # changed file, uninstalls around the user's own files, and refuses setup programs that are not
-# ours. The whole console transcript goes to the artifacts folder.
+# ours. Then links planted in Custom folders (nothing outside the chosen folders changes), an
+# install over older plug-ins that a held file stops before it changes anything, one rolled back
+# and one committed, and a held file at uninstall left for the restart. The whole console
+# transcript goes to the artifacts folder.
 # Usage: deploy_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
 build=$(readlink -f "$1")
@@ -19,6 +22,7 @@ prefix="$work/prefix"
 dist="$work/dist"
 transcript="$artifacts/deploy-transcript.txt"
 cleanup() {
+    [ -n "$hold_pid" ] && kill "$hold_pid" 2>/dev/null
     wizard_stop_prefix "$prefix"
     rm -rf "$work"
 }
@@ -36,7 +40,10 @@ check() {
     fi
 }
 
-for needed in "$build/installer/NimbicSetup.exe" "$build/installer/nimbic-deploy.exe" "$payload"; do
+hold_file="$build/tests/hold-file.exe"
+hold_pid=""
+for needed in "$build/installer/NimbicSetup.exe" "$build/installer/nimbic-deploy.exe" "$payload" \
+    "$hold_file"; do
     [ -f "$needed" ] || { echo "missing $needed"; echo "deploy e2e: 0 passed, 1 failed"; exit 1; }
 done
 "$scripts/wine-prefix" "$build/wineprefix" || exit 1
@@ -137,6 +144,130 @@ deploy install --plugin-folder 'C:\Custom'
 check "half a custom target: 1" '[ $status -eq 1 ] && has "go together"'
 check "nothing was written by the refused runs" \
     '[ "$(cd "$prefix/drive_c" && find . | sort | md5sum)" = "$before" ]'
+
+# ---- Links in the Custom folders given on the command line: each write through one fails
+# before anything is written, and nothing outside the chosen folders changes.
+outside="$prefix/drive_c/Outside"
+mkdir -p "$outside/folder" "$outside/theirs"
+printf 'not ours' >"$outside/victim.aex"
+printf 'not ours either' >"$outside/folder/Nimbic.aex"
+printf 'a script of someone else' >"$outside/folder/Nimbic.jsx"
+cp "$payload" "$outside/theirs/Nimbic.aex"
+# tree_state DIR: every name below DIR, and each file's size, time and bytes (a folder's own time
+# changes with any name added and taken away again, so it is left out).
+tree_state() {
+    (cd "$1" && find . | sort && find . -type f -printf '%p %s %T@\n' | sort &&
+        find . -type f -exec md5sum {} + | sort) | md5sum
+}
+outside_state() { tree_state "$outside"; }
+outside_before=$(outside_state)
+# custom NAME: a fresh pair of Custom folders; sets custom_plugins and custom_scripts.
+custom() {
+    custom_plugins="C:\\Links\\$1\\Plug-ins" custom_scripts="C:\\Links\\$1\\Scripts"
+    mkdir -p "$(wizard_unix_path "$custom_plugins")/Vantrel" "$(wizard_unix_path "$custom_scripts")"
+}
+install_custom() { deploy install --plugin-folder "$custom_plugins" --scripts-folder "$custom_scripts"; }
+
+custom vantrel
+rmdir "$(wizard_unix_path "$custom_plugins")/Vantrel"
+ln -s "$outside/folder" "$(wizard_unix_path "$custom_plugins")/Vantrel"
+install_custom
+check "a linked Vantrel fails the plug-in with error 45 and says why" \
+    '[ $status -eq 2 ] && has "Custom	plug-in	failed (error 45)" && has "link or mount point"'
+custom panels
+ln -s "$outside/folder" "$(wizard_unix_path "$custom_scripts")/ScriptUI Panels"
+install_custom
+check "a linked ScriptUI Panels fails the scripts with error 125" \
+    '[ $status -eq 2 ] && has "Custom	scripts	failed (error 125)"'
+custom temporary
+ln -s "$outside/victim.aex" "$(wizard_unix_path "$custom_plugins")/Vantrel/Nimbic.aex.nimbic-new"
+install_custom
+check "a link at the temporary's old name is never written through: the plug-in lands beside it" \
+    '[ $status -eq 0 ] && cmp -s "$payload" "$(wizard_unix_path "$custom_plugins")/Vantrel/Nimbic.aex" &&
+     [ -L "$(wizard_unix_path "$custom_plugins")/Vantrel/Nimbic.aex.nimbic-new" ]'
+custom module
+ln -s "$outside/victim.aex" "$(wizard_unix_path "$custom_plugins")/Vantrel/Nimbic.aex"
+install_custom
+check "a link at Nimbic.aex fails the plug-in with error 45" \
+    '[ $status -eq 2 ] && has "Custom	plug-in	failed (error 45)"'
+custom removal
+install_custom
+check "a Custom install to uninstall through a link later: 0" '[ $status -eq 0 ]'
+rm -r "$(wizard_unix_path "$custom_plugins")/Vantrel"
+ln -s "$outside/theirs" "$(wizard_unix_path "$custom_plugins")/Vantrel"
+deploy uninstall --plugin-folder "$custom_plugins" --scripts-folder "$custom_scripts"
+check "uninstall through a linked Vantrel keeps the plug-in behind the link" \
+    '[ $status -eq 0 ] && has "Custom	plug-in	kept (reached through a link)" &&
+     has "Custom	scripts	removed" && has "1 file is reached through a link and left alone." &&
+     [ -f "$outside/theirs/Nimbic.aex" ]'
+check "nothing outside the chosen folders changed" '[ "$(outside_state)" = "$outside_before" ]'
+
+# ---- An install over older plug-ins in both versions, under a journal.
+older="MZ older module"
+for version in "$cc2018" "$ae2019"; do
+    mkdir -p "$(dirname "$(plugin_of "$version")")"
+    printf '%s' "$older" >"$(plugin_of "$version")"
+done
+versions_state() { tree_state "$prefix/drive_c/Program Files/Adobe"; }
+backups() { find "$prefix/drive_c/Program Files/Adobe" -name '*.nimbic-old' | wc -l; }
+journal='C:\deploy-journal.txt'
+versions_before=$(versions_state)
+
+# hold PATH: hold-file.exe holds the file, sharing reads as a loaded module is held, until
+# release; returns once it does.
+marker='C:\nimbic-hold.marker'
+hold() {
+    (exec wine "$hold_file" "$1" "$marker" reads >/dev/null 2>&1) &
+    hold_pid=$!
+    for _ in $(seq 1 150); do
+        [ -e "$(wizard_unix_path "$marker")" ] && return 0
+        kill -0 "$hold_pid" 2>/dev/null || return 1
+        sleep 0.2
+    done
+    return 1
+}
+release() {
+    rm -f "$(wizard_unix_path "$marker")"
+    wait "$hold_pid"
+    hold_pid=""
+}
+
+hold "$ae2019\\Vantrel\\Nimbic.aex"
+check "hold-file holds the 2019 plug-in" '[ -n "$hold_pid" ] && [ -e "$(wizard_unix_path "$marker")" ]'
+deploy install
+check "an install whose second version is held fails, naming the file, and changes nothing" \
+    '[ $status -eq 2 ] && has "2019	plug-in	held by another program" && ! has "	installed	" &&
+     [ "$(versions_state)" = "$versions_before" ]'
+release
+
+deploy install --journal "$journal"
+check "install --journal over the older plug-ins: 0, both new, the older ones kept as backups" \
+    '[ $status -eq 0 ] && cmp -s "$payload" "$(plugin_of "$cc2018")" &&
+     cmp -s "$payload" "$(plugin_of "$ae2019")" && [ "$(backups)" -ge 2 ]'
+deploy rollback --journal "$journal"
+check "rollback restores the older plug-ins byte for byte, and every file and folder as it was" \
+    '[ $status -eq 0 ] && [ "$(cat "$(plugin_of "$ae2019")")" = "$older" ] &&
+     [ "$(versions_state)" = "$versions_before" ] && [ ! -e "$(wizard_unix_path "$journal")" ]'
+deploy rollback --journal "$journal"
+check "a second rollback has nothing to do" '[ $status -eq 0 ] && has "nothing to do"'
+deploy install --journal "$journal"
+deploy commit --journal "$journal"
+check "commit keeps the new plug-ins and leaves no backup and no journal" \
+    '[ $status -eq 0 ] && cmp -s "$payload" "$(plugin_of "$cc2018")" &&
+     cmp -s "$payload" "$(plugin_of "$ae2019")" && [ "$(backups)" -eq 0 ] &&
+     [ ! -e "$(wizard_unix_path "$journal")" ]'
+
+# ---- Uninstall from the record alone, with the CC2018 plug-in held: left for the restart.
+mv "$dist/NimbicSetup.exe" "$work/NimbicSetup.exe"
+hold "$cc2018\\Vantrel\\Nimbic.aex"
+deploy uninstall --only CC2018
+check "without the setup program, uninstall leaves the held plug-in for the restart: 0" \
+    '[ $status -eq 0 ] && has "CC2018	plug-in	scheduled for deletion at restart" &&
+     has "will be deleted when Windows restarts" && [ -f "$(plugin_of "$cc2018")" ]'
+release
+mv "$work/NimbicSetup.exe" "$dist/NimbicSetup.exe"
+wine wineboot -r >/dev/null 2>&1
+check "the restart deletes it" '[ ! -e "$(plugin_of "$cc2018")" ] && [ -f "$(plugin_of "$ae2019")" ]'
 
 echo "transcript: $transcript"
 echo "deploy e2e: $passes passed, $failures failed"

@@ -1,10 +1,12 @@
-/* hold-file.exe FILE MARKER: keeps FILE open without sharing, as a running host keeps its
-   loaded plug-in, until MARKER is deleted. It creates MARKER itself once FILE is held, so the
-   test knows when the installer will meet the lock. Exit codes: 0 released, 1 usage,
-   2 FILE not opened, 3 MARKER not created. */
+/* hold-file.exe FILE MARKER [reads]: keeps FILE open without sharing, as a running host keeps
+   its loaded plug-in, until MARKER is deleted; with "reads", sharing reads only, as the loader
+   maps a module (others may read it, but not rename or delete it). It creates MARKER itself once
+   FILE is held, so the test knows when the installer will meet the lock. Exit codes: 0 released,
+   1 usage, 2 FILE not opened, 3 MARKER not created. */
 #include <windows.h>
 
 #include <stdio.h>
+#include <wchar.h>
 
 static const int usage_error = 1;
 static const int file_not_opened = 2;
@@ -12,13 +14,16 @@ static const int marker_not_created = 3;
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        fputs("usage: hold-file FILE MARKER\n", stderr);
+    const int sharing_reads = argc == 4 && wcscmp(argv[3], L"reads") == 0;
+    if (argc != 3 && !sharing_reads) {
+        fputs("usage: hold-file FILE MARKER [reads]\n", stderr);
         return usage_error;
     }
     /* Share mode 0: every other open of FILE fails with a sharing violation while we hold it. */
-    HANDLE held = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE held = CreateFileW(argv[1], sharing_reads ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                              sharing_reads ? FILE_SHARE_READ : 0, NULL,
+                              sharing_reads ? OPEN_EXISTING : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              NULL);
     if (held == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "hold-file: cannot open the file (error %lu)\n", GetLastError());
         return file_not_opened;

@@ -100,6 +100,17 @@ TEST_F(InstallWorkerTest, PluginFailuresAreRecordedPerTargetAndEveryTargetIsTrie
     memsys::limit_writes(4096); // fewer bytes than the module holds
     Run({u"C:\\AE1\\Plug-ins"}, {});
     EXPECT_EQ((std::vector<int32_t>{50}), PluginCells());
+
+    // A Vantrel folder a standard user made could change under an elevated run: refused then.
+    SetUp();
+    memsys::add_folder(u"C:\\AE1\\Plug-ins\\Vantrel");
+    memsys::set_administrator_owner(u"C:\\AE1\\Plug-ins\\Vantrel", false);
+    Run({u"C:\\AE1\\Plug-ins", u"C:\\AE2\\Plug-ins"}, {});
+    EXPECT_EQ((std::vector<int32_t>{46, 2}), PluginCells());
+    EXPECT_FALSE(Exists(u"C:\\AE1\\Plug-ins\\Vantrel\\Nimbic.aex"));
+    memsys::set_elevated(false);
+    Run({u"C:\\AE1\\Plug-ins"}, {});
+    EXPECT_EQ((std::vector<int32_t>{2}), PluginCells());
 }
 
 TEST_F(InstallWorkerTest, TheFirstScriptsFailureEndsTheRun)
@@ -225,11 +236,13 @@ TEST_F(InstallWorkerTest, WithNothingTickedOnlyTheMakersFolderIsMade)
     EXPECT_TRUE(PluginCells().empty());
     EXPECT_TRUE(IsFolder(u"C:\\ProgramData\\Vantrel"));
 
-    // Without the shared folder the maker's folder lands relative to the current folder.
+    // Without the shared folder nothing is made: the current folder is no place for it (the
+    // elevated wizard's is System32).
     SetUp();
     memsys::fail(memsys::op::known_folder);
+    const size_t before = memsys::entries().size();
     Run({}, {});
-    EXPECT_TRUE(IsFolder(u"C:\\Work\\Vantrel"));
+    EXPECT_EQ(before, memsys::entries().size());
 
     SetUp();
     memsys::set_common_app_data(u"C:/Shared/Data");

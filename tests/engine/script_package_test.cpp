@@ -297,7 +297,7 @@ TEST_F(ScriptPackageTest, ReservedDeviceNamesAreRefusedInAnyComponent)
     }
 }
 
-// A link inside the destination would carry writes elsewhere; the destination may be one.
+// A link on the way would carry writes elsewhere, inside the destination or above it.
 TEST_F(ScriptPackageTest, RecordsThroughALinkInsideTheDestinationAreRefused)
 {
     memsys::add_link(Out(u"linked"));
@@ -316,10 +316,16 @@ TEST_F(ScriptPackageTest, RecordsThroughALinkInsideTheDestinationAreRefused)
         EXPECT_EQ(std::vector<std::u16string>{Out(u"linked")}, PathsBelowDestination());
     }
 
+    // The destination itself is no exception: the whole way is checked.
     memsys::reset();
-    memsys::add_link(destination);
-    EXPECT_EQ(0, Extract(pack::EncodePackage({"ok"}, {{"ok\\a.txt", "fine", 0, 0}})));
-    EXPECT_EQ("fine", Content(Out(u"ok\\a.txt")));
+    memsys::add_folder(u"D:\\Elsewhere");
+    memsys::add_link(destination, u"D:\\Elsewhere");
+    EXPECT_EQ(package_status::folder_not_created,
+              Extract(pack::EncodePackage({"ok"}, {{"ok\\a.txt", "fine", 0, 0}})));
+    EXPECT_EQ(package_status::file_not_opened,
+              Extract(pack::EncodePackage({}, {{"a.txt", "fine", 0, 0}})));
+    EXPECT_FALSE(Exists(u"D:\\Elsewhere\\a.txt"));
+    EXPECT_FALSE(Exists(u"D:\\Elsewhere\\ok"));
 
     // Reparse points that are no links: a OneDrive placeholder folder, a deduplicated or a
     // compressed file. Each is written through and replaced like any other.

@@ -1,6 +1,8 @@
 // The engine on the real Windows calls, under Wine: the registry written by the test itself,
 // the payloads embedded in this executable, and files on the prefix's disk.
+#include "engine/install_files.h"
 #include "engine/install_worker.h"
+#include "engine/journal.h"
 #include "engine/paths.h"
 #include "engine/script_package.h"
 #include "engine/system/system.h"
@@ -275,6 +277,102 @@ TEST_F(Win32Test, DeviceNamesInAPackageAreRefusedBeforeAnythingOpensThem)
         EXPECT_EQ(broken.expected,
                   ExtractScriptPackage(package.data(), package.size(), destination));
     }
+}
+
+// The folder-handle calls on Wine's file system: a file made, time-stamped, moved over another
+// and deleted, each through handles; a held file told apart; and a replacement under a journal
+// rolled back on the real disk.
+TEST_F(Win32Test, FilesAreMadeMovedAndDeletedThroughTheFolderHandle)
+{
+    const std::u16string root = U16(m_root);
+    const std::wstring target = m_root + L"\\Vantrel\\Nimbic.aex";
+    sys::folder_handle folder = sys::invalid_folder;
+    ASSERT_EQ(sys::open_result::opened, sys::open_folder(root + u"\\.\\", &folder));
+    sys::folder_handle child = sys::invalid_folder;
+    bool created = false;
+    ASSERT_EQ(sys::open_result::opened,
+              sys::open_child_folder(folder, u"Vantrel", sys::folder_creation::create_if_missing,
+                                     &child, &created));
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(sys::has_administrator_owner(child));
+    sys::folder_handle none = sys::invalid_folder;
+    EXPECT_EQ(sys::open_result::missing,
+              sys::open_child_folder(child, u"Nope", sys::folder_creation::open_existing, &none,
+                                     &created));
+
+    sys::file_handle file = sys::invalid_file;
+    sys::file_handle second = sys::invalid_file;
+    ASSERT_EQ(sys::open_result::opened, sys::create_child_file(child, u"new.tmp", &file));
+    EXPECT_EQ(sys::open_result::exists, sys::create_child_file(child, u"new.tmp", &second));
+    uint32_t written = 0;
+    ASSERT_TRUE(sys::write_file(file, "new bytes", 9, &written));
+    ASSERT_TRUE(sys::flush_file(file));
+    EXPECT_TRUE(sys::set_times(file, FileTime(1647261376), FileTime(1584976883)));
+    DWORD done = 0;
+    HANDLE old = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    WriteFile(old, "old", 3, &done, nullptr);
+    CloseHandle(old);
+    // A taken name is kept unless the move is told to replace it, then replaced in one step.
+    EXPECT_EQ(sys::open_result::exists,
+              sys::rename_opened(file, child, u"Nimbic.aex", sys::rename_mode::keep_existing));
+    EXPECT_EQ(sys::open_result::opened,
+              sys::rename_opened(file, child, u"Nimbic.aex", sys::rename_mode::replace_existing));
+    sys::close_file(file);
+    EXPECT_EQ("new bytes", ReadAll(target));
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &attributes));
+    EXPECT_EQ(FileTime(1584976883), Ticks(attributes.ftLastWriteTime));
+    std::vector<std::u16string> names;
+    ASSERT_TRUE(sys::list_children(child, &names));
+    EXPECT_EQ(std::vector<std::u16string>{u"Nimbic.aex"}, names);
+
+    // A program that holds the file without sharing deletion: it can be read, not removed.
+    HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    EXPECT_EQ(sys::open_result::held,
+              sys::open_child_file(child, u"Nimbic.aex", sys::child_access::remove, &file));
+    ASSERT_EQ(sys::open_result::opened,
+              sys::open_child_file(child, u"Nimbic.aex", sys::child_access::read, &file));
+    std::string bytes;
+    EXPECT_TRUE(sys::read_opened(file, 100, &bytes));
+    EXPECT_EQ("new bytes", bytes);
+    sys::close_file(file);
+    CloseHandle(held);
+
+    ASSERT_EQ(sys::open_result::opened,
+              sys::open_child_file(child, u"Nimbic.aex", sys::child_access::remove, &file));
+    EXPECT_TRUE(sys::delete_opened(file));
+    sys::close_file(file);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(target.c_str()));
+    sys::close_folder(child);
+    EXPECT_EQ(sys::remove_result::removed, sys::remove_child_folder(folder, u"Vantrel"));
+    sys::close_folder(folder);
+
+    // The same calls carry a replacement under a journal, and its rollback.
+    ASSERT_TRUE(create_directories(root + u"\\Vantrel"));
+    old = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    WriteFile(old, "older", 5, &done, nullptr);
+    CloseHandle(old);
+    {
+        Journal journal;
+        ASSERT_EQ(journal_status::ok, journal.Open(root + u"\\journal.txt"));
+        OpenedFolder opened;
+        ASSERT_EQ(sys::open_result::opened,
+                  OpenedFolder::Open(root + u"\\Vantrel", sys::folder_creation::open_existing,
+                                     &journal, &opened));
+        file_change change = file_change::unchanged;
+        ASSERT_EQ(install_file_status::done,
+                  InstallFile(opened, u"Nimbic.aex", "newer", std::nullopt, &journal, &change));
+        EXPECT_EQ(file_change::replaced, change);
+        EXPECT_EQ("newer", ReadAll(target));
+    }
+    std::vector<JournalStep> steps;
+    EXPECT_EQ(journal_result::done, RollBack(root + u"\\journal.txt", &steps));
+    EXPECT_EQ("older", ReadAll(target));
+    ASSERT_TRUE(sys::open_folder(root + u"\\Vantrel", &folder) == sys::open_result::opened);
+    ASSERT_TRUE(sys::list_children(folder, &names));
+    sys::close_folder(folder);
+    EXPECT_EQ(std::vector<std::u16string>{u"Nimbic.aex"}, names);
 }
 
 } // namespace

@@ -1,103 +1,11 @@
 // nimbic-deploy on the memory machine: every command and exit code, picking versions, the custom
 // target, changed and foreign files, failures, bad command lines and bad setup programs.
-#include "tools/nimbic_deploy/deploy.h"
-
-#include "engine/install_worker.h"
-#include "engine/system/memory/memory_system.h"
-#include "engine/system/system.h"
-#include "tests/engine/memory_fixture.h"
-#include "tools/nimbic_pack/package_writer.h"
-
-#include <algorithm>
-#include <initializer_list>
-#include <map>
+#include "tests/tools/deploy_fixture.h"
 
 namespace nimbic {
 namespace {
 
-const std::u16string setup = u"C:\\Downloads\\NimbicSetup.exe";
-const std::u16string cc2018 = u"C:\\AE\\Adobe After Effects CC 2018\\Support Files";
-const std::u16string v2019 = u"C:\\AE\\Adobe After Effects 2019\\Support Files";
-const std::string plugin_bytes = std::string("MZ\x90\0nimbic plug-in", 19) + std::string(5000, 'p');
-const std::string panel_script = "// Nimbic panel\r\nvar panel = this;\r\n";
-
-std::u16string Plugin(const std::u16string& support)
-{
-    return support + u"\\Plug-ins\\Vantrel\\Nimbic.aex";
-}
-
-std::u16string Panel(const std::u16string& support)
-{
-    return support + u"\\Scripts\\ScriptUI Panels\\Nimbic.jsx";
-}
-
-std::map<int, std::string> SetupResources()
-{
-    const std::vector<unsigned char> package = pack::EncodePackage(
-        {"ScriptUI Panels"}, {{"ScriptUI Panels\\Nimbic.jsx", panel_script, 1, 2}});
-    return {{plugin_resource_id, plugin_bytes},
-            {scripts_resource_id, std::string(package.begin(), package.end())}};
-}
-
-// Every piece is in the text and no unwanted one is.
-::testing::AssertionResult Holds(const std::string& text,
-                                 std::initializer_list<std::string_view> pieces,
-                                 std::initializer_list<std::string_view> unwanted = {})
-{
-    for (const std::string_view piece : pieces) {
-        if (text.find(piece) == std::string::npos)
-            return ::testing::AssertionFailure() << "no \"" << piece << "\" in:\n" << text;
-    }
-    for (const std::string_view piece : unwanted) {
-        if (text.find(piece) != std::string::npos)
-            return ::testing::AssertionFailure() << "\"" << piece << "\" in:\n" << text;
-    }
-    return ::testing::AssertionSuccess();
-}
-
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-class DeployTest : public test::MemoryMachineTest {
-protected:
-    void SetUp() override
-    {
-        MemoryMachineTest::SetUp();
-        memsys::add_program(setup, SetupResources());
-        Register(u"15.0", cc2018);
-        Register(u"16.0", v2019);
-    }
-
-    static void Register(const std::u16string& sub_key, const std::u16string& support)
-    {
-        const std::u16string key = u"SOFTWARE\\Adobe\\After Effects\\" + sub_key;
-        memsys::set_registry_string(memsys::registry_view::native, key, u"PluginInstallPath",
-                                    support + u"\\Plug-ins");
-        memsys::add_folder(support + u"\\Plug-ins");
-        memsys::add_folder(support + u"\\Scripts");
-    }
-
-    static Outcome Deploy(std::vector<std::u16string> arguments)
-    {
-        Outcome outcome{0, {}, {}};
-        deploy::Console console{[&](std::string_view text) { outcome.out += text; },
-                                [&](std::string_view text) { outcome.err += text; }};
-        outcome.code = deploy::Run(arguments, console);
-        return outcome;
-    }
-
-    static std::vector<std::u16string> Paths()
-    {
-        std::vector<std::u16string> paths;
-        for (const memsys::entry& entry : memsys::entries())
-            paths.push_back(entry.path + (entry.folder ? u"\\" : u"") + u" " +
-                            std::u16string(entry.bytes.begin(), entry.bytes.end()));
-        return paths;
-    }
-};
+using namespace test;
 
 TEST_F(DeployTest, ListInstallVerifyChangeAndUninstallKeepWhatIsNotOurs)
 {
@@ -212,10 +120,15 @@ TEST_F(DeployTest, OnlyPicksVersionsByNameAndCustomFoldersAddATarget)
     EXPECT_EQ(2, verify.code);
     EXPECT_TRUE(Holds(verify.out, {"2019\tplug-in\tmissing\t"}, {"CC2018"}));
 
-    const Outcome unknown = Deploy({u"uninstall", u"--from", setup, u"--only", u"2020"});
+    const Outcome unknown = Deploy({u"verify", u"--from", setup, u"--only", u"2020"});
     EXPECT_EQ(1, unknown.code);
     EXPECT_TRUE(Holds(unknown.err, {"no version named \"2020\" was found on this machine "
                                     "(found: CC2018, 2019)"}));
+    // Uninstalling picks from what the install record names.
+    const Outcome unrecorded = Deploy({u"uninstall", u"--only", u"2019"});
+    EXPECT_EQ(1, unrecorded.code);
+    EXPECT_TRUE(Holds(unrecorded.err,
+                      {"the install record names no version \"2019\" (it names: CC2018, Custom)"}));
     EXPECT_TRUE(Exists(Plugin(cc2018)));
 }
 
@@ -344,8 +257,9 @@ TEST_F(DeployTest, FailuresAreListedWithTheWizardsWordsAndLoggedWithTimes)
     memsys::hold_file(Plugin(v2019));
     const Outcome removal = Deploy({u"uninstall", u"--from", setup});
     EXPECT_EQ(2, removal.code);
-    EXPECT_TRUE(Holds(removal.out,
-                      {"2019\tplug-in\tfailed (cannot be read)\t", "CC2018\tplug-in\tremoved\t"}));
+    EXPECT_TRUE(Holds(removal.out, {"2019\tplug-in\tfailed (another program holds it, so its "
+                                    "bytes cannot be compared)\t",
+                                    "CC2018\tplug-in\tremoved\t"}));
     memsys::release_file(Plugin(v2019));
 }
 

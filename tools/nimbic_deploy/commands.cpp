@@ -1,14 +1,18 @@
-// The commands: install with the wizard's worker, compare byte for byte, remove only our bytes.
+// The commands: install with the wizard's worker under an optional journal, compare byte for
+// byte, remove only our bytes, and undo or end a journal.
 #include "tools/nimbic_deploy/commands.h"
 
 #include "engine/install_messages.h"
 #include "engine/install_state.h"
 #include "engine/install_worker.h"
+#include "engine/journal.h"
 #include "engine/paths.h"
 #include "engine/script_package.h"
-#include "engine/whole_file.h"
+#include "engine/uninstall.h"
 #include "installer/product.h"
 #include "toolkit/core/text_conversion.h"
+
+#include <algorithm>
 
 namespace nimbic::deploy {
 
@@ -47,72 +51,19 @@ const char* MatchWord(match result)
     return "";
 }
 
+std::string Count(size_t count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 std::string FileCount(size_t count)
 {
-    return std::to_string(count) + (count == 1 ? " file" : " files");
+    return Count(count, "file", "files");
 }
 
 const std::string not_elevated_hint =
     "this process is not elevated; run nimbic-deploy as an administrator (or as the deployment "
     "tool's system account) so that it may write to the host's folders";
-
-// Removes the file only when it holds our bytes, never through a link, and says what happened.
-struct Removal {
-    size_t removed = 0;
-    size_t kept = 0;
-    size_t failed = 0;
-};
-
-// A run killed between writing and moving leaves its temporary file beside ours. Only our writer
-// makes that name and no host loads it, so it goes with our file whatever it holds; one that
-// cannot be deleted does not fail the uninstall, which an administrator could not then finish.
-void RemoveLeftover(const Target& target, std::string_view component, const std::u16string& path,
-                    Report& report)
-{
-    const std::u16string leftover = WholeFileWriter::TemporaryPath(path);
-    if (sys::kind_of(leftover) != sys::path_kind::file)
-        return;
-    const bool removed = sys::delete_file(leftover) != sys::remove_result::failed;
-    report.Row(target, component,
-               removed ? "removed (left by an interrupted install)"
-                       : "kept (left by an interrupted install, cannot be deleted)",
-               leftover);
-}
-
-void RemoveIfOurs(const Target& target, std::string_view component, const std::u16string& folder,
-                  std::u16string_view name, const std::string& expected, Report& report,
-                  Removal& tally)
-{
-    const std::u16string path = path_join(folder, name);
-    if (PassesThroughLink(folder, name)) {
-        report.Row(target, component, "kept (reached through a link)", path);
-        ++tally.kept;
-        return;
-    }
-    RemoveLeftover(target, component, path, report);
-    switch (Compare(path, expected)) {
-    case match::missing:
-        report.Row(target, component, "not installed", path);
-        return;
-    case match::different:
-        report.Row(target, component, "kept (changed since it was installed)", path);
-        ++tally.kept;
-        return;
-    case match::unreadable:
-        report.Row(target, component, "failed (cannot be read)", path);
-        ++tally.failed;
-        return;
-    case match::same:
-        break;
-    }
-    if (sys::delete_file(path) == sys::remove_result::failed) {
-        report.Row(target, component, "failed (cannot be deleted)", path);
-        ++tally.failed;
-        return;
-    }
-    report.Row(target, component, "removed", path);
-    ++tally.removed;
-}
 
 // What a target holds: nothing of ours, all of it unchanged, all of it with changes, or part.
 std::string HeldState(const Target& target, const Payloads* payloads)
@@ -139,6 +90,185 @@ std::string HeldState(const Target& target, const Payloads* payloads)
     return same == total ? "installed" : "installed, changed";
 }
 
+std::string_view ReportedComponent(record_component component)
+{
+    return component == record_component::plugin ? "plug-in" : "scripts";
+}
+
+// The files of one target the payloads would put in place, as the record would list them.
+std::vector<InstalledFile> PlannedFiles(size_t index, const Target& target,
+                                        const Payloads& payloads)
+{
+    std::vector<InstalledFile> planned;
+    const std::string& plugin = payloads.plugin();
+    planned.push_back({index, record_component::plugin,
+                       path_join(CleanPath(target.plugin_folder), plugin_file), plugin.size(),
+                       Sha256Of(plugin), file_change::created});
+    for (const PackageFile& file : payloads.scripts())
+        planned.push_back({index, record_component::script,
+                           path_join(CleanPath(target.scripts_folder), file.name),
+                           file.bytes.size(), Sha256Of(file.bytes), file_change::created});
+    return planned;
+}
+
+std::vector<std::u16string> TargetFolders(const Target& target, bool plugin, bool scripts)
+{
+    std::vector<std::u16string> folders;
+    if (plugin)
+        folders.push_back(path_join(CleanPath(target.plugin_folder), maker_folder));
+    if (scripts)
+        folders.push_back(CleanPath(target.scripts_folder));
+    return folders;
+}
+
+// Every file the install would replace or remove that another program holds; each is listed.
+size_t ReportHeldFiles(const std::vector<Target>& targets, const Payloads& payloads,
+                       const InstallRecord& record, Report& report)
+{
+    size_t held = 0;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        const Target& target = targets[i];
+        auto row = [&](std::string_view component, const std::u16string& path) {
+            report.Row(target, component, "held by another program", path);
+            ++held;
+        };
+        for (const std::u16string& path :
+             FindHeldFiles({target.plugin_folder}, {}, payloads.plugin(), payloads.scripts()))
+            row("plug-in", path);
+        for (const std::u16string& path :
+             FindHeldFiles({}, {target.scripts_folder}, payloads.plugin(), payloads.scripts()))
+            row("scripts", path);
+        for (const RecordEntry& entry : ObsoleteEntries(record, TargetFolders(target, true, true),
+                                                        PlannedFiles(i, target, payloads))) {
+            if (IsHeld(entry.path))
+                row(ReportedComponent(entry.component), entry.path);
+        }
+    }
+    return held;
+}
+
+bool OpenJournal(const Options& options, Journal& journal, Report& report)
+{
+    switch (journal.Open(*options.journal)) {
+    case journal_status::ok:
+        return true;
+    case journal_status::not_a_journal:
+        report.Problem("the journal " + Quoted(*options.journal) +
+                       " exists and is not a journal of nimbic-deploy; it is left alone");
+        return false;
+    case journal_status::not_opened:
+        break;
+    }
+    report.Problem("the journal " + Quoted(*options.journal) + " cannot be written" +
+                   (journal.failure() == sys::open_result::redirected
+                        ? " (a link or mount point is on the way)"
+                        : ""));
+    return false;
+}
+
+struct Tally {
+    size_t removed = 0;
+    size_t kept = 0;
+    size_t linked = 0;
+    size_t scheduled = 0;
+    size_t failed = 0;
+};
+
+// One row per uninstall item, as the payload uninstall has always written them.
+void ReportItem(const std::string& target, const UninstallItem& item, Report& report, Tally& tally)
+{
+    const Target shown{target, {}, {}};
+    const std::string_view component = ReportedComponent(item.entry.component);
+    if (item.leftover) {
+        report.Row(shown, component,
+                   item.outcome == uninstall_outcome::removed
+                       ? "removed (left by an interrupted install)"
+                       : "kept (left by an interrupted install, cannot be deleted)",
+                   item.entry.path);
+        return;
+    }
+    switch (item.outcome) {
+    case uninstall_outcome::removed:
+        ++tally.removed;
+        break;
+    case uninstall_outcome::kept_changed:
+        ++tally.kept;
+        break;
+    case uninstall_outcome::kept_linked:
+        ++tally.linked;
+        break;
+    case uninstall_outcome::scheduled_for_restart:
+        ++tally.scheduled;
+        break;
+    case uninstall_outcome::not_installed:
+        break;
+    case uninstall_outcome::failed:
+        ++tally.failed;
+        report.Row(shown, component, "failed (" + item.reason + ")", item.entry.path);
+        return;
+    }
+    report.Row(shown, component, OutcomeText(item.outcome), item.entry.path);
+}
+
+void ReportFolder(const std::string& target, const FolderItem& folder, Report& report)
+{
+    report.Row({target, {}, {}}, "folder",
+               folder.at_commit ? "removed at commit when empty"
+               : folder.removed ? "removed"
+                                : "kept (not empty)",
+               folder.path);
+}
+
+int UninstallEnd(const Tally& tally, Report& report)
+{
+    report.Line("Removed " + FileCount(tally.removed) + "; kept " +
+                Count(tally.kept, "changed file.", "changed files."));
+    if (tally.linked > 0)
+        report.Line(Count(tally.linked, "file is", "files are") +
+                    " reached through a link and left alone.");
+    if (tally.scheduled > 0)
+        report.Line(Count(tally.scheduled, "file is", "files are") +
+                    " held by another program and will be deleted when Windows restarts.");
+    if (tally.failed == 0)
+        return exit_code::done;
+    report.Problem(FileCount(tally.failed) + " could not be removed");
+    if (!sys::is_elevated())
+        report.Problem(not_elevated_hint);
+    return exit_code::failed;
+}
+
+// The rows of a rollback or commit, its last line, and its exit code.
+int JournalEnd(journal_result result, const std::vector<JournalStep>& steps,
+               const std::u16string& journal, std::string_view done_line, Report& report)
+{
+    size_t failed = 0;
+    for (const JournalStep& step : steps) {
+        report.Line(step.action + "\t" + utf16_to_utf8(step.path));
+        if (!step.reason.empty())
+            report.Line("    " + (step.ok ? std::string() : std::string("not done: ")) +
+                        step.reason);
+        failed += step.ok ? 0 : 1;
+    }
+    switch (result) {
+    case journal_result::done:
+        report.Line(std::string(done_line) + " (" + Count(steps.size(), "step", "steps") + ").");
+        return exit_code::done;
+    case journal_result::missing:
+        report.Line("There is no journal " + Quoted(journal) + "; nothing to do.");
+        return exit_code::done;
+    case journal_result::unreadable:
+        report.Problem(
+            "the journal " + Quoted(journal) +
+            " cannot be read, or is not a journal of nimbic-deploy; nothing was changed");
+        return exit_code::usage;
+    case journal_result::failed:
+        break;
+    }
+    report.Problem(Count(failed, "step", "steps") + " failed; the journal " + Quoted(journal) +
+                   " is kept, so the command can be run again");
+    return exit_code::failed;
+}
+
 } // namespace
 
 int List(const Payloads* payloads, const std::vector<Target>& targets, Report& report)
@@ -150,8 +280,32 @@ int List(const Payloads* payloads, const std::vector<Target>& targets, Report& r
 }
 
 int Install(const Options& options, const Payloads& payloads, const std::vector<Target>& targets,
-            Report& report)
+            const std::u16string& record_path, Report& report)
 {
+    InstallRecord record;
+    const record_status loaded = record.Load(record_path);
+    if (loaded == record_status::unreadable) {
+        report.Problem("the install record " + Quoted(record_path) +
+                       " cannot be read; nothing was changed");
+        return exit_code::usage;
+    }
+    if (loaded == record_status::damaged)
+        report.Problem("the install record " + Quoted(record_path) +
+                       " is damaged; its readable entries are kept");
+    Journal journal;
+    if (options.journal && !OpenJournal(options, journal, report))
+        return exit_code::usage;
+    Journal* const noted = options.journal ? &journal : nullptr;
+
+    // Nothing is written while a file the run must replace is held: a run that could not
+    // finish would leave some versions new and some old.
+    if (const size_t held = ReportHeldFiles(targets, payloads, record, report); held > 0) {
+        report.Problem(Count(held, "file is", "files are") +
+                       " held by another program (is After Effects running?); nothing was "
+                       "changed");
+        return exit_code::failed;
+    }
+
     std::vector<std::u16string> plugin_folders;
     std::vector<std::u16string> scripts_folders;
     for (const Target& target : targets) {
@@ -160,13 +314,16 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
     }
     // Custom folders named on the command line are wanted: make them, as a folder picker would.
     if (options.plugin_folder) {
-        create_directories(*options.plugin_folder);
-        create_directories(*options.scripts_folder);
+        for (const auto* folder : {&*options.plugin_folder, &*options.scripts_folder}) {
+            OpenedFolder made;
+            OpenedFolder::Open(*folder, sys::folder_creation::create_if_missing, noted, &made);
+        }
     }
     InstallState state;
-    RunInstall(state, plugin_folders, scripts_folders, payloads.module());
+    RunInstall(state, plugin_folders, scripts_folders, {payloads.module(), noted});
 
     size_t failed_targets = 0;
+    std::vector<std::u16string> finished_folders;
     for (size_t i = 0; i < targets.size(); ++i) {
         bool target_failed = false;
         auto row = [&](const char* component, int32_t status, const std::u16string& path) {
@@ -183,18 +340,52 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
                 report.Row(targets[i], component, "failed (error " + std::to_string(status) + ")",
                            path, InstallErrorText(status));
         };
-        row("plug-in", state.plugin_cells().get(i), PluginPath(targets[i]));
-        row("scripts", state.scripts_cells().get(i), targets[i].scripts_folder);
+        const int32_t plugin = state.plugin_cells().get(i);
+        const int32_t scripts = state.scripts_cells().get(i);
+        row("plug-in", plugin, PluginPath(targets[i]));
+        row("scripts", scripts, targets[i].scripts_folder);
         failed_targets += target_failed ? 1 : 0;
+        for (const std::u16string& folder : TargetFolders(
+                 targets[i], plugin == install_status::done, scripts == install_status::done))
+            finished_folders.push_back(folder);
     }
-    if (failed_targets == 0) {
+
+    // An upgrade takes away what the older version put in these folders and this one no
+    // longer ships.
+    Tally tally;
+    for (const RecordEntry& entry :
+         ObsoleteEntries(record, finished_folders, state.installed_files())) {
+        const UninstallItem item = RemoveRecordedFile(entry, {noted, when_held::fail}).back();
+        if (item.outcome == uninstall_outcome::failed) {
+            ++tally.failed;
+            report.Row({entry.target, {}, {}}, ReportedComponent(entry.component),
+                       "failed to remove (" + item.reason + ")", entry.path);
+            continue;
+        }
+        record.Remove(entry.path);
+        if (item.outcome == uninstall_outcome::removed)
+            report.Row({entry.target, {}, {}}, ReportedComponent(entry.component),
+                       "removed (no longer shipped)", entry.path);
+    }
+    for (const InstalledFile& file : state.installed_files())
+        record.Add({file.component, targets[file.target].name, file.path, file.size, file.sha256});
+    bool record_failed = false;
+    if (!state.installed_files().empty() && record.Save(record_path, noted) != record_status::ok) {
+        record_failed = true;
+        report.Problem("the install record " + Quoted(record_path) + " cannot be written");
+    }
+    if (noted && !journal.good())
+        report.Problem("the journal " + Quoted(*options.journal) +
+                       " could not be written, so the run stopped changing files");
+
+    if (failed_targets == 0 && tally.failed == 0 && !record_failed) {
         report.Line(std::string(product::name) + " installed into " +
-                    std::to_string(targets.size()) +
-                    (targets.size() == 1 ? " target." : " targets."));
+                    Count(targets.size(), "target.", "targets."));
         return exit_code::done;
     }
-    report.Problem(std::to_string(failed_targets) + " of " + std::to_string(targets.size()) +
-                   (targets.size() == 1 ? " target" : " targets") + " failed");
+    if (failed_targets > 0)
+        report.Problem(std::to_string(failed_targets) + " of " +
+                       Count(targets.size(), "target", "targets") + " failed");
     if (!sys::is_elevated())
         report.Problem(not_elevated_hint);
     return exit_code::failed;
@@ -232,30 +423,109 @@ int Verify(const Payloads& payloads, const std::vector<Target>& targets, Report&
     return exit_code::failed;
 }
 
-int Uninstall(const Payloads& payloads, const std::vector<Target>& targets, Report& report)
+int UninstallRecorded(const Options& options, InstallRecord& record,
+                      const std::u16string& record_path, Report& report)
 {
-    Removal tally;
-    for (const Target& target : targets) {
-        RemoveIfOurs(target, "plug-in", target.plugin_folder, plugin_file, payloads.plugin(),
-                     report, tally);
-        // RemoveDirectoryW refuses a folder that still holds anything, ours or not.
-        const std::u16string maker = path_join(target.plugin_folder, maker_folder);
-        if (sys::kind_of(maker) == sys::path_kind::folder) {
-            const bool removed = sys::remove_directory(maker) == sys::remove_result::removed;
-            report.Row(target, "folder", removed ? "removed" : "kept (not empty)", maker);
-        }
-        for (const PackageFile& file : payloads.scripts())
-            RemoveIfOurs(target, "scripts", target.scripts_folder, file.name, file.bytes, report,
-                         tally);
-    }
-    report.Line("Removed " + FileCount(tally.removed) + "; kept " + std::to_string(tally.kept) +
-                (tally.kept == 1 ? " changed file." : " changed files."));
-    if (tally.failed == 0)
+    if (record.empty()) {
+        report.Line("The install record lists no files; nothing to do.");
         return exit_code::done;
-    report.Problem(FileCount(tally.failed) + " could not be removed");
-    if (!sys::is_elevated())
-        report.Problem(not_elevated_hint);
-    return exit_code::failed;
+    }
+    auto picked = [&](const RecordEntry& entry) {
+        const bool named =
+            std::any_of(options.only.begin(), options.only.end(), [&](const auto& n) {
+                return same_path(zksdk::ui::utf8_to_utf16(entry.target), n);
+            });
+        const bool in_custom =
+            options.plugin_folder && (is_inside(entry.path, CleanPath(*options.plugin_folder)) ||
+                                      is_inside(entry.path, CleanPath(*options.scripts_folder)));
+        return (options.only.empty() && !options.plugin_folder) || named || in_custom;
+    };
+    for (const std::u16string& name : options.only) {
+        const bool known = std::any_of(
+            record.entries().begin(), record.entries().end(), [&](const RecordEntry& entry) {
+                return same_path(zksdk::ui::utf8_to_utf16(entry.target), name);
+            });
+        if (!known) {
+            std::string listed;
+            for (const RecordEntry& entry : record.entries()) {
+                if (listed.find(entry.target) == std::string::npos)
+                    listed += (listed.empty() ? "" : ", ") + entry.target;
+            }
+            report.Problem("the install record names no version " + Quoted(name) +
+                           " (it names: " + listed + ")");
+            return exit_code::usage;
+        }
+    }
+    Journal journal;
+    if (options.journal && !OpenJournal(options, journal, report))
+        return exit_code::usage;
+    Journal* const noted = options.journal ? &journal : nullptr;
+
+    const std::vector<RecordEntry> before = record.entries();
+    const UninstallReport removed =
+        nimbic::UninstallRecorded(record, picked, {noted, when_held::delete_at_restart});
+    Tally tally;
+    for (const UninstallItem& item : removed.files)
+        ReportItem(item.entry.target, item, report, tally);
+    for (const FolderItem& folder : removed.folders) {
+        std::string target;
+        for (const RecordEntry& entry : before) {
+            if (same_path(path_parent(entry.path), folder.path))
+                target = entry.target;
+        }
+        ReportFolder(target, folder, report);
+    }
+    if (record.Save(record_path, noted) != record_status::ok) {
+        report.Problem("the install record " + Quoted(record_path) + " cannot be written");
+        ++tally.failed;
+    }
+    return UninstallEnd(tally, report);
+}
+
+int UninstallPayloads(const Options& options, const Payloads& payloads,
+                      const std::vector<Target>& targets, Report& report)
+{
+    Journal journal;
+    if (options.journal && !OpenJournal(options, journal, report))
+        return exit_code::usage;
+    Journal* const noted = options.journal ? &journal : nullptr;
+    Tally tally;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        // The files this setup program would install stand in for a record.
+        InstallRecord expected;
+        for (const InstalledFile& file : PlannedFiles(i, targets[i], payloads))
+            expected.Add({file.component, targets[i].name, file.path, file.size, file.sha256});
+        const UninstallReport removed =
+            nimbic::UninstallRecorded(expected, {}, {noted, when_held::delete_at_restart});
+        for (const UninstallItem& item : removed.files)
+            ReportItem(targets[i].name, item, report, tally);
+        for (const FolderItem& folder : removed.folders)
+            ReportFolder(targets[i].name, folder, report);
+        // A maker's folder holding only someone else's files stays; say so.
+        const std::u16string maker = path_join(CleanPath(targets[i].plugin_folder), maker_folder);
+        const bool reported =
+            std::any_of(removed.folders.begin(), removed.folders.end(),
+                        [&](const FolderItem& f) { return same_path(f.path, maker); });
+        if (!reported && sys::kind_of(maker) == sys::path_kind::folder)
+            ReportFolder(targets[i].name, {maker, false, false}, report);
+    }
+    return UninstallEnd(tally, report);
+}
+
+int RollBack(const Options& options, Report& report)
+{
+    std::vector<JournalStep> steps;
+    const journal_result result = nimbic::RollBack(*options.journal, &steps);
+    return JournalEnd(result, steps, *options.journal, "Rolled back: every change is undone",
+                      report);
+}
+
+int Commit(const Options& options, Report& report)
+{
+    std::vector<JournalStep> steps;
+    const journal_result result = nimbic::Commit(*options.journal, &steps);
+    return JournalEnd(result, steps, *options.journal,
+                      "Committed: the backups and the journal are deleted", report);
 }
 
 } // namespace nimbic::deploy

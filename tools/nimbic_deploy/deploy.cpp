@@ -21,10 +21,16 @@ never run.
 Commands:
   list       The found versions: name, plug-in folder, scripts folder, and whether each holds
              the plug-in's files unchanged.
-  install    Installs into every found version, or only the ones named with --only.
+  install    Installs into every found version, or only the ones named with --only. Files that
+             already hold our bytes are left alone; if another program holds a file that must
+             be replaced, nothing is changed. Each file is added to the install record.
   verify     Checks that every found version holds the plug-in's files, byte for byte.
-  uninstall  Removes the files that are byte for byte ours, then an empty Vantrel folder. Files
-             changed since they were installed, and anything else, are kept.
+  uninstall  Removes the files of the install record whose bytes are still ours (without a
+             record: the files that hold SETUP's payloads), then an empty Vantrel folder. A file
+             another program holds is deleted when Windows restarts. Anything else is kept.
+  rollback   Undoes everything the runs noted in the journal did: backups go back, files and
+             folders they made go. Safe to run twice, and after a run that was killed.
+  commit     Deletes the backups the journal names, then the journal.
 
 Options:
   --from SETUP            The setup program to read the payloads from (default: NimbicSetup.exe
@@ -32,23 +38,41 @@ Options:
   --only NAME             Only this version, as list names it (repeatable; not for list).
   --plugin-folder DIR     With --scripts-folder: one more target, in these folders (created
   --scripts-folder DIR    when missing; not for list).
+  --journal FILE          Install and uninstall: notes every change in FILE first, and keeps
+                          each replaced or removed file as a backup until commit. Rollback
+                          and commit: the journal to work from (required).
+  --record FILE           The install record (default: install-record.txt beside
+                          nimbic-deploy.exe).
   --log FILE              Also writes the report, with times, to FILE (replaced; not for list).
   --allow-no-versions     Install and uninstall only: when no version is registered (and no
-                          custom folders are given), end with 0 instead of 3. For packages
-                          sent to every machine, whether After Effects is there or not.
+                          custom folders are given), end with 0 instead of 3; install skips a
+                          registered version whose plug-in folder is gone. For packages sent
+                          to every machine, whether After Effects is there or not.
   --help                  This text.
 
 Exit codes:
   0  Everything asked for is done (verify: every file matches).
-  1  A usage error, or SETUP cannot be used (missing, unreadable, not a Nimbic setup program).
-     Nothing is written.
-  2  At least one target or file failed (install, verify or uninstall); each is listed.
+  1  A usage error, or SETUP, the journal or the record cannot be used (missing, unreadable,
+     not what it should be). Nothing is written.
+  2  At least one target, file or step failed, or a file is held (install); each is listed.
   3  Nothing to do: no version is registered and no custom folders were given (0 with
      --allow-no-versions).
 
 Run it elevated (as an administrator): only then may it write to the hosts' folders.
 )";
 }
+
+namespace {
+
+bool OpenLog(const Options& options, Report& report)
+{
+    if (!options.log || report.OpenLog(*options.log))
+        return true;
+    report.Problem("the log " + Quoted(*options.log) + " cannot be written");
+    return false;
+}
+
+} // namespace
 
 int Run(const std::vector<std::u16string>& arguments, const Console& console)
 {
@@ -63,9 +87,41 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
         console.problem("Run \"nimbic-deploy --help\" for the commands and options.\n");
         return exit_code::usage;
     }
+    if (options.what == command::rollback || options.what == command::commit) {
+        if (!OpenLog(options, report))
+            return exit_code::usage;
+        return options.what == command::rollback ? RollBack(options, report)
+                                                 : Commit(options, report);
+    }
+
+    // The record beside us is the MSI's; without one, nothing is recorded yet.
+    const std::optional<std::u16string> record_path =
+        options.record ? options.record : FileBesideProgram(install_record_name);
+    InstallRecord record;
+    if (options.what == command::uninstall && record_path) {
+        switch (record.Load(*record_path)) {
+        case record_status::missing:
+            break;
+        case record_status::unreadable:
+            report.Problem("the install record " + Quoted(*record_path) +
+                           " cannot be read; nothing was changed");
+            return exit_code::usage;
+        case record_status::damaged:
+            report.Problem("the install record " + Quoted(*record_path) +
+                           " is damaged; only its readable entries are used");
+            [[fallthrough]];
+        case record_status::ok:
+        case record_status::not_written:
+            // Uninstalling from the record needs neither the setup program nor the hosts.
+            if (!OpenLog(options, report))
+                return exit_code::usage;
+            return UninstallRecorded(options, record, *record_path, report);
+        }
+    }
 
     // Without --from, the setup program beside us; listing can do without one.
-    const std::optional<std::u16string> setup = options.from ? options.from : SetupBesideProgram();
+    const std::optional<std::u16string> setup =
+        options.from ? options.from : FileBesideProgram(setup_file_name);
     const bool need_setup = options.from || options.what != command::list ||
                             (setup && sys::kind_of(*setup) != sys::path_kind::missing);
     Payloads payloads;
@@ -79,18 +135,24 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
             return exit_code::usage;
         }
     }
-    if (options.log && !report.OpenLog(*options.log)) {
-        report.Problem("the log " + Quoted(*options.log) + " cannot be written");
+    if (!OpenLog(options, report))
         return exit_code::usage;
-    }
 
     std::vector<Target> targets = FoundVersions();
     if (const auto unknown = PickTargets(options.only, targets)) {
         report.Problem(*unknown);
         return exit_code::usage;
     }
+    const size_t registered = targets.size();
+    if (options.what == command::install && options.allow_no_versions)
+        SkipMissingPluginFolders(targets, report);
     if (options.plugin_folder)
         targets.push_back({"Custom", *options.plugin_folder, *options.scripts_folder});
+    if (targets.empty() && registered > 0) {
+        report.Line("No registered " + std::string(product::host_name) +
+                    " version has its plug-in folder; nothing to do.");
+        return exit_code::done;
+    }
     if (targets.empty() && options.allow_no_versions) {
         report.Line("No " + std::string(product::host_name) +
                     " version is registered on this machine; nothing to do.");
@@ -107,11 +169,18 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
     case command::list:
         return List(need_setup ? &payloads : nullptr, targets, report);
     case command::install:
-        return Install(options, payloads, targets, report);
+        if (!record_path) {
+            report.Problem("the folder of nimbic-deploy.exe cannot be found; give --record FILE");
+            return exit_code::usage;
+        }
+        return Install(options, payloads, targets, *record_path, report);
     case command::verify:
         return Verify(payloads, targets, report);
     case command::uninstall:
-        return Uninstall(payloads, targets, report);
+        return UninstallPayloads(options, payloads, targets, report);
+    case command::rollback:
+    case command::commit:
+        break;
     }
     return exit_code::usage;
 }

@@ -21,21 +21,44 @@ std::optional<command> CommandNamed(std::u16string_view name)
         return command::verify;
     if (name == u"uninstall")
         return command::uninstall;
+    if (name == u"rollback")
+        return command::rollback;
+    if (name == u"commit")
+        return command::commit;
     return std::nullopt;
 }
 
 constexpr std::u16string_view allow_no_versions = u"--allow-no-versions";
 
 // Listing only reads: it has no targets to pick and nothing to log. Verifying nothing is no
-// success, so only the commands that change files may be told that no host is fine.
+// success, so only the commands that change files may be told that no host is fine. Rollback
+// and commit work from their journal alone.
 bool Accepts(command what, std::u16string_view option)
 {
+    const bool changes = what == command::install || what == command::uninstall;
+    if (what == command::rollback || what == command::commit)
+        return option == u"--journal" || option == u"--log";
     if (option == u"--from")
         return true;
-    if (option == allow_no_versions)
-        return what == command::install || what == command::uninstall;
+    if (option == allow_no_versions || option == u"--journal" || option == u"--record")
+        return changes;
     return what != command::list && (option == u"--only" || option == u"--plugin-folder" ||
                                      option == u"--scripts-folder" || option == u"--log");
+}
+
+std::optional<std::u16string>* Slot(Options& options, std::u16string_view option)
+{
+    if (option == u"--from")
+        return &options.from;
+    if (option == u"--plugin-folder")
+        return &options.plugin_folder;
+    if (option == u"--scripts-folder")
+        return &options.scripts_folder;
+    if (option == u"--journal")
+        return &options.journal;
+    if (option == u"--record")
+        return &options.record;
+    return &options.log;
 }
 
 } // namespace
@@ -86,11 +109,7 @@ std::optional<std::string> ParseOptions(const std::vector<std::u16string>& argum
             options.only.push_back(*value);
             continue;
         }
-        std::optional<std::u16string>& slot = option == u"--from"            ? options.from
-                                              : option == u"--plugin-folder" ? options.plugin_folder
-                                              : option == u"--scripts-folder"
-                                                  ? options.scripts_folder
-                                                  : options.log;
+        std::optional<std::u16string>& slot = *Slot(options, option);
         if (slot)
             return Quoted(option) + " is given twice";
         slot = to_backslashes(*value);
@@ -102,8 +121,14 @@ std::optional<std::string> ParseOptions(const std::vector<std::u16string>& argum
         if (*folder && sys::kind_of(**folder) == sys::path_kind::file)
             return Quoted(**folder) + " is a file, not a folder";
     }
+    if ((options.what == command::rollback || options.what == command::commit) && !options.journal)
+        return utf16_to_utf8(arguments[0]) + " needs --journal FILE";
     if (options.log && sys::kind_of(*options.log) == sys::path_kind::folder)
         return "the log " + Quoted(*options.log) + " is a folder";
+    for (const auto* file : {&options.journal, &options.record}) {
+        if (*file && sys::kind_of(**file) == sys::path_kind::folder)
+            return Quoted(**file) + " is a folder";
+    }
     return std::nullopt;
 }
 

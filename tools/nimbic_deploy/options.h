@@ -8,7 +8,7 @@
 
 namespace nimbic::deploy {
 
-enum class command { list, install, verify, uninstall };
+enum class command { list, install, verify, uninstall, rollback, commit };
 
 // One parsed command line; the folders and the log are in backslash form.
 struct Options {
@@ -18,8 +18,13 @@ struct Options {
     std::optional<std::u16string> plugin_folder;
     std::optional<std::u16string> scripts_folder;
     std::optional<std::u16string> log;
+    // The journal of changes (install and uninstall write it; rollback and commit read it) and
+    // the install record (default: beside nimbic-deploy.exe, where the MSI installs both).
+    std::optional<std::u16string> journal;
+    std::optional<std::u16string> record;
     // Install and uninstall end with success on a machine without hosts, where a package that
-    // reaches every machine of a fleet has nothing to do.
+    // reaches every machine of a fleet has nothing to do; install skips a registered version
+    // whose plug-in folder is gone.
     bool allow_no_versions = false;
 };
 

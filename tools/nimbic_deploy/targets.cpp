@@ -5,6 +5,7 @@
 #include "engine/paths.h"
 #include "engine/system/system.h"
 #include "toolkit/core/text_conversion.h"
+#include "tools/nimbic_deploy/report.h"
 
 #include <algorithm>
 
@@ -13,8 +14,6 @@ namespace nimbic::deploy {
 namespace {
 
 using zksdk::ui::utf16_to_utf8;
-
-constexpr std::u16string_view setup_file_name = u"NimbicSetup.exe";
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -76,12 +75,25 @@ std::optional<std::string> PickTargets(const std::vector<std::u16string>& only,
     return std::nullopt;
 }
 
-std::optional<std::u16string> SetupBesideProgram()
+std::optional<std::u16string> FileBesideProgram(std::u16string_view name)
 {
     std::u16string own;
     if (!sys::own_program_path(&own))
         return std::nullopt;
-    return path_join(path_parent(to_backslashes(own)), setup_file_name);
+    return path_join(path_parent(to_backslashes(own)), name);
+}
+
+void SkipMissingPluginFolders(std::vector<Target>& targets, Report& report)
+{
+    std::erase_if(targets, [&](const Target& target) {
+        if (sys::kind_of(target.plugin_folder) == sys::path_kind::folder)
+            return false;
+        report.Row(target, "plug-in", "skipped (the plug-in folder does not exist)",
+                   target.plugin_folder,
+                   "After Effects is registered here but its folder is gone; this version is "
+                   "left out.");
+        return true;
+    });
 }
 
 } // namespace nimbic::deploy

@@ -28,7 +28,14 @@ std::vector<Target> FoundVersions();
 std::optional<std::string> PickTargets(const std::vector<std::u16string>& only,
                                        std::vector<Target>& targets);
 
-// NimbicSetup.exe beside this program, or nothing when our own path cannot be read.
-std::optional<std::u16string> SetupBesideProgram();
+inline constexpr std::u16string_view setup_file_name = u"NimbicSetup.exe";
+
+// The file `name` beside this program, or nothing when our own path cannot be read.
+std::optional<std::u16string> FileBesideProgram(std::u16string_view name);
+
+class Report;
+// Drops every found version whose plug-in folder is gone (a stale registration left by an
+// uninstalled After Effects), each with a line saying so: the others still get the plug-in.
+void SkipMissingPluginFolders(std::vector<Target>& targets, Report& report);
 
 } // namespace nimbic::deploy

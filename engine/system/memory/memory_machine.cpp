@@ -57,7 +57,7 @@ std::u16string resolve(std::u16string path)
     if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\')
         return {};
     if (path.size() < 2 || path[1] != u':')
-        path = u"C:\\Work\\" + path;
+        path = machine().current_folder + u"\\" + path;
     else if (path.size() > 2 && path[2] != u'\\')
         return {};
     std::vector<std::u16string> parts;
@@ -104,6 +104,13 @@ bool folder_exists(Machine& m, const std::u16string& key)
 
 bool faulted(Machine& m, memsys::op operation, std::u16string_view text)
 {
+    // Only file calls are counted, so only they fail by their number.
+    if (m.failing_call && operation != memsys::op::reg_open &&
+        operation != memsys::op::reg_query_info && operation != memsys::op::reg_enum &&
+        operation != memsys::op::reg_value && operation != memsys::op::resource_find &&
+        operation != memsys::op::resource_load && operation != memsys::op::resource_lock &&
+        operation != memsys::op::known_folder && operation != memsys::op::open_module)
+        return true;
     for (Fault& fault : m.faults) {
         if (fault.operation != operation || fault.remaining == 0)
             continue;
@@ -117,22 +124,95 @@ bool faulted(Machine& m, memsys::op operation, std::u16string_view text)
     return false;
 }
 
-bool shared_conflict(Machine& m, const std::u16string& key, bool want_shared)
+std::unique_lock<std::mutex> enter_file_call(Machine& m)
 {
-    for (const auto& [handle, file] : m.open_files) {
-        if (file.key == key && (!file.shared || !want_shared))
+    std::function<void()> hook;
+    {
+        std::lock_guard guard(m.lock);
+        const size_t number = ++m.file_calls;
+        if (const auto found = m.call_hooks.find(number); found != m.call_hooks.end()) {
+            hook = std::move(found->second);
+            m.call_hooks.erase(found);
+        }
+    }
+    if (hook)
+        hook();
+    std::unique_lock guard(m.lock);
+    m.failing_call = false;
+    if (m.call_fault) {
+        const auto [number, how] = *m.call_fault;
+        m.failing_call =
+            m.file_calls == number || (how == memsys::call_fault::killed && m.file_calls > number);
+    }
+    return guard;
+}
+
+bool share_conflict(Machine& m, uint64_t id, const std::u16string& key, unsigned access,
+                    unsigned share)
+{
+    for (const auto& [handle, open] : m.open_files) {
+        const bool same = open.id != 0 ? open.id == id : open.key == key;
+        if (same && ((access & ~open.share) != 0 || (open.access & ~share) != 0))
             return true;
     }
     return false;
 }
 
-void put_entry(Machine& m, const std::u16string& path, bool folder, const std::string& bytes)
+bool shared_conflict(Machine& m, const std::u16string& key, bool want_shared)
 {
-    memsys::entry entry;
+    const auto found = m.tree.find(key);
+    const uint64_t id = found == m.tree.end() ? 0 : found->second.id;
+    const unsigned read_write = read_bit | write_bit;
+    for (const auto& [handle, open] : m.open_files) {
+        const bool same = open.id != 0 ? open.id == id : open.key == key;
+        if (same && ((open.share & read_write) != read_write || !want_shared))
+            return true;
+    }
+    return false;
+}
+
+Entry& put_entry(Machine& m, const std::u16string& path, bool folder, const std::string& bytes)
+{
+    Entry entry;
     entry.path = resolve(path);
     entry.folder = folder;
     entry.bytes = bytes;
-    m.tree[normalise(path)] = entry;
+    entry.id = m.next_id++;
+    Entry& placed = m.tree[normalise(path)];
+    placed = std::move(entry);
+    return placed;
+}
+
+std::u16string key_of(Machine& m, uint64_t id)
+{
+    for (const auto& [key, entry] : m.tree) {
+        if (entry.id == id)
+            return key;
+    }
+    return {};
+}
+
+std::u16string final_key(Machine& m, const std::u16string& key)
+{
+    if (key.size() < 2)
+        return key;
+    std::u16string reached = key.substr(0, 2);
+    size_t start = 3;
+    int hops = 0;
+    while (start <= key.size()) {
+        size_t end = key.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = key.size();
+        reached += u"\\" + key.substr(start, end - start);
+        start = end + 1;
+        const auto found = m.tree.find(reached);
+        if (found == m.tree.end() || !sys::is_name_surrogate(found->second.reparse_tag))
+            continue;
+        if (found->second.link_target.empty() || ++hops > 32)
+            return {};
+        reached = normalise(found->second.link_target);
+    }
+    return reached;
 }
 
 } // namespace detail
@@ -148,6 +228,15 @@ void reset()
     m.registry[1].clear();
     m.open_keys.clear();
     m.open_files.clear();
+    m.open_folders.clear();
+    m.next_id = 1;
+    m.current_folder = u"C:\\Work";
+    m.file_calls = 0;
+    m.call_fault.reset();
+    m.failing_call = false;
+    m.call_hooks.clear();
+    m.restart_deletions.clear();
+    m.random_state = 0x9E3779B97F4A7C15;
     m.resources.clear();
     m.programs.clear();
     m.open_modules.clear();
@@ -195,7 +284,28 @@ size_t open_handles()
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
-    return m.open_files.size() + m.open_keys.size() + m.open_modules.size();
+    return m.open_files.size() + m.open_folders.size() + m.open_keys.size() + m.open_modules.size();
+}
+
+size_t file_calls()
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    return m.file_calls;
+}
+
+void fail_file_call(size_t number, call_fault how)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.call_fault = {number, how};
+}
+
+void before_file_call(size_t number, std::function<void()> action)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.call_hooks[number] = std::move(action);
 }
 
 } // namespace nimbic::memsys

@@ -5,6 +5,7 @@
 #include "engine/system/memory/memory_system.h"
 #include "engine/system/system.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,17 +33,36 @@ struct RegistryKey {
     std::map<std::u16string, RegistryValue> values;
 };
 
+// What a handle may do and what it lets others do, as Windows' access and share bits.
+enum access_bits : unsigned { read_bit = 1, write_bit = 2, delete_bit = 4 };
+
 struct OpenFile {
-    std::u16string key;
-    bool shared = false;
+    uint64_t id = 0;    // the entry it is open on (0: held before the file existed, by key)
+    std::u16string key; // the entry's key when opened
+    unsigned access = 0;
+    unsigned share = 0;
+    bool append = false;
+};
+
+struct OpenFolder {
+    uint64_t id = 0;
+    std::u16string meant; // the key it was opened as: a folder moved since leads elsewhere
+};
+
+struct Entry : memsys::entry {
+    uint64_t id = 0;
+    std::u16string link_target; // for links: the path they lead to (empty: outside the tree)
+    bool administrator_owner = true;
 };
 
 struct Machine {
     std::mutex lock;
-    std::map<std::u16string, memsys::entry> tree; // keyed by the normalised path
+    std::map<std::u16string, Entry> tree; // keyed by the normalised path
+    uint64_t next_id = 1;
     std::map<std::u16string, RegistryKey> registry[2];
     std::map<uintptr_t, std::pair<int, std::u16string>> open_keys;
     std::map<uintptr_t, OpenFile> open_files;
+    std::map<uintptr_t, OpenFolder> open_folders;
     std::map<int, std::string> resources;
     std::map<std::u16string, std::map<int, std::string>> programs; // by normalised path
     std::map<uintptr_t, std::u16string> open_modules;
@@ -55,6 +75,13 @@ struct Machine {
     std::u16string app_data = u"C:\\ProgramData";
     bool wow64 = false;
     uintptr_t next_handle = 16;
+    std::u16string current_folder = u"C:\\Work";
+    size_t file_calls = 0;
+    std::optional<std::pair<size_t, memsys::call_fault>> call_fault;
+    bool failing_call = false; // the current file call was chosen to fail
+    std::map<size_t, std::function<void()>> call_hooks;
+    std::vector<std::u16string> restart_deletions;
+    uint64_t random_state = 0x9E3779B97F4A7C15;
 };
 
 // The one machine of the process; every call takes its lock.
@@ -72,9 +99,22 @@ std::u16string resolve(std::u16string path);
 std::u16string normalise(const std::u16string& path);
 std::u16string parent_key(const std::u16string& key);
 bool folder_exists(Machine& m, const std::u16string& key);
-// True when a fault for this operation and text is armed; uses one of its counts.
+// True when a fault for this operation and text is armed (using one of its counts), or the
+// current file call was chosen to fail.
 bool faulted(Machine& m, memsys::op operation, std::u16string_view text = u"");
+// Counts a file call, runs the hook set for it (before locking: the hook calls the controls),
+// and returns the machine locked.
+std::unique_lock<std::mutex> enter_file_call(Machine& m);
+// True when a handle open on the entry conflicts with a new one wanting `access` and sharing
+// `share`.
+bool share_conflict(Machine& m, uint64_t id, const std::u16string& key, unsigned access,
+                    unsigned share);
 bool shared_conflict(Machine& m, const std::u16string& key, bool want_shared);
-void put_entry(Machine& m, const std::u16string& path, bool folder, const std::string& bytes);
+Entry& put_entry(Machine& m, const std::u16string& path, bool folder, const std::string& bytes);
+// The key of the entry with this id, or empty when it is gone.
+std::u16string key_of(Machine& m, uint64_t id);
+// Where a path really leads: each link on the way replaced by its target. Empty when a link
+// leads outside the tree.
+std::u16string final_key(Machine& m, const std::u16string& key);
 
 } // namespace nimbic::memsys::detail

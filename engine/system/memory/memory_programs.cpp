@@ -163,6 +163,16 @@ bool common_app_data_folder(std::u16string* path)
     return true;
 }
 
+bool program_files_folder(std::u16string* path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    if (faulted(m, memsys::op::known_folder))
+        return false;
+    *path = u"C:\\Program Files";
+    return true;
+}
+
 } // namespace sys
 
 } // namespace nimbic

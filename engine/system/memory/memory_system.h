@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,6 +31,8 @@ enum class op {
     read_file,
     delete_file,
     remove_directory,
+    open_folder,
+    delete_at_restart,
 };
 
 enum class registry_view { native, wow32 };
@@ -67,13 +70,20 @@ void set_common_app_data(const std::u16string& path);
 
 void add_folder(const std::u16string& path);
 void add_file(const std::u16string& path, const std::string& bytes);
-// A folder that is really a link (a junction, a symbolic link) to somewhere else.
-void add_link(const std::u16string& path);
+// A folder that is really a link (a junction, a symbolic link) to `target`, which paths through
+// it then reach; without a target it leads somewhere outside the machine's tree.
+void add_link(const std::u16string& path, const std::u16string& target = u"");
+// Moves a file or folder, with everything below it, as another program would.
+void move(const std::u16string& from, const std::u16string& to);
+// Whether the folder's owner is one only administrators can be (new entries' owners are).
+void set_administrator_owner(const std::u16string& path, bool administrators);
 // Marks an existing file or folder as a reparse point with this tag: a link for name-surrogate
 // tags, an ordinary entry for the others (cloud placeholders, deduplicated files).
 void set_reparse_tag(const std::u16string& path, uint32_t tag);
-// Opens the file as a running host would: no sharing, until `release_file`.
-void hold_file(const std::u16string& path);
+enum class holding { exclusive, sharing_reads };
+// Opens the file as a running host would, until `release_file`: sharing nothing, or sharing
+// reads (as the Windows loader maps a module: readable, but it cannot be renamed or deleted).
+void hold_file(const std::u16string& path, holding how = holding::exclusive);
 void release_file(const std::u16string& path);
 
 struct entry {
@@ -94,5 +104,19 @@ std::vector<entry> entries();
 std::vector<std::string> calls();
 // Files and handles still open (a leak check).
 size_t open_handles();
+
+// File calls: each open, read, write, flush, time stamp, move and delete of a file or folder,
+// counted from the last reset.
+size_t file_calls();
+enum class call_fault {
+    once,   // that call fails the way the real call would
+    killed, // the process ends there: it and every later call fail (a write leaves half)
+};
+void fail_file_call(size_t number, call_fault how);
+// Runs `action` just before file call `number`, as another program acting between two steps.
+void before_file_call(size_t number, std::function<void()> action);
+// Deletions left for the next restart, in order; `restart` carries them out.
+std::vector<std::u16string> restart_deletions();
+void restart();
 
 } // namespace nimbic::memsys

@@ -1,5 +1,7 @@
 // The engine's seam for host tools on Linux: "\" in paths maps to "/", there is no registry and
 // no embedded resource, and only the last-write time can be set (Linux keeps no creation time).
+// Folders are opened as the developer's tree has them (links included); their children are
+// reached with the *at calls and never through a link.
 #include "engine/system/system.h"
 
 #include "toolkit/core/text_conversion.h"
@@ -8,7 +10,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +33,77 @@ std::string local_path(const std::u16string& path)
 }
 
 constexpr int64_t epoch_difference_ticks = 116444736000000000;
+
+// A file opened below a folder remembers where, so that it can be renamed and deleted there.
+struct Placed {
+    int folder; // a duplicate, owned here
+    std::string name;
+};
+
+std::mutex placed_lock;
+std::map<int, Placed> placed_files;
+
+std::string Component(std::u16string_view name)
+{
+    return zksdk::ui::utf16_to_utf8(name);
+}
+
+bool IsOneComponent(std::u16string_view name)
+{
+    return !name.empty() && name != u"." && name != u".." &&
+           name.find_first_of(u"\\/") == std::u16string_view::npos;
+}
+
+open_result FromErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return open_result::missing;
+    case EEXIST:
+        return open_result::exists;
+    case ELOOP:
+        return open_result::redirected;
+    case EACCES:
+    case EPERM:
+        return open_result::denied;
+    default:
+        return open_result::failed;
+    }
+}
+
+void Remember(int fd, int folder, std::u16string_view name)
+{
+    std::lock_guard guard(placed_lock);
+    placed_files[fd] = {fcntl(folder, F_DUPFD_CLOEXEC, 0), Component(name)};
+}
+
+void Forget(int fd)
+{
+    std::lock_guard guard(placed_lock);
+    const auto found = placed_files.find(fd);
+    if (found == placed_files.end())
+        return;
+    close(found->second.folder);
+    placed_files.erase(found);
+}
+
+// The open file is still the one under its name (nobody put another there meanwhile).
+bool StillPlaced(int fd, Placed* where)
+{
+    std::lock_guard guard(placed_lock);
+    const auto found = placed_files.find(fd);
+    if (found == placed_files.end())
+        return false;
+    struct stat opened {};
+    struct stat named {};
+    if (fstat(fd, &opened) != 0 ||
+        fstatat(found->second.folder, found->second.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) !=
+            0 ||
+        opened.st_ino != named.st_ino || opened.st_dev != named.st_dev)
+        return false;
+    *where = found->second;
+    return true;
+}
 
 } // namespace
 
@@ -210,6 +287,7 @@ bool write_file(file_handle file, const void* data, uint32_t size, uint32_t* wri
 
 void close_file(file_handle file)
 {
+    Forget(static_cast<int>(file));
     close(static_cast<int>(file));
 }
 
@@ -243,6 +321,206 @@ bool set_file_times(const std::u16string& path, int64_t, int64_t last_write)
 }
 
 bool common_app_data_folder(std::u16string*)
+{
+    return false;
+}
+
+bool program_files_folder(std::u16string*)
+{
+    return false;
+}
+
+open_result open_folder(const std::u16string& path, folder_handle* folder)
+{
+    *folder = invalid_folder;
+    const int fd = open(local_path(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOTDIR ? open_result::failed : FromErrno(errno);
+    *folder = static_cast<folder_handle>(fd);
+    return open_result::opened;
+}
+
+open_result open_child_folder(folder_handle parent, std::u16string_view name,
+                              folder_creation creation, folder_handle* child, bool* created)
+{
+    *child = invalid_folder;
+    *created = false;
+    if (!IsOneComponent(name))
+        return open_result::failed;
+    const int from = static_cast<int>(parent);
+    const std::string component = Component(name);
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = openat(from, component.c_str(), flags);
+    if (fd < 0 && errno == ENOENT && creation == folder_creation::create_if_missing) {
+        if (mkdirat(from, component.c_str(), 0777) != 0 && errno != EEXIST)
+            return FromErrno(errno);
+        *created = errno != EEXIST;
+        fd = openat(from, component.c_str(), flags);
+    }
+    if (fd < 0)
+        return errno == ENOTDIR ? open_result::failed : FromErrno(errno);
+    *child = static_cast<folder_handle>(fd);
+    return open_result::opened;
+}
+
+void close_folder(folder_handle folder)
+{
+    if (folder != invalid_folder)
+        close(static_cast<int>(folder));
+}
+
+// Host tools run as the developer; no owner on their own tree is a stranger's.
+bool has_administrator_owner(folder_handle)
+{
+    return true;
+}
+
+open_result create_child_file(folder_handle folder, std::u16string_view name, file_handle* file)
+{
+    *file = invalid_file;
+    if (!IsOneComponent(name))
+        return open_result::failed;
+    const int in = static_cast<int>(folder);
+    const int fd = openat(in, Component(name).c_str(),
+                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return FromErrno(errno);
+    Remember(fd, in, name);
+    *file = static_cast<file_handle>(fd);
+    return open_result::opened;
+}
+
+open_result open_child_file(folder_handle folder, std::u16string_view name, child_access access,
+                            file_handle* file)
+{
+    *file = invalid_file;
+    if (!IsOneComponent(name))
+        return open_result::failed;
+    const int in = static_cast<int>(folder);
+    const int mode = access == child_access::append ? O_WRONLY | O_APPEND : O_RDONLY;
+    const int fd = openat(in, Component(name).c_str(), mode | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return FromErrno(errno);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return open_result::failed;
+    }
+    Remember(fd, in, name);
+    *file = static_cast<file_handle>(fd);
+    return open_result::opened;
+}
+
+bool read_opened(file_handle file, size_t limit, std::string* bytes)
+{
+    bytes->clear();
+    char chunk[65536];
+    off_t at = 0;
+    while (bytes->size() < limit) {
+        const ssize_t count =
+            pread(static_cast<int>(file), chunk, std::min(sizeof chunk, limit - bytes->size()), at);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        if (count == 0)
+            break;
+        bytes->append(chunk, static_cast<size_t>(count));
+        at += count;
+    }
+    return true;
+}
+
+bool set_times(file_handle file, int64_t, int64_t last_write)
+{
+    const int64_t since_1970 = last_write - epoch_difference_ticks;
+    int64_t seconds = since_1970 / 10000000;
+    int64_t remainder = since_1970 % 10000000;
+    if (remainder < 0) {
+        remainder += 10000000;
+        --seconds;
+    }
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(remainder * 100);
+    return futimens(static_cast<int>(file), times) == 0;
+}
+
+open_result rename_opened(file_handle file, folder_handle folder, std::u16string_view name,
+                          rename_mode mode)
+{
+    Placed where;
+    if (!IsOneComponent(name) || !StillPlaced(static_cast<int>(file), &where))
+        return open_result::failed;
+    const int to = static_cast<int>(folder);
+    const std::string component = Component(name);
+    const unsigned flags = mode == rename_mode::keep_existing ? RENAME_NOREPLACE : 0;
+    if (renameat2(where.folder, where.name.c_str(), to, component.c_str(), flags) != 0)
+        return FromErrno(errno);
+    std::lock_guard guard(placed_lock);
+    Placed& placed = placed_files[static_cast<int>(file)];
+    close(placed.folder);
+    placed = {fcntl(to, F_DUPFD_CLOEXEC, 0), component};
+    return open_result::opened;
+}
+
+bool delete_opened(file_handle file)
+{
+    Placed where;
+    return StillPlaced(static_cast<int>(file), &where) &&
+           unlinkat(where.folder, where.name.c_str(), 0) == 0;
+}
+
+remove_result remove_child_folder(folder_handle parent, std::u16string_view name)
+{
+    if (!IsOneComponent(name))
+        return remove_result::failed;
+    if (unlinkat(static_cast<int>(parent), Component(name).c_str(), AT_REMOVEDIR) == 0)
+        return remove_result::removed;
+    return errno == ENOENT ? remove_result::missing : remove_result::failed;
+}
+
+bool list_children(folder_handle folder, std::vector<std::u16string>* names)
+{
+    names->clear();
+    const int copy = fcntl(static_cast<int>(folder), F_DUPFD_CLOEXEC, 0);
+    DIR* listing = copy < 0 ? nullptr : fdopendir(copy);
+    if (!listing) {
+        if (copy >= 0)
+            close(copy);
+        return false;
+    }
+    rewinddir(listing);
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names->push_back(zksdk::ui::utf8_to_utf16(name));
+    }
+    closedir(listing);
+    return true;
+}
+
+void random_bytes(void* data, size_t size)
+{
+    auto* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t count = getrandom(bytes, size, 0);
+        if (count <= 0)
+            continue;
+        bytes += count;
+        size -= static_cast<size_t>(count);
+    }
+}
+
+// Host tools never wait for a restart.
+bool delete_at_restart(const std::u16string&)
+{
+    return false;
+}
+
+bool enter_system_folder()
 {
     return false;
 }

@@ -1,4 +1,5 @@
-// The first call of every Windows program of ours: later loads by name search System32 only.
+// The first call of every Windows program of ours: later loads by name search System32 only,
+// and links made by users are not followed where Windows can refuse them.
 #pragma once
 
 namespace nimbic::sys {
@@ -9,6 +10,10 @@ namespace nimbic::sys {
 // make on our behalf, searches System32 only. Call it first in the entry point, before any
 // window or COM call; it cannot help with the program's own imports, which are resolved
 // before the entry point runs, so those stay within the known DLLs.
+//
+// It also turns on redirection trust where Windows has it (Windows 10 21H2 and later): the
+// process then follows no junction a user without administrator rights made, wherever it opens
+// a path, so an elevated run cannot be steered by one.
 void restrict_dll_search_to_system32();
 
 } // namespace nimbic::sys

@@ -1,6 +1,8 @@
 // The engine's seam on Windows: exactly the Win32 calls the installer needs, nothing more.
 #include "engine/system/system.h"
 
+#include "engine/system/win32/long_path.h"
+
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -15,6 +17,29 @@ const wchar_t* wide(const std::u16string& text)
 {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
+
+HKEY as_hkey(reg_key key)
+{
+    return reinterpret_cast<HKEY>(key);
+}
+
+HMODULE as_module(module from)
+{
+    return from == own_program ? GetModuleHandleW(nullptr) : reinterpret_cast<HMODULE>(from);
+}
+
+remove_result removal(BOOL ok)
+{
+    if (ok)
+        return remove_result::removed;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? remove_result::missing
+                                                                          : remove_result::failed;
+}
+
+} // namespace
+
+namespace detail {
 
 // The form of a path the file calls take. Past the classic limits (MAX_PATH, and 248 for a
 // folder to create) the "\\?\" form lifts them on every Windows, whatever the manifest says. That
@@ -39,26 +64,9 @@ std::wstring file_path(const std::u16string& path)
     return L"\\\\?\\" + full;
 }
 
-HKEY as_hkey(reg_key key)
-{
-    return reinterpret_cast<HKEY>(key);
-}
+} // namespace detail
 
-HMODULE as_module(module from)
-{
-    return from == own_program ? GetModuleHandleW(nullptr) : reinterpret_cast<HMODULE>(from);
-}
-
-remove_result removal(BOOL ok)
-{
-    if (ok)
-        return remove_result::removed;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? remove_result::missing
-                                                                          : remove_result::failed;
-}
-
-} // namespace
+using detail::file_path;
 
 bool is_wow64_process()
 {
@@ -97,8 +105,9 @@ long reg_get_string(reg_key key, const std::u16string& sub_key, const std::u16st
                     char16_t* buffer, uint32_t* bytes)
 {
     DWORD size = *bytes;
-    const LONG status = SHRegGetValueW(as_hkey(key), wide(sub_key), wide(value), SRRF_RT_REG_SZ,
-                                       nullptr, buffer, &size);
+    // Never expanded: an elevated run must not let its caller's environment choose the folder.
+    const LONG status = SHRegGetValueW(as_hkey(key), wide(sub_key), wide(value),
+                                       SRRF_RT_REG_SZ | SRRF_NOEXPAND, nullptr, buffer, &size);
     *bytes = size;
     return status;
 }
@@ -335,6 +344,15 @@ bool common_app_data_folder(std::u16string* path)
     wchar_t buffer[MAX_PATH] = {};
     if (FAILED(
             SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return false;
+    path->assign(reinterpret_cast<const char16_t*>(buffer));
+    return true;
+}
+
+bool program_files_folder(std::u16string* path)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, buffer)))
         return false;
     path->assign(reinterpret_cast<const char16_t*>(buffer));
     return true;

@@ -1,0 +1,80 @@
+// Removing what the install record names, file by file: only files whose bytes are still ours,
+// through the same opened folders the install writes with.
+#pragma once
+
+#include "engine/install_files.h"
+#include "engine/install_record.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace nimbic {
+
+class Journal;
+
+enum class uninstall_outcome {
+    removed,
+    kept_changed,          // its bytes are no longer ours: someone changed or replaced it
+    kept_linked,           // a link or mount point stands on the way: it is not touched
+    not_installed,         // nothing is there any more
+    scheduled_for_restart, // another program holds it: it goes when Windows restarts
+    failed,                // see the reason; the entry stays in the record for another try
+};
+
+// "removed", "kept (changed since it was installed)", "kept (reached through a link)", "not
+// installed", "scheduled for deletion at restart", "failed".
+std::string_view OutcomeText(uninstall_outcome outcome);
+
+// What became of one recorded file, or of a temporary file an interrupted install left beside
+// it (then `leftover` is set and the entry names the temporary file: removed, or failed when it
+// cannot be deleted, which never counts as the uninstall's failure).
+struct UninstallItem {
+    RecordEntry entry;
+    uninstall_outcome outcome = uninstall_outcome::failed;
+    std::string reason; // for failed: "another program holds it", "it is reached through a link"
+    bool leftover = false;
+};
+
+// What became of a maker's folder ("Vantrel") the removed files were in.
+struct FolderItem {
+    std::u16string path;
+    bool removed = false;
+    bool at_commit = false; // under a journal: removed at commit, when it is empty then
+};
+
+struct UninstallReport {
+    std::vector<UninstallItem> files;
+    std::vector<FolderItem> folders;
+};
+
+enum class when_held {
+    fail,              // the wizard: the item fails and the user may retry
+    delete_at_restart, // nimbic-deploy and the MSI: MoveFileExW(MOVEFILE_DELAY_UNTIL_REBOOT)
+};
+
+struct UninstallOptions {
+    Journal* journal = nullptr; // under a journal, removed files are kept as backups until commit
+    when_held held = when_held::fail;
+};
+
+// Removes one recorded file when its bytes are still ours (its size and SHA-256), never through
+// a link; temporary files an interrupted install left beside it go too (as leftover items).
+std::vector<UninstallItem> RemoveRecordedFile(const RecordEntry& entry,
+                                              const UninstallOptions& options);
+
+// Removes the record's selected entries (every entry when `selected` is empty) and then each
+// maker's folder they leave empty. Entries that are no longer ours to remove (removed, changed,
+// gone, left for the restart) leave the record; failed ones stay, so a retry tries them again.
+// The caller saves the record.
+UninstallReport UninstallRecorded(InstallRecord& record,
+                                  const std::function<bool(const RecordEntry&)>& selected,
+                                  const UninstallOptions& options);
+
+// The entries of `record` that lie in one of `folders` (at any depth) and that `installed` no
+// longer holds: what an upgrade into those folders must remove.
+std::vector<RecordEntry> ObsoleteEntries(const InstallRecord& record,
+                                         const std::vector<std::u16string>& folders,
+                                         const std::vector<InstalledFile>& installed);
+
+} // namespace nimbic

@@ -1,0 +1,230 @@
+// nimbic-deploy's journal, record and held-file check on the memory machine: an install over an
+// older version stopped at every one of its steps and rolled back, commits, held files, and
+// uninstalling from the record alone.
+#include "tests/tools/deploy_fixture.h"
+
+#include "engine/install_record.h"
+#include "toolkit/core/text_conversion.h"
+
+namespace nimbic {
+namespace {
+
+using namespace test;
+
+const std::u16string journal = u"C:\\Work\\journal.txt";
+const std::u16string record_path = u"C:\\Work\\install-record.txt";
+const std::string old_plugin = "MZ older module";
+const std::string old_panel = "// older panel";
+const std::string retired_panel = "// a panel the older version shipped";
+
+std::u16string Retired(const std::u16string& support)
+{
+    return support + u"\\Scripts\\ScriptUI Panels\\NimbicLegacy.jsx";
+}
+
+class DeployJournalTest : public DeployTest {
+protected:
+    // Both versions hold an older plug-in; CC2018 also the older panel and one this version no
+    // longer ships, the user's own file beside the plug-in, and the older version's record.
+    void SetUp() override
+    {
+        DeployTest::SetUp();
+        InstallRecord record;
+        auto place = [&](const std::string& target, record_component component,
+                         const std::u16string& path, const std::string& bytes) {
+            memsys::add_file(path, bytes);
+            sys::set_file_times(path, 131000000000000000, 132000000000000000);
+            record.Add({component, target, path, bytes.size(), Sha256Of(bytes)});
+        };
+        memsys::add_folder(cc2018 + u"\\Plug-ins\\Vantrel");
+        memsys::add_folder(v2019 + u"\\Plug-ins\\Vantrel");
+        memsys::add_folder(cc2018 + u"\\Scripts\\ScriptUI Panels");
+        place("CC2018", record_component::plugin, Plugin(cc2018), old_plugin);
+        place("2019", record_component::plugin, Plugin(v2019), old_plugin);
+        place("CC2018", record_component::script, Panel(cc2018), old_panel);
+        place("CC2018", record_component::script, Retired(cc2018), retired_panel);
+        memsys::add_file(cc2018 + u"\\Plug-ins\\Vantrel\\settings.txt", "the studio's own");
+        ASSERT_EQ(record_status::ok, record.Save(record_path));
+    }
+
+    // Every folder and file with its bytes and times: "byte for byte as before".
+    static std::vector<std::string> Tree()
+    {
+        std::vector<std::string> tree;
+        for (const memsys::entry& entry : memsys::entries())
+            tree.push_back(zksdk::ui::utf16_to_utf8(entry.path) + (entry.folder ? "\\ " : " ") +
+                           entry.bytes + " " + std::to_string(entry.creation.value_or(-1)) + " " +
+                           std::to_string(entry.last_write.value_or(-1)));
+        return tree;
+    }
+
+    // What differs from `before`: "-" what is gone or changed, "+" what is new or changed.
+    static std::vector<std::string> Changes(const std::vector<std::string>& before)
+    {
+        const std::vector<std::string> now = Tree();
+        std::vector<std::string> changes;
+        for (const std::string& line : before) {
+            if (std::find(now.begin(), now.end(), line) == now.end())
+                changes.push_back("- " + line.substr(0, 160));
+        }
+        for (const std::string& line : now) {
+            if (std::find(before.begin(), before.end(), line) == before.end())
+                changes.push_back("+ " + line.substr(0, 160));
+        }
+        return changes;
+    }
+
+    static bool AnyNamed(std::u16string_view piece)
+    {
+        const std::vector<memsys::entry> all = memsys::entries();
+        return std::any_of(all.begin(), all.end(), [&](const memsys::entry& entry) {
+            return entry.path.find(piece) != std::u16string::npos;
+        });
+    }
+};
+
+TEST_F(DeployJournalTest, AnInstallStoppedAtAnyStepRollsBackToTheOlderFilesByteForByte)
+{
+    const std::vector<std::string> before = Tree();
+    size_t start = memsys::file_calls();
+    const Outcome whole = Deploy({u"install", u"--from", setup, u"--journal", journal});
+    ASSERT_EQ(0, whole.code) << whole.err;
+    const size_t steps = memsys::file_calls() - start;
+    ASSERT_GT(steps, 40u);
+
+    for (const memsys::call_fault how : {memsys::call_fault::once, memsys::call_fault::killed}) {
+        for (size_t step = 1; step <= steps; ++step) {
+            SCOPED_TRACE((how == memsys::call_fault::once ? "fails at step " : "killed at step ") +
+                         std::to_string(step));
+            SetUp();
+            start = memsys::file_calls();
+            memsys::fail_file_call(start + step, how);
+            Deploy({u"install", u"--from", setup, u"--journal", journal});
+            memsys::fail_file_call(0, memsys::call_fault::once);
+            for (int run = 0; run < 2; ++run) {
+                const Outcome undone = Deploy({u"rollback", u"--journal", journal});
+                EXPECT_EQ(0, undone.code) << undone.out << undone.err;
+                EXPECT_EQ(std::vector<std::string>{}, Changes(before));
+            }
+        }
+    }
+}
+
+TEST_F(DeployJournalTest, ACommitKeepsTheNewFilesAndDropsOnlyTheBackups)
+{
+    const Outcome installed = Deploy({u"install", u"--from", setup, u"--journal", journal});
+    ASSERT_EQ(0, installed.code) << installed.err;
+    EXPECT_TRUE(Holds(installed.out, {"CC2018\tscripts\tremoved (no longer shipped)\t"}));
+    EXPECT_TRUE(AnyNamed(u".nimbic-old"));
+
+    const Outcome committed = Deploy({u"commit", u"--journal", journal});
+    EXPECT_EQ(0, committed.code) << committed.err;
+    EXPECT_TRUE(Holds(committed.out, {"removed backup\tC:\\AE\\Adobe After Effects CC 2018",
+                                      "Committed: the backups and the journal are deleted"}));
+    EXPECT_FALSE(AnyNamed(u".nimbic-old"));
+    EXPECT_FALSE(AnyNamed(u".nimbic-new"));
+    EXPECT_FALSE(Exists(journal));
+    EXPECT_FALSE(Exists(Retired(cc2018)));
+    for (const std::u16string& support : {cc2018, v2019}) {
+        EXPECT_EQ(plugin_bytes, Content(Plugin(support)));
+        EXPECT_EQ(panel_script, Content(Panel(support)));
+    }
+    EXPECT_EQ("the studio's own", Content(cc2018 + u"\\Plug-ins\\Vantrel\\settings.txt"));
+    InstallRecord record;
+    ASSERT_EQ(record_status::ok, record.Load(record_path));
+    EXPECT_EQ(4u, record.entries().size());
+    EXPECT_EQ(nullptr, record.Find(Retired(cc2018)));
+    EXPECT_EQ(Sha256Of(plugin_bytes), record.Find(Plugin(v2019))->sha256);
+
+    // Nothing is left to undo or to end.
+    const std::vector<std::string> after = Tree();
+    EXPECT_TRUE(Holds(Deploy({u"rollback", u"--journal", journal}).out, {"nothing to do"}));
+    EXPECT_EQ(0, Deploy({u"commit", u"--journal", journal}).code);
+    EXPECT_EQ(after, Tree());
+}
+
+TEST_F(DeployJournalTest, AHeldFileStopsTheInstallBeforeAnythingChanges)
+{
+    // The second version's host has loaded the older plug-in: readable, not replaceable.
+    memsys::hold_file(Plugin(v2019), memsys::holding::sharing_reads);
+    const std::vector<std::string> before = Tree();
+    const Outcome held = Deploy({u"install", u"--from", setup});
+    EXPECT_EQ(2, held.code);
+    EXPECT_TRUE(Holds(held.out,
+                      {"2019\tplug-in\theld by another program\tC:\\AE\\Adobe After "
+                       "Effects 2019\\Support Files\\Plug-ins\\Vantrel\\Nimbic.aex\n"},
+                      {"installed"}));
+    EXPECT_TRUE(Holds(held.err, {"1 file is held by another program (is After Effects running?); "
+                                 "nothing was changed"}));
+    EXPECT_EQ(before, Tree());
+
+    // A held file that already holds our bytes needs no replacing, and stops nothing.
+    memsys::release_file(Plugin(v2019));
+    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
+    memsys::hold_file(Plugin(v2019), memsys::holding::sharing_reads);
+    const std::vector<std::string> installed = Tree();
+    const Outcome again = Deploy({u"install", u"--from", setup});
+    EXPECT_EQ(0, again.code) << again.out << again.err;
+    EXPECT_EQ(installed, Tree());
+    memsys::release_file(Plugin(v2019));
+}
+
+// Uninstall needs only the record: no setup program, no log folder. A held file of ours is left
+// for the restart; a changed one and foreign ones stay; under a journal everything can come back.
+TEST_F(DeployJournalTest, UninstallWorksFromTheRecordAlone)
+{
+    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
+    memsys::add_file(Panel(v2019), "// the user's own edit");
+    ASSERT_EQ(sys::remove_result::removed, sys::delete_file(setup));
+
+    const std::vector<std::string> installed = Tree();
+    const Outcome journaled = Deploy({u"uninstall", u"--journal", journal});
+    EXPECT_EQ(0, journaled.code) << journaled.err;
+    EXPECT_TRUE(Holds(journaled.out, {"2019\tfolder\tremoved at commit when empty\t"}));
+    EXPECT_TRUE(AnyNamed(u".nimbic-old"));
+    ASSERT_EQ(0, Deploy({u"rollback", u"--journal", journal}).code);
+    EXPECT_EQ(installed, Tree());
+
+    // A deletion left for the restart is the system's to carry out: no rollback takes it back,
+    // so it is shown here without a journal.
+    memsys::hold_file(Plugin(cc2018), memsys::holding::sharing_reads);
+    const Outcome removed = Deploy({u"uninstall", u"--log", u"C:\\Work\\uninstall.log"});
+    EXPECT_EQ(0, removed.code) << removed.err;
+    EXPECT_TRUE(
+        Holds(removed.out,
+              {"CC2018\tplug-in\tscheduled for deletion at restart\t",
+               "2019\tscripts\tkept (changed since it was installed)\t", "2019\tplug-in\tremoved\t",
+               "2019\tfolder\tremoved\t", "CC2018\tscripts\tremoved\t",
+               "1 file is held by another program and will be deleted when Windows "
+               "restarts."}));
+    EXPECT_EQ(std::vector<std::u16string>{Plugin(cc2018)}, memsys::restart_deletions());
+    EXPECT_EQ("// the user's own edit", Content(Panel(v2019)));
+    EXPECT_EQ("the studio's own", Content(cc2018 + u"\\Plug-ins\\Vantrel\\settings.txt"));
+    EXPECT_FALSE(Exists(v2019 + u"\\Plug-ins\\Vantrel"));
+    // Nothing is left that is ours: the record goes too.
+    EXPECT_FALSE(Exists(record_path));
+    memsys::restart();
+    EXPECT_FALSE(Exists(Plugin(cc2018)));
+}
+
+TEST_F(DeployJournalTest, AStaleRegistrationIsSkippedWhenNoVersionsAreAllowed)
+{
+    // After Effects 2020 was uninstalled, but its registration stayed.
+    memsys::set_registry_string(memsys::registry_view::native,
+                                u"SOFTWARE\\Adobe\\After Effects\\17.0", u"PluginInstallPath",
+                                u"C:\\AE\\Adobe After Effects 2020\\Support Files\\Plug-ins");
+    const Outcome strict = Deploy({u"install", u"--from", setup});
+    EXPECT_EQ(2, strict.code);
+    EXPECT_TRUE(Holds(strict.out, {"2020\tplug-in\tfailed (error 40)\t"}));
+
+    const Outcome fleet = Deploy(
+        {u"install", u"--from", setup, u"--allow-no-versions", u"--log", u"C:\\Work\\install.log"});
+    EXPECT_EQ(0, fleet.code) << fleet.err;
+    EXPECT_TRUE(Holds(fleet.out, {"2020\tplug-in\tskipped (the plug-in folder does not exist)\t",
+                                  "Nimbic Plug-in installed into 2 targets."}));
+    EXPECT_TRUE(Holds(Content(u"C:\\Work\\install.log"), {"skipped"}));
+    EXPECT_EQ(plugin_bytes, Content(Plugin(v2019)));
+}
+
+} // namespace
+} // namespace nimbic
