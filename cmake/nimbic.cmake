@@ -84,6 +84,21 @@ function(nimbic_shipped_program target)
     endif()
 endfunction()
 
+# A DLL a vendor ships inside the MSI (its custom actions): the same header flags, stripping,
+# link map and signature as a shipped program, and no "lib" in front of its name.
+function(nimbic_shipped_library target)
+    nimbic_defaults(${target})
+    set_target_properties(${target} PROPERTIES PREFIX "")
+    if(WIN32)
+        target_link_options(${target} PRIVATE -Wl,--dynamicbase -Wl,--nxcompat
+                            -Wl,--high-entropy-va -s -Wl,--gc-sections
+                            -Wl,-Map=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map)
+        if(NIMBIC_SIGN_PKCS12)
+            nimbic_sign_after_link(${target})
+        endif()
+    endif()
+endfunction()
+
 # One test executable; on the host each GoogleTest case becomes a ctest test, under Wine the
 # executable is one ctest test (discovering cases would start Wine once more per build).
 function(nimbic_add_gtest name)
