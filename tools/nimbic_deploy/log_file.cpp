@@ -58,7 +58,8 @@ std::vector<Dated> Logs(sys::folder_handle folder, std::u16string_view stem)
         return logs;
     const std::u16string prefix = std::u16string(stem) + u"-";
     for (const std::u16string& name : names) {
-        if (!name.starts_with(prefix) || !name.ends_with(log_extension))
+        if (name.size() < prefix.size() + log_extension.size() || !name.starts_with(prefix) ||
+            !name.ends_with(log_extension))
             continue;
         const std::u16string_view stamp = std::u16string_view(name).substr(
             prefix.size(), name.size() - prefix.size() - log_extension.size());
