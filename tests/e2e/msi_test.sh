@@ -166,8 +166,11 @@ msiexec() {
     out=$(cd "$work" && timeout 180 wine "$(basename "$launcher")" "$@" /qn /l*v "C:\\msi-logs\\$log.log" 2>&1 | tr -d '\r')
     code=$(sed -n 's/^msiexec exit code //p' <<<"$out")
     msilog=$(tr -d '\r' <"$prefix/drive_c/msi-logs/$log.log" 2>/dev/null)
-    { printf '# %s\n> msiexec %s /qn\n' "$log" "$*"; grep -v '^msiexec exit code' <<<"$out"; printf '[exit %s]\n\n' "$code"; } \
-        >>"$transcript"
+    # With the lines nimbic-deploy-action.dll forwarded into the log, each run between its
+    # command line and its exit code.
+    { printf '# %s\n> msiexec %s /qn\n' "$log" "$*"; grep -v '^msiexec exit code' <<<"$out"
+      awk '/^nimbic-deploy (install|uninstall|rollback|commit) /, /^nimbic-deploy ended with/ { print "  | " $0 }' <<<"$msilog"
+      printf '[exit %s]\n\n' "$code"; } >>"$transcript"
 }
 mkdir -p "$prefix/drive_c/msi-logs"
 adobe='C:\Program Files\Adobe'
