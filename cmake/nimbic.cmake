@@ -75,6 +75,23 @@ endfunction()
 # many fleets refuse unsigned programs).
 function(nimbic_shipped_program target)
     nimbic_program(${target})
+    nimbic_finish_shipped(${target})
+endfunction()
+
+# A DLL a vendor ships inside the MSI (its custom actions): the header flags of our programs,
+# finished as a shipped program is, and no "lib" in front of its name.
+function(nimbic_shipped_library target)
+    nimbic_defaults(${target})
+    set_target_properties(${target} PROPERTIES PREFIX "")
+    if(WIN32)
+        target_link_options(${target} PRIVATE -Wl,--dynamicbase -Wl,--nxcompat
+                            -Wl,--high-entropy-va)
+    endif()
+    nimbic_finish_shipped(${target})
+endfunction()
+
+# What shipped programs and DLLs share: stripped, sections dropped, a map, the signature.
+function(nimbic_finish_shipped target)
     if(WIN32)
         target_link_options(${target} PRIVATE -s -Wl,--gc-sections
                             -Wl,-Map=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map)

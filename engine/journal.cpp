@@ -427,10 +427,20 @@ journal_result Commit(const std::u16string& path, std::vector<JournalStep>* step
             DeleteNoted(note.path, note.backup_name, "removed backup", steps);
         else if (note.kind == temporary_note)
             DeleteNoted(note.path, path_filename(note.path), "removed", steps);
-        else if (note.kind == remove_when_empty_note)
+    }
+    const journal_result result = Finish(journal, path, steps);
+    if (result != journal_result::done)
+        return result;
+    // Folders last, once the journal is gone and closed with its folder: the journal's own
+    // folder may be one of them (the MSI keeps it in the product's folder).
+    sys::close_file(journal.file);
+    journal.file = sys::invalid_file;
+    journal.folder.Close();
+    for (const Noted& note : journal.notes) {
+        if (note.kind == remove_when_empty_note)
             RemoveFolderIfEmpty(note.path, steps);
     }
-    return Finish(journal, path, steps);
+    return result;
 }
 
 std::u16string BackupName(std::u16string_view name)

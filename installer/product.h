@@ -15,6 +15,11 @@ inline constexpr std::string_view maker = "Vantrel";
 // The trailing space is part of the stored version: the welcome text shows two spaces after it.
 inline constexpr std::string_view version = "1.0.5 ";
 inline constexpr std::string_view license_link = "Vantrel Software License Agreement";
+// The maker's web addresses, empty until a vendor sets them: the product's page (Add or Remove
+// Programs' link and winget's PublisherUrl and PackageUrl) and its support page (the "Help"
+// link and winget's PublisherSupportUrl). scripts/make-msi reads them; an empty one is left out.
+inline constexpr std::string_view about_url = "";
+inline constexpr std::string_view help_url = "";
 // The first year of the rights notice in the header; the last is the current year.
 inline constexpr int first_notice_year = 2024;
 

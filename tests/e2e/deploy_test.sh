@@ -2,10 +2,11 @@
 # nimbic-deploy.exe as a deployment tool runs it: beside NimbicSetup.exe in a Wine prefix where
 # After Effects versions are registered. Lists, installs (checked byte for byte), verifies, sees a
 # changed file, uninstalls around the user's own files, and refuses setup programs that are not
-# ours. Then links planted in Custom folders (nothing outside the chosen folders changes), an
-# install over older plug-ins that a held file stops before it changes anything, one rolled back
-# and one committed, and a held file at uninstall left for the restart. The whole console
-# transcript goes to the artifacts folder.
+# ours; writes logs of each run's own and refuses a linked log folder. Then links planted in
+# Custom folders (nothing outside the chosen folders changes), an install over older plug-ins
+# that a held file stops before it changes anything, one rolled back and one committed, and a
+# held file at uninstall left for the restart. The whole console transcript goes to the
+# artifacts folder.
 # Usage: deploy_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
 build=$(readlink -f "$1")
@@ -87,9 +88,21 @@ done
 check "the log has the report with times" \
     'grep -qE "^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}  2019	scripts	installed" "$prefix/drive_c/deploy.log"'
 
-deploy verify
+deploy verify --log-folder 'C:\Logs\'
 check "verify after install: 0, every file matches" \
     '[ $status -eq 0 ] && has "Every file matches the payloads of this setup program."'
+check "--log-folder's missing folder is no failure, only a warning" \
+    'has "nimbic-deploy: warning: the log folder \"C:\Logs\" does not exist; no log is written"'
+# Each run's own log in the folder; a log folder that is a link is refused, and the run goes on.
+mkdir -p "$prefix/drive_c/Logs"
+ln -s "$prefix/drive_c/Logs" "$prefix/drive_c/Linked logs"
+deploy verify --log-folder 'C:\Logs'
+deploy verify --log-folder 'C:\Linked logs'
+check "a linked log folder is refused with a warning; the run still ends with 0" \
+    '[ $status -eq 0 ] && has "warning: the log folder \"C:\Linked logs\" is reached through a link or mount point; no log is written"'
+check "--log-folder wrote one log of this run's own, named by the time" \
+    '[ "$(ls "$prefix/drive_c/Logs" | grep -cE "^nimbic-deploy-verify-[0-9]{8}-[0-9]{6}\.log$")" -eq 1 ] &&
+     grep -q "Every file matches" "$prefix/drive_c/Logs/"*.log'
 deploy list
 check "list then says installed" '[ "$(grep -c "	installed$" <<<"$out")" -eq 2 ]'
 

@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
-# The Windows Installer package as a fleet tool deploys it, under Wine's msiexec with /qn in a
-# prefix of its own: what the package holds and that it rebuilds to the same bytes; install with
-# two versions registered, repair reaching a third, a major upgrade to a rebuilt and signed next
-# version, a refused downgrade, uninstall around foreign files, a failing target, and a machine
-# with nothing registered. The console transcript goes to the artifacts folder.
+# The Windows Installer package as a fleet tool deploys it, under Wine's msiexec with /qn in one
+# prefix of its own: what the package holds (action types, the log folder's access list, the
+# actions' texts, file versions, the winget manifest) and that it rebuilds to the same bytes and
+# to another package code when only its source changes; then install with a stale registration,
+# repair reaching a new version, a major upgrade to a rebuilt and signed next version, a refused
+# downgrade, an uninstall keeping the plug-in (KEEPPLUGIN=1), an install whose log folder is a
+# link, an uninstall with NimbicSetup.exe gone and foreign files about, a failing install over
+# older plug-ins that Windows Installer's rollback puts back byte for byte, and a machine with
+# nothing registered. The console transcript goes to the artifacts folder.
 #
 # What Wine cannot show, checked in the package's tables instead of in a run:
 #  - SYSTEM: Wine has no SYSTEM account, so the deferred no-impersonate actions run as the
 #    prefix's user. On Windows they run as LocalSystem, which is what lets them write under
 #    Program Files when Group Policy or Intune installs at start-up with nobody logged on.
-#  - Rollback: Wine rolls back in an order of its own and never starts nimbic-deploy for
-#    NimbicInstallRollback (no rollback log appears), so after a failing target the other hosts
-#    keep their files here; Windows runs it (nimbic-deploy uninstall) before it removes the
-#    programs.
+#  - Access lists: Wine keeps none, so the log folder's is read from MsiLockPermissionsEx.
 #  - Upgrade: Wine's RemoveExistingProducts does not pass UPGRADINGPRODUCTCODE, so the older
-#    package's removal also runs nimbic-deploy uninstall before the newer one installs; Windows
-#    skips it. The hosts end up with the newer files either way.
+#    package's removal also runs its uninstall before the newer one installs; Windows skips it.
+#    The hosts end up with the newer files either way, and no backup is left.
 #  - The downgrade message: Wine does not log a failed launch condition's text under /qn, and its
 #    exit codes differ (1627 where Windows gives 1603), so only "not 0" is checked for failures.
+# Wine 8 does run the rollback and commit actions (DLL actions from the Binary table), so the
+# journal's rollback and commit are checked in real runs.
 # Usage: msi_test.sh BUILD_DIR ARTIFACT_DIR MSI MSIEXEC_WAIT_EXE
 set -u
 build=$(readlink -f "$1")
@@ -41,7 +44,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passes=0 failures=0 out="" code=""
+passes=0 failures=0 out="" code="" msilog=""
 check() {
     if eval "$2"; then
         passes=$((passes + 1))
@@ -51,7 +54,8 @@ check() {
         failures=$((failures + 1))
     fi
 }
-for needed in "$msi" "$launcher" "$payload" "$programs_src/NimbicSetup.exe" "$programs_src/nimbic-deploy.exe"; do
+for needed in "$msi" "$launcher" "$payload" "$programs_src/NimbicSetup.exe" "$programs_src/nimbic-deploy.exe" \
+    "$programs_src/nimbic-deploy-action.dll"; do
     [ -f "$needed" ] || { echo "missing $needed"; echo "msi e2e: 0 passed, 1 failed"; exit 1; }
 done
 
@@ -61,6 +65,7 @@ IFS=. read -r major minor patch <<<"$version"
 next="$major.$minor.$((patch + 1))"
 table() { msiinfo export "$1" "$2" 2>/dev/null | tr -d '\r'; }
 property() { table "$1" Property | awk -F'\t' -v name="$2" '$1 == name { print $2 }'; }
+package_code() { msiinfo suminfo "$1" 2>/dev/null | sed -n 's/^Revision number (UUID): //p'; }
 product_code=$(property "$msi" ProductCode)
 summary=$(TZ=UTC msiinfo suminfo "$msi" 2>/dev/null)
 stamp=$(date -u -d "@${SOURCE_DATE_EPOCH:-1704067200}" '+%a %b %e %H:%M:%S %Y')
@@ -68,37 +73,81 @@ check "a 64-bit package with the fixed times" \
     'grep -q "^Template: x64;1033$" <<<"$summary" && grep -qx "Created: $stamp" <<<"$summary" &&
      grep -qx "Last saved: $stamp" <<<"$summary"'
 actions=$(table "$msi" CustomAction)
-# 3410: an installed program, not checked, rollback only, in the script, as SYSTEM; 3090 the same
-# run forward and checked.
-check "the rollback actions are rollback-only and every action runs as SYSTEM" \
-    '[ "$(grep -cE "^Nimbic(Install|Uninstall)Rollback	3410	" <<<"$actions")" -eq 2 ] &&
-     [ "$(grep -cE "^Nimbic(Install|Uninstall)	3090	" <<<"$actions")" -eq 2 ]'
+# 3073: a DLL from the Binary table, in the script, as SYSTEM; 3393 the same, rollback only and
+# not checked; 3649 at commit, not checked; 51 the immediate setters of their data.
+check "the actions run nimbic-deploy's DLL as SYSTEM: two forward, two rollback, one commit" \
+    '[ "$(grep -cE "^Nimbic(Install|Uninstall)	3073	NimbicDeployAction	NimbicDeploy" <<<"$actions")" -eq 2 ] &&
+     [ "$(grep -cE "^Nimbic(Install|Uninstall)Rollback	3393	NimbicDeployAction	" <<<"$actions")" -eq 2 ] &&
+     [ "$(grep -cE "^NimbicCommit	3649	NimbicDeployAction	" <<<"$actions")" -eq 1 ] &&
+     [ "$(grep -cE "^Set[A-Za-z]+	51	" <<<"$actions")" -eq 6 ] &&
+     grep -q "^SetNimbicInstall	51	NimbicInstall	install --from \"\[INSTALLDIR\]NimbicSetup.exe\" --record \"\[INSTALLDIR\]install-record.txt\" --journal \"\[INSTALLDIR\]nimbic-deploy.journal\" --allow-no-versions --log-folder \"\[LOGFOLDER\]\"" <<<"$actions"'
+check "the uninstall runs unless KEEPPLUGIN is exactly 1" \
+    'table "$msi" InstallExecuteSequence | grep -q "^NimbicUninstall	REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE AND KEEPPLUGIN<>\"1\"	3498$"'
+check "the actions are described" \
+    'table "$msi" ActionText | grep -q "^NimbicInstall	Installing Nimbic Plug-in for After Effects into every After Effects version	"'
+table "$msi" MsiLockPermissionsEx >"$artifacts/msi-log-folder-access.txt"
+check "the log folder gets a protected list: SYSTEM, Administrators full, Users read" \
+    'grep -qx "LogFolderAccess	LOGFOLDER	CreateFolder	O:BAG:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)	" "$artifacts/msi-log-folder-access.txt" &&
+     table "$msi" CreateFolder | grep -qx "LOGFOLDER	LogFolder"'
+check "the programs carry their versions, and no hash instead" \
+    '[ "$(table "$msi" File | grep -cE "	$version\.0	1033	")" -eq 2 ] && [ "$(table "$msi" MsiFileHash | wc -l)" -eq 3 ]'
 check "a newer installed version stops an older package with a message" \
     'table "$msi" LaunchCondition | grep -q "^NOT WIX_DOWNGRADE_DETECTED	A newer version of Nimbic Plug-in for After Effects is already installed"'
-manifest="${msi%.msi}.winget.yaml"
-check "the winget manifest names the package's hash and product code" \
-    'grep -qx "  InstallerSha256: $(sha256sum "$msi" | cut -d" " -f1 | tr a-f A-F)" "$manifest" &&
-     grep -qx "  ProductCode: '"'"'$product_code'"'"'" "$manifest"'
+check "no web address is set, so Add or Remove Programs shows none" \
+    '[ -z "$(property "$msi" ARPURLINFOABOUT)$(property "$msi" ARPHELPLINK)" ]'
+winget="${msi%.msi}.winget"
+check "the winget manifest: three files naming the package's hash and product code" \
+    '[ "$(ls "$winget" | tr "\n" " ")" = "Vantrel.NimbicPlugin.installer.yaml Vantrel.NimbicPlugin.locale.en-US.yaml Vantrel.NimbicPlugin.yaml " ] &&
+     grep -qx "  InstallerSha256: $(sha256sum "$msi" | cut -d" " -f1 | tr a-f A-F)" "$winget/Vantrel.NimbicPlugin.installer.yaml" &&
+     grep -qx "  ProductCode: '"'"'$product_code'"'"'" "$winget/Vantrel.NimbicPlugin.installer.yaml"'
 
-# The same inputs twice, one with newer file dates: the same bytes. Then the next version,
-# signed as a vendor's build signs it, with a throwaway certificate.
+# The same inputs twice, one with newer file dates: the same bytes. A corrected .wxs alone: a
+# new package code. Then the next version with the maker's web addresses, signed as a vendor's
+# build signs it, with a throwaway certificate; and a name with ": " for the manifest.
 mkdir -p "$work/a" "$work/b" "$work/inputs"
-cp "$programs_src/NimbicSetup.exe" "$programs_src/nimbic-deploy.exe" "$work/inputs/"
-make_msi() { "$scripts/make-msi" --setup "$work/inputs/NimbicSetup.exe" --deploy "$work/inputs/nimbic-deploy.exe" "$@" >/dev/null; }
+cp "$programs_src/NimbicSetup.exe" "$programs_src/nimbic-deploy.exe" "$programs_src/nimbic-deploy-action.dll" "$work/inputs/"
+make_msi() {
+    "$scripts/make-msi" --setup "$work/inputs/NimbicSetup.exe" --deploy "$work/inputs/nimbic-deploy.exe" \
+        --action-dll "$work/inputs/nimbic-deploy-action.dll" "$@" >/dev/null 2>&1
+}
 make_msi --version "$version" --out-dir "$work/a"
 touch "$work/inputs/"*
 make_msi --version "$version" --out-dir "$work/b"
 check "the package rebuilds to the same bytes" \
     'cmp -s "$work/a/NimbicPlugin-$version-x64.msi" "$work/b/NimbicPlugin-$version-x64.msi"'
+sed 's/into every After Effects version on this computer\./into every After Effects version here./' \
+    "$here/../../installer/msi/nimbic_plugin.wxs" >"$work/inputs/corrected.wxs"
+make_msi --version "$version" --out-dir "$work/corrected" --wxs "$work/inputs/corrected.wxs"
+corrected="$work/corrected/NimbicPlugin-$version-x64.msi"
+check "a package whose .wxs alone changed has a package code of its own, and the same product code" \
+    '[ -n "$(package_code "$corrected")" ] && [ "$(package_code "$corrected")" != "$(package_code "$msi")" ] &&
+     [ "$(property "$corrected" ProductCode)" = "$product_code" ]'
+sed -e 's|about_url = ""|about_url = "https://www.vantrel.example/nimbic"|' \
+    -e 's|help_url = ""|help_url = "https://www.vantrel.example/support?topic=nimbic\&lang=en"|' \
+    "$here/../../installer/product.h" >"$work/inputs/product.h"
+sed 's|with_host = "[^"]*"|with_host = "Nimbic: the Plug-in for After Effects"|' "$work/inputs/product.h" \
+    >"$work/inputs/colon.h"
+make_msi --version "$version" --out-dir "$work/colon" --product "$work/inputs/colon.h"
+check "the manifest's values stay strings in YAML, a name with \": \" too" \
+    '/usr/bin/python3 -c "
+import glob, sys, yaml
+files = {f.rsplit(\"/\", 1)[1]: yaml.safe_load(open(f)) for f in glob.glob(sys.argv[1] + \"/*.yaml\")}
+locale = files[\"Vantrel.NimbicPlugin.locale.en-US.yaml\"]
+assert locale[\"PackageName\"] == \"Nimbic: the Plug-in for After Effects\", locale
+assert locale[\"PublisherUrl\"] == locale[\"PackageUrl\"] == \"https://www.vantrel.example/nimbic\"
+assert all(f[\"PackageVersion\"] == sys.argv[2] and f[\"ManifestVersion\"] == \"1.6.0\" for f in files.values())
+assert {f[\"ManifestType\"] for f in files.values()} == {\"version\", \"installer\", \"defaultLocale\"}
+assert locale[\"Publisher\"] == \"Vantrel\" and locale[\"License\"] and locale[\"ShortDescription\"]
+" "$work/colon/NimbicPlugin-$version-x64.winget" "$version"'
 (cd "$work" && openssl req -x509 -newkey rsa:2048 -nodes -keyout signer.key -out signer.pem -days 2 \
     -subj "/CN=Vantrel Test Signer" -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1 &&
     openssl pkcs12 -export -inkey signer.key -in signer.pem -passout pass: -out signer.p12)
-make_msi --version "$next" --out-dir "$work/next" --pkcs12 "$work/signer.p12" 2>/dev/null
+make_msi --version "$next" --out-dir "$work/next" --pkcs12 "$work/signer.p12" --product "$work/inputs/product.h"
 newer="$work/next/NimbicPlugin-$next-x64.msi"
 newer_code=$(property "$newer" ProductCode)
 check "the next version is signed, and its manifest has the signed file's hash" \
     'osslsigncode verify -CAfile "$work/signer.pem" -in "$newer" 2>&1 | grep -q "Signature verification: ok" &&
-     grep -q "$(sha256sum "$newer" | cut -d" " -f1 | tr a-f A-F)" "$work/next/NimbicPlugin-$next-x64.winget.yaml"'
+     grep -q "$(sha256sum "$newer" | cut -d" " -f1 | tr a-f A-F)" "$work/next/NimbicPlugin-$next-x64.winget/Vantrel.NimbicPlugin.installer.yaml"'
 check "a new version has a product code of its own and the same upgrade code" \
     '[ -n "$newer_code" ] && [ "$newer_code" != "$product_code" ] &&
      [ "$(property "$newer" UpgradeCode)" = "$(property "$msi" UpgradeCode)" ]'
@@ -108,15 +157,20 @@ check "a new version has a product code of its own and the same upgrade code" \
 wizard_new_prefix "$prefix" "$build/wineprefix" || { echo "no Wine prefix"; exit 1; }
 cp "$msi" "$newer" "$launcher" "$work/"
 : >"$transcript"
-# msiexec ARGS...: runs msiexec /qn through the waiting launcher; sets out and code (the whole
-# exit code), and appends the command, its output and the code to the transcript.
+# msiexec NAME ARGS...: runs msiexec /qn through the waiting launcher (which ends a run that
+# hangs), with its log in C:\msi-logs\NAME.log; sets out, code (the whole exit code) and
+# msilog (the log's text), and appends the command, its output and the code to the transcript.
 msiexec() {
     local log=$1
     shift
-    out=$(cd "$work" && wine "$(basename "$launcher")" "$@" /qn /l*v "C:\\msi-logs\\$log.log" 2>&1 | tr -d '\r')
+    out=$(cd "$work" && timeout 180 wine "$(basename "$launcher")" "$@" /qn /l*v "C:\\msi-logs\\$log.log" 2>&1 | tr -d '\r')
     code=$(sed -n 's/^msiexec exit code //p' <<<"$out")
-    { printf '# %s\n> msiexec %s /qn\n' "$log" "$*"; grep -v '^msiexec exit code' <<<"$out"; printf '[exit %s]\n\n' "$code"; } \
-        >>"$transcript"
+    msilog=$(tr -d '\r' <"$prefix/drive_c/msi-logs/$log.log" 2>/dev/null)
+    # With the lines nimbic-deploy-action.dll forwarded into the log, each run between its
+    # command line and its exit code.
+    { printf '# %s\n> msiexec %s /qn\n' "$log" "$*"; grep -v '^msiexec exit code' <<<"$out"
+      awk '/^nimbic-deploy (install|uninstall|rollback|commit) /, /^nimbic-deploy ended with/ { print "  | " $0 }' <<<"$msilog"
+      printf '[exit %s]\n\n' "$code"; } >>"$transcript"
 }
 mkdir -p "$prefix/drive_c/msi-logs"
 adobe='C:\Program Files\Adobe'
@@ -132,25 +186,42 @@ programs_in_place() {
         cmp -s "$programs_src/nimbic-deploy.exe" "$programs/nimbic-deploy.exe"
 }
 logs="$prefix/drive_c/ProgramData/Vantrel"
+# newest_log COMMAND: the text of nimbic-deploy's newest log of that command.
+newest_log() {
+    local newest
+    newest=$(find "$logs" -maxdepth 1 -name "nimbic-deploy-$1-*.log" 2>/dev/null | sort -V | tail -n 1)
+    [ -n "$newest" ] && tr -d '\r' <"$newest"
+}
+hosts_state() { (cd "$prefix/drive_c/Program Files/Adobe" && find . -printf '%p %s\n' | sort && find . -type f -exec md5sum {} + | sort) | md5sum; }
+leftovers() { find "$prefix/drive_c/Program Files" -name '*.nimbic-old' -o -name '*.journal' -o -name '*.nimbic-new*'; }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 entries() { wine reg query "$uninstall_key" /s /reg:64 2>/dev/null | tr -d '\r'; }
 # The values of one entry: nothing at all when there is no such entry.
 entry() { wine reg query "$uninstall_key\\$1" /reg:64 2>/dev/null | tr -d '\r' | grep -E '^ +[A-Za-z]'; }
 value() { awk -v name="$1" '$1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print }' <<<"$2"; }
 
+# After Effects 2021 was uninstalled and left its registration behind.
 wizard_register 15.0 "$cc2018"
 wizard_register 16.0 "$ae2019"
+wizard_register 18.0 'C:\Program Files\Adobe\Adobe After Effects 2021\Support Files\Plug-ins' no-folder
 msiexec install /i "$(basename "$msi")"
-check "install with two versions registered: 0" '[ "$code" = 0 ]'
+check "install with two versions and a stale registration: 0" '[ "$code" = 0 ]'
 check "the programs are in Program Files, byte for byte" 'programs_in_place'
 check "both versions hold the plug-in and the panel, byte for byte" \
     'installed_in "$cc2018" && installed_in "$ae2019"'
-check "nimbic-deploy logged the install in ProgramData" \
-    'grep -q "Nimbic Plug-in installed into 2 targets." "$logs/nimbic-deploy-install.log"'
+check "the stale version is skipped, and the run logged in a log of its own" \
+    'newest_log install | grep -q "2021	plug-in	skipped (the plug-in folder does not exist)" &&
+     newest_log install | grep -q "Nimbic Plug-in installed into 2 targets."'
+check "the msiexec log has the action's text and every line nimbic-deploy printed" \
+    'grep -q "NimbicInstall. Installing Nimbic Plug-in for After Effects into every After Effects version" <<<"$msilog" &&
+     grep -q "^2021	plug-in	skipped" <<<"$msilog" && grep -q "^Nimbic Plug-in installed into 2 targets.$" <<<"$msilog" &&
+     grep -q "^Committed: the backups and the journal are deleted" <<<"$msilog"'
+check "the commit left no journal and no backup" '[ -z "$(leftovers)" ] && [ -f "$programs/install-record.txt" ]'
 arp=$(entry "$product_code")
-check "the uninstall entry: name, publisher, version, no Change, the uninstall command" \
+check "the uninstall entry: name, publisher, version, location, no Change, the uninstall command" \
     '[ "$(value DisplayName "$arp")" = "Nimbic Plug-in for After Effects" ] &&
      [ "$(value Publisher "$arp")" = Vantrel ] && [ "$(value DisplayVersion "$arp")" = "$version" ] &&
+     [ "$(value InstallLocation "$arp")" = "C:\\Program Files\\Vantrel\\Nimbic Plug-in\\" ] &&
      [ "$(value NoModify "$arp")" = 0x1 ] && [ "$(value UninstallString "$arp")" = "MsiExec.exe /X$product_code" ]'
 # Add/Remove Programs takes the icon from the product's registration, a copy in Installer\{code}.
 icon=$(wine reg query 'HKLM\Software\Classes\Installer\Products' /s /reg:64 2>/dev/null | tr -d '\r' |
@@ -159,55 +230,89 @@ check "the entry's icon is the application icon" \
     '[ -n "$icon" ] && cmp -s "$here/../../resources/nimbic.ico" "$(wizard_unix_path "$icon")"'
 out=$(cd "$programs" && wine nimbic-deploy.exe verify 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}")
 code=$?
-check "the installed nimbic-deploy verifies every file: 0" '[ "$code" = 0 ]'
+check "the installed nimbic-deploy verifies every file (the stale version aside)" \
+    '[ "$code" = 2 ] && [ "$(grep -c "matches" <<<"$out")" -eq 4 ] && grep -q "^2021	plug-in	missing" <<<"$out"'
 
 # Repair reaches a version installed after the plug-in.
 wizard_register 17.0 "$ae2020"
-msiexec repair /i "$(basename "$msi")" REINSTALL=ALL REINSTALLMODE=omus
+msiexec repair /i "$(basename "$msi")" REINSTALL=ALL REINSTALLMODE=vomus
 check "repair: 0, and the third version gets the plug-in" '[ "$code" = 0 ] && installed_in "$ae2020"'
 
 # The next version over this one: one entry left, everything in place. (Wine also runs the older
-# package's nimbic-deploy uninstall first, which Windows skips: see the top.)
+# package's uninstall first, which Windows skips: see the top.)
 msiexec upgrade /i "$(basename "$newer")"
 check "upgrade to $next: 0" '[ "$code" = 0 ]'
 arp=$(entries)
-check "one entry left, for $next" \
+check "one entry left, for $next, with the maker's web addresses" \
     '[ "$(grep -c "DisplayName.*Nimbic Plug-in for After Effects" <<<"$arp")" -eq 1 ] &&
-     [ -n "$(entry "$newer_code")" ] && [ -z "$(entry "$product_code")" ]'
-check "after the upgrade the programs and all three versions are in place" \
-    'programs_in_place && installed_in "$cc2018" && installed_in "$ae2019" && installed_in "$ae2020"'
+     [ -n "$(entry "$newer_code")" ] && [ -z "$(entry "$product_code")" ] &&
+     [ "$(value URLInfoAbout "$(entry "$newer_code")")" = "https://www.vantrel.example/nimbic" ] &&
+     [ "$(value HelpLink "$(entry "$newer_code")")" = "https://www.vantrel.example/support?topic=nimbic&lang=en" ]'
+check "after the upgrade the programs and all three versions are in place, with no backup left" \
+    'programs_in_place && installed_in "$cc2018" && installed_in "$ae2019" && installed_in "$ae2020" &&
+     [ -z "$(leftovers)" ]'
 
-before=$(cd "$prefix/drive_c" && find . -path ./msi-logs -prune -o -path ./windows -prune -o -path ./users -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
+before=$(cd "$prefix/drive_c" && find . -path ./msi-logs -prune -o -path ./windows -prune -o -path ./users -prune -o -path ./ProgramData -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
 # Wine cannot show the refusal's message under /qn; Windows writes it to the msiexec log.
 msiexec downgrade /i "$(basename "$msi")"
 check "the older package over the newer one is refused" '[ -n "$code" ] && [ "$code" != 0 ]'
 check "the newer version is untouched: its entry, its files" \
     '[ -n "$(entry "$newer_code")" ] && [ -z "$(entry "$product_code")" ] &&
-     [ "$(cd "$prefix/drive_c" && find . -path ./msi-logs -prune -o -path ./windows -prune -o -path ./users -prune -o -type f -print0 | sort -z | xargs -0 md5sum)" = "$before" ]'
+     [ "$(cd "$prefix/drive_c" && find . -path ./msi-logs -prune -o -path ./windows -prune -o -path ./users -prune -o -path ./ProgramData -prune -o -type f -print0 | sort -z | xargs -0 md5sum)" = "$before" ]'
 
-# Uninstall keeps what is not ours.
+# KEEPPLUGIN=1 takes the programs away and leaves the plug-in, and the record that lists it.
+msiexec keep /x "$newer_code" KEEPPLUGIN=1
+check "uninstall with KEEPPLUGIN=1: 0, the programs gone, the plug-in kept everywhere" \
+    '[ "$code" = 0 ] && [ ! -e "$programs/nimbic-deploy.exe" ] && [ -z "$(entry "$newer_code")" ] &&
+     installed_in "$cc2018" && installed_in "$ae2019" && installed_in "$ae2020" && [ -f "$programs/install-record.txt" ]'
+
+# A log folder someone turned into a link: refused, and the install goes on.
+elsewhere="$prefix/drive_c/Elsewhere"
+mkdir -p "$elsewhere"
+mv "$logs" "$work/logs-kept"
+ln -s "$elsewhere" "$logs"
+msiexec linked-logs /i "$(basename "$msi")"
+check "with the log folder a link the install still succeeds, writes nothing there, and says why" \
+    '[ "$code" = 0 ] && programs_in_place && [ -z "$(ls -A "$elsewhere")" ] &&
+     grep -q "^nimbic-deploy: warning: the log folder \"C:\\\\ProgramData\\\\Vantrel\" is reached through a link or mount point; no log is written$" <<<"$msilog"'
+rm "$logs"
+mv "$work/logs-kept" "$logs"
+
+# Uninstall with the setup program gone (quarantined, deleted) works from the record and keeps
+# what is not ours; KEEPPLUGIN=0 is no KEEPPLUGIN.
+rm "$programs/NimbicSetup.exe"
 foreign="$(wizard_unix_path "$ae2019")/Vantrel/studio settings.txt"
 echo "the studio's own file" >"$foreign"
 echo "notes" >"$prefix/drive_c/Program Files/Vantrel/readme.txt"
-msiexec uninstall /x "$newer_code"
-check "uninstall: 0" '[ "$code" = 0 ]'
-check "our files are gone from every version and from Program Files" \
+msiexec uninstall /x "$product_code" KEEPPLUGIN=0
+check "uninstall without NimbicSetup.exe, KEEPPLUGIN=0: 0" '[ "$code" = 0 ]'
+check "our files are gone from every version, and the product's folder from Program Files" \
     '[ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2020")" ] && [ ! -e "$(plugin_of "$ae2019")" ] &&
-     [ ! -e "$(panel_of "$cc2018")" ] && [ ! -e "$programs" ]'
+     [ ! -e "$(panel_of "$cc2018")" ] && [ ! -e "$programs" ] && [ -z "$(leftovers)" ]'
 check "foreign files in Vantrel folders stay" \
     '[ -f "$foreign" ] && [ -f "$prefix/drive_c/Program Files/Vantrel/readme.txt" ]'
 check "the entry is gone, the uninstall is logged" \
-    '! grep -q "Nimbic Plug-in" <<<"$(entries)" && grep -q "Removed 6 files" "$logs/nimbic-deploy-uninstall.log"'
+    '! grep -q "Nimbic Plug-in" <<<"$(entries)" && newest_log uninstall | grep -q "Removed 6 files"'
 
-# A host whose plug-in folder is gone: the package fails and is not left registered. Wine's
-# rollback does not start nimbic-deploy, so the other hosts keep their files here; Windows
-# removes them.
-wizard_register 18.0 'C:\Program Files\Adobe\Adobe After Effects 2021\Support Files\Plug-ins' no-folder
+# A failing install over older plug-ins: 2020's Vantrel is a file, so its plug-in cannot be
+# written after the others were replaced. Windows Installer rolls back; the journal's rollback
+# puts the older plug-ins back byte for byte, and nothing of the package is left.
+rm "$foreign"
+for version in "$cc2018" "$ae2019"; do
+    mkdir -p "$(dirname "$(plugin_of "$version")")"
+    printf 'MZ older module' >"$(plugin_of "$version")"
+done
+rm -rf "$(dirname "$(plugin_of "$ae2020")")"
+printf 'not a folder' >"$(dirname "$(plugin_of "$ae2020")")"
+hosts_before=$(hosts_state)
 msiexec failing /i "$(basename "$msi")"
-check "a missing plug-in folder fails the install" '[ -n "$code" ] && [ "$code" != 0 ]'
+check "a target that cannot be written fails the install" '[ -n "$code" ] && [ "$code" != 0 ]'
+check "the rollback puts every host folder back byte for byte" \
+    '[ "$(hosts_state)" = "$hosts_before" ] && [ -z "$(leftovers)" ] &&
+     newest_log rollback | grep -q "^.\{21\}restored	C:\\\\Program Files\\\\Adobe\\\\Adobe After Effects 2019\\\\Support Files\\\\Plug-ins\\\\Vantrel\\\\Nimbic.aex$"'
 check "the failed install left no entry and no programs, and logged the cause" \
     '! grep -q "Nimbic Plug-in" <<<"$(entries)" && [ ! -e "$programs" ] &&
-     grep -q "2021	plug-in	failed (error 40)" "$logs/nimbic-deploy-install.log"'
+     grep -q "^2020	plug-in	failed (error " <<<"$msilog"'
 
 # Nothing registered: installing puts the tool in place, and uninstalling still works.
 wine reg delete "$wizard_versions_key" /f /reg:64 >/dev/null 2>&1

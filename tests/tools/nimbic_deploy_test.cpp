@@ -141,7 +141,6 @@ TEST_F(DeployTest, BadCommandLinesAndSetupProgramsWriteNothing)
     damaged[scripts_resource_id].resize(10);
     memsys::add_program(u"C:\\Downloads\\Damaged.exe", damaged);
     memsys::add_folder(u"C:\\Downloads\\Logs");
-    memsys::fail(memsys::op::open_file, -1, u"locked.log");
 
     const struct {
         std::vector<std::u16string> arguments;
@@ -170,8 +169,11 @@ TEST_F(DeployTest, BadCommandLinesAndSetupProgramsWriteNothing)
         {{u"uninstall", u"--from", u"C:\\Downloads\\Damaged.exe"}, "damaged script package"},
         // Without --from, the setup program beside nimbic-deploy.exe (C:\Work) is wanted.
         {{u"install"}, "\"C:\\Work\\NimbicSetup.exe\" does not exist"},
-        {{u"install", u"--from", setup, u"--log", u"C:\\Downloads\\locked.log"},
-         "the log \"C:\\Downloads\\locked.log\" cannot be written"},
+        {{u"install", u"--from", setup, u"--log", u"C:\\Downloads\\x.log", u"--log-folder",
+          u"C:\\Downloads"},
+         "give --log or --log-folder, not both"},
+        {{u"install", u"--from", setup, u"--remove-empty-folder", u"C:\\Downloads"},
+         "unknown option \"--remove-empty-folder\" for install"},
         {{u"install", u"--from", setup, u"--log", u"C:\\Downloads\\Logs"}, "is a folder"},
     };
     const std::vector<std::u16string> before = Paths();

@@ -219,6 +219,28 @@ void ReportFolder(const std::string& target, const FolderItem& folder, Report& r
                folder.path);
 }
 
+// The folders named with --remove-empty-folder: noted for the commit under a journal (they
+// still hold the backups, the journal or programs another installer removes later), else
+// removed now when empty.
+void RemoveEmptyFolders(const Options& options, Journal* journal, Report& report)
+{
+    for (const std::u16string& named : options.remove_empty) {
+        const std::u16string folder = CleanPath(named);
+        if (journal) {
+            if (journal->NoteRemoveWhenEmpty(folder))
+                report.Line("The folder " + Quoted(folder) +
+                            " is removed at commit when it is empty then.");
+            continue;
+        }
+        OpenedFolder parent;
+        if (OpenedFolder::Open(FolderOf(folder), sys::folder_creation::open_existing, nullptr,
+                               &parent) == sys::open_result::opened &&
+            sys::remove_child_folder(parent.handle(), path_filename(folder)) ==
+                sys::remove_result::removed)
+            report.Line("Removed the empty folder " + Quoted(folder) + ".");
+    }
+}
+
 int UninstallEnd(const Tally& tally, Report& report)
 {
     report.Line("Removed " + FileCount(tally.removed) + "; kept " +
@@ -479,6 +501,7 @@ int UninstallRecorded(const Options& options, InstallRecord& record,
         report.Problem("the install record " + Quoted(record_path) + " cannot be written");
         ++tally.failed;
     }
+    RemoveEmptyFolders(options, noted, report);
     return UninstallEnd(tally, report);
 }
 
@@ -509,6 +532,7 @@ int UninstallPayloads(const Options& options, const Payloads& payloads,
         if (!reported && sys::kind_of(maker) == sys::path_kind::folder)
             ReportFolder(targets[i].name, {maker, false, false}, report);
     }
+    RemoveEmptyFolders(options, noted, report);
     return UninstallEnd(tally, report);
 }
 

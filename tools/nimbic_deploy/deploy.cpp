@@ -44,10 +44,19 @@ Options:
   --record FILE           The install record (default: install-record.txt beside
                           nimbic-deploy.exe).
   --log FILE              Also writes the report, with times, to FILE (replaced; not for list).
+  --log-folder DIR        Also writes the report, with times, to a log of this run's own in
+                          DIR, nimbic-deploy-COMMAND-YYYYMMDD-HHMMSS.log; the newest ten of
+                          each command are kept. A log that cannot be written safely (a link
+                          on the way; run elevated, a folder Administrators do not own) is
+                          skipped with a warning.
   --allow-no-versions     Install and uninstall only: when no version is registered (and no
                           custom folders are given), end with 0 instead of 3; install skips a
-                          registered version whose plug-in folder is gone. For packages sent
-                          to every machine, whether After Effects is there or not.
+                          registered version whose plug-in folder is gone; uninstall without
+                          a record or a readable SETUP removes nothing and ends with 0. For
+                          packages sent to every machine, whether After Effects is there or not.
+  --remove-empty-folder DIR
+                          Uninstall only: removes DIR at the end when it is empty (at commit
+                          under a journal). Repeatable, inner folders first.
   --help                  This text.
 
 Exit codes:
@@ -64,12 +73,25 @@ Run it elevated (as an administrator): only then may it write to the hosts' fold
 
 namespace {
 
-bool OpenLog(const Options& options, Report& report)
+void OpenLog(const Options& options, Report& report)
 {
-    if (!options.log || report.OpenLog(*options.log))
-        return true;
-    report.Problem("the log " + Quoted(*options.log) + " cannot be written");
-    return false;
+    if (options.log)
+        report.OpenLog(*options.log);
+    else if (options.log_folder)
+        report.OpenLogInFolder(*options.log_folder,
+                               u"nimbic-deploy-" + std::u16string(CommandName(options.what)));
+}
+
+// A package must stay removable when neither a record nor a setup program says which files are
+// ours (a machine without hosts at install time, the setup program quarantined since): then
+// nothing is ours to remove, which is no failure.
+int NothingKnownToRemove(const Options& options, const std::string& problem, Report& report)
+{
+    OpenLog(options, report);
+    report.Warning(problem);
+    report.Line("There is no install record and no setup program to compare with: no file is "
+                "known to be ours, so none is removed.");
+    return exit_code::done;
 }
 
 } // namespace
@@ -88,8 +110,7 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
         return exit_code::usage;
     }
     if (options.what == command::rollback || options.what == command::commit) {
-        if (!OpenLog(options, report))
-            return exit_code::usage;
+        OpenLog(options, report);
         return options.what == command::rollback ? RollBack(options, report)
                                                  : Commit(options, report);
     }
@@ -113,8 +134,7 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
         case record_status::ok:
         case record_status::not_written:
             // Uninstalling from the record needs neither the setup program nor the hosts.
-            if (!OpenLog(options, report))
-                return exit_code::usage;
+            OpenLog(options, report);
             return UninstallRecorded(options, record, *record_path, report);
         }
     }
@@ -131,12 +151,13 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
             return exit_code::usage;
         }
         if (const auto problem = payloads.Open(*setup)) {
+            if (options.what == command::uninstall && options.allow_no_versions)
+                return NothingKnownToRemove(options, *problem, report);
             report.Problem(*problem);
             return exit_code::usage;
         }
     }
-    if (!OpenLog(options, report))
-        return exit_code::usage;
+    OpenLog(options, report);
 
     std::vector<Target> targets = FoundVersions();
     if (const auto unknown = PickTargets(options.only, targets)) {

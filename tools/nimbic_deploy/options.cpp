@@ -11,20 +11,15 @@ namespace {
 
 using zksdk::ui::utf16_to_utf8;
 
+constexpr command all_commands[] = {command::list,      command::install,  command::verify,
+                                    command::uninstall, command::rollback, command::commit};
+
 std::optional<command> CommandNamed(std::u16string_view name)
 {
-    if (name == u"list")
-        return command::list;
-    if (name == u"install")
-        return command::install;
-    if (name == u"verify")
-        return command::verify;
-    if (name == u"uninstall")
-        return command::uninstall;
-    if (name == u"rollback")
-        return command::rollback;
-    if (name == u"commit")
-        return command::commit;
+    for (const command what : all_commands) {
+        if (CommandName(what) == name)
+            return what;
+    }
     return std::nullopt;
 }
 
@@ -37,13 +32,16 @@ bool Accepts(command what, std::u16string_view option)
 {
     const bool changes = what == command::install || what == command::uninstall;
     if (what == command::rollback || what == command::commit)
-        return option == u"--journal" || option == u"--log";
+        return option == u"--journal" || option == u"--log" || option == u"--log-folder";
     if (option == u"--from")
         return true;
+    if (option == u"--remove-empty-folder")
+        return what == command::uninstall;
     if (option == allow_no_versions || option == u"--journal" || option == u"--record")
         return changes;
-    return what != command::list && (option == u"--only" || option == u"--plugin-folder" ||
-                                     option == u"--scripts-folder" || option == u"--log");
+    return what != command::list &&
+           (option == u"--only" || option == u"--plugin-folder" || option == u"--scripts-folder" ||
+            option == u"--log" || option == u"--log-folder");
 }
 
 std::optional<std::u16string>* Slot(Options& options, std::u16string_view option)
@@ -58,10 +56,31 @@ std::optional<std::u16string>* Slot(Options& options, std::u16string_view option
         return &options.journal;
     if (option == u"--record")
         return &options.record;
+    if (option == u"--log-folder")
+        return &options.log_folder;
     return &options.log;
 }
 
 } // namespace
+
+std::u16string_view CommandName(command what)
+{
+    switch (what) {
+    case command::list:
+        return u"list";
+    case command::install:
+        return u"install";
+    case command::verify:
+        return u"verify";
+    case command::uninstall:
+        return u"uninstall";
+    case command::rollback:
+        return u"rollback";
+    case command::commit:
+        return u"commit";
+    }
+    return u"";
+}
 
 std::string Quoted(std::u16string_view text)
 {
@@ -109,6 +128,10 @@ std::optional<std::string> ParseOptions(const std::vector<std::u16string>& argum
             options.only.push_back(*value);
             continue;
         }
+        if (option == u"--remove-empty-folder") {
+            options.remove_empty.push_back(to_backslashes(*value));
+            continue;
+        }
         std::optional<std::u16string>& slot = *Slot(options, option);
         if (slot)
             return Quoted(option) + " is given twice";
@@ -123,6 +146,8 @@ std::optional<std::string> ParseOptions(const std::vector<std::u16string>& argum
     }
     if ((options.what == command::rollback || options.what == command::commit) && !options.journal)
         return utf16_to_utf8(arguments[0]) + " needs --journal FILE";
+    if (options.log && options.log_folder)
+        return std::string("give --log or --log-folder, not both");
     if (options.log && sys::kind_of(*options.log) == sys::path_kind::folder)
         return "the log " + Quoted(*options.log) + " is a folder";
     for (const auto* file : {&options.journal, &options.record}) {

@@ -18,6 +18,8 @@ struct Options {
     std::optional<std::u16string> plugin_folder;
     std::optional<std::u16string> scripts_folder;
     std::optional<std::u16string> log;
+    // Each run's own log in this folder, stamped with the time (the newest ten are kept).
+    std::optional<std::u16string> log_folder;
     // The journal of changes (install and uninstall write it; rollback and commit read it) and
     // the install record (default: beside nimbic-deploy.exe, where the MSI installs both).
     std::optional<std::u16string> journal;
@@ -26,7 +28,13 @@ struct Options {
     // reaches every machine of a fleet has nothing to do; install skips a registered version
     // whose plug-in folder is gone.
     bool allow_no_versions = false;
+    // Uninstall: folders to remove once they are empty at the end (at commit under a journal),
+    // as the MSI's product folder is once Windows Installer has taken its programs away.
+    std::vector<std::u16string> remove_empty;
 };
+
+// The command's name as typed ("install").
+std::u16string_view CommandName(command what);
 
 bool IsHelp(std::u16string_view argument);
 

@@ -10,16 +10,28 @@ namespace nimbic::deploy {
 
 using zksdk::ui::utf16_to_utf8;
 
-Report::~Report()
+namespace {
+
+// Enough runs to read back through a morning of retries, not so many that the folder grows.
+constexpr size_t kept_logs = 10;
+
+} // namespace
+
+void Report::OpenLog(const std::u16string& path)
 {
-    if (m_log != sys::invalid_file)
-        sys::close_file(m_log);
+    if (const auto problem = m_log.OpenFile(path))
+        LogSkipped(*problem);
 }
 
-bool Report::OpenLog(const std::u16string& path)
+void Report::OpenLogInFolder(const std::u16string& folder, std::u16string_view stem)
 {
-    m_log = sys::create_file(path, sys::share_mode::read_write);
-    return m_log != sys::invalid_file;
+    if (const auto problem = m_log.OpenInFolder(folder, stem, kept_logs))
+        LogSkipped(*problem);
+}
+
+void Report::LogSkipped(const std::string& problem)
+{
+    m_console.problem("nimbic-deploy: warning: " + problem + "; no log is written\n");
 }
 
 void Report::Line(const std::string& text)
@@ -32,6 +44,12 @@ void Report::Problem(const std::string& text)
 {
     m_console.problem("nimbic-deploy: " + text + "\n");
     Log("error: " + text);
+}
+
+void Report::Warning(const std::string& text)
+{
+    m_console.problem("nimbic-deploy: warning: " + text + "\n");
+    Log("warning: " + text);
 }
 
 void Report::Row(const Target& target, std::string_view component, std::string_view state,
@@ -49,21 +67,15 @@ void Report::Row(const Target& target, std::string_view component, std::string_v
 
 void Report::Log(const std::string& text)
 {
-    if (m_log == sys::invalid_file)
+    if (!m_log.is_open())
         return;
     const sys::local_clock now = sys::local_time();
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d  ", now.year, now.month,
                   now.day, now.hour, now.minute, now.second);
-    const std::string line = stamp + text + "\r\n";
-    uint32_t written = 0;
-    if (!sys::write_file(m_log, line.data(), static_cast<uint32_t>(line.size()), &written) ||
-        written != line.size()) {
-        // The run goes on: what it does matters more than its diary.
-        sys::close_file(m_log);
-        m_log = sys::invalid_file;
+    // The run goes on when the log fails: what it does matters more than its diary.
+    if (!m_log.Write(stamp + text + "\r\n"))
         m_console.problem("nimbic-deploy: writing the log failed; it stops here\n");
-    }
 }
 
 } // namespace nimbic::deploy
