@@ -131,6 +131,22 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
 )T",
               access_dump(wizard.access_tree()));
     EXPECT_TRUE(wizard.license_text().text() == Node("Vantrel Software License Agreement").value);
+    // Read by objects, the agreement is its paragraphs, in order, each a static text, and the
+    // document covers only the panel that shows it (not the footer below).
+    const access_node document = Node("Vantrel Software License Agreement");
+    std::string joined;
+    int offscreen = 0;
+    for (const access_node& part : wizard.access_tree()) {
+        if (part.parent != document.id)
+            continue;
+        EXPECT_EQ(zksdk::ui::access_role::static_text, part.role);
+        joined += (joined.empty() ? "" : "\n\n") + part.name;
+        offscreen += (part.states & zksdk::ui::access_state::offscreen) != 0 ? 1 : 0;
+    }
+    EXPECT_TRUE(joined + "\n" == wizard.license_text().text());
+    EXPECT_GT(offscreen, 80) << "most of it is scrolled out of sight";
+    const zksdk::ui::rect panel = wizard.license_text().parent()->window_rect();
+    EXPECT_EQ(panel.y + panel.height, document.bounds.y + document.bounds.height);
 
     ASSERT_TRUE(Act("I AGREE"));
     ASSERT_TRUE(Act("I AGREE"));
@@ -276,6 +292,11 @@ TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
     std::vector<std::string> popup_heard;
     headless::push_step([&] {
         popup_heard = Heard(headless::focus_window());
+        // Modal means modal: under the popup the wizard can neither act nor take the focus.
+        EXPECT_FALSE(wizard.access_default_action(wizard.cancel_button().access_id()));
+        EXPECT_FALSE(wizard.access_focus(wizard.back_button().access_id()));
+        EXPECT_NE(0u, Node("CANCEL").states & zksdk::ui::access_state::disabled);
+        EXPECT_EQ(0u, Node("CANCEL").states & zksdk::ui::access_state::focusable);
         headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29); // Alt+F4: NO
     });
     Act("INSTALL");
@@ -390,6 +411,15 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
         question);
     EXPECT_TRUE(native().is_visible());
     EXPECT_EQ(0u, headless::pending_steps());
+    // Alt+F4 asks it too, as CANCEL does; Alt+F4 on the question answers NO.
+    std::string asked;
+    headless::push_step([&] {
+        asked = headless::focus_window()->title();
+        headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29);
+    });
+    headless::send_key_down(native(), 0x73, 1 << 29);
+    EXPECT_EQ("Exit Installer", asked);
+    EXPECT_TRUE(native().is_visible());
 
     // The licence: Enter on its link, then Tab into the document and scroll it.
     Tabs(2, true);
@@ -401,9 +431,12 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
     ASSERT_GT(range, 1000);
     const std::pair<uint32_t, int32_t> scrolls[] = {
         {0x28, -30}, {0x22, -30 - 466}, {0x26, -466}, {0x23, -range}, {0x24, 0}};
+    Heard();
     for (const auto& [key, y] : scrolls) {
         Key(key);
         EXPECT_EQ(y, wizard.license_text().y()) << key;
+        // The reader's place moved with the view.
+        EXPECT_EQ(Joined({"caret " + link}), Joined(Heard())) << key;
     }
     EXPECT_EQ((std::vector<std::string>{"CANCEL", "BACK", "I AGREE"}), Tabs(3));
     Key(space_key);
