@@ -177,7 +177,7 @@ public:
         }
         return E_INVALIDARG;
     }
-    HRESULT STDMETHODCALLTYPE RangeFromPoint(UiaPoint point, ITextRangeProvider** range) override
+    HRESULT STDMETHODCALLTYPE RangeFromPoint(UiaPoint screen, ITextRangeProvider** range) override
     {
         *range = nullptr;
         access_snapshot s;
@@ -190,8 +190,8 @@ public:
             return failed;
         }
         // Screen pixels to the window's DIPs.
-        const point at{mul_div(static_cast<int32_t>(point.x) - s.origin.x, 96, s.dpi_x),
-                       mul_div(static_cast<int32_t>(point.y) - s.origin.y, 96, s.dpi_y)};
+        const point at{mul_div(static_cast<int32_t>(screen.x) - s.origin.x, 96, s.dpi_x),
+                       mul_div(static_cast<int32_t>(screen.y) - s.origin.y, 96, s.dpi_y)};
         const int32_t position = position_at(text, at);
         *range = make_text_range(m_link.window(), m_id, {position, position});
         return S_OK;
