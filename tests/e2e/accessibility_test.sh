@@ -208,7 +208,7 @@ if wait_for "$wizard_title" "I AGREE"; then
                 'grep -q "^ *progress bar .*= \"100%\"" "$artifacts/access-finished.txt"'
             check "the installed version's line says so, as text, not a check button" \
                 'line_of finished "Nimbic Plug-in for After Effects CC2018 installed." |
-                    grep -q "^ *text " && ! grep -q "^ *check button" "$artifacts/access-finished.txt"'
+                    grep -q "^ *static text " && ! grep -q "^ *check button" "$artifacts/access-finished.txt"'
             check "at the end the focus is on FINISH, usable, with the result as its description" \
                 'focus_enabled finished && line_of finished FINISH |
                     grep -q "~ \"Nimbic Plug-in successfully installed.\".*focused"'
@@ -310,10 +310,10 @@ if wait_for "$wizard_title" "I AGREE" && press "$wizard_title" "I AGREE" &&
         tree "$wizard_title" failed
         check "after NO the failed version's line says \"not installed.\", as text" \
             'line_of failed "Nimbic Plug-in for After Effects CC2015 not installed." |
-                grep -q "^ *text "'
+                grep -q "^ *static text "'
         check "after NO the versions that worked say \"installed.\"" \
-            'line_of failed "Nimbic Plug-in for After Effects CC2018 installed." | grep -q "^ *text " &&
-             line_of failed "Nimbic Plug-in for After Effects CC2017 installed." | grep -q "^ *text "'
+            'line_of failed "Nimbic Plug-in for After Effects CC2018 installed." | grep -q "^ *static text " &&
+             line_of failed "Nimbic Plug-in for After Effects CC2017 installed." | grep -q "^ *static text "'
         check "after NO the focus is on FINISH, usable, telling that not all was installed" \
             'focus_enabled failed && line_of failed FINISH |
                 grep -q "~ \"Some components of Nimbic Plug-in not correctly installed.\""'

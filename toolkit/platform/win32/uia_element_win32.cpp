@@ -75,12 +75,11 @@ public:
             out->bstrVal = to_bstr(n.name);
             break;
         case uia::property::control_type:
-            // The root's element is the window's, which its host describes: a window. A value
-            // here would win over the host's and turn the wizard into a pane.
-            if (!root) {
-                out->vt = VT_I4;
-                out->lVal = control_type_of(n.role);
-            }
+            // The root's element is the window's: a window, wizard and popup alike, as the
+            // window's host says on Windows (Wine's says nothing). Any other value here would
+            // win over the host's.
+            out->vt = VT_I4;
+            out->lVal = root ? uia::control_type::window : control_type_of(n.role);
             break;
         case uia::property::is_dialog:
             set_bool(*out, root && n.role == access_role::dialog);

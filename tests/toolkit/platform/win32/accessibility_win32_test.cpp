@@ -388,6 +388,8 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     UiaRect box{};
     VARIANT root_type;
     VariantInit(&root_type);
+    VARIANT root_focusable;
+    VariantInit(&root_focusable);
     HRESULT toggle_on_button = S_OK;
     IUnknown* button_toggle = nullptr;
     std::atomic<bool> done{false};
@@ -427,6 +429,7 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
         toggle_on_button =
             simple->QueryInterface(__uuidof(IToggleProvider), reinterpret_cast<void**>(&sneaked));
         root->GetPropertyValue(uia::property::control_type, &root_type);
+        root->GetPropertyValue(uia::property::is_keyboard_focusable, &root_focusable);
         IRawElementProviderFragment* group = nullptr;
         ok->Navigate(NavigateDirection_NextSibling, &group);
         IRawElementProviderFragment* remember = nullptr;
@@ -476,7 +479,8 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
     EXPECT_EQ(nullptr, button_toggle);
     EXPECT_EQ(E_NOINTERFACE, toggle_on_button);
-    EXPECT_EQ(VT_EMPTY, root_type.vt) << "the window's host says what the window is";
+    EXPECT_EQ(uia::control_type::window, root_type.lVal) << "a window, not a pane";
+    EXPECT_EQ(VT_EMPTY, root_focusable.vt) << "the window's host says whether it takes the focus";
     EXPECT_EQ(S_OK, toggled);
     EXPECT_EQ(uia::toggle_on, toggle);
     const POINT at = origin();
