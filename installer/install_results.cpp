@@ -61,6 +61,7 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
         FinishButtons();
         m_finished = true;
         UpdateProgress();
+        AnnounceResult();
         return;
     }
 
@@ -88,6 +89,17 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
         m_finished = true;
     }
     UpdateProgress();
+    if (m_finished) {
+        AnnounceResult();
+    }
+}
+
+// Last, once the page shows the whole result: a reader that follows the focus hears FINISH with
+// the result as its description, one that listens for notifications hears the result itself.
+void InstallerUI::AnnounceResult()
+{
+    announce_text(m_status_label.text());
+    focus_and_announce(&m_next);
 }
 
 } // namespace nimbic

@@ -7,6 +7,7 @@
 #include "installer/widgets/notification_popup.h"
 
 #include "engine/install_worker.h"
+#include "toolkit/platform/key_message.h"
 #include "toolkit/platform/native_services.h"
 #include "toolkit/platform/renderer.h"
 
@@ -19,6 +20,7 @@ using namespace zksdk::ui;
 namespace {
 
 constexpr int32_t footer_link_x = 180;
+constexpr std::string_view footer_sentence = "By installing, you agree to the";
 
 // Decodes a theme picture on first use; a picture that does not decode stays undecoded and
 // the renderer skips it, so the frame still paints.
@@ -43,6 +45,8 @@ InstallerUI::InstallerUI()
     event_dispatcher::instance().connect(&root(), this, event_type::paint,
                                          bind_event(this, &InstallerUI::PaintFrame));
     event_dispatcher::instance().connect(this, this, event_type::key_down,
+                                         bind_event(this, &InstallerUI::OnWizardKey));
+    event_dispatcher::instance().connect(this, this, event_type::key_down_extended,
                                          bind_event(this, &InstallerUI::OnWizardKey));
     BuildInstallTargets(m_state, m_targets);
     BuildWelcomePage();
@@ -99,6 +103,24 @@ void InstallerUI::BuildFooter()
     AttachButton(m_back, {w - 380, footer_y(30), 110, 30}, "BACK");
     StyleNextButton(m_next);
     AttachButton(m_next, {w - 210, footer_y(30), 170, 30}, "NEXT");
+    set_default_button(&m_next);
+    // After the buttons' own describers, which name them by their captions.
+    event_dispatcher::instance().connect(&m_next, this, event_type::describe,
+                                         bind_event(this, &InstallerUI::DescribeFooter));
+    event_dispatcher::instance().connect(&m_footer_license_link, this, event_type::describe,
+                                         bind_event(this, &InstallerUI::DescribeFooter));
+}
+
+// The footer's link is read with the sentence painted before it, which also tells it from the
+// Welcome page's link; FINISH carries the result of the run, read when it takes the focus.
+void InstallerUI::DescribeFooter(const event_info& info)
+{
+    auto& node = *static_cast<access_node*>(info.data);
+    if (info.sender == &m_footer_license_link) {
+        node.name = std::string(footer_sentence) + " " + node.name;
+    } else if (m_finished) {
+        node.description = m_status_label.text();
+    }
 }
 
 rect InstallerUI::PageArea()
@@ -175,13 +197,19 @@ void InstallerUI::ShowPage(int32_t page)
     m_pages.at(page).set_visible(true);
     m_previous_page = m_current_page;
     m_current_page = page;
-    // The wizard opens, and a page switch that hides the focused control lands, on the footer's
-    // main button, as in any wizard: Enter goes on, and a screen reader starts somewhere useful.
-    const widget* focused = focused_widget();
-    if (focused == nullptr || !focused->is_visible(true)) {
-        set_focus(&m_next, focus_by_program);
-    }
     announce(access_event::structure_changed);
+    // Each page opens on what it is about, so that a reader names the page around it: the
+    // choices on Versions, the agreement on License, NEXT elsewhere (Enter goes on from any of
+    // them), CANCEL while a run leaves nothing else.
+    widget* entry = &m_next;
+    if (page == Versions && !m_version_checks.empty()) {
+        entry = m_version_checks.front().get();
+    } else if (page == License) {
+        entry = &m_license_text;
+    } else if (page == Installing) {
+        entry = &m_cancel;
+    }
+    focus_and_announce(entry);
 }
 
 void InstallerUI::OnNavigationClick(const event_info& info)
@@ -208,13 +236,26 @@ void InstallerUI::OnNavigationClick(const event_info& info)
     }
 }
 
-// Escape asks what CANCEL asks, and only while CANCEL could be pressed: not once the run has
-// finished. While a popup runs, this window gets no keys (its owner is disabled).
+// Escape and Alt+F4 ask what CANCEL asks, and only while CANCEL could be pressed; once the run
+// has finished Alt+F4 closes as FINISH does. While a popup runs, this window gets no keys (its
+// owner is disabled).
 void InstallerUI::OnWizardKey(const event_info& info)
 {
     constexpr uintptr_t escape_key = 27;
-    if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input() &&
-        m_cancel.is_visible(true)) {
+    constexpr uint32_t f4_key = 0x73;
+    constexpr int32_t alt_held = 1 << 29;
+    bool asks = false;
+    if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
+        const auto& message = *static_cast<const key_message*>(info.data);
+        asks = message.virtual_key == f4_key && (message.flags & alt_held) != 0;
+        if (asks && m_finished) {
+            close(1);
+            return;
+        }
+    } else {
+        asks = reinterpret_cast<uintptr_t>(info.data) == escape_key;
+    }
+    if (asks && m_cancel.accepts_input() && m_cancel.is_visible(true)) {
         ConfirmCancel();
     }
 }
@@ -297,8 +338,7 @@ void InstallerUI::PaintFrame()
                         style.read_float("footer_text_font_size"), 0, 0, false);
         target.set_text_color(style.read_color("footer_text_font_color"));
         target.set_text_alignment(0, 0);
-        target.draw_text({28, h - footer, footer_link_x, footer},
-                         "By installing, you agree to the");
+        target.draw_text({28, h - footer, footer_link_x, footer}, footer_sentence);
     }
 }
 

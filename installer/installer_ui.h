@@ -104,6 +104,8 @@ private:
     void OnNavigationClick(const zksdk::ui::event_info& info);
     void ConfirmCancel();
     void OnWizardKey(const zksdk::ui::event_info& info);
+    void DescribeFooter(const zksdk::ui::event_info& info);
+    void AnnounceResult();
     void BuildFooter();
     void SetNextCaption(std::string_view caption);
     void FinishButtons();
@@ -122,6 +124,7 @@ private:
     void OnLicenseTextMouseUp(const zksdk::ui::event_info& info);
     void OnLicenseTextKey(const zksdk::ui::event_info& info);
     void DescribeLicense(const zksdk::ui::event_info& info);
+    void OnLicenseScrollRequest(const zksdk::ui::event_info& info);
     void BuildVersionsPage();
     void OnVersionsPageEvent(const zksdk::ui::event_info& info);
     void UpdateRequiredSpace();

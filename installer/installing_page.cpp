@@ -38,6 +38,7 @@ void InstallerUI::BuildInstallingPage()
     const int32_t pw = page.width();
 
     AttachTitle(m_installing_title, page, pw - 140, product::window_title);
+    page.set_labelled_by(&m_installing_title);
 
     const int32_t y2 = m_installing_title.height() + 15;
     Attach(m_status_label, page, {0, y2, pw - 150, 60});
@@ -45,6 +46,7 @@ void InstallerUI::BuildInstallingPage()
     StyleIntroLabel(m_status_label);
     m_status_label.set_text("Installing " + std::string(product::with_host) + ", please wait...",
                             label_fit::fixed, label_fit::to_text);
+    m_status_label.set_live(access_live::polite);
 
     const int32_t y3 = y2 + m_status_label.height() + 15;
     Attach(m_installing_separator, page, {0, y3, pw - 150, 20});
@@ -69,6 +71,7 @@ void InstallerUI::BuildInstallingPage()
                                 {"label_font_name", "intro_font_name"},
                                 {"label_font_color", "intro_font_color"}});
     m_progress_label.style().set("label_text_align", int32_t{2});
+    m_progress_label.set_live(access_live::polite);
 
     int32_t y = y5 + m_progress_label.height() + 15;
     for (const InstallTarget& target : m_targets) {
@@ -90,6 +93,7 @@ void InstallerUI::BuildInstallingPage()
         line->set_checked(false);
         line->invalidate(false);
         line->set_visible(false);
+        line->set_live(access_live::polite);
         m_installed_checks.push_back(std::move(line));
         y += 25;
     }
@@ -278,6 +282,8 @@ void InstallerUI::UpdateProgress()
     }
 
     if (m_finished) {
+        // The bar's own label goes; the line beside it tells what it reached.
+        m_progress_bar.set_labelled_by(&m_progress_label);
         m_installing_label.set_visible(false);
         m_finish_hint.set_visible(true);
         if (all_installed && AnythingScheduled()) {

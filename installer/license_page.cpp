@@ -8,6 +8,8 @@
 #include "toolkit/platform/native_services.h"
 #include "toolkit/platform/renderer.h"
 
+#include <algorithm>
+
 namespace nimbic {
 
 using namespace zksdk::ui;
@@ -60,12 +62,28 @@ void InstallerUI::BuildLicensePage()
                    bind_event(this, &InstallerUI::OnLicenseTextKey));
     events.connect(&m_license_text, this, event_type::describe,
                    bind_event(this, &InstallerUI::DescribeLicense));
+    events.connect(&m_license_text, this, event_type::access_scroll,
+                   bind_event(this, &InstallerUI::OnLicenseScrollRequest));
     m_license_scroll.attach(&m_license_text);
 }
 
+// A reader's place in the agreement is the top of the view: each key that scrolls moves it.
 void InstallerUI::OnLicenseTextKey(const event_info& info)
 {
+    const int32_t before = m_license_text.y();
     m_license_scroll.scroll_for_key(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.data)));
+    if (m_license_text.y() != before) {
+        announce(access_event::text_selection_changed, &m_license_text);
+    }
+}
+
+// The rows asked for go to the top of the view, or, when they are below it, just into it.
+void InstallerUI::OnLicenseScrollRequest(const event_info& info)
+{
+    const auto& request = *static_cast<const access_scroll_request*>(info.data);
+    const int32_t shown = m_license_panel.height();
+    const int32_t offset = request.align_to_top ? request.top : request.bottom - shown;
+    m_license_scroll.scroll_to(std::clamp(offset, 0, m_license_scroll.range()), scroll_snap::exact);
 }
 
 // The label calls itself static text named by all it shows; the agreement is a document with

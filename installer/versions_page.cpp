@@ -81,6 +81,7 @@ void InstallerUI::BuildVersionsPage()
     const int32_t pw = page.width();
 
     AttachTitle(m_versions_title, page, pw, product::window_title);
+    page.set_labelled_by(&m_versions_title);
 
     Attach(m_versions_intro, page, {0, m_versions_title.height() + 15, pw - 150, 60});
     SetNone(m_versions_intro, "default_back_color");
@@ -171,6 +172,10 @@ void InstallerUI::BuildVersionsPage()
     m_required_space_label.set_text(SpaceLine(product::plugin_megabytes), label_fit::fixed,
                                     label_fit::to_text);
     m_required_space_label.update_size();
+
+    // A reader reads the folder buttons beside Custom, where they are, not after the grid.
+    m_plugin_folder_button.set_read_after(m_version_checks.front().get());
+    m_script_folder_button.set_read_after(m_version_checks.front().get());
 
     const int32_t width = std::max(content_width, m_versions_flow.width());
     CentreBlock(Versions, width, VersionsPageHeight());

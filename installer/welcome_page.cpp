@@ -29,6 +29,7 @@ void InstallerUI::BuildWelcomePage()
     const int32_t pw = page.width();
 
     AttachTitle(m_welcome_title, page, pw - 140, WelcomeTitle());
+    page.set_labelled_by(&m_welcome_title);
     const int32_t title_height = m_welcome_title.height();
 
     Attach(m_welcome_text, page, {0, title_height + 15, pw - 150, 60});

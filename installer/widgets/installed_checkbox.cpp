@@ -28,11 +28,12 @@ void InstalledCheckbox::on_created()
                                          bind_event(this, &InstalledCheckbox::on_describe));
 }
 
-// A result to read, not a choice to make.
+// A result to read, not a choice to make: a line of text whose words say how it went.
 void InstalledCheckbox::on_describe(const event_info& info)
 {
     auto& node = *static_cast<access_node*>(info.data);
-    node.states |= access_state::read_only;
+    node.role = access_role::static_text;
+    node.states = access_state::read_only;
     node.default_action.clear();
 }
 

@@ -2,6 +2,7 @@
 #include "installer/widgets/notification_popup.h"
 
 #include "toolkit/controls/style_picture.h"
+#include "toolkit/platform/key_message.h"
 #include "toolkit/platform/native_window.h"
 #include "toolkit/platform/renderer.h"
 
@@ -108,6 +109,10 @@ void NotificationPopup::setup(window* owner, std::string_view title, std::string
     event_dispatcher& events = event_dispatcher::instance();
     events.connect(this, this, event_type::modal_started,
                    bind_event(this, &NotificationPopup::on_opened));
+    events.connect(this, this, event_type::key_down_extended,
+                   bind_event(this, &NotificationPopup::on_key));
+    // A reader names the dialog by its title and reads its message as the description.
+    set_access_description(message);
     events.connect(&root(), this, event_type::paint,
                    bind_event(this, &NotificationPopup::paint_background));
 
@@ -127,6 +132,11 @@ void NotificationPopup::setup(window* owner, std::string_view title, std::string
     m_message.invalidate(false);
     redirect_all(m_message, message_keys);
     m_message.set_text(message, label_fit::fixed, label_fit::to_text);
+    // After the label's own describer: the message of an alert is the alert.
+    if (m_urgency == popup_urgency::alert) {
+        events.connect(&m_message, this, event_type::describe,
+                       bind_event(this, &NotificationPopup::on_describe_message));
+    }
 
     const int32_t row_y = m_message.y() + m_message.height() + gap;
     place(m_buttons, *this, root(), {mx, row_y, client_width - 2 * mx, row_height});
@@ -135,6 +145,7 @@ void NotificationPopup::setup(window* owner, std::string_view title, std::string
     events.connect(&m_yes, this, event_type::clicked,
                    bind_event(this, &NotificationPopup::on_button));
     set_focus(&m_yes, focus_by_program);
+    set_default_button(&m_yes);
     m_buttons.add_spacing(answer_spacing);
     add_answer(m_no, *this, m_buttons, "NO", no_keys);
     events.connect(&m_no, this, event_type::clicked,
@@ -149,15 +160,13 @@ void NotificationPopup::setup(window* owner, std::string_view title, std::string
     native().center();
 }
 
-// Shown now: a screen reader reads the dialog's title and text, then the focused answer.
+// Shown now, with the focus on YES (which the window told as it got the focus): a screen
+// reader reads the dialog's title and message, and an alert's message as an alert.
 void NotificationPopup::on_opened()
 {
     announce(access_event::dialog_opened);
     if (m_urgency == popup_urgency::alert) {
-        announce(access_event::alert);
-    }
-    if (focused_widget() != nullptr) {
-        announce(access_event::focus, focused_widget());
+        announce(access_event::alert, &m_message);
     }
 }
 
@@ -180,8 +189,23 @@ void NotificationPopup::on_button(const event_info& info)
 
 // The window hears every key after the focused widget has. A focused answer button has already
 // answered Enter with its own click; answering again here would turn NO into YES.
+void NotificationPopup::on_describe_message(const event_info& info)
+{
+    static_cast<access_node*>(info.data)->role = access_role::alert;
+}
+
 void NotificationPopup::on_key(const event_info& info)
 {
+    // Alt+F4 is the close button: NO.
+    if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
+        constexpr uint32_t f4_key = 0x73;
+        constexpr int32_t alt_held = 1 << 29;
+        const auto& message = *static_cast<const key_message*>(info.data);
+        if (message.virtual_key == f4_key && (message.flags & alt_held) != 0) {
+            close(answer_no);
+        }
+        return;
+    }
     const auto key = reinterpret_cast<uintptr_t>(info.data);
     if (key == escape_key) {
         close(answer_no);

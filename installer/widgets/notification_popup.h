@@ -35,6 +35,7 @@ private:
     void paint_background();
     void on_button(const zksdk::ui::event_info& info);
     void on_key(const zksdk::ui::event_info& info);
+    void on_describe_message(const zksdk::ui::event_info& info);
     void on_opened();
 
     RoundedButton m_yes;

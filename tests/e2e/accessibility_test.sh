@@ -113,22 +113,27 @@ end_wizard() {
 }
 start_wizard() { (cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) & }
 
-# uia_matches PAGE: the UI Automation tree below the window lists the same elements, in the same
-# order and nesting, with the control types that go with the Active Accessibility roles.
+# uia_matches PAGE [TITLE]: the UI Automation tree lists the same elements, in the same order and
+# nesting, with the control types that go with the Active Accessibility roles; the window
+# itself (the wizard's client area, a popup's dialog) is a window.
 msaa_outline() {
-    sed -n '2,$p' "$artifacts/access-$1.txt" | sed -E 's/^( *)([^"]+) "([^"]*)".*/\1\2|\3/' |
+    sed -E 's/^( *)([^"]+) "([^"]*)".*/\1\2|\3/' "$artifacts/access-$1.txt" |
         sed -E 's/\|/ |/; s/push button \|/button|/; s/check button \|/check box|/;
-                s/link \|/hyperlink|/; s/static text \|/text|/; s/grouping \|/group|/;
-                s/(document|progress bar) \|/\1|/; s/(client|dialog) \|/pane|/'
+                s/link \|/hyperlink|/; s/(static text|alert) \|/text|/; s/grouping \|/group|/;
+                s/(document|progress bar) \|/\1|/; s/^(client|dialog) \|/window|/'
 }
 uia_outline() {
-    sed -n '2,$p' "$artifacts/access-$1-uia.txt" | sed -E 's/^( *)([^"]+) "([^"]*)".*/\1\2|\3/' |
-        sed -E 's/ \|/|/'
+    sed -E 's/^( *)([^"]+) "([^"]*)".*/\1\2|\3/' "$artifacts/access-$1-uia.txt" | sed -E 's/ \|/|/'
 }
 uia_matches() {
-    access uia "$wizard_title" >"$artifacts/access-$1-uia.txt"
+    access uia "${2:-$wizard_title}" >"$artifacts/access-$1-uia.txt"
     diff <(msaa_outline "$1") <(uia_outline "$1") >"$work/uia-$1.diff" &&
-        [ "$(uia_outline "$1" | wc -l)" -gt 5 ]
+        [ "$(uia_outline "$1" | wc -l)" -gt 3 ]
+}
+# focus_enabled PAGE: a node has the focus in the saved tree, and it can be used.
+focus_enabled() {
+    grep -q '\[.*focused' "$artifacts/access-$1.txt" &&
+        ! grep '\[.*focused' "$artifacts/access-$1.txt" | grep -q unavailable
 }
 
 echo "== installed through the accessibility interface alone"
@@ -146,9 +151,16 @@ if wait_for "$wizard_title" "I AGREE"; then
 
     if press "$wizard_title" CANCEL && wait_for "Exit Installer" NO; then
         tree "Exit Installer" exit-popup
-        check "the cancel question is a dialog with its message and YES and NO" \
-            'head -1 "$artifacts/access-exit-popup.txt" | grep -q "^dialog" &&
+        check "the cancel question is a dialog with its message as description, YES and NO" \
+            'head -1 "$artifacts/access-exit-popup.txt" |
+                grep -q "^dialog \"Exit Installer\" ~ \"Are you sure you want to cancel" &&
              has exit-popup "\"YES\"" && has exit-popup "\"NO\""'
+        # Modal means modal: the wizard's own CANCEL is unavailable while the question is open.
+        check "with the question open, the wizard's CANCEL refuses its default action" \
+            '! access press "$wizard_title" CANCEL >/dev/null 2>&1 &&
+             [ "$(wizard_windows "Exit Installer" | wc -l)" -eq 1 ]'
+        check "UI Automation sees the question as a window, as Active Accessibility does" \
+            'uia_matches exit-popup "Exit Installer"'
         check "NO closes the question" 'press "Exit Installer" NO && wait_gone "Exit Installer"'
     else
         check "CANCEL opens the \"Exit Installer\" question" false
@@ -163,7 +175,16 @@ if wait_for "$wizard_title" "I AGREE"; then
         check "License: the agreement is a read-only document whose value is its whole text" \
             'grep -q "^ *document .*= \"Vantrel Software License Agreement.*([0-9]\{5,\} characters).*read-only" \
                 "$artifacts/access-license.txt"'
-        press "$wizard_title" BACK
+        check "License: its paragraph children join to the whole agreement" \
+            'access paragraphs "$wizard_title" "Vantrel Software License Agreement" |
+                grep -q "they join to the whole text"'
+        if press "$wizard_title" BACK && wait_for "$wizard_title" BACK unavailable; then
+            tree "$wizard_title" welcome-again
+            check "BACK to Welcome leaves the focus on something that can be used" \
+                'focus_enabled welcome-again'
+        else
+            check "BACK on the License page goes back to Welcome" false
+        fi
     else
         check "the licence link opens the License page" false
     fi
@@ -185,8 +206,12 @@ if wait_for "$wizard_title" "I AGREE"; then
             tree "$wizard_title" finished
             check "Installing: the progress bar reads 100%" \
                 'grep -q "^ *progress bar .*= \"100%\"" "$artifacts/access-finished.txt"'
-            check "the installed version's line says so, ticked" \
-                'line_of finished "Nimbic Plug-in for After Effects CC2018 installed." | grep -q "\[checked"'
+            check "the installed version's line says so, as text, not a check button" \
+                'line_of finished "Nimbic Plug-in for After Effects CC2018 installed." |
+                    grep -q "^ *static text " && ! grep -q "^ *check button" "$artifacts/access-finished.txt"'
+            check "at the end the focus is on FINISH, usable, with the result as its description" \
+                'focus_enabled finished && line_of finished FINISH |
+                    grep -q "~ \"Nimbic Plug-in successfully installed.\".*focused"'
             check "UI Automation sees the finished page as Active Accessibility does" \
                 'uia_matches finished'
             check "FINISH ends the program" 'press "$wizard_title" FINISH && process_ended'
@@ -277,19 +302,21 @@ if wait_for "$wizard_title" "I AGREE" && press "$wizard_title" "I AGREE" &&
     tree "Failed to install" failure-popup
     check "the failure popup is a dialog that names the version and asks to retry" \
         'head -1 "$artifacts/access-failure-popup.txt" | grep -q "^dialog \"Failed to install\"" &&
-         grep -q "^ *static text .*CC2015 failed!.*Do you want to retry?" \
+         grep -q "^ *alert .*CC2015 failed!.*Do you want to retry?" \
             "$artifacts/access-failure-popup.txt" &&
+         head -1 "$artifacts/access-failure-popup.txt" | grep -q " ~ \"The installation of" &&
          has failure-popup "\"YES\"" && has failure-popup "\"NO\""'
     if press "Failed to install" NO && wait_for "$wizard_title" FINISH; then
         tree "$wizard_title" failed
-        check "after NO the failed version's line says \"not installed.\", unticked" \
+        check "after NO the failed version's line says \"not installed.\", as text" \
             'line_of failed "Nimbic Plug-in for After Effects CC2015 not installed." |
-                grep -q "^ *check button" &&
-             ! line_of failed "Nimbic Plug-in for After Effects CC2015 not installed." |
-                grep -q "\[checked"'
-        check "after NO the versions that worked say \"installed.\", ticked" \
-            'line_of failed "Nimbic Plug-in for After Effects CC2018 installed." | grep -q "\[checked" &&
-             line_of failed "Nimbic Plug-in for After Effects CC2017 installed." | grep -q "\[checked"'
+                grep -q "^ *static text "'
+        check "after NO the versions that worked say \"installed.\"" \
+            'line_of failed "Nimbic Plug-in for After Effects CC2018 installed." | grep -q "^ *static text " &&
+             line_of failed "Nimbic Plug-in for After Effects CC2017 installed." | grep -q "^ *static text "'
+        check "after NO the focus is on FINISH, usable, telling that not all was installed" \
+            'focus_enabled failed && line_of failed FINISH |
+                grep -q "~ \"Some components of Nimbic Plug-in not correctly installed.\""'
         check "after NO the page says not everything was installed" \
             'has failed "\"Some components of Nimbic Plug-in not correctly installed.\"" &&
              ! has failed "Mission Success!"'

@@ -52,18 +52,26 @@ protected:
     }
     void Key(uint32_t key) { headless::send_key_down(native(), key); }
 
-    // The announcements since the last call, as "event number:name" ("window" for id 0).
-    std::vector<std::string> Heard()
+    // What a reader was told since the last call, in order: the event and the node's name as it
+    // was then ("window" for the window itself), or a notification's sentence.
+    std::vector<std::string> Heard(zksdk::ui::native_window* where = nullptr)
     {
+        static const char* events[] = {"focus", "state",  "name",    "value", "structure",
+                                       "alert", "dialog", "enabled", "shown", "hidden",
+                                       "live",  "notify", "caret"};
+        zksdk::ui::native_window& window = where != nullptr ? *where : native();
         std::vector<std::string> heard;
-        for (const headless::announcement& said : headless::announcements(native())) {
-            std::string name = "window";
-            for (const access_node& node : ui().access_tree())
-                name = node.id == said.id && said.id != 0 ? node.name : name;
-            heard.push_back(std::to_string(static_cast<int>(said.event)) + ":" + name);
-        }
-        headless::clear_announcements(native());
+        for (const headless::announcement& said : headless::announcements(window))
+            heard.push_back(std::string(events[static_cast<int>(said.event)]) + " " + said.text);
+        headless::clear_announcements(window);
         return heard;
+    }
+    static std::string Joined(const std::vector<std::string>& lines)
+    {
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + "\n";
+        return text;
     }
 
     // The focus marks drawn on the widget in a repaint: the theme's colour, only after keys.
@@ -95,15 +103,16 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
     const std::vector<HostVersion> versions = ThreeVersions();
     InstallerUI& wizard = Start(versions);
     EXPECT_EQ(R"T(client "Nimbic Plug-in for After Effects Installer"
-  static text "Welcome to the Nimbic Plug-in Installer for After Effects!" [read-only]
-  static text "This will install Nimbic Plug-in 1.0.5  ...(134 bytes)" [read-only]
-  static text "By installing you agree to the " [read-only]
-  link "Vantrel Software License Agreement" [focusable] (Jump)
-  static text "Version: 1.0.5 " [read-only]
-  link "Vantrel Software License Agreement" [focusable] (Jump)
+  grouping "Welcome to the Nimbic Plug-in Installer for After Effects!"
+    static text "Welcome to the Nimbic Plug-in Installer for After Effects!" [read-only]
+    static text "This will install Nimbic Plug-in 1.0.5  ...(134 bytes)" [read-only]
+    static text "By installing you agree to the " [read-only]
+    link "Vantrel Software License Agreement" [focusable] (Jump)
+    static text "Version: 1.0.5 " [read-only]
+  link "By installing, you agree to the Vantrel Software License Agreement" [focusable] (Jump)
   push button "CANCEL" [focusable] (Press)
   push button "BACK" [disabled] (Press)
-  push button "I AGREE" [focusable,focused] (Press)
+  push button "I AGREE" [focusable,focused,default] (Press)
 )T",
               access_dump(wizard.access_tree()));
     // What is not there, cannot act or is not shown is refused.
@@ -115,61 +124,80 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
 
     ASSERT_TRUE(Act("Vantrel Software License Agreement"));
     EXPECT_EQ(R"T(client "Nimbic Plug-in for After Effects Installer"
-  document "Vantrel Software License Agreement" = "Vantrel Software License Agreement\n\nNimb...(24995 bytes)" [focusable,read-only]
+  document "Vantrel Software License Agreement" = "Vantrel Software License Agreement\n\nNimb...(24995 bytes)" {90 paragraphs} [focusable,focused,read-only]
   push button "CANCEL" [focusable] (Press)
   push button "BACK" [focusable] (Press)
-  push button "I AGREE" [focusable,focused] (Press)
+  push button "I AGREE" [focusable,default] (Press)
 )T",
               access_dump(wizard.access_tree()));
-    EXPECT_EQ(wizard.license_text().text(), Node("Vantrel Software License Agreement").value);
+    EXPECT_TRUE(wizard.license_text().text() == Node("Vantrel Software License Agreement").value);
+    // Read by objects, the agreement is its paragraphs, in order, each a static text, and the
+    // document covers only the panel that shows it (not the footer below).
+    const access_node document = Node("Vantrel Software License Agreement");
+    std::string joined;
+    int offscreen = 0;
+    for (const access_node& part : wizard.access_tree()) {
+        if (part.parent != document.id)
+            continue;
+        EXPECT_EQ(zksdk::ui::access_role::static_text, part.role);
+        joined += (joined.empty() ? "" : "\n\n") + part.name;
+        offscreen += (part.states & zksdk::ui::access_state::offscreen) != 0 ? 1 : 0;
+    }
+    EXPECT_TRUE(joined + "\n" == wizard.license_text().text());
+    EXPECT_GT(offscreen, 80) << "most of it is scrolled out of sight";
+    const zksdk::ui::rect panel = wizard.license_text().parent()->window_rect();
+    EXPECT_EQ(panel.y + panel.height, document.bounds.y + document.bounds.height);
 
     ASSERT_TRUE(Act("I AGREE"));
     ASSERT_TRUE(Act("I AGREE"));
     ASSERT_TRUE(Act("CC2018"));
     EXPECT_EQ(R"T(client "Nimbic Plug-in for After Effects Installer"
-  static text "Nimbic Plug-in for After Effects Installer" [read-only]
-  static text "Select which versions of Adobe After Effects to install." [read-only]
-  check button "Custom" [focusable] (Check)
-  check button "2019" [focusable,checked] (Uncheck)
-  check button "CC2018" [focusable] (Check)
-  check button "CC2017" [focusable,checked] (Uncheck)
-  static text "At least 3.5 MB of free disk space is required." [read-only]
-  push button "Plugin Path" [disabled] (Press)
-  push button "Script Path" [disabled] (Press)
+  grouping "Nimbic Plug-in for After Effects Installer"
+    static text "Nimbic Plug-in for After Effects Installer" [read-only]
+    static text "Select which versions of Adobe After Effects to install." [read-only]
+    check button "Custom" [focusable,focused] (Check)
+    push button "Plugin Path" [disabled] (Press)
+    push button "Script Path" [disabled] (Press)
+    check button "2019" [focusable,checked] (Uncheck)
+    check button "CC2018" [focusable] (Check)
+    check button "CC2017" [focusable,checked] (Uncheck)
+    static text "At least 3.5 MB of free disk space is required." [read-only]
   push button "CANCEL" [focusable] (Press)
   push button "BACK" [focusable] (Press)
-  push button "INSTALL" [focusable,focused] (Press)
+  push button "INSTALL" [focusable,default] (Press)
 )T",
               access_dump(wizard.access_tree()));
 
     ASSERT_TRUE(Act("INSTALL"));
     EXPECT_EQ(R"T(client "Nimbic Plug-in for After Effects Installer"
-  static text "Nimbic Plug-in for After Effects Installer" [read-only]
-  static text "Installing Nimbic Plug-in for After Effects, please wait..." [read-only]
-  progress bar "Installing..." = "0%" [read-only]
-  static text "Installing..." [read-only]
-  push button "CANCEL" [focusable] (Press)
+  grouping "Nimbic Plug-in for After Effects Installer"
+    static text "Nimbic Plug-in for After Effects Installer" [read-only]
+    static text "Installing Nimbic Plug-in for After Effects, please wait..." (live) [read-only]
+    progress bar "Installing..." = "0%" [read-only]
+    static text "Installing..." [read-only]
+  push button "CANCEL" [focusable,focused] (Press)
   push button "BACK" [disabled] (Press)
-  push button "INSTALLING..." [focused,disabled] (Press)
+  push button "INSTALLING..." [disabled] (Press)
 )T",
               access_dump(wizard.access_tree()));
 
     FinishRun();
     EXPECT_EQ(R"T(client "Nimbic Plug-in for After Effects Installer"
-  static text "Mission Success!" [read-only]
-  static text "Nimbic Plug-in successfully installed." [read-only]
-  progress bar "Installing..." = "100%" [read-only]
-  static text "100%  Complete (3.5MB of 3.5MB)" [read-only]
-  check button "Nimbic Plug-in for After Effects CC2017 installed." [checked,disabled,read-only]
-  check button "Nimbic Plug-in for After Effects 2019 installed." [checked,disabled,read-only]
-  static text "Click Finish to close installer." [read-only]
+  grouping "Mission Success!"
+    static text "Mission Success!" [read-only]
+    static text "Nimbic Plug-in successfully installed." (live) [read-only]
+    progress bar "100%  Complete (3.5MB of 3.5MB)" = "100%" [read-only]
+    static text "100%  Complete (3.5MB of 3.5MB)" (live) [read-only]
+    static text "Nimbic Plug-in for After Effects CC2017 installed." (live) [read-only]
+    static text "Nimbic Plug-in for After Effects 2019 installed." (live) [read-only]
+    static text "Click Finish to close installer." [read-only]
   push button "CANCEL" [disabled] (Press)
   push button "BACK" [disabled] (Press)
-  push button "FINISH" [focusable,focused] (Press)
+  push button "FINISH" ~ "Nimbic Plug-in successfully installed." [focusable,focused,default] (Press)
 )T",
               access_dump(wizard.access_tree()));
     EXPECT_EQ(wizard.next_button().window_rect(), Node("FINISH").bounds);
-    EXPECT_DOUBLE_EQ(100.0, Node("Installing...").range_value);
+    EXPECT_DOUBLE_EQ(100.0, Node("100%  Complete (3.5MB of 3.5MB)").range_value);
     ASSERT_TRUE(Act("FINISH"));
     EXPECT_FALSE(native().is_visible());
     EXPECT_TRUE(Installed(versions[0].plugin_folder));
@@ -177,34 +205,143 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
     EXPECT_TRUE(Installed(versions[2].plugin_folder));
 }
 
-TEST_F(AccessibilityTest, ChangesAreAnnounced)
+// A keyboard-only install, step by step: what a reader is told, in order, and nothing else.
+TEST_F(AccessibilityTest, EachStepOfAKeyboardInstallIsToldOnceInOrder)
 {
     InstallerUI& wizard = Start(ThreeVersions());
+    std::vector<std::string> popup_heard;
     const struct {
+        const char* step;
         std::function<void()> act;
-        std::vector<std::string> heard; // each must be among what was announced
+        std::vector<std::string> heard;
     } steps[] = {
-        {[&] { Act("I AGREE"); }, {"2:INSTALL", "4:window"}},
-        {[&] { Act("CC2018"); }, {"1:CC2018", "2:At least 3.5 MB of free disk space is required."}},
-        {[&] { Tab(native()); }, {"0:Custom"}},
-        {[&] { Act("INSTALL"); }, {"2:INSTALLING...", "4:window"}},
-        {[&] { FinishRun(); },
-         {"3:Installing...", "2:100%  Complete (3.5MB of 3.5MB)", "2:FINISH", "2:Mission Success!",
-          "2:Nimbic Plug-in for After Effects 2019 installed.",
-          "1:Nimbic Plug-in for After Effects 2019 installed."}},
-        // Nothing is said when nothing changed.
-        {[&] { wizard.status_label().set_text(wizard.status_label().text()); }, {}},
+        {"start", [] {}, {"focus I AGREE"}},
+        {"I AGREE",
+         [&] { Key(enter_key); },
+         {"enabled BACK", "name INSTALL",
+          "hidden By installing, you agree to the Vantrel Software License Agreement",
+          "shown Nimbic Plug-in for After Effects Installer", "structure window", "focus Custom"}},
+        {"BACK to Welcome",
+         [&] {
+             Tabs(2, true);
+             Key(enter_key);
+         },
+         {"focus INSTALL", "focus BACK", "enabled BACK", "name I AGREE",
+          "shown By installing, you agree to the Vantrel Software License Agreement",
+          "enabled By installing, you agree to the Vantrel Software License Agreement",
+          "shown Welcome to the Nimbic Plug-in Installer for After Effects!", "structure window",
+          "focus I AGREE"}},
+        {"I AGREE again",
+         [&] { Key(enter_key); },
+         {"enabled BACK", "name INSTALL",
+          "hidden By installing, you agree to the Vantrel Software License Agreement",
+          "shown Nimbic Plug-in for After Effects Installer", "structure window", "focus Custom"}},
+        // The space line was still the first one, naming a single plug-in, until this change.
+        {"Space on CC2018",
+         [&] {
+             Tabs(2);
+             Key(space_key);
+         },
+         {"focus 2019", "focus CC2018", "name At least 5.2 MB of free disk space is required.",
+          "state CC2018", "name At least 3.5 MB of free disk space is required."}},
+        {"the cancel question opens and NO closes it",
+         [&] {
+             headless::push_step([&] {
+                 popup_heard = Heard(headless::focus_window());
+                 headless::send_key_down(*headless::focus_window(), escape_key);
+             });
+             Key(escape_key);
+         },
+         {"focus CC2018"}},
+        {"INSTALL from a check box",
+         [&] { Key(enter_key); },
+         {"enabled BACK", "enabled INSTALL", "name INSTALLING...",
+          "shown Nimbic Plug-in for After Effects Installer", "structure window", "focus CANCEL"}},
+        // CANCEL is the only control left: Tab keeps it there, and nothing changed to be told.
+        {"Tab during the run", [&] { Tab(native()); }, {}},
+        {"the run succeeds",
+         [&] { FinishRun(); },
+         {"name Nimbic Plug-in successfully installed.",
+          "live Nimbic Plug-in successfully installed.", "enabled CANCEL", "enabled INSTALLING...",
+          "name FINISH", "value Installing...", "name 100%  Complete (3.5MB of 3.5MB)",
+          "live 100%  Complete (3.5MB of 3.5MB)",
+          "shown Nimbic Plug-in for After Effects CC2017 installed.",
+          "live Nimbic Plug-in for After Effects CC2017 installed.",
+          "shown Nimbic Plug-in for After Effects 2019 installed.",
+          "live Nimbic Plug-in for After Effects 2019 installed.", "hidden Installing...",
+          "shown Click Finish to close installer.", "name Mission Success!",
+          "notify Nimbic Plug-in successfully installed.", "focus FINISH"}},
     };
-    Heard();
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
         step.act();
-        const std::vector<std::string> heard = Heard();
-        for (const std::string& expected : step.heard)
-            EXPECT_NE(heard.end(), std::find(heard.begin(), heard.end(), expected)) << expected;
-        if (step.heard.empty()) {
-            EXPECT_TRUE(heard.empty());
-        }
+        EXPECT_EQ(Joined(step.heard), Joined(Heard()));
     }
+    EXPECT_EQ(Joined({"focus YES", "dialog window"}), Joined(popup_heard));
+    EXPECT_TRUE(wizard.is_finished());
+}
+
+// A failure: the alert popup, NO, and the page that tells what went wrong.
+TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
+{
+    const std::vector<HostVersion> versions = ThreeVersions();
+    const std::u16string held = HoldOldPlugin(versions[0]);
+    InstallerUI& wizard = Start(versions);
+    Act("I AGREE");
+    Heard();
+    std::vector<std::string> popup_heard;
+    headless::push_step([&] {
+        popup_heard = Heard(headless::focus_window());
+        // Modal means modal: under the popup the wizard can neither act nor take the focus.
+        EXPECT_FALSE(wizard.access_default_action(wizard.cancel_button().access_id()));
+        EXPECT_FALSE(wizard.access_focus(wizard.back_button().access_id()));
+        EXPECT_NE(0u, Node("CANCEL").states & zksdk::ui::access_state::disabled);
+        EXPECT_EQ(0u, Node("CANCEL").states & zksdk::ui::access_state::focusable);
+        headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29); // Alt+F4: NO
+    });
+    Act("INSTALL");
+    const std::vector<std::string> installing = Heard();
+    FinishRun();
+    EXPECT_EQ(Joined({"enabled BACK", "enabled INSTALL", "name INSTALLING...",
+                      "shown Nimbic Plug-in for After Effects Installer", "structure window",
+                      "focus CANCEL"}),
+              Joined(installing));
+    const std::string message = "The installation of Nimbic Plug-in for After Effects CC2017 "
+                                "failed!\n\nCould not create the plugin file (Error code: 40).\n"
+                                " - Make sure that After Effects is closed\n"
+                                " - Make sure you have enough disk space.\n"
+                                " - Make sure you have administrative privileges.\n\n"
+                                "Please contact support if you continue to have trouble.\n\n"
+                                "Do you want to retry?";
+    EXPECT_EQ(Joined({"focus YES", "dialog window", "alert " + message}), Joined(popup_heard));
+    // The page as the popup found it, then, after NO, what went wrong and FINISH.
+    EXPECT_EQ(Joined({"value Installing...",
+                      "name 83%  Complete (3.5MB of 5.2MB)",
+                      "live 83%  Complete (3.5MB of 5.2MB)",
+                      "shown Nimbic Plug-in for After Effects CC2017 not installed.",
+                      "live Nimbic Plug-in for After Effects CC2017 not installed.",
+                      "shown Nimbic Plug-in for After Effects CC2018 installed.",
+                      "live Nimbic Plug-in for After Effects CC2018 installed.",
+                      "shown Nimbic Plug-in for After Effects 2019 installed.",
+                      "live Nimbic Plug-in for After Effects 2019 installed.",
+                      "focus CANCEL",
+                      "name Some components of Nimbic Plug-in not correctly installed.",
+                      "live Some components of Nimbic Plug-in not correctly installed.",
+                      "enabled CANCEL",
+                      "enabled INSTALLING...",
+                      "name FINISH",
+                      "value Installing...",
+                      "name 100%  Complete (3.5MB of 5.2MB)",
+                      "live 100%  Complete (3.5MB of 5.2MB)",
+                      "hidden Installing...",
+                      "shown Click Finish to close installer.",
+                      "notify Some components of Nimbic Plug-in not correctly installed.",
+                      "focus FINISH"}),
+              Joined(Heard()));
+    EXPECT_EQ("Some components of Nimbic Plug-in not correctly installed.",
+              Node("FINISH").description);
+    EXPECT_TRUE(wizard.is_finished());
+    memsys::release_file(held);
 }
 
 TEST_F(AccessibilityTest, AFailureOpensAnAlertDialogThatTheKeyboardAnswers)
@@ -232,13 +369,14 @@ TEST_F(AccessibilityTest, AFailureOpensAnAlertDialogThatTheKeyboardAnswers)
         headless::send_key_down(*popup, space_key); // NO: no retry
     });
     FinishRun();
-    EXPECT_EQ((std::vector<int>{6, 5, 0}), heard); // dialog opened, alert, focus on YES
-    EXPECT_EQ(R"T(dialog "Failed to install"
-  static text "The installation of Nimbic Plug-in for A...(331 bytes)" [read-only]
-  push button "YES" [focusable,focused] (Press)
+    EXPECT_EQ((std::vector<int>{0, 6, 5}), heard); // focus on YES, dialog opened, alert
+    EXPECT_EQ(
+        R"T(dialog "Failed to install" ~ "The installation of Nimbic Plug-in for A...(331 bytes)"
+  alert "The installation of Nimbic Plug-in for A...(331 bytes)" [read-only]
+  push button "YES" [focusable,focused,default] (Press)
   push button "NO" [focusable] (Press)
 )T",
-              tree);
+        tree);
     EXPECT_TRUE(wizard.is_finished());
     EXPECT_EQ("Some components of Nimbic Plug-in not correctly installed.",
               wizard.status_label().text());
@@ -253,7 +391,8 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
     const std::string link = "Vantrel Software License Agreement";
     ClickOn(wizard.page(Welcome)); // focused by the mouse: no mark
     EXPECT_EQ(0, Marks(wizard.page(Welcome)));
-    EXPECT_EQ((std::vector<std::string>{link, link, "CANCEL", "I AGREE", link}), Tabs(5));
+    const std::string footer_link = "By installing, you agree to the " + link;
+    EXPECT_EQ((std::vector<std::string>{link, footer_link, "CANCEL", "I AGREE", link}), Tabs(5));
     EXPECT_EQ(1, Marks(wizard.welcome_license_link()));
     EXPECT_EQ((std::vector<std::string>{"I AGREE", "CANCEL"}), Tabs(2, true));
 
@@ -263,28 +402,41 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
         headless::send_key_down(*headless::focus_window(), escape_key);
     });
     Key(escape_key);
-    EXPECT_EQ(R"T(dialog "Exit Installer"
+    EXPECT_EQ(
+        R"T(dialog "Exit Installer" ~ "Are you sure you want to cancel Nimbic Plug-in for After Effects installation?"
   static text "Are you sure you want to cancel Nimbic Plug-in for After Effects installation?" [read-only]
-  push button "YES" [focusable,focused] (Press)
+  push button "YES" [focusable,focused,default] (Press)
   push button "NO" [focusable] (Press)
 )T",
-              question);
+        question);
     EXPECT_TRUE(native().is_visible());
     EXPECT_EQ(0u, headless::pending_steps());
+    // Alt+F4 asks it too, as CANCEL does; Alt+F4 on the question answers NO.
+    std::string asked;
+    headless::push_step([&] {
+        asked = headless::focus_window()->title();
+        headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29);
+    });
+    headless::send_key_down(native(), 0x73, 1 << 29);
+    EXPECT_EQ("Exit Installer", asked);
+    EXPECT_TRUE(native().is_visible());
 
     // The licence: Enter on its link, then Tab into the document and scroll it.
     Tabs(2, true);
     Key(enter_key);
     ASSERT_EQ(License, wizard.current_page());
-    ASSERT_EQ(link, Tab(native()));
+    ASSERT_EQ(link, Focused()) << "the License page opens on the agreement";
     EXPECT_EQ(1, Marks(wizard.license_text()));
     const int32_t range = wizard.license_scroll_bar().range();
     ASSERT_GT(range, 1000);
     const std::pair<uint32_t, int32_t> scrolls[] = {
         {0x28, -30}, {0x22, -30 - 466}, {0x26, -466}, {0x23, -range}, {0x24, 0}};
+    Heard();
     for (const auto& [key, y] : scrolls) {
         Key(key);
         EXPECT_EQ(y, wizard.license_text().y()) << key;
+        // The reader's place moved with the view.
+        EXPECT_EQ(Joined({"caret " + link}), Joined(Heard())) << key;
     }
     EXPECT_EQ((std::vector<std::string>{"CANCEL", "BACK", "I AGREE"}), Tabs(3));
     Key(space_key);
@@ -293,7 +445,9 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
     ASSERT_EQ(Versions, wizard.current_page());
 
     // Space unticks CC2018 and ticks Custom, whose folder button opens the picker once a key.
-    EXPECT_EQ((std::vector<std::string>{"Custom", "2019", "CC2018"}), Tabs(3));
+    // The page opens on its first choice.
+    EXPECT_EQ("Custom", Focused());
+    EXPECT_EQ((std::vector<std::string>{"2019", "CC2018"}), Tabs(2));
     // A check box's mark rings its caption and leaves the box, ticked or not, in sight.
     const zksdk::ui::check_box& cc2018 = *wizard.version_checks().at(2);
     ASSERT_EQ("CC2018", cc2018.caption());

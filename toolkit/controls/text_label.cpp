@@ -37,12 +37,16 @@ text_label::text_label()
                    bind_event(this, &text_label::on_mouse_leave));
     events.connect(this, this, event_type::mouse_up, bind_event(this, &text_label::on_click));
     events.connect(this, this, event_type::describe, bind_event(this, &text_label::on_describe));
+    events.connect(this, this, event_type::access_text,
+                   bind_event(this, &text_label::on_access_text));
+    events.connect(this, this, event_type::resized, bind_event(this, &text_label::forget_geometry));
     // Text set before the label had a window could not be measured then.
     events.connect(this, this, event_type::created, bind_event(this, &text_label::update_size));
 }
 
 void text_label::on_style_changed()
 {
+    forget_geometry();
     update_size();
     invalidate(false);
 }
@@ -53,6 +57,7 @@ void text_label::set_text(std::string_view text, label_fit width, label_fit heig
     m_fit_height = height == label_fit::to_text;
     const bool renamed = text != m_text;
     m_text = text;
+    forget_geometry();
     update_size();
     invalidate(false);
     if (renamed)
@@ -72,6 +77,7 @@ void text_label::set_markup(std::string_view markup)
     const bool renamed = parsed.text != m_text;
     m_text = std::move(parsed.text);
     m_runs = std::move(parsed.runs);
+    forget_geometry();
     if (renamed)
         announce(access_event::name_changed);
 }
@@ -85,6 +91,30 @@ void text_label::on_describe(const event_info& info)
     node.role = access_role::static_text;
     node.name = m_text;
     node.states |= access_state::read_only;
+}
+
+void text_label::on_access_text(const event_info& info)
+{
+    auto& source = *static_cast<access_text_source*>(info.data);
+    source.text = &m_text;
+    source.lines = &line_geometry();
+}
+
+// Laid out in the label's whole box with the font and alignment it paints with.
+const std::vector<text_line_geometry>& text_label::line_geometry() const
+{
+    if (m_geometry_ready)
+        return m_geometry;
+    m_geometry.clear();
+    if (window() && window()->is_created() && !m_text.empty()) {
+        use_label_font();
+        const std::span<const text_run> runs = m_mode == label_mode::markup
+                                                   ? std::span<const text_run>(m_runs)
+                                                   : std::span<const text_run>();
+        m_geometry = window()->painter().text_geometry(m_text, {width(), height()}, runs);
+    }
+    m_geometry_ready = true;
+    return m_geometry;
 }
 
 void text_label::use_label_font() const

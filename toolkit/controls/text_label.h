@@ -1,6 +1,7 @@
 // The static text widget: a plain string, or markup with styled runs and clickable links.
 #pragma once
 
+#include "toolkit/core/accessibility_text.h"
 #include "toolkit/core/widget/widget.h"
 #include "toolkit/platform/text_run.h"
 
@@ -29,7 +30,11 @@ public:
     // Plain text; does not parse markup or change the mode.
     void set_text(std::string_view text, label_fit width = label_fit::fixed,
                   label_fit height = label_fit::fixed);
-    void set_mode(label_mode mode) { m_mode = mode; }
+    void set_mode(label_mode mode)
+    {
+        m_mode = mode;
+        m_geometry_ready = false;
+    }
     void set_fit(label_fit width, label_fit height);
     // Replaces the text and runs with what the markup shows.
     void set_markup(std::string_view markup);
@@ -42,6 +47,9 @@ public:
     const std::string& text() const { return m_text; }
     const std::vector<text_run>& runs() const { return m_runs; }
     const std::vector<label_link>& links() const { return m_links; }
+    // Where the lines of the text lie as painted, in the label's coordinates; laid out on first
+    // use after a change of the text, the size or the style.
+    const std::vector<text_line_geometry>& line_geometry() const;
 
 private:
     void on_style_changed();
@@ -50,6 +58,8 @@ private:
     void on_mouse_leave();
     void on_click();
     void on_describe(const event_info& info);
+    void on_access_text(const event_info& info);
+    void forget_geometry() { m_geometry_ready = false; }
     void use_label_font() const;
     size layout_limit() const;
     const label_link* link_under_pointer() const;
@@ -61,6 +71,8 @@ private:
     bool m_fit_width = false;
     bool m_fit_height = false;
     bool m_hand_shown = false;
+    mutable std::vector<text_line_geometry> m_geometry;
+    mutable bool m_geometry_ready = false;
 };
 
 } // namespace zksdk::ui

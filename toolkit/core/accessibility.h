@@ -19,6 +19,7 @@ enum class access_role : uint8_t {
     document,
     progress_bar,
     grouping,
+    alert, // the part of an alert popup that carries its message
 };
 
 // Bit flags of access_node::states.
@@ -29,7 +30,12 @@ constexpr uint32_t checked = 4;
 constexpr uint32_t disabled = 8;
 constexpr uint32_t invisible = 16;
 constexpr uint32_t read_only = 32;
+constexpr uint32_t default_button = 64; // Enter presses it wherever the focus is
+constexpr uint32_t offscreen = 128;     // there, but scrolled out of sight
 } // namespace access_state
+
+// How a reader treats changes of a node's text: `polite` ones are read when it is next quiet.
+enum class access_live : uint8_t { off, polite, assertive };
 
 // One described widget (or, with id 0, the window itself), as a snapshot.
 struct access_node {
@@ -38,20 +44,28 @@ struct access_node {
     access_role role = access_role::grouping;
     std::string name;           // UTF-8
     std::string value;          // a progress bar's "13%"; a document's whole text; else empty
+    std::string description;    // what a reader adds after the name: a dialog's message
     double range_value = 0;     // a progress bar's value, 0 to 100
     std::string default_action; // "Press", "Check", "Uncheck", "Jump"; empty when none
     uint32_t states = 0;
-    rect bounds; // window client coordinates, DIPs
+    access_live live = access_live::off;
+    rect bounds; // window client coordinates, DIPs, clipped to what its ancestors show
 };
 
 enum class access_event : uint8_t {
     focus,
-    state_changed,
+    state_changed, // checked or not
     name_changed,
     value_changed,
-    structure_changed, // a page switch, children shown or hidden
-    alert,             // an alert popup opened
+    structure_changed, // a page switch
+    alert,             // an alert popup opened; raised on its alert node
     dialog_opened,
+    enabled_changed,
+    shown,
+    hidden,
+    live_region_changed, // a live node's text changed
+    notification,        // a sentence to read out now, with no node of its own
+    text_selection_changed,
 };
 
 } // namespace zksdk::ui

@@ -50,6 +50,11 @@ enum class event_type : uint32_t {
     // `access_action` runs its default action (the path of a click or a toggle).
     describe = 59,
     access_action = 60,
+    // `access_text` asks a widget with a text of its own for it (data -> access_text_source);
+    // `access_scroll` asks the widget's owner to bring a part of it into view
+    // (data -> access_scroll_request).
+    access_text = 61,
+    access_scroll = 62,
 };
 
 } // namespace zksdk::ui

@@ -86,9 +86,13 @@ public:
     // Whether this is the system's keyboard-focus window.
     bool is_focus_window() const;
 
+    // Whether the window takes input (not while a window it owns runs modally).
+    bool is_input_enabled() const;
+
     // Tells assistive technology that something changed on the node with this id (0: the
-    // window itself); it asks the client for the details when it wants them.
-    void announce(access_event event, int32_t id);
+    // window itself); it asks the client for the details when it wants them. A notification
+    // carries its sentence (UTF-8).
+    void announce(access_event event, int32_t id, std::string_view text = {});
 
     // The backend's own state; only the backend's sources know its layout.
     struct impl;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "toolkit/core/accessibility.h"
+#include "toolkit/core/accessibility_text.h"
 #include "toolkit/core/event_type.h"
 #include "toolkit/core/geometry.h"
 
@@ -50,6 +51,10 @@ public:
     virtual bool access_default_action(int32_t) { return false; }
     // Moves the keyboard focus to a node; false when it cannot take the focus.
     virtual bool access_focus(int32_t) { return false; }
+    // A document node's text and lines, in window DIPs; false for a node without a text.
+    virtual bool access_text_of(int32_t, access_text&) { return false; }
+    // Brings a range of a document node into view; false when nothing could scroll it.
+    virtual bool access_scroll(int32_t, text_span, bool) { return false; }
 
 protected:
     ~native_window_client() = default;

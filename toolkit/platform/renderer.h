@@ -2,12 +2,14 @@
 #pragma once
 
 #include "toolkit/core/geometry.h"
+#include "toolkit/platform/text_geometry.h"
 #include "toolkit/platform/text_run.h"
 
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace zksdk::ui {
 
@@ -65,6 +67,9 @@ public:
     // range. The maximum is used as given.
     rect text_range_bounds(std::string_view text, size maximum, std::span<const text_run> runs,
                            int32_t first, int32_t end) const;
+    // Where each line of the text lies, laid out at (0, 0) as measure_text lays it out.
+    std::vector<text_line_geometry> text_geometry(std::string_view text, size maximum,
+                                                  std::span<const text_run> runs = {}) const;
 
     // Images that were never decoded draw nothing.
     void draw_image(point at, image& picture, float opacity);

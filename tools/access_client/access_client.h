@@ -40,6 +40,9 @@ int print_msaa_tree(HWND window);
 // The element that has the keyboard focus, as one line of the tree.
 int print_focus(HWND window);
 int press(HWND window, const std::wstring& name);
+// Whether the element's children, in order, are its value's lines with text (a document read
+// by paragraphs).
+int check_paragraphs(HWND window, const std::wstring& name);
 // Waits until an element whose name contains `text` meets every condition.
 int wait_for(HWND window, const std::wstring& text, const std::vector<state_condition>& states);
 

@@ -84,6 +84,8 @@ int usage()
         L"  focus TITLE       the element that has the keyboard focus, as a line of the tree\n"
         L"  uia TITLE         the UI Automation tree (name, control type, automation id)\n"
         L"  press TITLE NAME  the default action of the element named NAME\n"
+        L"  paragraphs TITLE NAME\n"
+        L"                    whether the element's children are its value's lines with text\n"
         L"  wait TITLE TEXT [STATE|!STATE]...\n"
         L"                    waits until an element whose name contains TEXT has each STATE\n"
         L"                    and lacks each !STATE (states as the tree prints them)\n"
@@ -119,7 +121,8 @@ int run(const std::vector<std::wstring>& fields, double seconds)
     const bool known =
         ((command == L"tree" || command == L"focus" || command == L"uia" || command == L"gone") &&
          arguments == 0) ||
-        (command == L"press" && arguments == 1) || (command == L"wait" && arguments >= 1);
+        ((command == L"press" || command == L"paragraphs") && arguments == 1) ||
+        (command == L"wait" && arguments >= 1);
     if (!known) {
         return usage();
     }
@@ -143,6 +146,9 @@ int run(const std::vector<std::wstring>& fields, double seconds)
     }
     if (command == L"press") {
         return press(window, fields[2]);
+    }
+    if (command == L"paragraphs") {
+        return check_paragraphs(window, fields[2]);
     }
     std::vector<state_condition> states;
     for (size_t i = 3; i < fields.size(); ++i) {

@@ -56,7 +56,8 @@ std::vector<std::wstring> states_of(const element& e)
     } known[] = {{STATE_SYSTEM_FOCUSABLE, L"focusable"}, {STATE_SYSTEM_FOCUSED, L"focused"},
                  {STATE_SYSTEM_CHECKED, L"checked"},     {STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
                  {STATE_SYSTEM_INVISIBLE, L"invisible"}, {STATE_SYSTEM_READONLY, L"read-only"},
-                 {STATE_SYSTEM_LINKED, L"linked"}};
+                 {STATE_SYSTEM_LINKED, L"linked"},       {STATE_SYSTEM_DEFAULT, L"default"},
+                 {STATE_SYSTEM_OFFSCREEN, L"offscreen"}};
     VARIANT state;
     VariantInit(&state);
     std::vector<std::wstring> result;
@@ -107,6 +108,13 @@ std::wstring line_of(const element& e, int depth)
         const std::wstring value = take(text);
         if (!value.empty()) {
             line += L" = " + shortened(value);
+        }
+    }
+    text = nullptr;
+    if (e.object->get_accDescription(e.child, &text) == S_OK) {
+        const std::wstring description = take(text);
+        if (!description.empty()) {
+            line += L" ~ " + shortened(description);
         }
     }
     const std::vector<std::wstring> states = states_of(e);
@@ -263,6 +271,66 @@ int press(HWND window, const std::wstring& name)
     }
     print_line(L"pressed " + pressed);
     return succeeded;
+}
+
+int check_paragraphs(HWND window, const std::wstring& name)
+{
+    IAccessible* root = client_object(window);
+    if (root == nullptr) {
+        return not_found;
+    }
+    // The element, then every child walked under it.
+    std::wstring value;
+    std::vector<std::wstring> names;
+    int depth_of_element = -1;
+    bool found = false;
+    walk(root, 0, [&](const element& e, int depth) {
+        if (depth_of_element >= 0) {
+            if (depth <= depth_of_element) {
+                return false;
+            }
+            if (depth == depth_of_element + 1) {
+                names.push_back(name_of(e));
+            }
+            return true;
+        }
+        // The element with a text of its own: a page named like its document holds it.
+        BSTR text = nullptr;
+        if (name_of(e) == name && e.child.lVal == CHILDID_SELF &&
+            e.object->get_accValue(e.child, &text) == S_OK) {
+            value = take(text);
+            depth_of_element = value.empty() ? -1 : depth;
+            found = !value.empty();
+        }
+        return true;
+    });
+    root->Release();
+    if (!found) {
+        print_error(L"access-client: no element \"" + name + L"\" with children");
+        return not_found;
+    }
+    // The value's lines with text, in order, are the children's names.
+    std::vector<std::wstring> lines(1);
+    for (const wchar_t c : value) {
+        if (c == L'\n' || c == L'\r') {
+            lines.emplace_back();
+        } else {
+            lines.back() += c;
+        }
+    }
+    std::erase_if(lines, [](const std::wstring& line) { return line.empty(); });
+    size_t same = 0;
+    while (same < lines.size() && same < names.size() && lines[same] == names[same]) {
+        ++same;
+    }
+    print_line(std::to_wstring(names.size()) + L" paragraphs of " + std::to_wstring(value.size()) +
+               L" characters");
+    if (same == lines.size() && same == names.size() && !names.empty()) {
+        print_line(L"they join to the whole text");
+        return succeeded;
+    }
+    print_line(L"they differ at paragraph " + std::to_wstring(same + 1));
+    return not_found;
 }
 
 int wait_for(HWND window, const std::wstring& text, const std::vector<state_condition>& states)

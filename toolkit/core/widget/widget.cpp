@@ -8,18 +8,14 @@
 
 namespace zksdk::ui {
 
-namespace {
-
 // Assistive technology keeps ids across calls, so an id is never given twice in a run.
-int32_t next_access_id()
+int32_t new_access_id()
 {
     static int32_t counter = 0;
     return ++counter;
 }
 
-} // namespace
-
-widget::widget() : m_style(this), m_access_id(next_access_id()) {}
+widget::widget() : m_style(this), m_access_id(new_access_id()) {}
 
 widget::~widget()
 {
@@ -145,6 +141,7 @@ void widget::set_visible(bool visible)
     push_visible(m_effectively_visible);
     emit(visible ? event_type::shown : event_type::hidden);
     invalidate(false);
+    announce(visible ? access_event::shown : access_event::hidden);
 }
 
 void widget::set_enabled(bool enabled)
@@ -155,6 +152,7 @@ void widget::set_enabled(bool enabled)
     push_enabled(m_effectively_enabled);
     emit(enabled ? event_type::enabled : event_type::disabled);
     invalidate(false);
+    announce(access_event::enabled_changed);
 }
 
 bool widget::is_visible(bool include_ancestors) const

@@ -16,6 +16,9 @@ namespace zksdk::ui {
 
 class window;
 
+// A fresh id for something assistive technology reads: a widget, or a part of one.
+int32_t new_access_id();
+
 // A node of a window's widget tree. The object that builds an interface owns its widgets; the
 // parent and child links never own. Behaviour comes from callbacks on its own events.
 class widget : public event_object {
@@ -73,6 +76,16 @@ public:
     // A widget without a name of its own takes the name of the widget that labels it.
     void set_labelled_by(const widget* label) { m_labelled_by = label ? label->access_id() : 0; }
     int32_t labelled_by() const { return m_labelled_by; }
+    // A reader reads this widget right after that sibling, whatever their order as children
+    // (which decides painting and hit testing) or of creation (the tab order).
+    void set_read_after(const widget* sibling) { m_read_after = sibling; }
+    const widget* read_after() const { return m_read_after; }
+    // Changes of a live widget's text are read out when the reader is next quiet.
+    void set_live(access_live live) { m_live = live; }
+    access_live live() const { return m_live; }
+    // Enter on it presses the window's default button (a check box in a wizard).
+    void set_enter_presses_default(bool presses) { m_enter_presses_default = presses; }
+    bool enter_presses_default() const { return m_enter_presses_default; }
 
 protected:
     bool emit(event_type type, void* data = nullptr);
@@ -100,6 +113,9 @@ private:
     rect m_geometry;
     int32_t m_access_id;
     int32_t m_labelled_by = 0;
+    access_live m_live = access_live::off;
+    const widget* m_read_after = nullptr;
+    bool m_enter_presses_default = false;
 };
 
 } // namespace zksdk::ui

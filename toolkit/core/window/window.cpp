@@ -188,6 +188,7 @@ void window::native_timer(uint32_t id)
         kill_timer(entry.owner, entry.number);
     event_dispatcher::instance().emit(entry.owner, event_type::timer, 2, 1,
                                       integer_data(entry.number));
+    settle_focus();
 }
 
 void window::add_widget(widget* created)
@@ -332,6 +333,7 @@ bool window::has_pointer_handlers(event_type code)
 void window::user_message(intptr_t lparam, uintptr_t wparam)
 {
     on_user_message(lparam, wparam);
+    settle_focus();
 }
 
 } // namespace zksdk::ui

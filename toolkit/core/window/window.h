@@ -2,6 +2,7 @@
 #pragma once
 
 #include "toolkit/core/accessibility.h"
+#include "toolkit/core/accessibility_text.h"
 #include "toolkit/core/event_object.h"
 #include "toolkit/core/widget/widget.h"
 #include "toolkit/platform/native_window.h"
@@ -76,14 +77,30 @@ public:
     std::vector<access_node> access_tree() override;
     bool access_default_action(int32_t id) override;
     bool access_focus(int32_t id) override;
+    bool access_text_of(int32_t id, access_text& out) override;
+    bool access_scroll(int32_t id, text_span range, bool align_to_top) override;
     // Describes one widget; false when it has nothing to say (no role and no name).
     bool describe(const widget& target, access_node& node) const;
     widget* widget_by_access_id(int32_t id) const;
-    // Announces a change of the widget's node (null: the window's own node).
+    // Announces a change of the widget's node (null: the window's own node). Nothing is said
+    // of what is hidden or silent.
     void announce(access_event event, const widget* target = nullptr);
+    // A sentence read out now (completion, failure), with no node of its own.
+    void announce_text(std::string_view sentence);
     // client for an application window, dialog for a popup.
     void set_access_role(access_role role) { m_access_role = role; }
     access_role role() const { return m_access_role; }
+    // What a reader adds after the window's name: a dialog's message.
+    void set_access_description(std::string_view text) { m_access_description = text; }
+    // Enter presses it from a widget that asks so (a check box), and it reports itself as the
+    // default; the focus falls back to it when the focused widget goes.
+    void set_default_button(widget* button) { m_default_button = button; }
+    widget* default_button() const { return m_default_button; }
+    // Moves the focus there and says so, also when it is there already: a page switch that
+    // keeps the focus changes what it means.
+    void focus_and_announce(widget* target);
+    // While a popup this window owns runs, the window takes no input, from users or readers.
+    bool is_blocked() const;
     // Focus marks show only while the user drives the window with the keyboard: Tab or another
     // key turns them on, a mouse press turns them off.
     bool shows_focus_mark() const { return m_keyboard_cues; }
@@ -114,6 +131,16 @@ private:
     void route_wheel(void* data);
     void route_file_drop(void* data, int64_t state);
     void traverse_tab();
+    void route_input(event_type code, void* data, const void* extra);
+    void press_default();
+    // The focused widget was disabled or hidden: the focus goes to the default button, else
+    // the first tab stop, once the change that caused it is complete.
+    void settle_focus();
+    bool focus_within(const widget& target) const;
+    rect visible_rect(const widget& target) const;
+    void add_parts(std::vector<access_node>& nodes, const widget& document,
+                   const access_node& node);
+    int32_t part_id(int32_t owner, size_t index);
     void paint_focus_mark(const widget& target);
     void hide_tooltip();
     void show_tooltip(const tooltip_entry& entry);
@@ -149,6 +176,10 @@ private:
     bool m_tooltip_suppressed = false;
     std::unordered_map<uint32_t, timer_entry> m_timers;
     access_role m_access_role = access_role::client;
+    std::string m_access_description;
+    widget* m_default_button = nullptr;
+    bool m_focus_check_pending = false;
+    std::map<std::pair<int32_t, size_t>, int32_t> m_part_ids;
     bool m_keyboard_cues = false;
     widget m_root;
 };

@@ -15,6 +15,7 @@ namespace {
 constexpr double wheel_latch_ms = 400;
 constexpr int32_t wheel_latch_distance = 10;
 constexpr uintptr_t tab_character = 9;
+constexpr uintptr_t enter_key = 13;
 
 bool is_enabled(const widget* target)
 {
@@ -47,7 +48,14 @@ bool contains_inclusive(const rect& area, point p)
 
 } // namespace
 
+// Whatever an input changed, the focus lands somewhere usable before the next one.
 void window::route(event_type code, void* data, const void* extra)
+{
+    route_input(code, data, extra);
+    settle_focus();
+}
+
+void window::route_input(event_type code, void* data, const void* extra)
 {
     switch (code) {
     case event_type::mouse_up:
@@ -82,13 +90,19 @@ void window::route(event_type code, void* data, const void* extra)
         return;
     case event_type::key_down:
     case event_type::key_down_extended:
-    case event_type::key_up:
+    case event_type::key_up: {
         if (code == event_type::key_down)
             set_keyboard_cues(true);
-        if (takes_keys(m_focused))
-            deliver(m_focused, code, data);
+        // The widget the key reached, not wherever the key moved the focus.
+        widget* receiver = takes_keys(m_focused) ? m_focused : nullptr;
+        if (receiver != nullptr)
+            deliver(receiver, code, data);
+        if (code == event_type::key_down && reinterpret_cast<uintptr_t>(data) == enter_key &&
+            receiver != nullptr && receiver == m_focused && receiver->enter_presses_default())
+            press_default();
         emit(code, data);
         return;
+    }
     case event_type::char_input:
         if (reinterpret_cast<uintptr_t>(data) == tab_character)
             traverse_tab();
@@ -117,6 +131,9 @@ void window::route(event_type code, void* data, const void* extra)
     case event_type::focus_lost:
         if (is_enabled(m_focused))
             deliver(m_focused, code, nullptr);
+        // A window that gets the focus back (it opened, a popup closed) says where it is.
+        if (code == event_type::focus_gained && is_enabled(m_focused))
+            announce(access_event::focus, m_focused);
         emit(code);
         return;
     case event_type::file_drop:
@@ -143,7 +160,11 @@ void window::route_pointer_button(event_type code, void* data)
         return;
     }
     if (widget* under = pointer_widget(); is_enabled(under)) {
-        set_focus(under, 0);
+        // Empty space (a panel nobody listens on) keeps the focus where it was.
+        auto& events = event_dispatcher::instance();
+        if (under->is_tab_stop() || events.has_handlers(under, event_type::mouse_down) ||
+            events.has_handlers(under, event_type::mouse_up))
+            set_focus(under, 0);
         deliver(under, code, data);
     }
     hide_tooltip();
@@ -239,6 +260,13 @@ void window::traverse_tab()
     }
     set_keyboard_cues(true);
     set_focus(m_widgets[chosen], 1);
+}
+
+void window::press_default()
+{
+    widget* button = m_default_button;
+    if (button != nullptr && button->accepts_input() && button->is_visible(true))
+        event_dispatcher::instance().emit(button, event_type::access_action);
 }
 
 void window::hide_tooltip()

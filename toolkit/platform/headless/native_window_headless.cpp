@@ -325,11 +325,26 @@ bool native_window::is_focus_window() const
     return state().focus == this;
 }
 
-void native_window::announce(access_event event, int32_t id)
+bool native_window::is_input_enabled() const
 {
-    if (m_impl->created) {
-        m_impl->announcements.push_back({event, id});
+    return m_impl->input_enabled;
+}
+
+void native_window::announce(access_event event, int32_t id, std::string_view text)
+{
+    if (!m_impl->created) {
+        return;
     }
+    // What a reader would read at that moment: the node's name then, or the sentence.
+    std::string said(text);
+    if (event != access_event::notification && m_impl->client != nullptr) {
+        for (const access_node& node : m_impl->client->access_tree()) {
+            if (node.id == id) {
+                said = id == 0 ? "window" : node.name;
+            }
+        }
+    }
+    m_impl->announcements.push_back({event, id, said});
 }
 
 namespace headless {

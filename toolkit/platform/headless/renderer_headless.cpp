@@ -294,6 +294,14 @@ rect renderer::text_range_bounds(std::string_view text, size maximum,
             static_cast<int32_t>(std::lround(box.bottom - box.top))};
 }
 
+std::vector<text_line_geometry> renderer::text_geometry(std::string_view text, size maximum,
+                                                        std::span<const text_run> runs) const
+{
+    const std::u16string units = utf8_to_utf16(text);
+    return layout_for(*m_impl, units, runs, unlimited(maximum.width), unlimited(maximum.height))
+        .geometry();
+}
+
 namespace {
 
 // The device copy of an image is made once per renderer; both sides keep the link so that

@@ -153,4 +153,25 @@ float_box text_layout::range_bounds(int32_t first, int32_t end) const
             static_cast<float>(bottom)};
 }
 
+std::vector<text_line_geometry> text_layout::geometry() const
+{
+    std::vector<text_line_geometry> result;
+    const auto length = static_cast<int32_t>(m_text.size());
+    for (const text_line& line : m_lines) {
+        text_line_geometry out;
+        out.first = line.first;
+        out.end = line.end < length && m_text[line.end] == u'\n' ? line.end + 1 : line.end;
+        out.top = static_cast<float>(line.top);
+        out.height = static_cast<float>(line.height);
+        double x = line.left;
+        out.edges.push_back(static_cast<float>(x));
+        for (int32_t i = out.first; i < out.end; ++i) {
+            x += i < line.end ? advance(i, i + 1) : 0.0;
+            out.edges.push_back(static_cast<float>(x));
+        }
+        result.push_back(std::move(out));
+    }
+    return result;
+}
+
 } // namespace zksdk::ui::headless

@@ -3,6 +3,7 @@
 
 #include "toolkit/core/geometry.h"
 #include "toolkit/platform/headless/draw_call.h"
+#include "toolkit/platform/text_geometry.h"
 #include "toolkit/platform/text_run.h"
 
 #include <span>
@@ -34,6 +35,8 @@ public:
     double height() const; // all lines
     // Hit-test boxes of the range, one per line it touches, folded into their bounding box.
     float_box range_bounds(int32_t first, int32_t end) const;
+    // Each line with its break and the x of every unit boundary in it.
+    std::vector<text_line_geometry> geometry() const;
 
 private:
     double advance(int32_t first, int32_t end) const;

@@ -24,6 +24,8 @@ LONG role_of(access_role role)
         return ROLE_SYSTEM_PROGRESSBAR;
     case access_role::grouping:
         return ROLE_SYSTEM_GROUPING;
+    case access_role::alert:
+        return ROLE_SYSTEM_ALERT;
     }
     return ROLE_SYSTEM_CLIENT;
 }
@@ -38,7 +40,9 @@ LONG states_of(const access_node& node)
                  {access_state::checked, STATE_SYSTEM_CHECKED},
                  {access_state::disabled, STATE_SYSTEM_UNAVAILABLE},
                  {access_state::invisible, STATE_SYSTEM_INVISIBLE},
-                 {access_state::read_only, STATE_SYSTEM_READONLY}};
+                 {access_state::read_only, STATE_SYSTEM_READONLY},
+                 {access_state::default_button, STATE_SYSTEM_DEFAULT},
+                 {access_state::offscreen, STATE_SYSTEM_OFFSCREEN}};
     LONG result = node.role == access_role::link ? STATE_SYSTEM_LINKED : 0;
     for (const auto& flag : flags) {
         if ((node.states & flag.ours) != 0) {
@@ -52,8 +56,9 @@ CONTROLTYPEID control_type_of(access_role role)
 {
     switch (role) {
     case access_role::client:
-    case access_role::dialog:
         return uia::control_type::pane;
+    case access_role::dialog:
+        return uia::control_type::window;
     case access_role::push_button:
         return uia::control_type::button;
     case access_role::link:
@@ -61,6 +66,7 @@ CONTROLTYPEID control_type_of(access_role role)
     case access_role::check_button:
         return uia::control_type::check_box;
     case access_role::static_text:
+    case access_role::alert:
         return uia::control_type::text;
     case access_role::document:
         return uia::control_type::document;

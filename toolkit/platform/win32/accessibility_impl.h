@@ -3,11 +3,13 @@
 #pragma once
 
 #include "toolkit/core/accessibility.h"
+#include "toolkit/core/accessibility_text.h"
 #include "toolkit/platform/win32/uia_declarations.h"
 
 #include <windows.h>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace zksdk::ui {
@@ -19,7 +21,7 @@ namespace zksdk::ui::win32 {
 // The private message the accessibility objects send their window: wparam says what for.
 constexpr UINT access_message = WM_APP + 0x0A11;
 constexpr WPARAM forwarded_call = 1;  // lparam: the token of a pending call
-constexpr WPARAM deferred_action = 2; // lparam: the node whose default action runs
+constexpr WPARAM deferred_action = 2; // lparam: the token of a posted default action
 
 // WM_GETOBJECT: the client object for OBJID_CLIENT, the UI Automation root for its id.
 // A window with nothing to describe gets the system's answer.
@@ -42,6 +44,11 @@ struct access_functions {
     HRESULT(WINAPI* raise_property_changed)
     (IRawElementProviderSimple*, PROPERTYID, VARIANT, VARIANT) = nullptr;
     BOOL(WINAPI* clients_listening)() = nullptr;
+    HRESULT(WINAPI* raise_structure_changed)
+    (IRawElementProviderSimple*, int, int*, int) = nullptr;
+    // Windows 10 1709 and later only.
+    HRESULT(WINAPI* raise_notification)(IRawElementProviderSimple*, int, int, BSTR, BSTR) = nullptr;
+    HRESULT(WINAPI* not_supported)(IUnknown**) = nullptr;
 };
 const access_functions& access_api();
 
@@ -52,6 +59,7 @@ struct access_snapshot {
     POINT origin{}; // the client area's top-left on the screen, pixels
     int32_t dpi_x = 96;
     int32_t dpi_y = 96;
+    bool window_focused = false; // the window has the system's keyboard focus
 
     const access_node* find(int32_t id) const;
     std::vector<const access_node*> children(int32_t id) const;
@@ -78,6 +86,9 @@ public:
     // for it to close.
     call_result default_action(int32_t id, bool& accepted) const;
     call_result focus(int32_t id, bool& accepted) const;
+    // A document node's text and lines; false in `found` for a node without them.
+    call_result text(int32_t id, access_text& out, bool& found) const;
+    call_result scroll(int32_t id, text_span range, bool align_to_top) const;
 
 private:
     call_result on_window_thread(const std::function<void(native_window_client&)>& work) const;
@@ -94,12 +105,22 @@ CONTROLTYPEID control_type_of(access_role role);
 // New objects, each with one reference for the caller.
 IAccessible* make_msaa_object(HWND window, int32_t id);
 IRawElementProviderSimple* make_uia_element(HWND window, int32_t id);
+// The pattern's provider for a node of this role, or null when the role has no such pattern.
+IUnknown* make_uia_pattern(HWND window, int32_t id, access_role role, PATTERNID pattern);
+ITextRangeProvider* make_text_range(HWND window, int32_t id, text_span range);
+// The node id behind one of our providers, or -1 for anyone else's.
+int32_t node_of_provider(IUnknown* provider);
+// HRESULT for a call that could not reach the window.
+HRESULT uia_failure(call_result result);
 
-// The WinEvent that tells of an announcement.
+// EVENT_OBJECT_LIVEREGIONCHANGED, which older headers lack.
+constexpr DWORD live_region_changed_event = 0x8019;
+
+// The WinEvent that tells of an announcement (0: none).
 DWORD event_for(access_event event);
 
 // Raises the UI Automation event that goes with an announcement, when a client listens.
-void raise_uia_event(HWND window, access_event event, int32_t id);
+void raise_uia_event(HWND window, access_event event, int32_t id, std::string_view text = {});
 
 // UTF-8 to a new BSTR (null for an empty text).
 BSTR to_bstr(const std::string& text);

@@ -29,6 +29,8 @@ constexpr UINT forward_timeout_ms = 3000;
 struct pending_calls {
     std::mutex lock;
     std::map<LPARAM, std::shared_ptr<std::function<void(native_window_client&)>>> calls;
+    // Default actions posted to run later, by token, with the window and node they are for.
+    std::map<LPARAM, std::pair<HWND, int32_t>> actions;
     LPARAM last_token = 0;
 };
 
@@ -57,6 +59,18 @@ DWORD event_for(access_event event)
         return EVENT_SYSTEM_ALERT;
     case access_event::dialog_opened:
         return EVENT_SYSTEM_DIALOGSTART;
+    case access_event::enabled_changed:
+        return EVENT_OBJECT_STATECHANGE;
+    case access_event::shown:
+        return EVENT_OBJECT_SHOW;
+    case access_event::hidden:
+        return EVENT_OBJECT_HIDE;
+    case access_event::live_region_changed:
+        return live_region_changed_event;
+    case access_event::text_selection_changed:
+        return EVENT_OBJECT_TEXTSELECTIONCHANGED;
+    case access_event::notification:
+        return 0; // UI Automation alone has notifications
     }
     return EVENT_OBJECT_REORDER;
 }
@@ -102,6 +116,9 @@ const access_functions& access_api()
         look_up(core, "UiaRaiseAutomationEvent", found.raise_event);
         look_up(core, "UiaRaiseAutomationPropertyChangedEvent", found.raise_property_changed);
         look_up(core, "UiaClientsAreListening", found.clients_listening);
+        look_up(core, "UiaRaiseStructureChangedEvent", found.raise_structure_changed);
+        look_up(core, "UiaRaiseNotificationEvent", found.raise_notification);
+        look_up(core, "UiaGetReservedNotSupportedValue", found.not_supported);
         return found;
     }();
     return functions;
@@ -266,6 +283,7 @@ call_result window_link::snapshot(access_snapshot& out) const
     const call_result result = on_window_thread([taken, window](native_window_client& client) {
         taken->nodes = shown_nodes(client.access_tree());
         ClientToScreen(window, &taken->origin);
+        taken->window_focused = GetFocus() == window;
         if (native_window* record = record_of(window)) {
             taken->dpi_x = record->dpi_x();
             taken->dpi_y = record->dpi_y();
@@ -283,14 +301,48 @@ call_result window_link::default_action(int32_t id, bool& accepted) const
     const HWND window = m_window;
     const call_result result = on_window_thread([ok, window, id](native_window_client& client) {
         for (const access_node& node : client.access_tree()) {
-            if (node.id == id && !node.default_action.empty() &&
-                (node.states & (access_state::disabled | access_state::invisible)) == 0) {
-                *ok = PostMessageW(window, access_message, deferred_action, id) != FALSE;
+            if (node.id != id || node.default_action.empty() ||
+                (node.states & (access_state::disabled | access_state::invisible)) != 0) {
+                continue;
+            }
+            // Posted with a token, as forwarded calls are sent: a message from anywhere else
+            // names no action and runs nothing.
+            pending_calls& calls = pending();
+            LPARAM token = 0;
+            {
+                const std::lock_guard<std::mutex> guard(calls.lock);
+                token = ++calls.last_token;
+                calls.actions.emplace(token, std::make_pair(window, id));
+            }
+            *ok = PostMessageW(window, access_message, deferred_action, token) != FALSE;
+            if (!*ok) {
+                const std::lock_guard<std::mutex> guard(calls.lock);
+                calls.actions.erase(token);
             }
         }
     });
     accepted = result == call_result::done && *ok;
     return result;
+}
+
+call_result window_link::text(int32_t id, access_text& out, bool& found) const
+{
+    auto taken = std::make_shared<access_text>();
+    auto ok = std::make_shared<bool>(false);
+    const call_result result = on_window_thread(
+        [taken, ok, id](native_window_client& client) { *ok = client.access_text_of(id, *taken); });
+    found = result == call_result::done && *ok;
+    if (found) {
+        out = std::move(*taken);
+    }
+    return result;
+}
+
+call_result window_link::scroll(int32_t id, text_span range, bool align_to_top) const
+{
+    return on_window_thread([id, range, align_to_top](native_window_client& client) {
+        client.access_scroll(id, range, align_to_top);
+    });
 }
 
 call_result window_link::focus(int32_t id, bool& accepted) const
@@ -302,11 +354,22 @@ call_result window_link::focus(int32_t id, bool& accepted) const
     return result;
 }
 
-LRESULT run_access_message(HWND, native_window_client& client, WPARAM wparam, LPARAM lparam)
+LRESULT run_access_message(HWND window, native_window_client& client, WPARAM wparam, LPARAM lparam)
 {
     if (wparam == deferred_action) {
-        client.access_default_action(static_cast<int32_t>(lparam));
-        return 1;
+        int32_t id = -1;
+        {
+            pending_calls& calls = pending();
+            const std::lock_guard<std::mutex> guard(calls.lock);
+            const auto found = calls.actions.find(lparam);
+            if (found == calls.actions.end() || found->second.first != window) {
+                return 0;
+            }
+            id = found->second.second;
+            calls.actions.erase(found);
+        }
+        // Checked again now: a popup may have opened since the action was accepted.
+        return client.access_default_action(id) ? 1 : 0;
     }
     if (wparam != forwarded_call) {
         return 0;

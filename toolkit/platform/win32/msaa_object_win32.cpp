@@ -1,9 +1,10 @@
 // The Active Accessibility view of a toolkit window: one object per described node that has
 // children, its leaf children as child ids (the node ids), all answered from a fresh
 // description taken on the window's thread.
+#include "toolkit/platform/win32/accessibility_com.h"
 #include "toolkit/platform/win32/accessibility_impl.h"
 
-#include <atomic>
+#include <algorithm>
 
 namespace zksdk::ui::win32 {
 
@@ -14,37 +15,9 @@ HRESULT failure_of(call_result result)
     return result == call_result::gone ? CO_E_OBJNOTCONNECTED : E_FAIL;
 }
 
-class msaa_object final : public IAccessible, public IEnumVARIANT {
+class msaa_object final : public com_object<IAccessible, IEnumVARIANT> {
 public:
     msaa_object(HWND window, int32_t id) : m_link(window), m_id(id) {}
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) ||
-            iid == __uuidof(IAccessible)) {
-            *out = static_cast<IAccessible*>(this);
-        } else if (iid == __uuidof(IEnumVARIANT)) {
-            *out = static_cast<IEnumVARIANT*>(this);
-        } else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     // IDispatch: clients reach us through the vtable; no type information is offered.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
@@ -115,10 +88,9 @@ public:
     {
         return text(child, value, [](const access_node& n) { return n.value; });
     }
-    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* text) override
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override
     {
-        *text = nullptr;
-        return S_FALSE;
+        return this->text(child, text, [](const access_node& n) { return n.description; });
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
@@ -168,7 +140,8 @@ public:
         if (const HRESULT failed = own(s, self)) {
             return failed;
         }
-        const access_node* focused = s.focused();
+        // A window without the system's focus has no focused element, whatever it keeps.
+        const access_node* focused = s.window_focused ? s.focused() : nullptr;
         if (focused == nullptr) {
             return S_FALSE;
         }
@@ -292,8 +265,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override
     {
-        m_cursor += count;
-        return S_OK;
+        access_snapshot s;
+        const access_node* self = nullptr;
+        if (const HRESULT failed = own(s, self)) {
+            return failed;
+        }
+        const size_t left = s.children(m_id).size() - std::min(m_cursor, s.children(m_id).size());
+        m_cursor += std::min<size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Reset() override
     {
@@ -309,7 +288,19 @@ public:
     }
 
 private:
-    ~msaa_object() = default;
+    ~msaa_object() override = default;
+
+    void* find(REFIID iid) override
+    {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) ||
+            iid == __uuidof(IAccessible)) {
+            return static_cast<IAccessible*>(this);
+        }
+        if (iid == __uuidof(IEnumVARIANT)) {
+            return static_cast<IEnumVARIANT*>(this);
+        }
+        return nullptr;
+    }
 
     // A fresh description with this object's own node; S_OK (0) when both are there.
     HRESULT own(access_snapshot& s, const access_node*& self) const
@@ -363,7 +354,6 @@ private:
         }
     }
 
-    std::atomic<ULONG> m_references{1};
     window_link m_link;
     int32_t m_id;
     size_t m_cursor = 0;

@@ -137,23 +137,25 @@ rect rounded(const text_box& box)
             static_cast<int32_t>(std::lround(box.bottom - box.top))};
 }
 
-// Where the layout has no range hit testing (Wine's DirectWrite), the same rectangles follow
-// from the lines and clusters: each line's content is placed by the alignment, with trailing
-// white space hanging past the edge as DirectWrite lays it out.
-text_box bounds_from_clusters(IDWriteTextLayout& layout, UINT32 first, UINT32 end)
+// Each line with the x of every unit boundary, placed by the alignment, with trailing white
+// space hanging past the edge as DirectWrite lays it out. The units of a cluster start where
+// the cluster starts, since a reader never lands inside one.
+std::vector<text_line_geometry> geometry_of(IDWriteTextLayout& layout)
 {
+    std::vector<text_line_geometry> result;
     DWRITE_TEXT_METRICS metrics{};
     UINT32 line_count = 0;
     UINT32 cluster_count = 0;
+    if (FAILED(layout.GetMetrics(&metrics))) {
+        return result;
+    }
     layout.GetLineMetrics(nullptr, 0, &line_count);
     layout.GetClusterMetrics(nullptr, 0, &cluster_count);
     std::vector<DWRITE_LINE_METRICS> lines(line_count);
     std::vector<DWRITE_CLUSTER_METRICS> clusters(cluster_count);
-    text_box box;
-    if (FAILED(layout.GetMetrics(&metrics)) ||
-        FAILED(layout.GetLineMetrics(lines.data(), line_count, &line_count)) ||
+    if (FAILED(layout.GetLineMetrics(lines.data(), line_count, &line_count)) ||
         FAILED(layout.GetClusterMetrics(clusters.data(), cluster_count, &cluster_count))) {
-        return box;
+        return result;
     }
     const DWRITE_TEXT_ALIGNMENT alignment = layout.GetTextAlignment();
     const float share = alignment == DWRITE_TEXT_ALIGNMENT_CENTER     ? 0.5f
@@ -170,18 +172,42 @@ text_box bounds_from_clusters(IDWriteTextLayout& layout, UINT32 first, UINT32 en
             content += clusters[i].width;
             at += clusters[i].length;
         }
+        text_line_geometry out;
+        out.first = static_cast<int32_t>(line_start);
+        out.end = static_cast<int32_t>(line_start + line.length);
+        out.top = y;
+        out.height = line.height;
         float x = share * (metrics.layoutWidth - content);
         at = line_start;
         for (; cluster < clusters.size() && at < line_start + line.length; ++cluster) {
             const DWRITE_CLUSTER_METRICS& piece = clusters[cluster];
-            if (at < end && first < at + piece.length) {
-                box.add(x, y, x + piece.width, y + line.height);
+            for (UINT16 unit = 0; unit < piece.length; ++unit) {
+                out.edges.push_back(x);
             }
             x += piece.width;
             at += piece.length;
         }
+        out.edges.resize(static_cast<std::size_t>(out.end - out.first), x);
+        out.edges.push_back(x);
+        result.push_back(std::move(out));
         line_start += line.length;
         y += line.height;
+    }
+    return result;
+}
+
+// Where the layout has no range hit testing (Wine's DirectWrite), the same rectangles follow
+// from the lines and clusters.
+text_box bounds_from_clusters(IDWriteTextLayout& layout, UINT32 first, UINT32 end)
+{
+    text_box box;
+    for (const text_line_geometry& line : geometry_of(layout)) {
+        const auto a = std::max(static_cast<int32_t>(first), line.first);
+        const auto b = std::min(static_cast<int32_t>(end), line.end);
+        if (a < b) {
+            box.add(line.edges[static_cast<std::size_t>(a - line.first)], line.top,
+                    line.edges[static_cast<std::size_t>(b - line.first)], line.top + line.height);
+        }
     }
     return box;
 }
@@ -405,6 +431,15 @@ rect renderer::text_range_bounds(std::string_view text, size maximum,
         box.add(hit.left, hit.top, hit.left + hit.width, hit.top + hit.height);
     }
     return rounded(box);
+}
+
+std::vector<text_line_geometry> renderer::text_geometry(std::string_view text, size maximum,
+                                                        std::span<const text_run> runs) const
+{
+    const std::wstring units = wide(text);
+    ComPtr<IDWriteTextLayout> layout =
+        measuring_layout(*m_impl, units, runs, unlimited(maximum.width), unlimited(maximum.height));
+    return layout ? geometry_of(*layout.Get()) : std::vector<text_line_geometry>{};
 }
 
 } // namespace zksdk::ui

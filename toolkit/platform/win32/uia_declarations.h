@@ -16,6 +16,7 @@ namespace pattern {
 constexpr PATTERNID invoke = 10000;
 constexpr PATTERNID value = 10002;
 constexpr PATTERNID range_value = 10003;
+constexpr PATTERNID text = 10014;
 constexpr PATTERNID toggle = 10015;
 } // namespace pattern
 
@@ -33,6 +34,9 @@ constexpr PROPERTYID framework_id = 30024;
 constexpr PROPERTYID value_value = 30045;
 constexpr PROPERTYID range_value_value = 30047;
 constexpr PROPERTYID toggle_state = 30086;
+constexpr PROPERTYID live_setting = 30135;
+constexpr PROPERTYID full_description = 30159;
+constexpr PROPERTYID is_dialog = 30174;
 } // namespace property
 
 namespace control_type {
@@ -48,11 +52,24 @@ constexpr CONTROLTYPEID pane = 50033;
 } // namespace control_type
 
 namespace event {
+constexpr EVENTID structure_changed = 20002;
 constexpr EVENTID focus_changed = 20005;
 constexpr EVENTID layout_invalidated = 20008;
 constexpr EVENTID window_opened = 20016;
+constexpr EVENTID text_selection_changed = 20014;
 constexpr EVENTID system_alert = 20023;
+constexpr EVENTID live_region_changed = 20024;
+constexpr EVENTID notification = 20035;
 } // namespace event
+
+// Text attributes; only whether the text is read only is told.
+constexpr int is_read_only_attribute = 40015;
+
+enum structure_change { child_added = 0, child_removed = 1, children_invalidated = 2 };
+enum notification_kind { action_completed = 2, action_aborted = 3 };
+enum notification_processing { important_all = 0, important_most_recent = 1 };
+enum text_endpoint { endpoint_start = 0, endpoint_end = 1 };
+enum supported_text_selection { selection_none = 0, selection_single = 1 };
 
 constexpr int append_runtime_id = 3;
 constexpr LONG root_object_id = -25;
@@ -123,3 +140,54 @@ IValueProvider : public IUnknown
 };
 __CRT_UUID_DECL(IValueProvider, 0xc7935180, 0x6fb3, 0x4201, 0xb1, 0x74, 0x7d, 0xf7, 0x3a, 0xdb,
                 0xf6, 0x4a)
+
+struct UiaPoint {
+    double x;
+    double y;
+};
+
+// The text pattern (UIAutomationCore.idl): a document's text as ranges a reader moves.
+MIDL_INTERFACE("5347ad7b-c355-46f8-aff5-909033582f63")
+ITextRangeProvider : public IUnknown
+{
+    virtual HRESULT STDMETHODCALLTYPE Clone(ITextRangeProvider * *copy) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Compare(ITextRangeProvider * range, BOOL * same) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CompareEndpoints(int endpoint, ITextRangeProvider* target,
+                                                       int target_endpoint, int* order) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ExpandToEnclosingUnit(int unit) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindAttribute(int attribute, VARIANT value, BOOL backward,
+                                                    ITextRangeProvider** found) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindText(BSTR text, BOOL backward, BOOL ignore_case,
+                                               ITextRangeProvider * *found) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeValue(int attribute, VARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetBoundingRectangles(SAFEARRAY * *boxes) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEnclosingElement(IRawElementProviderSimple * *element) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetText(int max_length, BSTR* text) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Move(int unit, int count, int* moved) = 0;
+    virtual HRESULT STDMETHODCALLTYPE MoveEndpointByUnit(int endpoint, int unit, int count,
+                                                         int* moved) = 0;
+    virtual HRESULT STDMETHODCALLTYPE MoveEndpointByRange(int endpoint, ITextRangeProvider* target,
+                                                          int target_endpoint) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Select() = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddToSelection() = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveFromSelection() = 0;
+    virtual HRESULT STDMETHODCALLTYPE ScrollIntoView(BOOL align_to_top) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetChildren(SAFEARRAY * *children) = 0;
+};
+__CRT_UUID_DECL(ITextRangeProvider, 0x5347ad7b, 0xc355, 0x46f8, 0xaf, 0xf5, 0x90, 0x90, 0x33, 0x58,
+                0x2f, 0x63)
+
+MIDL_INTERFACE("3589c92c-63f3-4367-99bb-ada653b77cf2")
+ITextProvider : public IUnknown
+{
+    virtual HRESULT STDMETHODCALLTYPE GetSelection(SAFEARRAY * *ranges) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetVisibleRanges(SAFEARRAY * *ranges) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RangeFromChild(IRawElementProviderSimple * child,
+                                                     ITextRangeProvider * *range) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RangeFromPoint(UiaPoint point,
+                                                     ITextRangeProvider * *range) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_DocumentRange(ITextRangeProvider * *range) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SupportedTextSelection(int* supported) = 0;
+};
+__CRT_UUID_DECL(ITextProvider, 0x3589c92c, 0x63f3, 0x4367, 0x99, 0xbb, 0xad, 0xa6, 0x53, 0xb7, 0x7c,
+                0xf2)

@@ -1,19 +1,15 @@
 // The UI Automation view of a toolkit window: a fragment root for the client area and one
-// fragment per described node, with the Invoke, Toggle, RangeValue and Value patterns. Calls
-// arrive on UI Automation's threads; each reads a fresh description from the window's thread.
+// fragment per described node; its patterns are objects of their own (uia_patterns_win32.cpp),
+// handed out only where the node's role has them. Calls arrive on UI Automation's threads; each
+// reads a fresh description from the window's thread.
+#include "toolkit/platform/win32/accessibility_com.h"
 #include "toolkit/platform/win32/accessibility_impl.h"
 
-#include <atomic>
 #include <string>
 
 namespace zksdk::ui::win32 {
 
 namespace {
-
-HRESULT failure_of(call_result result)
-{
-    return result == call_result::gone ? uia::element_not_available : uia::timeout;
-}
 
 void set_bool(VARIANT& out, bool value)
 {
@@ -21,52 +17,29 @@ void set_bool(VARIANT& out, bool value)
     out.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-class uia_element final : public IRawElementProviderSimple,
-                          public IRawElementProviderFragment,
-                          public IRawElementProviderFragmentRoot,
-                          public IInvokeProvider,
-                          public IToggleProvider,
-                          public IRangeValueProvider,
-                          public IValueProvider {
+// Tells our own elements from anyone else's, through QueryInterface.
+MIDL_INTERFACE("6f1c7b1e-2a43-4d5e-9b0a-3c1d8e4f5a21")
+node_identity : public IUnknown
+{
+    virtual int32_t STDMETHODCALLTYPE node() = 0;
+};
+
+} // namespace
+} // namespace zksdk::ui::win32
+
+__CRT_UUID_DECL(zksdk::ui::win32::node_identity, 0x6f1c7b1e, 0x2a43, 0x4d5e, 0x9b, 0x0a, 0x3c, 0x1d,
+                0x8e, 0x4f, 0x5a, 0x21)
+
+namespace zksdk::ui::win32 {
+
+namespace {
+
+class uia_element final : public com_object<IRawElementProviderSimple, IRawElementProviderFragment,
+                                            IRawElementProviderFragmentRoot, node_identity> {
 public:
     uia_element(HWND window, int32_t id) : m_link(window), m_id(id) {}
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IRawElementProviderSimple)) {
-            *out = static_cast<IRawElementProviderSimple*>(this);
-        } else if (iid == __uuidof(IRawElementProviderFragment)) {
-            *out = static_cast<IRawElementProviderFragment*>(this);
-        } else if (iid == __uuidof(IRawElementProviderFragmentRoot) && m_id == 0) {
-            *out = static_cast<IRawElementProviderFragmentRoot*>(this);
-        } else if (iid == __uuidof(IInvokeProvider)) {
-            *out = static_cast<IInvokeProvider*>(this);
-        } else if (iid == __uuidof(IToggleProvider)) {
-            *out = static_cast<IToggleProvider*>(this);
-        } else if (iid == __uuidof(IRangeValueProvider)) {
-            *out = static_cast<IRangeValueProvider*>(this);
-        } else if (iid == __uuidof(IValueProvider)) {
-            *out = static_cast<IValueProvider*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    int32_t STDMETHODCALLTYPE node() override { return m_id; }
 
     // IRawElementProviderSimple. No COM threading option: under it, Wine's UI Automation
     // waits on the window's thread while that thread waits on it.
@@ -83,18 +56,7 @@ public:
         if (const HRESULT failed = own(s, self)) {
             return failed;
         }
-        const access_role role = self->role;
-        const bool supported =
-            (pattern == uia::pattern::invoke &&
-             (role == access_role::push_button || role == access_role::link)) ||
-            (pattern == uia::pattern::toggle && role == access_role::check_button) ||
-            (pattern == uia::pattern::range_value && role == access_role::progress_bar) ||
-            (pattern == uia::pattern::value &&
-             (role == access_role::document || role == access_role::progress_bar));
-        if (supported) {
-            *out = static_cast<IRawElementProviderSimple*>(this);
-            AddRef();
-        }
+        *out = make_uia_pattern(m_link.window(), m_id, self->role, pattern);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* out) override
@@ -106,31 +68,51 @@ public:
             return failed;
         }
         const access_node& n = *self;
+        const bool root = m_id == 0;
         switch (property) {
         case uia::property::name:
             out->vt = VT_BSTR;
             out->bstrVal = to_bstr(n.name);
             break;
         case uia::property::control_type:
-            // The window's own element is the system's (a window); the client area is a pane.
+            // The root's element is the window's: a window, wizard and popup alike, as the
+            // window's host says on Windows (Wine's says nothing). Any other value here would
+            // win over the host's.
             out->vt = VT_I4;
-            out->lVal = control_type_of(n.role);
+            out->lVal = root ? uia::control_type::window : control_type_of(n.role);
+            break;
+        case uia::property::is_dialog:
+            set_bool(*out, root && n.role == access_role::dialog);
+            break;
+        case uia::property::full_description:
+            if (!n.description.empty()) {
+                out->vt = VT_BSTR;
+                out->bstrVal = to_bstr(n.description);
+            }
+            break;
+        case uia::property::live_setting:
+            out->vt = VT_I4;
+            out->lVal = static_cast<LONG>(n.live);
             break;
         case uia::property::automation_id:
-            out->vt = VT_BSTR;
-            out->bstrVal = to_bstr(std::to_string(n.id));
+            if (!root) {
+                out->vt = VT_BSTR;
+                out->bstrVal = to_bstr(std::to_string(n.id));
+            }
             break;
         case uia::property::is_enabled:
             set_bool(*out, (n.states & access_state::disabled) == 0);
             break;
         case uia::property::is_keyboard_focusable:
-            set_bool(*out, (n.states & access_state::focusable) != 0);
+            if (!root) {
+                set_bool(*out, (n.states & access_state::focusable) != 0);
+            }
             break;
         case uia::property::has_keyboard_focus:
-            set_bool(*out, (n.states & access_state::focused) != 0);
+            set_bool(*out, s.window_focused && (n.states & access_state::focused) != 0);
             break;
         case uia::property::is_offscreen:
-            set_bool(*out, (n.states & access_state::invisible) != 0);
+            set_bool(*out, (n.states & (access_state::invisible | access_state::offscreen)) != 0);
             break;
         case uia::property::toggle_state:
             if (n.role == access_role::check_button) {
@@ -143,6 +125,12 @@ public:
             if (!n.value.empty()) {
                 out->vt = VT_BSTR;
                 out->bstrVal = to_bstr(n.value);
+            }
+            break;
+        case uia::property::range_value_value:
+            if (n.role == access_role::progress_bar) {
+                out->vt = VT_R8;
+                out->dblVal = n.range_value;
             }
             break;
         case uia::property::framework_id:
@@ -224,7 +212,8 @@ public:
         if (const HRESULT failed = own(s, self)) {
             return failed;
         }
-        if (m_id == 0 || (self->states & access_state::invisible) != 0) {
+        if (m_id == 0 ||
+            (self->states & (access_state::invisible | access_state::offscreen)) != 0) {
             return S_OK; // the window's element has the window's rectangle
         }
         const RECT area = s.screen_bounds(*self);
@@ -242,7 +231,7 @@ public:
     {
         bool accepted = false;
         const call_result result = m_link.focus(m_id, accepted);
-        return result != call_result::done ? failure_of(result)
+        return result != call_result::done ? uia_failure(result)
                : accepted                  ? S_OK
                                            : uia::invalid_operation;
     }
@@ -277,88 +266,38 @@ public:
         if (const HRESULT failed = own(s, self)) {
             return failed;
         }
-        if (const access_node* focused = s.focused()) {
+        const access_node* focused = s.window_focused ? s.focused() : nullptr;
+        if (focused != nullptr) {
             *out = fragment(focused->id);
         }
         return S_OK;
     }
 
-    // IInvokeProvider, IToggleProvider: both are the node's default action.
-    HRESULT STDMETHODCALLTYPE Invoke() override { return act(); }
-    HRESULT STDMETHODCALLTYPE Toggle() override { return act(); }
-    HRESULT STDMETHODCALLTYPE get_ToggleState(int* state) override
-    {
-        *state = uia::toggle_off;
-        access_snapshot s;
-        const access_node* self = nullptr;
-        if (const HRESULT failed = own(s, self)) {
-            return failed;
-        }
-        *state = (self->states & access_state::checked) != 0 ? uia::toggle_on : uia::toggle_off;
-        return S_OK;
-    }
-
-    // IRangeValueProvider: a progress bar, 0 to 100, read only.
-    HRESULT STDMETHODCALLTYPE SetValue(double) override { return uia::invalid_operation; }
-    HRESULT STDMETHODCALLTYPE get_Value(double* value) override
-    {
-        *value = 0;
-        access_snapshot s;
-        const access_node* self = nullptr;
-        if (const HRESULT failed = own(s, self)) {
-            return failed;
-        }
-        *value = self->range_value;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_IsReadOnly(BOOL* read_only) override
-    {
-        *read_only = TRUE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Maximum(double* value) override
-    {
-        *value = 100;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Minimum(double* value) override
-    {
-        *value = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_LargeChange(double* value) override
-    {
-        *value = 10;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_SmallChange(double* value) override
-    {
-        *value = 1;
-        return S_OK;
-    }
-
-    // IValueProvider: a document's whole text, a progress bar's "13%"; read only.
-    HRESULT STDMETHODCALLTYPE SetValue(LPCWSTR) override { return uia::invalid_operation; }
-    HRESULT STDMETHODCALLTYPE get_Value(BSTR* value) override
-    {
-        *value = nullptr;
-        access_snapshot s;
-        const access_node* self = nullptr;
-        if (const HRESULT failed = own(s, self)) {
-            return failed;
-        }
-        *value = self->value.empty() ? SysAllocString(L"") : to_bstr(self->value);
-        return S_OK;
-    }
-
 private:
-    ~uia_element() = default;
+    ~uia_element() override = default;
+
+    void* find(REFIID iid) override
+    {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IRawElementProviderSimple)) {
+            return static_cast<IRawElementProviderSimple*>(this);
+        }
+        if (iid == __uuidof(IRawElementProviderFragment)) {
+            return static_cast<IRawElementProviderFragment*>(this);
+        }
+        if (iid == __uuidof(IRawElementProviderFragmentRoot) && m_id == 0) {
+            return static_cast<IRawElementProviderFragmentRoot*>(this);
+        }
+        if (iid == __uuidof(node_identity)) {
+            return static_cast<node_identity*>(this);
+        }
+        return nullptr;
+    }
 
     HRESULT own(access_snapshot& s, const access_node*& self) const
     {
         const call_result result = m_link.snapshot(s);
         if (result != call_result::done) {
-            return failure_of(result);
+            return uia_failure(result);
         }
         self = s.find(m_id);
         return self != nullptr ? S_OK : uia::element_not_available;
@@ -369,16 +308,6 @@ private:
         return new uia_element(m_link.window(), id);
     }
 
-    HRESULT act() const
-    {
-        bool accepted = false;
-        const call_result result = m_link.default_action(m_id, accepted);
-        return result != call_result::done ? failure_of(result)
-               : accepted                  ? S_OK
-                                           : uia::element_not_enabled;
-    }
-
-    std::atomic<ULONG> m_references{1};
     window_link m_link;
     int32_t m_id;
 };
@@ -388,6 +317,23 @@ private:
 IRawElementProviderSimple* make_uia_element(HWND window, int32_t id)
 {
     return new uia_element(window, id);
+}
+
+HRESULT uia_failure(call_result result)
+{
+    return result == call_result::gone ? uia::element_not_available : uia::timeout;
+}
+
+int32_t node_of_provider(IUnknown* provider)
+{
+    node_identity* ours = nullptr;
+    if (provider == nullptr || FAILED(provider->QueryInterface(__uuidof(node_identity),
+                                                               reinterpret_cast<void**>(&ours)))) {
+        return -1;
+    }
+    const int32_t id = ours->node();
+    ours->Release();
+    return id;
 }
 
 } // namespace zksdk::ui::win32

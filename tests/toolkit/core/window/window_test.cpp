@@ -98,12 +98,13 @@ TEST_F(WindowTest, TabWrapsForwardShiftTabGoesBackAndKeysReachOnlyAShownFocus)
     headless::send_key_down(native(), 32);
     headless::send_char(native(), u' ');
     EXPECT_EQ("third:8 third:11", m_log.take());
+    EXPECT_EQ(&m_left, m_window->focused_widget()); // hidden, it gave the focus to a tab stop
     third.set_visible(true);
 
     for (widget* stop : {&m_left, &third})
         stop->set_enabled(false);
     headless::send_char(native(), u'\t');
-    EXPECT_EQ(&third, m_window->focused_widget()); // nothing eligible: the focus stays
+    EXPECT_EQ(&m_left, m_window->focused_widget()); // nothing eligible: the focus stays
 }
 
 TEST_F(WindowTest, AWheelGestureStaysWithItsWidgetUntilAPause)

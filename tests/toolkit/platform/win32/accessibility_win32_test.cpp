@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <atomic>
 #include <memory>
 #include <oleacc.h>
 #include <string>
@@ -20,6 +21,13 @@ namespace zksdk::ui {
 namespace {
 
 using namespace win32;
+
+struct access_text_query {
+    int32_t id;
+    text_span range;
+    bool align_to_top;
+    bool operator==(const access_text_query&) const = default;
+};
 
 class described_client : public native_window_client {
 public:
@@ -34,7 +42,23 @@ public:
     void native_resized(size) override {}
     bool has_pointer_handlers(event_type) override { return false; }
     void user_message(intptr_t, uintptr_t) override {}
+    access_text document;
+    std::vector<access_text_query> scrolled;
+
     std::vector<access_node> access_tree() override { return nodes; }
+    bool access_text_of(int32_t id, access_text& out) override
+    {
+        if (id != 8) {
+            return false;
+        }
+        out = document;
+        return true;
+    }
+    bool access_scroll(int32_t id, text_span range, bool align_to_top) override
+    {
+        scrolled.push_back({id, range, align_to_top});
+        return true;
+    }
     bool access_default_action(int32_t id) override
     {
         actions.push_back(id);
@@ -61,8 +85,8 @@ access_node node(int32_t id, int32_t parent, access_role role, std::string name,
     return n;
 }
 
-// A window, a button, a group with a ticked box and a progress bar, a disabled link, and a
-// hidden page with a button on it.
+// A window, a button, a group with a ticked box and a progress bar, a disabled link, a hidden
+// page with a button on it, and a document of two paragraphs on three lines.
 std::vector<access_node> sample_tree()
 {
     using namespace access_state;
@@ -75,10 +99,32 @@ std::vector<access_node> sample_tree()
         node(4, 2, access_role::progress_bar, "Progress", read_only, {20, 100, 200, 10}),
         node(5, 0, access_role::link, "Licence", disabled, {10, 200, 80, 16}, "Jump"),
         node(6, 0, access_role::grouping, "Next page", invisible, {0, 0, 400, 300}),
-        node(7, 6, access_role::push_button, "Hidden", focusable, {10, 20, 100, 30}, "Press")};
+        node(7, 6, access_role::push_button, "Hidden", focusable, {10, 20, 100, 30}, "Press"),
+        node(8, 0, access_role::document, "Terms", focusable | read_only, {0, 220, 400, 40}),
+        node(9, 8, access_role::static_text, "One two", read_only, {0, 220, 70, 20}),
+        node(10, 8, access_role::static_text, "Three", read_only, {0, 240, 50, 20})};
+    nodes[0].description = "What the sample is for";
     nodes[4].value = "13%";
     nodes[4].range_value = 13;
+    nodes[8].value = "One two\nThree";
     return nodes;
+}
+
+// The document's lines: "One " and "two\n" share the first paragraph, 10 DIPs a character.
+access_text sample_document()
+{
+    access_text t;
+    t.text = u"One two\nThree";
+    const auto line = [](int32_t first, int32_t end, float top) {
+        text_line_geometry g{first, end, top, 20, {}};
+        for (int32_t i = 0; i <= end - first; ++i) {
+            g.edges.push_back(10.0f * static_cast<float>(i));
+        }
+        return g;
+    };
+    t.lines = {line(0, 4, 220), line(4, 8, 240), line(8, 13, 260)};
+    t.visible = {0, 220, 400, 40};
+    return t;
 }
 
 std::wstring take(BSTR text)
@@ -111,6 +157,7 @@ protected:
     void SetUp() override
     {
         client.nodes = sample_tree();
+        client.document = sample_document();
         window->create_native(nullptr, client, {50, 40, 400, 300}, 0);
         ASSERT_TRUE(window->is_created());
         drain();
@@ -141,11 +188,13 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObj
     ASSERT_NE(nullptr, root);
     LONG count = 0;
     ASSERT_EQ(S_OK, root->get_accChildCount(&count));
-    EXPECT_EQ(3, count) << "the hidden page is left out";
-    VARIANT children[3];
+    EXPECT_EQ(4, count) << "the hidden page is left out";
+    VARIANT children[4];
     LONG got = 0;
-    ASSERT_EQ(S_OK, AccessibleChildren(root, 0, 3, children, &got));
-    ASSERT_EQ(3, got);
+    ASSERT_EQ(S_OK, AccessibleChildren(root, 0, 4, children, &got));
+    ASSERT_EQ(4, got);
+    EXPECT_EQ(VT_DISPATCH, children[3].vt) << "the document holds its paragraphs";
+    VariantClear(&children[3]);
     EXPECT_EQ(VT_I4, children[0].vt);
     EXPECT_EQ(1, children[0].lVal);
     ASSERT_EQ(VT_DISPATCH, children[1].vt) << "a node with children is an object of its own";
@@ -184,6 +233,17 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObj
     BSTR value = nullptr;
     EXPECT_EQ(S_OK, root->get_accValue(child(4), &value));
     EXPECT_EQ(L"13%", take(value));
+    EXPECT_EQ(S_OK, root->get_accDescription(child(CHILDID_SELF), &value));
+    EXPECT_EQ(L"What the sample is for", take(value));
+
+    // The enumerator stops at the end and says so.
+    IEnumVARIANT* each = nullptr;
+    ASSERT_EQ(S_OK, root->QueryInterface(__uuidof(IEnumVARIANT), reinterpret_cast<void**>(&each)));
+    each->Reset();
+    EXPECT_EQ(S_OK, each->Skip(3));
+    EXPECT_EQ(S_FALSE, each->Skip(2)) << "one was left";
+    EXPECT_EQ(S_FALSE, each->Skip(1));
+    each->Release();
 
     // The group answers for its own children, and knows its parent.
     IAccessible* group = nullptr;
@@ -202,11 +262,17 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObj
     EXPECT_EQ(S_OK, root->accNavigate(NAVDIR_NEXT, child(1), &next));
     EXPECT_EQ(VT_DISPATCH, next.vt) << "the button's neighbour is the group";
     VariantClear(&next);
-    EXPECT_EQ(S_FALSE, root->accNavigate(NAVDIR_NEXT, child(5), &next)) << "the last sibling";
+    EXPECT_EQ(S_FALSE, root->accNavigate(NAVDIR_NEXT, child(8), &next)) << "the last sibling";
+    // The focused node counts only while the window has the system's focus.
     VARIANT focus;
+    window->show();
+    drain();
+    SetFocus(handle());
     EXPECT_EQ(S_OK, root->get_accFocus(&focus));
     EXPECT_EQ(VT_I4, focus.vt);
     EXPECT_EQ(1, focus.lVal);
+    SetFocus(nullptr);
+    EXPECT_EQ(S_FALSE, root->get_accFocus(&focus));
     EXPECT_EQ(E_INVALIDARG, root->get_accName(child(99), &name));
     group->Release();
     VariantClear(&children[1]);
@@ -253,8 +319,10 @@ TEST_F(AccessibilityWin32, DefaultActionsRunLaterOnTheWindowsThreadAndOnlyWhenAl
     drain();
     EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
     EXPECT_EQ(std::vector<int32_t>{3}, client.focused);
-    // A forged call token from elsewhere runs nothing.
+    // A forged token from elsewhere runs nothing, forwarded or posted.
     EXPECT_EQ(0, SendMessageW(handle(), access_message, forwarded_call, 12345));
+    EXPECT_EQ(0, SendMessageW(handle(), access_message, deferred_action, 1));
+    EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
     root->Release();
 }
 
@@ -287,8 +355,15 @@ TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
         {access_event::name_changed, 1, {EVENT_OBJECT_NAMECHANGE, OBJID_CLIENT, 1}},
         {access_event::value_changed, 4, {EVENT_OBJECT_VALUECHANGE, OBJID_CLIENT, 4}},
         {access_event::structure_changed, 0, {EVENT_OBJECT_REORDER, OBJID_CLIENT, CHILDID_SELF}},
-        {access_event::alert, 0, {EVENT_SYSTEM_ALERT, OBJID_WINDOW, CHILDID_SELF}},
+        {access_event::alert, 9, {EVENT_SYSTEM_ALERT, OBJID_CLIENT, 9}},
         {access_event::dialog_opened, 0, {EVENT_SYSTEM_DIALOGSTART, OBJID_WINDOW, CHILDID_SELF}},
+        {access_event::enabled_changed, 5, {EVENT_OBJECT_STATECHANGE, OBJID_CLIENT, 5}},
+        {access_event::shown, 2, {EVENT_OBJECT_SHOW, OBJID_CLIENT, 2}},
+        {access_event::hidden, 2, {EVENT_OBJECT_HIDE, OBJID_CLIENT, 2}},
+        {access_event::live_region_changed, 9, {0x8019, OBJID_CLIENT, 9}},
+        {access_event::text_selection_changed,
+         8,
+         {EVENT_OBJECT_TEXTSELECTIONCHANGED, OBJID_CLIENT, 8}},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << "event " << static_cast<int>(row.event));
@@ -311,7 +386,13 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     int toggle = -1;
     double progress = -1;
     UiaRect box{};
-    bool done = false;
+    VARIANT root_type;
+    VariantInit(&root_type);
+    VARIANT root_focusable;
+    VariantInit(&root_focusable);
+    HRESULT toggle_on_button = S_OK;
+    IUnknown* button_toggle = nullptr;
+    std::atomic<bool> done{false};
     std::thread automation([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         IRawElementProviderFragment* fragment = nullptr;
@@ -334,6 +415,8 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
             runtime += std::to_wstring(part) + L" ";
         }
         SafeArrayDestroy(id);
+        // Patterns come from GetPatternProvider, as UI Automation asks, and only where the
+        // node's role has them: a button has no toggle, by either road.
         IUnknown* pattern = nullptr;
         simple->GetPatternProvider(uia::pattern::invoke, &pattern);
         IInvokeProvider* invoke = nullptr;
@@ -341,21 +424,40 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
         invoked = invoke->Invoke();
         invoke->Release();
         pattern->Release();
+        simple->GetPatternProvider(uia::pattern::toggle, &button_toggle);
+        IToggleProvider* sneaked = nullptr;
+        toggle_on_button =
+            simple->QueryInterface(__uuidof(IToggleProvider), reinterpret_cast<void**>(&sneaked));
+        root->GetPropertyValue(uia::property::control_type, &root_type);
+        root->GetPropertyValue(uia::property::is_keyboard_focusable, &root_focusable);
         IRawElementProviderFragment* group = nullptr;
         ok->Navigate(NavigateDirection_NextSibling, &group);
         IRawElementProviderFragment* remember = nullptr;
         group->Navigate(NavigateDirection_FirstChild, &remember);
+        IRawElementProviderSimple* remember_simple = nullptr;
+        remember->QueryInterface(__uuidof(IRawElementProviderSimple),
+                                 reinterpret_cast<void**>(&remember_simple));
+        IUnknown* toggle_pattern = nullptr;
+        remember_simple->GetPatternProvider(uia::pattern::toggle, &toggle_pattern);
         IToggleProvider* box_toggle = nullptr;
-        remember->QueryInterface(__uuidof(IToggleProvider), reinterpret_cast<void**>(&box_toggle));
+        toggle_pattern->QueryInterface(__uuidof(IToggleProvider),
+                                       reinterpret_cast<void**>(&box_toggle));
         toggled = box_toggle->get_ToggleState(&toggle);
         remember->get_BoundingRectangle(&box);
         IRawElementProviderFragment* bar = nullptr;
         remember->Navigate(NavigateDirection_NextSibling, &bar);
+        IRawElementProviderSimple* bar_simple = nullptr;
+        bar->QueryInterface(__uuidof(IRawElementProviderSimple),
+                            reinterpret_cast<void**>(&bar_simple));
+        IUnknown* range_pattern = nullptr;
+        bar_simple->GetPatternProvider(uia::pattern::range_value, &range_pattern);
         IRangeValueProvider* range = nullptr;
-        bar->QueryInterface(__uuidof(IRangeValueProvider), reinterpret_cast<void**>(&range));
+        range_pattern->QueryInterface(__uuidof(IRangeValueProvider),
+                                      reinterpret_cast<void**>(&range));
         ranged = range->get_Value(&progress);
-        for (IUnknown* object : std::initializer_list<IUnknown*>{range, bar, box_toggle, remember,
-                                                                 group, simple, ok, fragment}) {
+        for (IUnknown* object : std::initializer_list<IUnknown*>{
+                 range, range_pattern, bar_simple, bar, box_toggle, toggle_pattern, remember_simple,
+                 remember, group, simple, ok, fragment}) {
             object->Release();
         }
         CoUninitialize();
@@ -375,6 +477,10 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     EXPECT_EQ(L"3 1 ", runtime);
     EXPECT_EQ(S_OK, invoked);
     EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
+    EXPECT_EQ(nullptr, button_toggle);
+    EXPECT_EQ(E_NOINTERFACE, toggle_on_button);
+    EXPECT_EQ(uia::control_type::window, root_type.lVal) << "a window, not a pane";
+    EXPECT_EQ(VT_EMPTY, root_focusable.vt) << "the window's host says whether it takes the focus";
     EXPECT_EQ(S_OK, toggled);
     EXPECT_EQ(uia::toggle_on, toggle);
     const POINT at = origin();
@@ -393,6 +499,102 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     EXPECT_EQ(CO_E_OBJNOTCONNECTED, msaa->get_accName(child(1), &text));
     msaa->Release();
     root->Release();
+}
+
+// A reader in this thread: the window's calls run inline, as they do for UI Automation's own.
+TEST_F(AccessibilityWin32, TheTextPatternReadsTheDocumentByUnitsAndMeasuresInScreenPixels)
+{
+    IRawElementProviderSimple* document = make_uia_element(handle(), 8);
+    IUnknown* pattern = nullptr;
+    ASSERT_EQ(S_OK, document->GetPatternProvider(uia::pattern::text, &pattern));
+    ASSERT_NE(nullptr, pattern);
+    ITextProvider* text = nullptr;
+    ASSERT_EQ(S_OK,
+              pattern->QueryInterface(__uuidof(ITextProvider), reinterpret_cast<void**>(&text)));
+    ITextRangeProvider* range = nullptr;
+    ASSERT_EQ(S_OK, text->get_DocumentRange(&range));
+    BSTR read = nullptr;
+    range->GetText(-1, &read);
+    EXPECT_EQ(L"One two\nThree", take(read));
+
+    // Collapsed to the start, then line by line, then a paragraph.
+    int moved = 0;
+    range->MoveEndpointByRange(uia::endpoint_end, range, uia::endpoint_start);
+    range->ExpandToEnclosingUnit(static_cast<int>(text_unit::line));
+    range->GetText(-1, &read);
+    EXPECT_EQ(L"One ", take(read));
+    EXPECT_EQ(S_OK, range->Move(static_cast<int>(text_unit::line), 1, &moved));
+    EXPECT_EQ(1, moved);
+    range->GetText(-1, &read);
+    EXPECT_EQ(L"two\n", take(read));
+    range->ExpandToEnclosingUnit(static_cast<int>(text_unit::paragraph));
+    range->GetText(-1, &read);
+    EXPECT_EQ(L"One two\n", take(read));
+    EXPECT_EQ(S_OK, range->Move(static_cast<int>(text_unit::word), 5, &moved));
+    EXPECT_EQ(3, moved) << "to \"two\", \"Three\", then the end";
+
+    // The first paragraph's boxes: its two lines, in screen pixels; the third line is out of
+    // the view.
+    range->ExpandToEnclosingUnit(static_cast<int>(text_unit::document));
+    SAFEARRAY* boxes = nullptr;
+    ASSERT_EQ(S_OK, range->GetBoundingRectangles(&boxes));
+    LONG last = -1;
+    SafeArrayGetUBound(boxes, 1, &last);
+    EXPECT_EQ(7, last) << "two boxes of four numbers";
+    double left = 0, top = 0;
+    LONG index = 0;
+    SafeArrayGetElement(boxes, &index, &left);
+    index = 1;
+    SafeArrayGetElement(boxes, &index, &top);
+    SafeArrayDestroy(boxes);
+    const POINT at = origin();
+    EXPECT_EQ(at.x, left);
+    EXPECT_EQ(at.y + 220, top);
+
+    // The point under "two" is in it; what the view shows is the first paragraph; the place
+    // of a reader is the view's start; the second paragraph's child gives its range.
+    ITextRangeProvider* hit = nullptr;
+    ASSERT_EQ(S_OK, text->RangeFromPoint({at.x + 14.0, at.y + 245.0}, &hit));
+    hit->ExpandToEnclosingUnit(static_cast<int>(text_unit::word));
+    hit->GetText(-1, &read);
+    EXPECT_EQ(L"two\n", take(read));
+    SAFEARRAY* visible = nullptr;
+    ASSERT_EQ(S_OK, text->GetVisibleRanges(&visible));
+    ITextRangeProvider* shown = nullptr;
+    index = 0;
+    SafeArrayGetElement(visible, &index, &shown);
+    shown->GetText(-1, &read);
+    EXPECT_EQ(L"One two\n", take(read));
+    SAFEARRAY* children = nullptr;
+    ASSERT_EQ(S_OK, shown->GetChildren(&children));
+    SafeArrayGetUBound(children, 1, &last);
+    EXPECT_EQ(0, last) << "the first paragraph only";
+    SafeArrayDestroy(children);
+    SafeArrayDestroy(visible);
+    IRawElementProviderSimple* second = make_uia_element(handle(), 10);
+    ITextRangeProvider* paragraph = nullptr;
+    ASSERT_EQ(S_OK, text->RangeFromChild(second, &paragraph));
+    paragraph->GetText(-1, &read);
+    EXPECT_EQ(L"Three", take(read));
+    int order = 0;
+    paragraph->CompareEndpoints(uia::endpoint_start, hit, uia::endpoint_start, &order);
+    EXPECT_GT(order, 0);
+    VARIANT read_only;
+    paragraph->GetAttributeValue(uia::is_read_only_attribute, &read_only);
+    EXPECT_EQ(VT_BOOL, read_only.vt);
+    EXPECT_EQ(uia::invalid_operation, paragraph->Select());
+    EXPECT_EQ(S_OK, paragraph->ScrollIntoView(TRUE));
+    EXPECT_EQ((std::vector<access_text_query>{{8, {8, 13}, true}}), client.scrolled);
+
+    // The document has no other pattern than its own; a button has no text.
+    IUnknown* none = nullptr;
+    IRawElementProviderSimple* button = make_uia_element(handle(), 1);
+    EXPECT_EQ(S_OK, button->GetPatternProvider(uia::pattern::text, &none));
+    EXPECT_EQ(nullptr, none);
+    for (IUnknown* object : std::initializer_list<IUnknown*>{button, paragraph, second, shown, hit,
+                                                             range, text, pattern, document}) {
+        object->Release();
+    }
 }
 
 } // namespace
