@@ -18,8 +18,13 @@ class EntryTest : public InstallerTest {
 protected:
     EntrySystem System(uint32_t relaunch_result)
     {
-        return {[this, relaunch_result](const std::u16string& program) {
+        return {[this, relaunch_result](const std::u16string& program,
+                                        const std::u16string& arguments, int* exit_code) {
                     m_relaunched.push_back(program);
+                    m_arguments.push_back(arguments);
+                    if (exit_code) {
+                        *exit_code = m_relaunched_exit_code;
+                    }
                     return relaunch_result;
                 },
                 [](uint32_t code) { return "The system's reason " + std::to_string(code) + "."; },
@@ -28,10 +33,14 @@ protected:
                     if (m_on_report) {
                         m_on_report();
                     }
-                }};
+                },
+                [this] { ++m_brought_to_front; }};
     }
 
     std::vector<std::u16string> m_relaunched;
+    std::vector<std::u16string> m_arguments;
+    int m_relaunched_exit_code = 0;
+    int m_brought_to_front = 0;
     std::vector<Reported> m_reported;
     std::function<void()> m_on_report;
 };
