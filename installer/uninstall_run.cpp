@@ -100,8 +100,10 @@ bool UninstallUI::AskRetry(const UninstallReport& report)
 
 void UninstallUI::ShowResult(bool complete, size_t kept)
 {
+    // The places stay listed: on success they are where it was removed from.
+    const std::string from = m_place_labels.empty() ? "this computer" : "these places";
     std::string text =
-        complete ? std::string(product::name) + " was removed from this computer."
+        complete ? std::string(product::name) + " was removed from " + from + "."
                  : "Some components of " + std::string(product::name) + " were not removed.";
     if (kept > 0) {
         text += " " + std::to_string(kept) + (kept == 1 ? " file was" : " files were") +

@@ -122,7 +122,11 @@ void InstallerUI::BuildVersionsPage()
         }
     }
 
-    Attach(m_versions_flow, page, {0, bottom, pw - 150, 10});
+    // A single row (one version or none) leaves the lines right under Custom's box: they keep
+    // a gap from it.
+    constexpr int32_t single_row_gap = 10;
+    const int32_t flow_top = versions <= 1 ? bottom + single_row_gap : bottom;
+    Attach(m_versions_flow, page, {0, flow_top, pw - 150, 10});
 
     const auto folder_button = [&](generic_button& button, int32_t top, std::string_view caption) {
         Attach(button, page, {285, top, 110, 25});
@@ -150,6 +154,8 @@ void InstallerUI::BuildVersionsPage()
     StylePathLabel(m_custom_script_label);
     m_custom_script_label.set_visible(false);
 
+    // The space line stands apart from the chosen folders above it.
+    m_versions_flow.add_spacing(6);
     Attach(m_required_space_label, m_versions_flow, {0, 0, pw - 150, 60});
     SetNone(m_required_space_label, "default_back_color");
     StyleVersionLineLabel(m_required_space_label);

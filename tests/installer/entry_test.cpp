@@ -74,6 +74,7 @@ TEST_F(EntryTest, CommandLineChoosesTheRunAndOnlyARealFailureIsReported)
         SetUp();
         memsys::set_program_path(program);
         m_relaunched.clear();
+        m_arguments.clear();
         m_reported.clear();
         // The wizard, when it shows, is closed by its title bar button.
         headless::push_step([] { headless::request_close(*headless::focus_window()); });
@@ -81,6 +82,10 @@ TEST_F(EntryTest, CommandLineChoosesTheRunAndOnlyARealFailureIsReported)
         EXPECT_EQ(tested.relaunched ? std::vector<std::u16string>{program}
                                     : std::vector<std::u16string>{},
                   m_relaunched);
+        // Nothing of the first copy's command line goes on: the elevated copy sees "/UAC" alone.
+        EXPECT_EQ(tested.relaunched ? std::vector<std::u16string>{u"/UAC"}
+                                    : std::vector<std::u16string>{},
+                  m_arguments);
         EXPECT_EQ(tested.relaunched ? 1u : 0u, headless::pending_steps());
         ASSERT_EQ(tested.reported.empty() ? 0u : 1u, m_reported.size());
         if (!tested.reported.empty()) {

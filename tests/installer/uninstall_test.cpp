@@ -199,7 +199,7 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
               seen.texts.front());
 
     EXPECT_TRUE(window.is_finished());
-    EXPECT_EQ("Nimbic Plug-in was removed from this computer.", window.status_label().text());
+    EXPECT_EQ("Nimbic Plug-in was removed from these places.", window.status_label().text());
     EXPECT_EQ("FINISH", window.uninstall_button().caption());
     EXPECT_FALSE(window.cancel_button().is_enabled());
     EXPECT_EQ("Removed 1 of 1 file", window.progress_label().text());
