@@ -16,7 +16,6 @@ namespace nimbic {
 namespace {
 
 constexpr uint32_t process_wait_ms = 60000;
-constexpr size_t program_size_limit = 512u << 20;
 
 bool RemoveEmptyFolder(const std::u16string& folder)
 {
@@ -56,13 +55,6 @@ void DeleteProgramFolder(const std::u16string& folder)
         RemoveEmptyFolder(maker);
 }
 
-bool OwnBytes(std::u16string* path, std::string* bytes)
-{
-    return sys::own_program_path(path) &&
-           sys::read_file_bytes(*path, program_size_limit, bytes) == sys::read_result::read &&
-           !bytes->empty();
-}
-
 // A copy of this program in a folder of its own below the Windows Temp folder, which only
 // administrators may change, started to finish the uninstall once `waited` have ended.
 bool StartRemover(const std::vector<uint32_t>& waited)
@@ -73,7 +65,7 @@ bool StartRemover(const std::vector<uint32_t>& waited)
     OpenedFolder temp_folder;
     OpenedFolder own_folder;
     file_change change = file_change::created;
-    if (!OwnBytes(&own, &bytes) || !sys::system_temp_folder(&temp) ||
+    if (!OwnProgramBytes(&own, &bytes) || !sys::system_temp_folder(&temp) ||
         OpenedFolder::Open(temp, sys::folder_creation::open_existing, nullptr, &temp_folder) !=
             sys::open_result::opened ||
         temp_folder.OpenChild(u"nimbic-uninstall-" + RandomHex(),

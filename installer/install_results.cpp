@@ -1,5 +1,6 @@
 // The end of an installation run: success, the failure popup with its explanation, retry, FINISH.
 #include "engine/install_messages.h"
+#include "installer/installer_style.h"
 #include "installer/installer_ui.h"
 #include "installer/product.h"
 #include "installer/widgets/notification_popup.h"
@@ -32,12 +33,7 @@ void InstallerUI::FinishButtons()
 bool InstallerUI::AskRetry(const std::string& message)
 {
     NotificationPopup popup;
-    popup.root().style().redirect("message_popup_window_margins",
-                                  "notifications_error_window_margins");
-    popup.root().style().redirect("message_popup_component_margins",
-                                  "notifications_error_component_margins");
-    popup.set_urgency(popup_urgency::alert);
-    popup.setup(this, "Failed to install", message);
+    SetupFailurePopup(popup, this, "Failed to install", message);
     return RunPopup(popup) == 1;
 }
 

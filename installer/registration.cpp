@@ -17,9 +17,6 @@ namespace {
 
 using zksdk::ui::utf8_to_utf16;
 
-// A setup program is a few megabytes; anything far beyond is not one of ours.
-constexpr size_t program_size_limit = 512u << 20;
-
 std::u16string Trimmed(std::string_view text)
 {
     while (!text.empty() && text.back() == ' ')
@@ -34,16 +31,16 @@ std::u16string Date(const sys::local_clock& day)
     return utf8_to_utf16(text);
 }
 
-// The running program's bytes, for its copy in the product folder.
-bool OwnBytes(std::string* bytes)
+} // namespace
+
+bool OwnProgramBytes(std::u16string* path, std::string* bytes)
 {
-    std::u16string path;
-    return sys::own_program_path(&path) &&
-           sys::read_file_bytes(path, program_size_limit, bytes) == sys::read_result::read &&
+    // A setup program is a few megabytes; anything far beyond is not one of ours.
+    constexpr size_t program_size_limit = 512u << 20;
+    return sys::own_program_path(path) &&
+           sys::read_file_bytes(*path, program_size_limit, bytes) == sys::read_result::read &&
            !bytes->empty();
 }
-
-} // namespace
 
 std::vector<EntryValue> AppsEntryValues(const EntryFacts& facts)
 {
@@ -92,11 +89,12 @@ registration RegisterInstall(const std::u16string& folder)
         DeleteAppsEntry(apps_entry_key);
         return registration::msi_product;
     }
+    std::u16string own;
     std::string program;
     OpenedFolder product;
     file_change change = file_change::unchanged;
     // Run from the product folder itself, the copy already holds these bytes and stays.
-    if (!OwnBytes(&program) ||
+    if (!OwnProgramBytes(&own, &program) ||
         OpenedFolder::Open(folder, sys::folder_creation::create_if_missing, nullptr, &product) !=
             sys::open_result::opened ||
         InstallFile(product, setup_program_name, program, std::nullopt, nullptr, &change) !=

@@ -44,6 +44,10 @@ enum class registration {
 // where the install record already lists this run's files.
 registration RegisterInstall(const std::u16string& folder);
 
+// The running program's path and bytes, for its copies (in the product folder, in the Temp
+// folder); false when they cannot be read.
+bool OwnProgramBytes(std::u16string* path, std::string* bytes);
+
 // What the product takes on disk: the files the record lists, and the program copy.
 uint64_t InstalledBytes(const std::u16string& record_path, uint64_t program_bytes);
 

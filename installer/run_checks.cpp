@@ -1,5 +1,6 @@
 // What the wizard finds out around a run: whether the chosen volumes have the space it needs
 // (before anything is written), and which program holds a file it could not replace.
+#include "installer/installer_style.h"
 #include "installer/installer_ui.h"
 #include "installer/product.h"
 #include "installer/widgets/notification_popup.h"
@@ -68,12 +69,7 @@ bool InstallerUI::EnoughSpaceToInstall()
             return true;
         }
         NotificationPopup popup;
-        popup.root().style().redirect("message_popup_window_margins",
-                                      "notifications_error_window_margins");
-        popup.root().style().redirect("message_popup_component_margins",
-                                      "notifications_error_component_margins");
-        popup.set_urgency(popup_urgency::alert);
-        popup.setup(this, "Not enough disk space", ShortageText(shortages));
+        SetupFailurePopup(popup, this, "Not enough disk space", ShortageText(shortages));
         if (RunPopup(popup) != 1) {
             return false;
         }

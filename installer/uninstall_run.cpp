@@ -1,5 +1,6 @@
 // The uninstall as the window runs it: the progress line, a failure's popup with its retry, and
 // the result.
+#include "installer/installer_style.h"
 #include "installer/product.h"
 #include "installer/uninstall_ui.h"
 #include "installer/widgets/notification_popup.h"
@@ -89,12 +90,7 @@ void UninstallUI::ShowProgress(size_t done, size_t total)
 bool UninstallUI::AskRetry(const UninstallReport& report)
 {
     NotificationPopup popup;
-    popup.root().style().redirect("message_popup_window_margins",
-                                  "notifications_error_window_margins");
-    popup.root().style().redirect("message_popup_component_margins",
-                                  "notifications_error_component_margins");
-    popup.set_urgency(popup_urgency::alert);
-    popup.setup(this, "Failed to uninstall", FailureMessage(*FirstFailure(report)));
+    SetupFailurePopup(popup, this, "Failed to uninstall", FailureMessage(*FirstFailure(report)));
     return popup.run_modal() == 1;
 }
 
