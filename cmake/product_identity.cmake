@@ -17,6 +17,9 @@ function(nimbic_product_identity product_h year output)
     nimbic_product_string(${product_h} window_title description)
     nimbic_product_string(${product_h} name product)
     nimbic_product_string(${product_h} version version)
+    # The Apps entry's links, empty when the product has none; the MSI may take them from here.
+    nimbic_product_string(${product_h} about_url about_url)
+    nimbic_product_string(${product_h} help_url help_url)
     string(STRIP "${version}" version)
     if(NOT version MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
         message(FATAL_ERROR "${product_h}: the version \"${version}\" is not MAJOR.MINOR.PATCH")
@@ -50,6 +53,8 @@ function(nimbic_product_identity product_h year output)
 #define NIMBIC_VERSION \"${version}\"
 #define NIMBIC_VERSION_NUMBERS ${numbers}
 #define NIMBIC_NOTICE \"${notice}\"
+#define NIMBIC_ABOUT_URL \"${about_url}\"
+#define NIMBIC_HELP_URL \"${help_url}\"
 ")
     set(NIMBIC_NOTICE_YEAR_USED ${year} PARENT_SCOPE)
 endfunction()

@@ -2,6 +2,9 @@
 // command-line deployment's report.
 #include "engine/install_messages.h"
 
+#include "engine/system/system.h"
+#include "toolkit/core/text_conversion.h"
+
 #include <initializer_list>
 #include <string_view>
 
@@ -74,6 +77,14 @@ std::string InstallErrorText(int32_t code)
         }
     }
     return "Unkown error (" + std::to_string(code) + ").";
+}
+
+std::string InUseLine(const std::vector<std::u16string>& paths)
+{
+    std::string line;
+    for (const std::u16string& name : sys::programs_using_files(paths))
+        line += (line.empty() ? "In use by: " : ", ") + zksdk::ui::utf16_to_utf8(name);
+    return line;
 }
 
 } // namespace nimbic

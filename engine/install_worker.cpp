@@ -3,6 +3,7 @@
 #include "engine/install_worker.h"
 
 #include "engine/install_files.h"
+#include "engine/install_record.h"
 #include "engine/paths.h"
 #include "engine/script_package.h"
 #include "engine/system/system.h"
@@ -188,27 +189,46 @@ void RunInstall(InstallState& state, std::vector<std::u16string> plugin_folders,
         state.plugin_cells().set(i, install_status::started);
         state.plugin_cells().set(i, CopyPlugin(plugin_folders[i], i, run, installed));
     }
-    for (size_t i = 0; i < scripts_folders.size(); ++i) {
+    bool scripts_failed = false;
+    for (size_t i = 0; i < scripts_folders.size() && !scripts_failed; ++i) {
         if (scripts_folders[i].empty())
             continue;
         state.scripts_cells().set(i, install_status::started);
         const int32_t status = ExtractScripts(scripts_folders[i], i, run, installed);
         state.scripts_cells().set(i, status);
-        if (status != install_status::done) {
-            state.set_done(true);
-            return;
-        }
+        scripts_failed = status != install_status::done;
     }
-    CreateMakerFolder(run.journal);
+    if (!scripts_failed)
+        CreateMakerFolder(run.journal);
+    // What was put in place stays recorded whatever failed after it, so an uninstall finds it.
+    if (!run.record.empty() && !installed.empty())
+        AddToRecord(run.record, installed, run.target_names);
+    if (run.finished)
+        run.finished(state);
     state.set_done(true);
 }
 
 std::thread StartInstallWorker(InstallState& state,
                                const std::vector<std::u16string>& plugin_folders,
-                               const std::vector<std::u16string>& scripts_folders)
+                               const std::vector<std::u16string>& scripts_folders, InstallRun run)
 {
     PrepareInstallRun(state, plugin_folders.size(), scripts_folders.size());
-    return std::thread(RunInstall, std::ref(state), plugin_folders, scripts_folders, InstallRun{});
+    return std::thread(RunInstall, std::ref(state), plugin_folders, scripts_folders,
+                       std::move(run));
+}
+
+bool AddToRecord(const std::u16string& record_path, const std::vector<InstalledFile>& installed,
+                 const std::vector<std::string>& target_names)
+{
+    InstallRecord record;
+    if (record.Load(record_path) == record_status::unreadable)
+        return false;
+    for (const InstalledFile& file : installed) {
+        const std::string name =
+            file.target < target_names.size() ? target_names[file.target] : std::string();
+        record.Add({file.component, name, file.path, file.size, file.sha256});
+    }
+    return record.Save(record_path) == record_status::ok;
 }
 
 } // namespace nimbic

@@ -4,6 +4,7 @@
 #include "engine/install_state.h"
 #include "engine/system/system.h"
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +36,14 @@ class Journal;
 struct InstallRun {
     sys::module payloads = sys::own_program;
     Journal* journal = nullptr;
+    // The install record this run adds its files to (the wizard's; nimbic-deploy keeps its own
+    // and leaves it empty), with the name the record gives each target, in target order.
+    std::u16string record{};
+    std::vector<std::string> target_names{};
+    // Runs on the worker thread once the files are in place and recorded, before the done flag,
+    // whether the run succeeded or not: what the run's owner does with them (the wizard's Apps
+    // entry). It must not touch widgets.
+    std::function<void(const InstallState&)> finished{};
 };
 
 // The thread function. Entry i of both lists belongs to target i; an empty entry is skipped and
@@ -53,6 +62,13 @@ void PrepareInstallRun(InstallState& state, size_t plugin_count, size_t scripts_
 // Prepares the run and starts RunInstall on a new thread with its own copies of the lists.
 std::thread StartInstallWorker(InstallState& state,
                                const std::vector<std::u16string>& plugin_folders,
-                               const std::vector<std::u16string>& scripts_folders);
+                               const std::vector<std::u16string>& scripts_folders,
+                               InstallRun run = {});
+
+// Adds the run's files to the record at `record_path` (made when missing), naming each file's
+// target from `target_names`. An unreadable record is left alone (and false returned), so that
+// nothing it lists is forgotten; a damaged one keeps its readable entries.
+bool AddToRecord(const std::u16string& record_path, const std::vector<InstalledFile>& installed,
+                 const std::vector<std::string>& target_names);
 
 } // namespace nimbic

@@ -334,6 +334,17 @@ int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile
     return WalkPackage(package, size, folder, file);
 }
 
+int32_t PackageInflatedSize(const void* data, size_t size, uint64_t* bytes)
+{
+    *bytes = 0;
+    auto folder = [](const std::u16string&) { return package_status::ok; };
+    auto file = [bytes](const FileRecord& record) {
+        *bytes += record.inflated_size;
+        return package_status::ok;
+    };
+    return WalkPackage(static_cast<const unsigned char*>(data), size, folder, file);
+}
+
 bool UnixTimeToFileTime(int64_t seconds, int64_t* file_time)
 {
     constexpr int64_t epoch_difference = 11644473600;

@@ -57,6 +57,10 @@ struct PackageFile {
 int32_t ReadScriptPackage(const void* data, size_t size, std::vector<PackageFile>* files,
                           std::vector<std::u16string>* folders = nullptr);
 
+// The bytes the package's files hold once inflated, as their records claim them; nothing is
+// inflated. A damaged package gives the extractor's code for the first damaged record.
+int32_t PackageInflatedSize(const void* data, size_t size, uint64_t* bytes);
+
 // Seconds since 1970 as 100 ns intervals since 1601; false when the result does not fit.
 bool UnixTimeToFileTime(int64_t seconds, int64_t* file_time);
 

@@ -186,6 +186,10 @@ UninstallReport UninstallRecorded(InstallRecord& record,
     UninstallReport report;
     std::vector<std::u16string> maker_folders;
     const std::vector<RecordEntry> entries = record.entries();
+    const size_t total = static_cast<size_t>(
+        std::count_if(entries.begin(), entries.end(),
+                      [&](const RecordEntry& entry) { return !selected || selected(entry); }));
+    size_t done = 0;
     for (const RecordEntry& entry : entries) {
         if (selected && !selected(entry))
             continue;
@@ -200,6 +204,8 @@ UninstallReport UninstallRecorded(InstallRecord& record,
                          [&](const std::u16string& known) { return same_path(known, folder); }))
             maker_folders.push_back(folder);
         report.files.insert(report.files.end(), items.begin(), items.end());
+        if (options.progress)
+            options.progress(++done, total);
     }
     // RemoveDirectory refuses a folder that still holds anything, ours or not.
     for (const std::u16string& folder : maker_folders) {

@@ -56,6 +56,8 @@ enum class when_held {
 struct UninstallOptions {
     Journal* journal = nullptr; // under a journal, removed files are kept as backups until commit
     when_held held = when_held::fail;
+    // Told after each recorded file (files done, files selected), for a progress line.
+    std::function<void(size_t done, size_t total)> progress{};
 };
 
 // Removes one recorded file when its bytes are still ours (its size and SHA-256), never through

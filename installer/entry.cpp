@@ -1,11 +1,15 @@
-// The entry logic: relaunch elevated, or run the wizard and report what stopped it.
+// The entry logic: relaunch elevated, or run the wizard or the uninstaller and report what
+// stopped it.
 #include "installer/entry.h"
 
+#include "installer/hand_uninstall.h"
 #include "installer/installer_ui.h"
 #include "installer/product.h"
 
+#include "engine/setup_lock.h"
 #include "engine/system/system.h"
 
+#include <charconv>
 #include <exception>
 
 namespace nimbic {
@@ -15,31 +19,126 @@ namespace {
 constexpr std::string_view relaunch_failed =
     "The installer could not start with administrator rights.\n\n";
 
+bool SameSwitch(std::u16string_view token, std::u16string_view name)
+{
+    if (token.size() != name.size())
+        return false;
+    for (size_t i = 0; i < token.size(); ++i) {
+        const char16_t c = token[i];
+        if ((c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c) != name[i])
+            return false;
+    }
+    return true;
+}
+
+bool ParseNumber(std::u16string_view token, uint32_t* number)
+{
+    std::string digits;
+    for (const char16_t c : token) {
+        if (c < u'0' || c > u'9')
+            return false;
+        digits += static_cast<char>(c);
+    }
+    return !digits.empty() &&
+           std::from_chars(digits.data(), digits.data() + digits.size(), *number).ec == std::errc();
+}
+
+std::u16string Number(uint32_t value)
+{
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
 } // namespace
+
+EntryRequest ParseEntry(std::u16string_view command_line)
+{
+    EntryRequest request;
+    request.elevated_copy = command_line.find(u"/UAC") != std::u16string_view::npos;
+    bool numbers_follow = false;
+    size_t start = 0;
+    while (start < command_line.size()) {
+        size_t end = command_line.find(u' ', start);
+        if (end == std::u16string_view::npos)
+            end = command_line.size();
+        const std::u16string_view token = command_line.substr(start, end - start);
+        start = end + 1;
+        uint32_t number = 0;
+        if (numbers_follow && ParseNumber(token, &number)) {
+            request.processes.push_back(number);
+            continue;
+        }
+        numbers_follow = false;
+        if (SameSwitch(token, u"/uninstall")) {
+            request.uninstall = true;
+        } else if (SameSwitch(token, u"/quiet")) {
+            request.quiet = true;
+        } else if (SameSwitch(token, u"/finish-uninstall")) {
+            request.finish_uninstall = true;
+            numbers_follow = true;
+        } else if (SameSwitch(token, u"/caller")) {
+            numbers_follow = true;
+        }
+    }
+    request.quiet = request.quiet && request.uninstall;
+    return request;
+}
 
 int RunEntry(std::u16string_view command_line, const EntrySystem& system)
 {
-    if (command_line.find(u"/UAC") != std::u16string_view::npos) {
+    const EntryRequest request = ParseEntry(command_line);
+    if (request.finish_uninstall) {
+        sys::enter_system_folder();
+        return FinishUninstall(request.processes);
+    }
+    // Deployment tools run the quiet uninstall elevated already: nothing to relaunch.
+    if (request.quiet && (request.elevated_copy || sys::is_elevated())) {
+        sys::enter_system_folder();
+        return RunQuietUninstall(request.processes);
+    }
+    if (request.elevated_copy) {
         // The elevated copy starts where the shell started its first copy, often Downloads:
         // nothing may ever be looked for, or land, there.
         sys::enter_system_folder();
-        return RunInstaller(system);
+        SetupLock lock;
+        if (lock.Acquire(0) != sys::lock_result::acquired) {
+            if (system.bring_to_front)
+                system.bring_to_front();
+            return exit_success;
+        }
+        return request.uninstall ? RunUninstaller(system) : RunInstaller(system);
+    }
+    // A second double click brings the open setup forward instead of asking for elevation
+    // again. The first copy only asks and holds nothing: its elevated copy takes the lock.
+    if (!request.quiet && SetupLock::IsTaken()) {
+        if (system.bring_to_front)
+            system.bring_to_front();
+        return exit_success;
     }
     // The whole path, however long: a copy cut at MAX_PATH would start some other file or none.
     std::u16string program;
     const bool found = sys::own_program_path(&program);
-    const uint32_t error = found ? system.relaunch_elevated(program) : 0;
+    std::u16string arguments = u"/UAC";
+    if (request.uninstall)
+        arguments += u" /uninstall";
+    if (request.quiet)
+        arguments += u" /quiet /caller " + Number(sys::own_process_id());
+    int exit_code = 0;
+    const uint32_t error =
+        found ? system.relaunch_elevated(program, arguments, request.quiet ? &exit_code : nullptr)
+              : 0;
     if (found && error == 0) {
-        return exit_success;
+        return request.quiet ? exit_code : exit_success;
     }
-    // A double click that ends in nothing needs a reason, unless the user said no themselves.
-    if (error != relaunch_declined) {
+    // A double click that ends in nothing needs a reason, unless the user said no themselves;
+    // a quiet run shows nothing at all.
+    if (error != relaunch_declined && !request.quiet) {
         system.show_error(std::string(product::name),
                           std::string(relaunch_failed) +
                               (found ? system.describe_error(error)
                                      : std::string("The installer could not find its own file.")));
     }
-    return exit_failure;
+    return request.quiet ? quiet_exit::unusable : exit_failure;
 }
 
 int RunInstaller(const EntrySystem& system)

@@ -1,24 +1,31 @@
-// The program's entry logic, apart from the Windows calls it makes: relaunch or run the wizard,
-// and what the user is told when either goes wrong.
+// The program's entry logic, apart from the Windows calls it makes: relaunch or run the wizard
+// (or the uninstaller), and what the user is told when either goes wrong.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nimbic {
 
 // What the entry point needs from the system. NimbicSetup.exe fills it with the shell, the
 // system's error texts and message boxes; tests fill it with fakes.
 struct EntrySystem {
-    // Starts `program` elevated, with "/UAC" alone as its command line. Returns 0 once the copy
-    // has started, else the system's error code.
-    std::function<uint32_t(const std::u16string& program)> relaunch_elevated;
+    // Starts `program` elevated, with `arguments` as its whole command line. Returns 0 once the
+    // copy has started, else the system's error code. With `exit_code` it also waits for the
+    // copy to end and puts its exit code there.
+    std::function<uint32_t(const std::u16string& program, const std::u16string& arguments,
+                           int* exit_code)>
+        relaunch_elevated;
     // The system's own words for an error code.
     std::function<std::string(uint32_t code)> describe_error;
     // A message box with an OK button, owned by no window (the wizard is gone by then).
     std::function<void(const std::string& title, const std::string& text)> show_error;
+    // Brings the window of the setup that already runs (the wizard or the uninstaller) to the
+    // front.
+    std::function<void()> bring_to_front;
 };
 
 // The user declined the elevation prompt (ERROR_CANCELLED): nothing to tell them.
@@ -26,12 +33,40 @@ inline constexpr uint32_t relaunch_declined = 1223;
 inline constexpr int exit_success = 0;
 inline constexpr int exit_failure = 1;
 
-// "/UAC" anywhere in the command line (case-sensitive) runs the wizard; anything else relaunches.
-// Returns the process exit code.
+// "/uninstall /quiet" ends with nimbic-deploy's exit codes.
+namespace quiet_exit {
+constexpr int done = 0;
+constexpr int unusable = 1;      // the install record cannot be read; nothing was changed
+constexpr int failed = 2;        // a file or the entry could not be removed
+constexpr int another_setup = 4; // another setup kept running for 30 s; nothing was changed
+} // namespace quiet_exit
+
+// What the command line asks for. "/UAC" (case-sensitive, anywhere) marks the elevated copy;
+// "/uninstall" and "/quiet" choose the uninstall; "/finish-uninstall PID..." is the Temp copy
+// that removes the program folder. Numbers after "/finish-uninstall" or "/caller" are processes
+// to wait for.
+struct EntryRequest {
+    bool elevated_copy = false;
+    bool uninstall = false;
+    bool quiet = false;
+    bool finish_uninstall = false;
+    std::vector<uint32_t> processes;
+};
+EntryRequest ParseEntry(std::u16string_view command_line);
+
+// Without "/UAC" the program relaunches itself elevated (a second setup's window comes forward
+// instead); with it, the wizard or the uninstaller runs, one setup at a time. Returns the process
+// exit code.
 int RunEntry(std::u16string_view command_line, const EntrySystem& system);
 
 // The wizard, run modally and destroyed. An exception from its construction or its loop is
 // reported only after the wizard is gone, so a running install worker has finished its files.
 int RunInstaller(const EntrySystem& system);
+// The uninstall window, the same way.
+int RunUninstaller(const EntrySystem& system);
+// The uninstall with no window (waiting at most 30 s for another setup to end); a file another
+// program holds is deleted at the next restart. `waited`: processes the program folder's removal
+// waits for.
+int RunQuietUninstall(const std::vector<uint32_t>& waited);
 
 } // namespace nimbic

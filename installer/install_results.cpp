@@ -1,5 +1,6 @@
 // The end of an installation run: success, the failure popup with its explanation, retry, FINISH.
 #include "engine/install_messages.h"
+#include "installer/installer_style.h"
 #include "installer/installer_ui.h"
 #include "installer/product.h"
 #include "installer/widgets/notification_popup.h"
@@ -32,12 +33,7 @@ void InstallerUI::FinishButtons()
 bool InstallerUI::AskRetry(const std::string& message)
 {
     NotificationPopup popup;
-    popup.root().style().redirect("message_popup_window_margins",
-                                  "notifications_error_window_margins");
-    popup.root().style().redirect("message_popup_component_margins",
-                                  "notifications_error_component_margins");
-    popup.set_urgency(popup_urgency::alert);
-    popup.setup(this, "Failed to install", message);
+    SetupFailurePopup(popup, this, "Failed to install", message);
     return RunPopup(popup) == 1;
 }
 
@@ -66,16 +62,23 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
     }
 
     // With both kinds of failure the scripts message is the one shown.
+    // One line more when the Restart Manager names the program holding the file.
+    const auto in_use = [this](int32_t index, bool plugin) {
+        const std::string line = HeldFilesLine(index, plugin);
+        return line.empty() ? line : "\n" + line;
+    };
     std::string message;
-    if (plugin_failed) {
+    if (plugin_failed && !scripts_failed) {
         message = "The installation of " + std::string(product::with_host) + " " +
                   VersionName(plugin_failure_index) + " failed!\n\n" +
-                  InstallErrorText(plugin_failure_code) + std::string(retry_question);
+                  InstallErrorText(plugin_failure_code) + in_use(plugin_failure_index, true) +
+                  std::string(retry_question);
     }
     if (scripts_failed) {
         message = "The installation of script " + std::string(product::with_host) + " " +
                   VersionName(scripts_failure_index) + " failed!\n\n" +
-                  InstallErrorText(scripts_failure_code) + std::string(retry_question);
+                  InstallErrorText(scripts_failure_code) + in_use(scripts_failure_index, false) +
+                  std::string(retry_question);
     }
     UpdateProgress();
     if (AskRetry(message)) {

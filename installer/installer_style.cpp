@@ -1,6 +1,8 @@
 // Shared style settings of the wizard's widgets.
 #include "installer/installer_style.h"
 
+#include "installer/widgets/notification_popup.h"
+
 #include <string_view>
 
 namespace nimbic {
@@ -96,6 +98,17 @@ void StyleWelcomeLink(generic_button& link)
                     {"button_font_size", "intro_font_size"},
                     {"button_font_color", "intro_font_color"}});
     MakeTransparent(link);
+}
+
+void SetupFailurePopup(NotificationPopup& popup, window* owner, std::string_view title,
+                       std::string_view message)
+{
+    popup.root().style().redirect("message_popup_window_margins",
+                                  "notifications_error_window_margins");
+    popup.root().style().redirect("message_popup_component_margins",
+                                  "notifications_error_component_margins");
+    popup.set_urgency(popup_urgency::alert);
+    popup.setup(owner, title, message);
 }
 
 } // namespace nimbic

@@ -4,10 +4,14 @@
 #include "toolkit/controls/generic_button.h"
 #include "toolkit/core/style/style_key.h"
 #include "toolkit/core/widget/widget.h"
+#include "toolkit/core/window/window.h"
 
 #include <initializer_list>
+#include <string_view>
 
 namespace nimbic {
+
+class NotificationPopup;
 
 // Key `from` of a widget reads key `to` wherever it is looked up.
 struct StyleRedirect {
@@ -29,5 +33,9 @@ void StyleBackButton(zksdk::ui::generic_button& button);
 void StyleNextButton(zksdk::ui::generic_button& button);
 void StyleFooterLink(zksdk::ui::generic_button& link);
 void StyleWelcomeLink(zksdk::ui::generic_button& link);
+
+// A failure's popup (the error margins, heard as an alert), set up over `owner`.
+void SetupFailurePopup(NotificationPopup& popup, zksdk::ui::window* owner, std::string_view title,
+                       std::string_view message);
 
 } // namespace nimbic

@@ -1,5 +1,5 @@
 // The installer's theme: the application-theme layer every wizard widget reads through.
-#include "installer/installer_ui.h"
+#include "installer/wizard_frame.h"
 
 #include "installer/theme/installer_pictures.h"
 
@@ -27,7 +27,7 @@ style_image Picture(std::span<const unsigned char> png, int32_t frames, float sc
 
 } // namespace
 
-void InstallerUI::ApplyInstallerTheme()
+void ApplyWizardTheme()
 {
     style_map theme;
     theme.set("header_size", int32_t{64});

@@ -1,14 +1,18 @@
 // The installer's one window: frame, theme, pages, navigation and the installation run.
 #pragma once
 
+#include "installer/size_text.h"
 #include "installer/widgets/break_line.h"
 #include "installer/widgets/installed_checkbox.h"
 #include "installer/widgets/link_button.h"
 #include "installer/widgets/progress_bar.h"
 #include "installer/widgets/rounded_button.h"
+#include "installer/wizard_frame.h"
 
 #include "engine/install_state.h"
 #include "engine/install_target.h"
+#include "engine/install_worker.h"
+#include "engine/payload_sizes.h"
 #include "toolkit/controls/check_box.h"
 #include "toolkit/controls/generic_button.h"
 #include "toolkit/controls/scroll_bar.h"
@@ -28,8 +32,6 @@ namespace nimbic {
 
 class NotificationPopup;
 
-// Megabytes with one digit after the point ("1.7", "3.5").
-std::string FormatMegabytes(float megabytes);
 // A component is installed exactly when its target is ticked and its folder is known: the
 // Custom target gets a plug-in, its scripts, both or nothing, as its folders were chosen.
 inline bool PluginScheduled(const InstallTarget& target)
@@ -58,8 +60,9 @@ public:
     void StartInstall();
     void OnInstallTimer();
     void UpdateProgress();
-    // Megabytes the ticked targets still need (components already installed do not count).
-    static float RequiredSize(const std::vector<InstallTarget>& targets);
+    // Bytes the ticked targets still need (components already installed do not count).
+    static uint64_t RequiredBytes(const std::vector<InstallTarget>& targets,
+                                  const PayloadSizes& sizes);
 
     // What tests and the entry point observe.
     int32_t current_page() const { return m_current_page; }
@@ -96,7 +99,8 @@ public:
     ProgressBar& progress_bar() { return m_progress_bar; }
     zksdk::ui::flow_panel& versions_flow() { return m_versions_flow; }
     uint32_t components_total() const { return m_components_total; }
-    float total_size() const { return m_total_size; }
+    uint64_t total_bytes() const { return m_total_bytes; }
+    const PayloadSizes& payload_sizes() const { return m_payload_sizes; }
 
 private:
     // Construction and the frame.
@@ -134,15 +138,15 @@ private:
                      int32_t scripts_failure_index, int32_t scripts_failure_code);
     std::string VersionName(int32_t index) const;
     bool AskRetry(const std::string& message);
+    bool EnoughSpaceToInstall();
+    InstallRun RecordedRun() const;
+    std::string HeldFilesLine(int32_t failure_index, bool plugin) const;
     bool AnythingScheduled() const;
     int32_t RunPopup(NotificationPopup& popup);
 
     InstallState m_state;
     std::thread m_worker;
-    zksdk::ui::image m_banner;
-    zksdk::ui::image m_background;
-    zksdk::ui::image m_logo;
-    zksdk::ui::size m_logo_size;
+    WizardFrame m_frame;
     std::string m_license_markup;
     std::string m_header_notice;
     std::array<zksdk::ui::generic_panel, 4> m_pages;
@@ -194,7 +198,10 @@ private:
     // The folder button the last press went to: a release counts only over the same button.
     const zksdk::ui::widget* m_pressed_folder_button = nullptr;
     uint32_t m_components_total = 0;
-    float m_total_size = 0.0f;
+    // What the run writes in all: every scheduled component, done or not, so that the progress
+    // line's two numbers and its percentage always agree.
+    uint64_t m_total_bytes = 0;
+    PayloadSizes m_payload_sizes;
 };
 
 } // namespace nimbic

@@ -3,6 +3,9 @@
 #include "installer/installer_ui.h"
 #include "installer/product.h"
 
+#include "installer/registration.h"
+
+#include "engine/install_record.h"
 #include "engine/install_worker.h"
 
 #include <algorithm>
@@ -23,6 +26,16 @@ const color clear_grey{0.5f, 0.5f, 0.5f, 0};
 bool IsFinal(int32_t status)
 {
     return status >= install_status::done;
+}
+
+// Nothing in place yet reads "0" in the total's unit ("0MB of 1.7MB"), never "0.0".
+std::string DoneText(uint64_t done, uint64_t total)
+{
+    if (done != 0) {
+        return CompactSizeText(done);
+    }
+    const std::string whole = CompactSizeText(total);
+    return "0" + whole.substr(whole.find_first_not_of("0123456789."));
 }
 
 std::string CheckCaption(const std::string& version_name, std::string_view result)
@@ -124,20 +137,18 @@ void InstallerUI::StartInstall()
     m_next.set_enabled(false);
     SetNextCaption("INSTALLING...");
 
-    // The plug-in part counts every scheduled copy, also one done by an earlier run, as the
-    // progress line subtracts only what is still to do.
+    // Every scheduled component counts, also one an earlier run did: a retry starts from what
+    // is there already.
     m_components_total = 0;
-    m_total_size = 0.0f;
+    m_total_bytes = 0;
     for (const InstallTarget& target : m_targets) {
         if (PluginScheduled(target)) {
             ++m_components_total;
-            m_total_size += product::plugin_megabytes;
+            m_total_bytes += m_payload_sizes.plugin;
         }
         if (ScriptsScheduled(target)) {
             ++m_components_total;
-            if (target.scripts_status != install_status::done) {
-                m_total_size += product::scripts_megabytes;
-            }
+            m_total_bytes += m_payload_sizes.scripts;
         }
     }
 
@@ -157,7 +168,28 @@ void InstallerUI::StartInstall()
     }
     // The starter sizes the cells and clears the done flag before the thread exists, so the
     // first tick never reads a cell the worker is still resizing.
-    m_worker = StartInstallWorker(m_state, plugin_folders, scripts_folders);
+    m_worker = StartInstallWorker(m_state, plugin_folders, scripts_folders, RecordedRun());
+}
+
+// The wizard's files go into the install record nimbic-deploy and the MSI keep, and the run
+// ends by updating the Apps entry, both on the worker thread.
+InstallRun InstallerUI::RecordedRun() const
+{
+    InstallRun run;
+    std::u16string folder;
+    if (!ProductFolder(&folder)) {
+        return run;
+    }
+    run.record = RecordPathIn(folder);
+    for (const InstallTarget& target : m_targets) {
+        run.target_names.push_back(VersionName(target.index));
+    }
+    run.finished = [folder](const InstallState& state) {
+        if (!state.installed_files().empty()) {
+            RegisterInstall(folder);
+        }
+    };
+    return run;
 }
 
 bool InstallerUI::AnythingScheduled() const
@@ -214,36 +246,33 @@ void InstallerUI::OnInstallTimer()
 
 void InstallerUI::UpdateProgress()
 {
-    uint32_t done = 0;
-    float remaining = 0.0f;
+    uint64_t done_bytes = 0;
     for (const InstallTarget& target : m_targets) {
-        if (PluginScheduled(target)) {
-            const bool copied = target.plugin_status == install_status::done;
-            done += copied ? 1u : 0u;
-            remaining += copied ? 0.0f : product::plugin_megabytes;
+        if (PluginScheduled(target) && target.plugin_status == install_status::done) {
+            done_bytes += m_payload_sizes.plugin;
         }
-        if (ScriptsScheduled(target)) {
-            const bool extracted = target.scripts_status == install_status::done;
-            done += extracted ? 1u : 0u;
-            remaining += extracted ? 0.0f : product::scripts_megabytes;
+        if (ScriptsScheduled(target) && target.scripts_status == install_status::done) {
+            done_bytes += m_payload_sizes.scripts;
         }
     }
-    // A run with nothing to do shows 0 % until the worker reports, never a division by zero.
-    const float progress = m_finished
-                               ? 1.0f
-                               : (m_components_total == 0
-                                      ? 0.0f
-                                      : std::min(1.0f, static_cast<float>(done) /
-                                                           static_cast<float>(m_components_total)));
+    // The bar, the percentage and the sizes all say the same: what is in place of what the run
+    // writes, also when it ended with a failure. A run with nothing to write shows 0 % until it
+    // ends, then 100 %.
+    float progress = m_finished ? 1.0f : 0.0f;
+    if (m_total_bytes != 0) {
+        progress = std::min(1.0f, static_cast<float>(static_cast<double>(done_bytes) /
+                                                     static_cast<double>(m_total_bytes)));
+    }
     m_progress_bar.set_progress(progress);
     m_progress_bar.invalidate(false);
 
-    const long percent = std::lround(progress * 100.0f);
+    // Rounded down: 100 % only once everything is in place.
+    const long percent = static_cast<long>(std::floor(progress * 100.0f));
     m_progress_label.set_mode(label_mode::markup);
     m_progress_label.set_fit(label_fit::fixed, label_fit::fixed);
     m_progress_label.set_markup("<html><body><font color = \"#1b6936\">" + std::to_string(percent) +
-                                "% </font> Complete (" + FormatMegabytes(m_total_size - remaining) +
-                                "MB of " + FormatMegabytes(m_total_size) + "MB)</body></html>");
+                                "% </font> Complete (" + DoneText(done_bytes, m_total_bytes) +
+                                " of " + CompactSizeText(m_total_bytes) + ")</body></html>");
     m_progress_label.update_size();
     m_progress_label.update_links();
     m_progress_label.invalidate(false);

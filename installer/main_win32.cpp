@@ -1,5 +1,6 @@
 // NimbicSetup.exe's entry point: the Windows calls behind the entry logic of entry.cpp.
 #include "installer/entry.h"
+#include "installer/product.h"
 
 #include "engine/system/win32/dll_search.h"
 #include "toolkit/core/text_conversion.h"
@@ -7,8 +8,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,24 +20,61 @@ const wchar_t* wide(const std::u16string& text)
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-// The first copy only asks the shell to start an elevated second copy and leaves; the marker
-// tells that copy it is the one that shows the wizard.
-uint32_t RelaunchElevated(const std::u16string& program)
+// The first copy only asks the shell to start an elevated second copy; the marker tells that
+// copy it is the one that shows the wizard. A quiet uninstall waits for its copy's exit code.
+uint32_t RelaunchElevated(const std::u16string& program, const std::u16string& arguments,
+                          int* exit_code)
 {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // This process ends as soon as the call returns: the shell must finish starting the copy
     // before it does, not on a thread of ours that is about to vanish.
-    info.fMask = SEE_MASK_NOASYNC;
+    info.fMask = SEE_MASK_NOASYNC | (exit_code ? SEE_MASK_NOCLOSEPROCESS : 0);
     info.lpVerb = L"runas";
     info.lpFile = wide(program);
-    info.lpParameters = L"/UAC";
-    info.nShow = SW_SHOWDEFAULT;
-    if (ShellExecuteExW(&info)) {
-        return 0;
+    info.lpParameters = wide(arguments);
+    info.nShow = exit_code ? SW_HIDE : SW_SHOWDEFAULT;
+    if (!ShellExecuteExW(&info)) {
+        const DWORD error = GetLastError();
+        return error != 0 ? error : ERROR_GEN_FAILURE;
     }
-    const DWORD error = GetLastError();
-    return error != 0 ? error : ERROR_GEN_FAILURE;
+    if (exit_code && info.hProcess) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hProcess);
+        *exit_code = static_cast<int>(code);
+    }
+    return 0;
+}
+
+// The window of the wizard or the uninstaller that already runs: one of our toolkit's windows
+// with either title.
+BOOL CALLBACK BringSetupToFront(HWND window, LPARAM titles)
+{
+    wchar_t name[64] = {};
+    wchar_t title[256] = {};
+    GetClassNameW(window, name, 64);
+    GetWindowTextW(window, title, 256);
+    const auto& wanted = *reinterpret_cast<const std::vector<std::u16string>*>(titles);
+    const std::u16string text(reinterpret_cast<const char16_t*>(title));
+    if (std::wstring(name) != L"ZKSDK_WINDOW_CLASS" ||
+        std::find(wanted.begin(), wanted.end(), text) == wanted.end()) {
+        return TRUE;
+    }
+    if (IsIconic(window)) {
+        ShowWindowAsync(window, SW_RESTORE);
+    }
+    SetForegroundWindow(window);
+    return FALSE;
+}
+
+void BringToFront()
+{
+    const std::vector<std::u16string> titles = {
+        zksdk::ui::utf8_to_utf16(nimbic::product::window_title),
+        zksdk::ui::utf8_to_utf16(nimbic::product::uninstaller_title)};
+    EnumWindows(BringSetupToFront, reinterpret_cast<LPARAM>(&titles));
 }
 
 std::string DescribeError(uint32_t code)
@@ -75,7 +115,7 @@ void ShowError(const std::string& title, const std::string& text)
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int)
 {
     nimbic::sys::restrict_dll_search_to_system32();
-    const nimbic::EntrySystem system{RelaunchElevated, DescribeError, ShowError};
+    const nimbic::EntrySystem system{RelaunchElevated, DescribeError, ShowError, BringToFront};
     const std::u16string_view line =
         command_line != nullptr ? reinterpret_cast<const char16_t*>(command_line) : u"";
     return nimbic::RunEntry(line, system);

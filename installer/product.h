@@ -11,6 +11,8 @@ inline constexpr std::string_view installer_name = "Nimbic Plug-in Installer";
 inline constexpr std::string_view host_name = "After Effects";
 inline constexpr std::string_view with_host = "Nimbic Plug-in for After Effects";
 inline constexpr std::string_view window_title = "Nimbic Plug-in for After Effects Installer";
+inline constexpr std::string_view uninstaller_title =
+    "Nimbic Plug-in for After Effects Uninstaller";
 inline constexpr std::string_view maker = "Vantrel";
 // The trailing space is part of the stored version: the welcome text shows two spaces after it.
 inline constexpr std::string_view version = "1.0.5 ";
@@ -22,9 +24,5 @@ inline constexpr std::string_view about_url = "";
 inline constexpr std::string_view help_url = "";
 // The first year of the rights notice in the header; the last is the current year.
 inline constexpr int first_notice_year = 2024;
-
-// Component sizes in megabytes for the space line and the progress line.
-inline constexpr float plugin_megabytes = 1.73486f;
-inline constexpr float scripts_megabytes = 0.00389481f;
 
 } // namespace nimbic::product

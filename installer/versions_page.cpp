@@ -10,8 +10,6 @@
 #include "toolkit/platform/native_services.h"
 
 #include <algorithm>
-#include <cassert>
-#include <cmath>
 #include <string>
 
 namespace nimbic {
@@ -24,9 +22,9 @@ constexpr int32_t column_width = 95;
 constexpr int32_t row_height = 20;
 constexpr int32_t custom_column_x = 190;
 
-std::string SpaceLine(float megabytes)
+std::string SpaceLine(uint64_t bytes)
 {
-    return "At least " + FormatMegabytes(megabytes) + " MB of free disk space is required.";
+    return "At least " + SizeText(bytes) + " of free disk space is required.";
 }
 
 void StylePathLabel(widget& label)
@@ -40,30 +38,19 @@ void StylePathLabel(widget& label)
 
 } // namespace
 
-// One digit after the point, rounded as "%.1f" rounds (to nearest, ties to even, on the exact
-// value). Written out because printf's float formatting is about 17 KB of the setup program.
-std::string FormatMegabytes(float megabytes)
+uint64_t InstallerUI::RequiredBytes(const std::vector<InstallTarget>& targets,
+                                    const PayloadSizes& sizes)
 {
-    assert(std::isfinite(megabytes) && std::fabs(megabytes) < 1e15f && "megabytes out of range");
-    // A float times ten is exact in a double, so nearbyint rounds the very value printf would.
-    const double tenths = std::nearbyint(std::fabs(static_cast<double>(megabytes)) * 10.0);
-    const auto whole = static_cast<unsigned long long>(tenths);
-    const std::string sign = std::signbit(megabytes) ? "-" : "";
-    return sign + std::to_string(whole / 10) + "." + std::to_string(whole % 10);
-}
-
-float InstallerUI::RequiredSize(const std::vector<InstallTarget>& targets)
-{
-    float size = 0.0f;
+    uint64_t bytes = 0;
     for (const InstallTarget& target : targets) {
         if (PluginScheduled(target) && target.plugin_status != install_status::done) {
-            size += product::plugin_megabytes;
+            bytes += sizes.plugin;
         }
         if (ScriptsScheduled(target) && target.scripts_status != install_status::done) {
-            size += product::scripts_megabytes;
+            bytes += sizes.scripts;
         }
     }
-    return size;
+    return bytes;
 }
 
 std::string InstallerUI::VersionName(int32_t index) const
@@ -136,7 +123,11 @@ void InstallerUI::BuildVersionsPage()
         }
     }
 
-    Attach(m_versions_flow, page, {0, bottom, pw - 150, 10});
+    // A single row (one version or none) leaves the lines right under Custom's box: they keep
+    // a gap from it.
+    constexpr int32_t single_row_gap = 10;
+    const int32_t flow_top = versions <= 1 ? bottom + single_row_gap : bottom;
+    Attach(m_versions_flow, page, {0, flow_top, pw - 150, 10});
 
     const auto folder_button = [&](generic_button& button, int32_t top, std::string_view caption) {
         Attach(button, page, {285, top, 110, 25});
@@ -164,13 +155,14 @@ void InstallerUI::BuildVersionsPage()
     StylePathLabel(m_custom_script_label);
     m_custom_script_label.set_visible(false);
 
+    // The space line stands apart from the chosen folders above it.
+    m_versions_flow.add_spacing(6);
     Attach(m_required_space_label, m_versions_flow, {0, 0, pw - 150, 60});
     SetNone(m_required_space_label, "default_back_color");
     StyleVersionLineLabel(m_required_space_label);
     m_required_space_label.set_fit(label_fit::fixed, label_fit::to_text);
-    // Until the first change the line names one plug-in, whatever is ticked.
-    m_required_space_label.set_text(SpaceLine(product::plugin_megabytes), label_fit::fixed,
-                                    label_fit::to_text);
+    // From its first paint the line tells what the ticked boxes need.
+    UpdateRequiredSpace();
     m_required_space_label.update_size();
 
     // A reader reads the folder buttons beside Custom, where they are, not after the grid.
@@ -247,9 +239,9 @@ int32_t InstallerUI::VersionsPageHeight() const
 
 void InstallerUI::UpdateRequiredSpace()
 {
-    const float size = RequiredSize(m_targets);
-    m_required_space_label.set_text(size != 0.0f ? SpaceLine(size) : std::string(),
-                                    label_fit::fixed, label_fit::to_text);
+    const uint64_t bytes = RequiredBytes(m_targets, m_payload_sizes);
+    m_required_space_label.set_text(bytes != 0 ? SpaceLine(bytes) : std::string(), label_fit::fixed,
+                                    label_fit::to_text);
 }
 
 } // namespace nimbic

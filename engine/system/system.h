@@ -132,6 +132,66 @@ bool common_app_data_folder(std::u16string* path);
 // for a 64-bit program; false on failure.
 bool program_files_folder(std::u16string* path);
 
+// RegCreateKeyExW on HKEY_LOCAL_MACHINE: opens the key, making it (and any missing key above it)
+// when it is not there.
+long reg_create_local_machine(const std::u16string& sub_key, uint32_t access, reg_key* key);
+// RegSetValueExW with REG_SZ and REG_DWORD.
+long reg_set_string(reg_key key, const std::u16string& name, const std::u16string& data);
+long reg_set_dword(reg_key key, const std::u16string& name, uint32_t data);
+// RegGetValueW with RRF_RT_REG_DWORD on a value of the open key itself.
+long reg_get_dword(reg_key key, const std::u16string& name, uint32_t* data);
+// RegDeleteTreeW: the key below HKEY_LOCAL_MACHINE with everything in it, in the view `access`
+// names (key_wow64_64key); deleting a key that is not there is reg_file_not_found.
+long reg_delete_local_machine_tree(const std::u16string& sub_key, uint32_t access);
+
+constexpr uint32_t key_all_access = 0xF003F;
+
+// ---------------------------------------------------------------------------------------------
+// Disks.
+
+// GetDiskFreeSpaceExW: the bytes this process may still write on the volume that holds the
+// existing folder `folder` (its quota included).
+bool free_disk_space(const std::u16string& folder, uint64_t* available);
+// GetVolumePathNameW: the root of the volume `path` lies on ("C:\", "\\server\share\",
+// or a folder a volume is mounted in).
+bool volume_root(const std::u16string& path, std::u16string* root);
+
+// ---------------------------------------------------------------------------------------------
+// Processes: one setup at a time, and the programs that hold a file.
+
+using mutex_handle = uintptr_t;
+constexpr mutex_handle invalid_mutex = 0;
+
+enum class lock_result { acquired, timed_out, failed };
+// CreateMutexW (not owned at first), then WaitForSingleObject for at most `timeout_ms`. A mutex
+// its last owner left without releasing it (a process that was killed) is acquired too.
+lock_result lock_named_mutex(const std::u16string& name, uint32_t timeout_ms, mutex_handle* held);
+// ReleaseMutex and CloseHandle.
+void unlock_named_mutex(mutex_handle held);
+// True while any process has the mutex open (OpenMutexW finds it, even one it may not use).
+bool named_mutex_exists(const std::u16string& name);
+
+// GetCurrentProcessId.
+uint32_t own_process_id();
+// CreateProcessW: the program with `arguments` after its quoted path, inheriting no handles.
+bool start_program(const std::u16string& program, const std::u16string& arguments);
+// Waits until the process has ended: true once it has (or when there is no such process), false
+// when `timeout_ms` passed first.
+bool wait_for_process_exit(uint32_t process_id, uint32_t timeout_ms);
+// The Windows folder's Temp folder (GetWindowsDirectoryW + "\Temp"), where only administrators
+// may change what they made; false on failure.
+bool system_temp_folder(std::u16string* path);
+
+// The Restart Manager's names (RmGetList's strAppName) of the programs that have any of the files
+// open, each once; empty when nobody is found or the Restart Manager cannot be asked. rstrtmgr.dll
+// is loaded from System32 on the first call.
+std::vector<std::u16string> programs_using_files(const std::vector<std::u16string>& paths);
+
+// MsiEnumRelatedProductsW (msi.dll from System32, loaded on the first call): true when Windows
+// Installer has a product with this upgrade code ("{...}") installed; its product code then goes
+// to `product_code`.
+bool related_product_installed(const std::u16string& upgrade_code, std::u16string* product_code);
+
 // ---------------------------------------------------------------------------------------------
 // Files reached through opened folders. Each folder on the way to a target is opened once and
 // checked; its children are then created, read, renamed and deleted through that handle, never

@@ -6,6 +6,8 @@
 # shellcheck shell=bash disable=SC2034 # the variables are read by the scripts that source this
 
 wizard_title="Nimbic Plug-in for After Effects Installer"
+wizard_uninstaller_title="Nimbic Plug-in for After Effects Uninstaller"
+wizard_entry_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel.NimbicPlugin'
 wizard_versions_key='HKLM\SOFTWARE\Adobe\After Effects'
 wizard_client_width=1024
 
@@ -81,6 +83,59 @@ wizard_start() {
     wizard_geometry
     wizard_park_pointer
     wizard_settle
+}
+
+# wizard_open TITLE PROGRAM [ARGUMENTS...]: as wizard_start, for a window of another title (the
+# uninstaller) and a program given by its Windows path, as the Apps entry starts it.
+wizard_open() {
+    local title=$1 earlier
+    shift
+    wizard_window="" wizard_pid=""
+    earlier=$(wizard_windows "$title")
+    (exec wine "$@" </dev/null >/dev/null 2>&1) &
+    wizard_launcher_status=0
+    wait $! || wizard_launcher_status=$?
+    wizard_window=$(wizard_find_window "$title" 60 "$earlier") || return 1
+    wizard_pid=$(xdotool getwindowpid "$wizard_window" 2>/dev/null)
+    wizard_geometry
+    wizard_park_pointer
+    wizard_settle
+}
+
+# wizard_keys KEY...: keys pressed on the program's window, as a keyboard user does.
+wizard_keys() {
+    xdotool windowfocus --sync "$wizard_window" 2>/dev/null
+    xdotool key --delay 50 "$@"
+}
+
+# wizard_pick_folder WINDOWS_PATH: with the focus on a folder button, Enter opens the "Custom
+# Folder" dialog, and the folder is typed into its name field and chosen with Enter. True once
+# the dialog has gone.
+wizard_pick_folder() {
+    local X Y WIDTH HEIGHT WINDOW SCREEN
+    wizard_keys Return
+    wizard_popup "Custom Folder" 30 || return 1
+    eval "$(xdotool getwindowgeometry --shell "$wizard_popup")"
+    # The name field, just above the dialog's buttons: the keyboard goes where it is clicked.
+    xdotool mousemove --sync $((X + WIDTH * 2 / 3)) $((Y + HEIGHT - 43)) click 1
+    xdotool type --delay 10 "$1"
+    xdotool key Return
+    for _ in $(seq 1 50); do
+        if ! xwininfo -id "$wizard_popup" 2>/dev/null | grep -q IsViewable; then
+            wizard_popup=""
+            wizard_park_pointer
+            wizard_settle
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
+# wizard_entry_value NAME: a value of the wizard's Apps entry as `reg query` prints it.
+wizard_entry_value() {
+    wine reg query "$wizard_entry_key" /v "$1" /reg:64 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
 }
 
 # Visible windows with exactly this title that belong to a process of our prefix (another

@@ -2,8 +2,10 @@
 # NimbicSetup.exe as a user meets it: started without arguments in a Wine prefix of its own
 # where After Effects versions are registered, clicked through in a real X window, with a
 # screenshot of every page in the artifacts folder. Checks what lands on disk and on screen: the
-# payloads in every version's folders, the licence on the clipboard, a failed run retried, a
-# cancelled run that still finishes its files, and the whole wizard scaled at 144 DPI.
+# payloads in every version's folders and a Custom folder, the Apps entry and the program copy,
+# the licence on the clipboard, the uninstall window by keys and the quiet uninstall, the Versions
+# page with no version, a second setup, a failed run retried, a cancelled run that still finishes
+# its files, and the whole wizard and the uninstaller scaled at 144 DPI.
 # Usage: installer_test.sh BUILD_DIR ARTIFACT_DIR
 set -u
 build=$(readlink -f "$1")
@@ -150,15 +152,53 @@ finish() {
     echo "  FINISH to the end of the process: $((SECONDS - pressed)) s"
 }
 
+# window_gone TITLE: no window of ours has that title any more.
+window_gone() {
+    for _ in $(seq 1 50); do
+        [ -z "$(wizard_windows "$1")" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+program_folder='C:\Program Files\Vantrel\Nimbic Plug-in'
+program_folder_gone() {
+    for _ in $(seq 1 100); do
+        [ ! -e "$(wizard_unix_path "$program_folder")" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+# Setup processes of our prefix running now.
+setup_processes() {
+    local pid count=0
+    for pid in $(pgrep -f NimbicSetup.exe); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            count=$((count + 1))
+    done
+    echo "$count"
+}
+# Pixels of the keyboard's focus mark (the theme's light blue ring) in an area of a shot.
+focus_mark_pixels() {
+    convert "$1" +repage -crop "$(wizard_area "$2")" +repage \
+        -fx 'r>0.18 && r<0.34 && g>0.5 && g<0.67 && b>0.66 && b<0.84' \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+wizard_versions() {
+    wizard_register 15.0 "$cc2018"
+    wizard_register 14.0 "$cc2017"
+    wizard_register 16.0 "$ae2019"
+    wizard_register 10.5 "$cs55"
+}
+
 for needed in "$setup" "$hold_file" "$payload"; do
     [ -f "$needed" ] || { echo "missing $needed"; echo "installer e2e: 0 passed, 1 failed"; exit 1; }
 done
 "$scripts/wine-prefix" "$build/wineprefix" || exit 1
 wizard_new_prefix "$prefix" "$build/wineprefix" || { echo "no Wine prefix"; exit 1; }
-wizard_register 15.0 "$cc2018"
-wizard_register 14.0 "$cc2017"
-wizard_register 16.0 "$ae2019"
-wizard_register 10.5 "$cs55"
+wizard_versions
+custom_plugins='C:\Custom Plug-ins'
+custom_scripts='C:\Custom Scripts'
+mkdir -p "$(wizard_unix_path "$custom_plugins")" "$(wizard_unix_path "$custom_scripts")"
 
 echo "== the whole way through"
 if wizard_start "$setup"; then
@@ -230,6 +270,15 @@ if wizard_start "$setup"; then
         '[ "$ticked" -gt 250 ] && [ "$ticked" -lt 450 ]'
     check "NEXT (INSTALL) is enabled on Versions" \
         'wizard_next_enabled "$artifacts/installer-versions.png"'
+    # Custom too, by keys: Tab from INSTALL reaches Custom first, then the versions, then the
+    # folder buttons, each of which opens the folder dialog with Enter.
+    wizard_keys Tab space Tab Tab Tab Tab
+    check "Custom's Plugin Path takes a folder typed into the dialog" \
+        'wizard_pick_folder "$custom_plugins"'
+    wizard_keys Tab
+    check "Custom's Script Path takes a folder typed into the dialog" \
+        'wizard_pick_folder "$custom_scripts"'
+    shot installer-versions-custom.png
 
     before=$(wizard_page_signature)
     wizard_press "$wizard_next_button"
@@ -246,10 +295,111 @@ if wizard_start "$setup"; then
     check "the skipped old version (10.5) got nothing" \
         '[ ! -e "$(wizard_unix_path "$cs55")/Vantrel" ]'
     check "ProgramData\\Vantrel exists" common_appdata_folder
+    check "the Custom folders got the plug-in and the panel" \
+        'cmp -s "$payload" "$(wizard_unix_path "$custom_plugins")/Vantrel/Nimbic.aex" &&
+         cmp -s "$panel" "$(wizard_unix_path "$custom_scripts")/ScriptUI Panels/Nimbic.jsx"'
     finish
 else
     check "the wizard window \"$wizard_title\" appears" false
 fi
+
+echo "== the Apps entry, the uninstall window by keys, and QuietUninstallString"
+wine reg query "$wizard_entry_key" /reg:64 2>/dev/null | tr -d '\r' >"$artifacts/installer-apps-entry.txt"
+cat "$artifacts/installer-apps-entry.txt"
+record="$(wizard_unix_path "$program_folder")/install-record.txt"
+cut -f5 "$record" 2>/dev/null | tail -n +2 | tr -d '\r' >"$work/recorded.txt"
+check "the install record lists the plug-in and the panel of 3 versions and Custom" \
+    '[ "$(wc -l <"$work/recorded.txt")" -eq 8 ] && grep -q "Custom Plug-ins" "$work/recorded.txt"'
+check "the program copy in the product folder is the setup program, byte for byte" \
+    'cmp -s "$setup" "$(wizard_unix_path "$program_folder")/NimbicSetup.exe"'
+recorded_bytes=$(($(tail -n +2 "$record" | cut -f3 | paste -sd+)))
+estimated=$(printf '0x%x' $(((recorded_bytes + $(stat -c %s "$setup") + 1023) / 1024)))
+program='"C:\Program Files\Vantrel\Nimbic Plug-in\NimbicSetup.exe"'
+entry_has() { grep -qxF "    $1    $2    $3" "$artifacts/installer-apps-entry.txt"; }
+check "the entry names the product, its maker and version" \
+    'entry_has DisplayName REG_SZ "Nimbic Plug-in for After Effects" &&
+     entry_has Publisher REG_SZ Vantrel && entry_has DisplayVersion REG_SZ 1.0.5'
+check "the entry's icon, location and date" \
+    'entry_has DisplayIcon REG_SZ "${program//\"/},0" &&
+     entry_has InstallLocation REG_SZ "$program_folder" &&
+     entry_has InstallDate REG_SZ "$(date +%Y%m%d)"'
+check "the entry's size is what the record lists and the program copy ($estimated KB)" \
+    'entry_has EstimatedSize REG_DWORD "$estimated"'
+check "the entry runs the program copy to uninstall, with and without its window" \
+    'entry_has UninstallString REG_SZ "$program /uninstall" &&
+     entry_has QuietUninstallString REG_SZ "$program /uninstall /quiet"'
+check "the entry offers no Modify and no Repair" \
+    'entry_has NoModify REG_DWORD 0x1 && entry_has NoRepair REG_DWORD 0x1'
+
+eval "set -- $(wizard_entry_value UninstallString)"
+if wizard_open "$wizard_uninstaller_title" "$@"; then
+    passes=$((passes + 1))
+    check "UninstallString relaunches elevated (/UAC /uninstall) and its first copy ends with 0" \
+        '[ "$wizard_launcher_status" -eq 0 ] &&
+         tr "\0" " " <"/proc/$wizard_pid/cmdline" | grep -q "/UAC /uninstall"'
+    shot installer-uninstall-96.png
+    listed=$(wizard_bright_pixels "$artifacts/installer-uninstall-96.png" "$wizard_page_area")
+    check "the uninstall window lists where the plug-in is ($listed text pixels)" \
+        '[ "$listed" -gt 3000 ]'
+    check "UNINSTALL (the blue pill) starts focused, as the wizard's main button does" \
+        'wizard_next_enabled "$artifacts/installer-uninstall-96.png"'
+    wizard_keys Tab
+    wizard_settle
+    shot installer-uninstall-96-cancel.png
+    marked=$(focus_mark_pixels "$artifacts/installer-uninstall-96-cancel.png" "640 566 120 38")
+    check "Tab moves the focus mark to CANCEL ($marked pixels)" '[ "$marked" -gt 100 ]'
+    wizard_keys Return
+    check "Enter on CANCEL closes the window, and nothing is removed" \
+        'window_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
+         plugin_installed "$cc2018" && wizard_entry_value DisplayName | grep -q Nimbic'
+else
+    check "UninstallString opens \"$wizard_uninstaller_title\"" false
+fi
+
+# Someone else's file beside ours: it stays, and so does its folder.
+foreign="$(dirname "$(plugin_of "$cc2018")")/Other Vendor.aex"
+printf 'MZ another vendor' >"$foreign"
+eval "set -- $(wizard_entry_value QuietUninstallString)"
+quiet_status=0
+wine "$@" </dev/null >/dev/null 2>&1 || quiet_status=$?
+check "QuietUninstallString ends with 0" '[ "$quiet_status" -eq 0 ]'
+check "the program folder goes too (its copy in the Temp folder removes it)" program_folder_gone
+all_gone() {
+    local path
+    while IFS= read -r path; do
+        [ -e "$(wizard_unix_path "$path")" ] && return 1
+    done <"$work/recorded.txt"
+    return 0
+}
+check "every file the wizard installed is gone" all_gone
+check "the other vendor's file in Vantrel is kept" '[ "$(cat "$foreign")" = "MZ another vendor" ]'
+check "the entry is gone, and Program Files\\Vantrel with it" \
+    '[ -z "$(wizard_entry_value DisplayName)" ] &&
+     [ ! -e "$(dirname "$(wizard_unix_path "$program_folder")")" ]'
+rm -f "$foreign"
+
+echo "== no version registered, and a second setup"
+wine reg delete "$wizard_versions_key" /f /reg:64 >/dev/null 2>&1
+if wizard_start "$setup"; then
+    wizard_go "$wizard_next_button" 30
+    shot installer-versions-none.png
+    # Only Custom, unticked: nothing is needed, so no line crowds its row.
+    below=$(wizard_bright_pixels "$artifacts/installer-versions-none.png" "450 350 280 60")
+    check "with no version the Versions page has no space line under Custom's row" \
+        '[ "$below" -eq 0 ]'
+    second_status=0
+    (cd "$(dirname "$setup")" && exec wine "$setup" </dev/null >/dev/null 2>&1) ||
+        second_status=$?
+    check "a second setup started meanwhile ends with 0, and one wizard and one process remain" \
+        '[ "$second_status" -eq 0 ] && [ "$(setup_processes)" -eq 1 ] &&
+         [ "$(wizard_windows "$wizard_title" | wc -l)" -eq 1 ]'
+    wizard_keys Escape
+    wizard_popup "Exit Installer" 30 && wizard_answer Return
+    check "Escape, then Enter, ends the wizard" 'wizard_gone && wizard_wait_exit 60'
+else
+    check "the wizard window appears with no version registered" false
+fi
+wizard_versions
 wizard_stop_prefix "$prefix"
 
 echo "== a failed run and its retry"
@@ -413,6 +563,27 @@ if xvfb_on 2048x1536; then
         fi
     else
         check "the wizard window appears at 144 DPI" false
+    fi
+    # The runs above left an install and its entry: the uninstaller by keys alone, scaled.
+    eval "set -- $(wizard_entry_value UninstallString)"
+    if wizard_open "$wizard_uninstaller_title" "$@"; then
+        check "the uninstaller's client area is 1536 x 915 at 144 DPI" \
+            '[ "$wizard_width" -eq 1536 ] && [ "$wizard_height" -eq 915 ]'
+        shot installer-uninstall-144.png
+        before=$(wizard_page_signature)
+        wizard_keys Return
+        check "Enter on UNINSTALL removes it and shows the result" \
+            'wizard_page_changes "$before" 60'
+        shot installer-uninstall-144-done.png
+        check "the result page offers FINISH (the blue pill)" \
+            'wizard_next_enabled "$artifacts/installer-uninstall-144-done.png"'
+        wizard_keys Return
+        check "Enter on FINISH closes it; the plug-in, the entry and the program folder are gone" \
+            'window_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
+             program_folder_gone && ! plugin_installed "$cc2018" &&
+             [ -z "$(wizard_entry_value DisplayName)" ]'
+    else
+        check "UninstallString opens the uninstaller at 144 DPI" false
     fi
 else
     check "a 2048 x 1536 X server for the 144 DPI run" false

@@ -1,10 +1,13 @@
 // The engine on the real Windows calls, under Wine: the registry written by the test itself,
 // the payloads embedded in this executable, and files on the prefix's disk.
+#include "engine/apps_entry.h"
+#include "engine/disk_space.h"
 #include "engine/install_files.h"
 #include "engine/install_worker.h"
 #include "engine/journal.h"
 #include "engine/paths.h"
 #include "engine/script_package.h"
+#include "engine/setup_lock.h"
 #include "engine/system/system.h"
 #include "tests/engine/package_bytes.h"
 
@@ -13,6 +16,8 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+
+#include <thread>
 
 namespace nimbic {
 namespace {
@@ -373,6 +378,63 @@ TEST_F(Win32Test, FilesAreMadeMovedAndDeletedThroughTheFolderHandle)
     ASSERT_TRUE(sys::list_children(folder, &names));
     sys::close_folder(folder);
     EXPECT_EQ(std::vector<std::u16string>{u"Nimbic.aex"}, names);
+}
+
+// The machine-wide calls on Wine: an Apps entry in the 64-bit view, a drive's free space, the
+// setup mutex another thread holds, and the services Wine answers with nobody.
+TEST_F(Win32Test, EntryFreeSpaceMutexAndServicesWorkOnTheRealCalls)
+{
+    const std::u16string name = u"Nimbic.Test." + U16(std::to_wstring(GetCurrentProcessId()));
+    ASSERT_TRUE(WriteAppsEntry(name, {{u"DisplayName", std::u16string(u"Test")},
+                                      {u"EstimatedSize", uint32_t{0x12345678}}}));
+    const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                             std::wstring(name.begin(), name.end());
+    DWORD size = 0;
+    DWORD bytes = sizeof size;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"EstimatedSize",
+                           RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, &size, &bytes));
+    EXPECT_EQ(0x12345678u, size);
+    EXPECT_TRUE(AppsEntryExists(name));
+    EXPECT_TRUE(DeleteAppsEntry(name));
+    EXPECT_FALSE(AppsEntryExists(name));
+
+    uint64_t available = 0;
+    EXPECT_TRUE(sys::free_disk_space(U16(m_root), &available));
+    EXPECT_GT(available, 0u);
+    std::u16string root;
+    ASSERT_TRUE(sys::volume_root(U16(m_root) + u"\\not made yet", &root));
+    EXPECT_FALSE(root.empty());
+    EXPECT_TRUE(FindSpaceShortages({{U16(m_root) + u"\\a\\b", 1024}}).empty());
+    const std::vector<SpaceShortage> short_of =
+        FindSpaceShortages({{U16(m_root), available + (uint64_t{1} << 40)}});
+    ASSERT_EQ(1u, short_of.size());
+    EXPECT_TRUE(same_path(root, short_of[0].volume));
+
+    // Held on another thread as another setup would hold it: a lock times out, then succeeds.
+    {
+        SetupLock held;
+        ASSERT_EQ(sys::lock_result::acquired, held.Acquire(0));
+        std::thread([] {
+            SetupLock second;
+            EXPECT_EQ(sys::lock_result::timed_out, second.Acquire(50));
+            EXPECT_TRUE(SetupLock::IsTaken());
+        }).join();
+    }
+    std::thread([] {
+        SetupLock next;
+        EXPECT_EQ(sys::lock_result::acquired, next.Acquire(1000));
+    }).join();
+
+    // Wine's Restart Manager names nobody, and no MSI product of ours is installed here.
+    const std::wstring file = m_root + L"\\held.txt";
+    HANDLE open = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    EXPECT_TRUE(sys::programs_using_files({U16(file)}).empty());
+    CloseHandle(open);
+    std::u16string product;
+    EXPECT_FALSE(
+        sys::related_product_installed(u"{00000000-0000-0000-0000-000000000000}", &product));
+    EXPECT_TRUE(sys::wait_for_process_exit(0xFFFFFFF0, 10)) << "no such process has ended";
 }
 
 } // namespace

@@ -18,8 +18,13 @@ class EntryTest : public InstallerTest {
 protected:
     EntrySystem System(uint32_t relaunch_result)
     {
-        return {[this, relaunch_result](const std::u16string& program) {
+        return {[this, relaunch_result](const std::u16string& program,
+                                        const std::u16string& arguments, int* exit_code) {
                     m_relaunched.push_back(program);
+                    m_arguments.push_back(arguments);
+                    if (exit_code) {
+                        *exit_code = m_relaunched_exit_code;
+                    }
                     return relaunch_result;
                 },
                 [](uint32_t code) { return "The system's reason " + std::to_string(code) + "."; },
@@ -28,10 +33,14 @@ protected:
                     if (m_on_report) {
                         m_on_report();
                     }
-                }};
+                },
+                [this] { ++m_brought_to_front; }};
     }
 
     std::vector<std::u16string> m_relaunched;
+    std::vector<std::u16string> m_arguments;
+    int m_relaunched_exit_code = 0;
+    int m_brought_to_front = 0;
     std::vector<Reported> m_reported;
     std::function<void()> m_on_report;
 };
@@ -65,6 +74,7 @@ TEST_F(EntryTest, CommandLineChoosesTheRunAndOnlyARealFailureIsReported)
         SetUp();
         memsys::set_program_path(program);
         m_relaunched.clear();
+        m_arguments.clear();
         m_reported.clear();
         // The wizard, when it shows, is closed by its title bar button.
         headless::push_step([] { headless::request_close(*headless::focus_window()); });
@@ -72,6 +82,10 @@ TEST_F(EntryTest, CommandLineChoosesTheRunAndOnlyARealFailureIsReported)
         EXPECT_EQ(tested.relaunched ? std::vector<std::u16string>{program}
                                     : std::vector<std::u16string>{},
                   m_relaunched);
+        // Nothing of the first copy's command line goes on: the elevated copy sees "/UAC" alone.
+        EXPECT_EQ(tested.relaunched ? std::vector<std::u16string>{u"/UAC"}
+                                    : std::vector<std::u16string>{},
+                  m_arguments);
         EXPECT_EQ(tested.relaunched ? 1u : 0u, headless::pending_steps());
         ASSERT_EQ(tested.reported.empty() ? 0u : 1u, m_reported.size());
         if (!tested.reported.empty()) {

@@ -30,7 +30,8 @@ struct HostVersion {
     std::string name;
 };
 
-inline const std::string plugin_module = "MZ" + std::string(300000, '\x90') + "Nimbic";
+// As large as the shipped module (1,819,136 bytes), so that the lines read 1.7 MB per version.
+inline const std::string plugin_module = "MZ" + std::string(1819136 - 8, '\x90') + "Nimbic";
 inline const std::string panel_script = "// Nimbic panel\n" + std::string(4068, 'x');
 
 class InstallerTest : public ::testing::Test {

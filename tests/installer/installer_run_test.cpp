@@ -74,7 +74,7 @@ TEST_F(InstallerTest, OneVersionRunShowsItsProgressMarkupAndLine)
     ASSERT_TRUE(WorkerHeld());
     headless::advance_clock(200);
     EXPECT_EQ(0.0f, wizard.progress_bar().progress());
-    EXPECT_EQ("0%  Complete (0.0MB of 1.7MB)", wizard.progress_label().text());
+    EXPECT_EQ("0%  Complete (0MB of 1.7MB)", wizard.progress_label().text());
     EXPECT_FALSE(wizard.installed_checks().at(0)->is_visible(false));
     ReleaseWorker();
     FinishRun();
@@ -394,8 +394,8 @@ TEST_F(InstallerTest, EmptyCustomTargetGetsALineButNoWork)
     InstallerUI& wizard = Start({});
     ASSERT_EQ(1u, wizard.version_checks().size());
     ClickOn(wizard.next_button());
-    EXPECT_EQ("At least 1.7 MB of free disk space is required.",
-              wizard.required_space_label().text());
+    // Nothing is ticked, so nothing is needed: the line is empty from the first paint.
+    EXPECT_EQ("", wizard.required_space_label().text());
     EXPECT_FALSE(wizard.plugin_folder_button().is_enabled());
     ClickOn(*wizard.version_checks()[0]);
     ASSERT_TRUE(wizard.targets().back().ticked);
@@ -409,7 +409,7 @@ TEST_F(InstallerTest, EmptyCustomTargetGetsALineButNoWork)
     EXPECT_NE("Mission Success!", wizard.installing_title().text());
     ASSERT_EQ(1u, wizard.installed_checks().size());
     EXPECT_FALSE(wizard.installed_checks()[0]->is_visible(false));
-    EXPECT_EQ("100%  Complete (0.0MB of 0.0MB)", wizard.progress_label().text());
+    EXPECT_EQ("100%  Complete (0KB of 0KB)", wizard.progress_label().text());
 }
 
 TEST_F(InstallerTest, RunWithNothingTickedShowsZeroUntilDone)
@@ -421,7 +421,7 @@ TEST_F(InstallerTest, RunWithNothingTickedShowsZeroUntilDone)
     EXPECT_EQ(0u, wizard.components_total());
     wizard.UpdateProgress();
     EXPECT_EQ(0.0f, wizard.progress_bar().progress());
-    EXPECT_EQ("0%  Complete (0.0MB of 0.0MB)", wizard.progress_label().text());
+    EXPECT_EQ("0%  Complete (0KB of 0KB)", wizard.progress_label().text());
     FinishRun();
     EXPECT_TRUE(wizard.is_finished());
     EXPECT_EQ(1.0f, wizard.progress_bar().progress());
@@ -446,8 +446,8 @@ TEST_F(InstallerTest, CustomComponentsFollowTheirChosenFolders)
     } cases[] = {
         {"plug-in only", u"D:\\Plug", u"", "At least 1.7 MB of free disk space is required.", 1,
          "100%  Complete (1.7MB of 1.7MB)"},
-        {"scripts only", u"", u"D:\\Scripts", "At least 0.0 MB of free disk space is required.", 1,
-         "100%  Complete (0.0MB of 0.0MB)"},
+        {"scripts only", u"", u"D:\\Scripts", "At least 4 KB of free disk space is required.", 1,
+         "100%  Complete (4KB of 4KB)"},
         {"both", u"D:\\Plug", u"D:\\Scripts", "At least 1.7 MB of free disk space is required.", 2,
          "100%  Complete (1.7MB of 1.7MB)"},
     };

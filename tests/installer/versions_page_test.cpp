@@ -64,6 +64,30 @@ TEST_F(InstallerTest, VersionsPageHoldsTheFolderButtonsWithFewVersions)
     }
 }
 
+// With one row of boxes the lines under it keep their distance from Custom's box, and the space
+// line its own from the chosen folder above it.
+TEST_F(InstallerTest, LinesUnderASingleRowKeepAGap)
+{
+    for (const size_t count : {0u, 1u}) {
+        SCOPED_TRACE(count);
+        SetUp();
+        memsys::add_folder(u"D:\\Plug");
+        const std::vector<HostVersion> all = ThreeVersions();
+        InstallerUI& wizard = Start({all.begin(), all.begin() + static_cast<long>(count)});
+        ClickOn(wizard.next_button());
+        ClickOn(*wizard.version_checks()[0]);
+        headless::answer_folder_picker(u"D:\\Plug");
+        ClickOn(wizard.plugin_folder_button());
+        const zksdk::ui::rect custom = wizard.version_checks()[0]->window_rect();
+        const zksdk::ui::rect folder = wizard.custom_plugin_label().window_rect();
+        const zksdk::ui::rect space = wizard.required_space_label().window_rect();
+        ASSERT_NE("", wizard.required_space_label().text());
+        EXPECT_GE(folder.y, custom.y + custom.height + 10);
+        EXPECT_GE(space.y, folder.y + folder.height + 6);
+        m_ui.reset();
+    }
+}
+
 TEST_F(InstallerTest, SpaceLineFollowsTheTickedVersions)
 {
     InstallerUI& wizard = Start({ThreeVersions()[0], ThreeVersions()[1]});
@@ -71,8 +95,8 @@ TEST_F(InstallerTest, SpaceLineFollowsTheTickedVersions)
     const auto& boxes = wizard.version_checks();
     const std::string line_1_7 = "At least 1.7 MB of free disk space is required.";
     const std::string line_3_5 = "At least 3.5 MB of free disk space is required.";
-    // Before any change the line names one plug-in, whatever is ticked.
-    EXPECT_EQ(line_1_7, wizard.required_space_label().text());
+    // From the first paint the line tells what the ticked boxes need.
+    EXPECT_EQ(line_3_5, wizard.required_space_label().text());
     const struct {
         size_t box;
         std::string line;

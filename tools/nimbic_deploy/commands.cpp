@@ -129,7 +129,7 @@ size_t ReportHeldFiles(const std::vector<Target>& targets, const Payloads& paylo
     for (size_t i = 0; i < targets.size(); ++i) {
         const Target& target = targets[i];
         auto row = [&](std::string_view component, const std::u16string& path) {
-            report.Row(target, component, "held by another program", path);
+            report.Row(target, component, "held by another program", path, InUseLine({path}));
             ++held;
         };
         for (const std::u16string& path :
@@ -199,7 +199,9 @@ void ReportItem(const std::string& target, const UninstallItem& item, Report& re
         break;
     case uninstall_outcome::scheduled_for_restart:
         ++tally.scheduled;
-        break;
+        report.Row(shown, component, OutcomeText(item.outcome), item.entry.path,
+                   InUseLine({item.entry.path}));
+        return;
     case uninstall_outcome::not_installed:
         break;
     case uninstall_outcome::failed:

@@ -2,6 +2,7 @@
 // wizard's worker, so an unattended machine ends up with the same files as a clicked-through one.
 #include "tools/nimbic_deploy/deploy.h"
 
+#include "engine/setup_lock.h"
 #include "engine/system/system.h"
 #include "installer/product.h"
 #include "tools/nimbic_deploy/commands.h"
@@ -66,6 +67,8 @@ Exit codes:
   2  At least one target, file or step failed, or a file is held (install); each is listed.
   3  Nothing to do: no version is registered and no custom folders were given (0 with
      --allow-no-versions).
+  4  Another setup (the wizard, its uninstaller or nimbic-deploy) kept running for 30 seconds;
+     nothing was changed. Run it again later.
 
 Run it elevated (as an administrator): only then may it write to the hosts' folders.
 )";
@@ -108,6 +111,16 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
         report.Problem(*usage);
         console.problem("Run \"nimbic-deploy --help\" for the commands and options.\n");
         return exit_code::usage;
+    }
+    // Two setups writing the same folders at once would leave neither's files whole.
+    SetupLock lock;
+    if (options.what != command::list && options.what != command::verify &&
+        lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired) {
+        report.Problem("another setup of " + std::string(product::name) +
+                       " (the wizard, its uninstaller or nimbic-deploy) did not end within " +
+                       std::to_string(deploy_lock_wait_ms / 1000) +
+                       " seconds; nothing was changed");
+        return exit_code::another_setup;
     }
     if (options.what == command::rollback || options.what == command::commit) {
         OpenLog(options, report);

@@ -14,6 +14,7 @@ constexpr int done = 0;
 constexpr int usage = 1;  // a usage error, or the setup program cannot be used
 constexpr int failed = 2; // at least one target or file failed
 constexpr int nothing_to_do = 3;
+constexpr int another_setup = 4; // the wizard or another nimbic-deploy ran on for 30 s
 } // namespace exit_code
 
 // Where the program's words go: `report` takes the result lines (standard output), `problem`

@@ -109,7 +109,9 @@ bool faulted(Machine& m, memsys::op operation, std::u16string_view text)
         operation != memsys::op::reg_query_info && operation != memsys::op::reg_enum &&
         operation != memsys::op::reg_value && operation != memsys::op::resource_find &&
         operation != memsys::op::resource_load && operation != memsys::op::resource_lock &&
-        operation != memsys::op::known_folder && operation != memsys::op::open_module)
+        operation != memsys::op::known_folder && operation != memsys::op::open_module &&
+        operation != memsys::op::reg_write && operation != memsys::op::disk_space &&
+        operation != memsys::op::start_program)
         return true;
     for (Fault& fault : m.faults) {
         if (fault.operation != operation || fault.remaining == 0)
@@ -248,6 +250,12 @@ void reset()
     m.calls.clear();
     m.app_data = u"C:\\ProgramData";
     m.wow64 = false;
+    m.free_space.clear();
+    m.holders.clear();
+    m.mutexes.clear();
+    m.held_mutexes.clear();
+    m.related_products.clear();
+    m.started.clear();
     for (const char16_t* path : {u"C:", u"D:", u"C:\\ProgramData", u"C:\\Work"})
         put_entry(m, path, true, {});
 }

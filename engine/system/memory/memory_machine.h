@@ -26,6 +26,7 @@ struct Fault {
 struct RegistryValue {
     bool is_string = true;
     std::u16string text;
+    uint32_t number = 0;
 };
 
 struct RegistryKey {
@@ -82,6 +83,12 @@ struct Machine {
     std::map<size_t, std::function<void()>> call_hooks;
     std::vector<std::u16string> restart_deletions;
     uint64_t random_state = 0x9E3779B97F4A7C15;
+    std::map<std::u16string, uint64_t> free_space;                 // by lower-case volume ("c:")
+    std::map<std::u16string, std::vector<std::u16string>> holders; // by normalised path
+    std::map<std::u16string, int> mutexes; // by lower-case name: 0 ours, 1 held elsewhere
+    std::map<uintptr_t, std::u16string> held_mutexes;
+    std::map<std::u16string, std::u16string> related_products; // by lower-case upgrade code
+    std::vector<std::u16string> started;
 };
 
 // The one machine of the process; every call takes its lock.

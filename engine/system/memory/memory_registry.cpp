@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace nimbic {
 
@@ -42,6 +43,22 @@ RegistryKey& make_registry_key(std::map<std::u16string, RegistryKey>& reg,
     return reg[key];
 }
 
+const RegistryValue* find_value(const std::map<std::u16string, RegistryKey>& reg,
+                                const std::u16string& key_path, const std::u16string& name)
+{
+    const auto key = reg.find(lowered(key_path));
+    if (key == reg.end())
+        return nullptr;
+    const auto value = key->second.values.find(lowered(name));
+    return value == key->second.values.end() ? nullptr : &value->second;
+}
+
+// The view a call reaches: a 32-bit process reads the 32-bit one unless it asks for the other.
+int ViewOf(const Machine& m, uint32_t access)
+{
+    return m.wow64 && !(access & sys::key_wow64_64key) ? 1 : 0;
+}
+
 } // namespace
 
 namespace memsys {
@@ -73,8 +90,45 @@ void set_registry_dword(registry_view view, const std::u16string& key_path,
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
-    make_registry_key(registry(m, view), key_path).values[lowered(name)] = {
-        false, std::u16string(1, static_cast<char16_t>(data))};
+    make_registry_key(registry(m, view), key_path).values[lowered(name)] = {false, {}, data};
+}
+
+bool registry_key_exists(registry_view view, const std::u16string& key_path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    return registry(m, view).count(lowered(key_path)) > 0;
+}
+
+std::optional<std::u16string> registry_string(registry_view view, const std::u16string& key_path,
+                                              const std::u16string& name)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const RegistryValue* value = find_value(registry(m, view), key_path, name);
+    return value && value->is_string ? std::optional(value->text) : std::nullopt;
+}
+
+std::optional<uint32_t> registry_dword(registry_view view, const std::u16string& key_path,
+                                       const std::u16string& name)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const RegistryValue* value = find_value(registry(m, view), key_path, name);
+    return value && !value->is_string ? std::optional(value->number) : std::nullopt;
+}
+
+std::vector<std::u16string> registry_value_names(registry_view view, const std::u16string& key_path)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    std::vector<std::u16string> names;
+    const auto& reg = registry(m, view);
+    if (const auto key = reg.find(lowered(key_path)); key != reg.end()) {
+        for (const auto& [name, value] : key->second.values)
+            names.push_back(name);
+    }
+    return names;
 }
 
 } // namespace memsys
@@ -97,8 +151,7 @@ long reg_open_local_machine(const std::u16string& sub_key, uint32_t access, reg_
     *key = 0;
     if (faulted(m, memsys::op::reg_open, sub_key))
         return error_access_denied;
-    // A 32-bit process reads the 32-bit view unless it asks for the 64-bit one.
-    const int view = m.wow64 && !(access & key_wow64_64key) ? 1 : 0;
+    const int view = ViewOf(m, access);
     const std::u16string path = lowered(sub_key);
     if (!m.registry[view].count(path))
         return reg_file_not_found;
@@ -179,6 +232,89 @@ void reg_close(reg_key key)
     std::lock_guard guard(m.lock);
     m.calls.push_back("RegCloseKey");
     m.open_keys.erase(key);
+}
+
+long reg_create_local_machine(const std::u16string& sub_key, uint32_t access, reg_key* key)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.calls.push_back("RegCreateKeyExW " + ascii(sub_key) + " " + hex(access));
+    *key = 0;
+    if (faulted(m, memsys::op::reg_write, sub_key))
+        return error_access_denied;
+    const int view = ViewOf(m, access);
+    make_registry_key(m.registry[view], sub_key);
+    *key = m.next_handle++;
+    m.open_keys[*key] = {view, lowered(sub_key)};
+    return reg_ok;
+}
+
+namespace {
+
+long SetValue(reg_key key, const std::u16string& name, const RegistryValue& value)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.calls.push_back("RegSetValueExW " + ascii(name));
+    const auto open = m.open_keys.find(key);
+    if (open == m.open_keys.end() || faulted(m, memsys::op::reg_write, name))
+        return error_access_denied;
+    m.registry[open->second.first][open->second.second].values[lowered(name)] = value;
+    return reg_ok;
+}
+
+} // namespace
+
+long reg_set_string(reg_key key, const std::u16string& name, const std::u16string& data)
+{
+    return SetValue(key, name, {true, data, 0});
+}
+
+long reg_set_dword(reg_key key, const std::u16string& name, uint32_t data)
+{
+    return SetValue(key, name, {false, {}, data});
+}
+
+long reg_get_dword(reg_key key, const std::u16string& name, uint32_t* data)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    *data = 0;
+    const auto open = m.open_keys.find(key);
+    if (open == m.open_keys.end())
+        return error_access_denied;
+    const auto& values = m.registry[open->second.first][open->second.second].values;
+    const auto found = values.find(lowered(name));
+    if (found == values.end())
+        return reg_file_not_found;
+    if (found->second.is_string)
+        return error_unsupported_type;
+    *data = found->second.number;
+    return reg_ok;
+}
+
+long reg_delete_local_machine_tree(const std::u16string& sub_key, uint32_t access)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.calls.push_back("RegDeleteTreeW " + ascii(sub_key));
+    if (faulted(m, memsys::op::reg_write, sub_key))
+        return error_access_denied;
+    auto& reg = m.registry[ViewOf(m, access)];
+    const std::u16string key = lowered(sub_key);
+    if (!reg.count(key))
+        return reg_file_not_found;
+    std::erase_if(reg, [&](const auto& item) {
+        return item.first == key || item.first.starts_with(key + u"\\");
+    });
+    const size_t cut = key.rfind(u'\\');
+    if (cut != std::u16string::npos) {
+        if (const auto parent = reg.find(key.substr(0, cut)); parent != reg.end())
+            std::erase_if(parent->second.children, [&](const std::u16string& child) {
+                return lowered(child) == key.substr(cut + 1);
+            });
+    }
+    return reg_ok;
 }
 
 } // namespace sys

@@ -33,6 +33,9 @@ enum class op {
     remove_directory,
     open_folder,
     delete_at_restart,
+    reg_write,     // creating a key, setting or deleting values and keys
+    disk_space,    // asking a volume's free space or root
+    start_program, // starting another program
 };
 
 enum class registry_view { native, wow32 };
@@ -58,6 +61,15 @@ void set_registry_string(registry_view view, const std::u16string& key_path,
                          const std::u16string& name, const std::u16string& data);
 void set_registry_dword(registry_view view, const std::u16string& key_path,
                         const std::u16string& name, uint32_t data);
+bool registry_key_exists(registry_view view, const std::u16string& key_path);
+// A value as the program left it: empty when it is missing or of the other type.
+std::optional<std::u16string> registry_string(registry_view view, const std::u16string& key_path,
+                                              const std::u16string& name);
+std::optional<uint32_t> registry_dword(registry_view view, const std::u16string& key_path,
+                                       const std::u16string& name);
+// The key's value names, lower case, sorted.
+std::vector<std::u16string> registry_value_names(registry_view view,
+                                                 const std::u16string& key_path);
 
 // A resource of the running program.
 void set_resource(int id, std::string bytes);
@@ -115,6 +127,20 @@ enum class call_fault {
 void fail_file_call(size_t number, call_fault how);
 // Runs `action` just before file call `number`, as another program acting between two steps.
 void before_file_call(size_t number, std::function<void()> action);
+// The bytes free on a volume ("C:"); every volume has 1 TiB until told otherwise.
+void set_free_space(const std::u16string& volume, uint64_t bytes);
+// The programs the Restart Manager names as holding the file (it names nobody by default).
+void set_file_holders(const std::u16string& path, std::vector<std::u16string> names);
+// Another process holds the named mutex until `release_mutex_elsewhere`: a lock waits its whole
+// timeout and then times out (at once: the wait is only logged as "WaitForSingleObject <ms>").
+void hold_mutex_elsewhere(const std::u16string& name);
+void release_mutex_elsewhere(const std::u16string& name);
+// Windows Installer has a product with this upgrade code installed.
+void set_related_product(const std::u16string& upgrade_code, const std::u16string& product_code);
+// Every program started, as "<program> <arguments>"; own_process_id is 4242, and every process
+// waited for has ended.
+std::vector<std::u16string> started_programs();
+
 // Deletions left for the next restart, in order; `restart` carries them out.
 std::vector<std::u16string> restart_deletions();
 void restart();

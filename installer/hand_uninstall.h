@@ -1,0 +1,52 @@
+// Removing a wizard install: the recorded files whose bytes are still ours, the Apps entry, and
+// last the program folder. The uninstall window and "/uninstall /quiet" share it.
+#pragma once
+
+#include "engine/install_record.h"
+#include "engine/uninstall.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace nimbic {
+
+// One target as the record names it, and the folders its files are in, each once.
+struct UninstallPlace {
+    std::string target;
+    std::vector<std::u16string> folders;
+};
+
+// One uninstall, owned by the window or the quiet run that does it.
+class HandUninstall {
+public:
+    // Reads the record in the product folder and whether the MSI's product is installed (whose
+    // entry and programs are then Windows Installer's to remove).
+    record_status Load();
+    const InstallRecord& record() const { return m_record; }
+    const std::u16string& folder() const { return m_folder; }
+    std::vector<UninstallPlace> Places() const;
+
+    // Removes the recorded files (a held one as `held` says) and saves the record. Once nothing
+    // of ours is left in it, the entry goes, then the program folder: when the running program
+    // is the one there, a copy of it in the Windows Temp folder deletes it after this process
+    // (and `waited`, the processes that wait for this one) ended.
+    UninstallReport Run(when_held held, const std::function<void(size_t, size_t)>& progress,
+                        const std::vector<uint32_t>& waited = {});
+    // After Run: nothing failed, and the entry and the program are gone (or going).
+    bool complete() const { return m_complete; }
+
+private:
+    std::u16string m_folder;
+    InstallRecord m_record;
+    bool m_msi_product = false;
+    bool m_complete = false;
+};
+
+// The Temp copy's work ("/finish-uninstall PID..."): once those processes ended, deletes the
+// program copy in the product folder, that folder and Vantrel when empty, and then leaves itself
+// for deletion at restart. Returns the exit code (0).
+int FinishUninstall(const std::vector<uint32_t>& waited);
+
+} // namespace nimbic

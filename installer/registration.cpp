@@ -1,0 +1,110 @@
+// The program copy and the Apps entry of a wizard install.
+#include "installer/registration.h"
+
+#include "installer/product.h"
+
+#include "engine/install_files.h"
+#include "engine/install_record.h"
+#include "engine/opened_folder.h"
+#include "engine/paths.h"
+#include "toolkit/core/text_conversion.h"
+
+#include <cstdio>
+
+namespace nimbic {
+
+namespace {
+
+using zksdk::ui::utf8_to_utf16;
+
+std::u16string Trimmed(std::string_view text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return utf8_to_utf16(text);
+}
+
+std::u16string Date(const sys::local_clock& day)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", day.year, day.month, day.day);
+    return utf8_to_utf16(text);
+}
+
+} // namespace
+
+bool OwnProgramBytes(std::u16string* path, std::string* bytes)
+{
+    // A setup program is a few megabytes; anything far beyond is not one of ours.
+    constexpr size_t program_size_limit = 512u << 20;
+    return sys::own_program_path(path) &&
+           sys::read_file_bytes(*path, program_size_limit, bytes) == sys::read_result::read &&
+           !bytes->empty();
+}
+
+std::vector<EntryValue> AppsEntryValues(const EntryFacts& facts)
+{
+    const std::u16string program = path_join(facts.folder, setup_program_name);
+    const std::u16string quoted = u"\"" + program + u"\"";
+    std::vector<EntryValue> values = {
+        {u"DisplayName", utf8_to_utf16(product::with_host)},
+        {u"DisplayVersion", Trimmed(product::version)},
+        {u"Publisher", utf8_to_utf16(product::maker)},
+        {u"DisplayIcon", program + u",0"},
+        {u"InstallLocation", facts.folder},
+        {u"InstallDate", Date(facts.today)},
+        {u"EstimatedSize", static_cast<uint32_t>((facts.installed_bytes + 1023) / 1024)},
+        {u"UninstallString", quoted + u" /uninstall"},
+        {u"QuietUninstallString", quoted + u" /uninstall /quiet"},
+        {u"NoModify", uint32_t{1}},
+        {u"NoRepair", uint32_t{1}},
+    };
+    if (!product::about_url.empty())
+        values.push_back({u"URLInfoAbout", utf8_to_utf16(product::about_url)});
+    if (!product::help_url.empty())
+        values.push_back({u"HelpLink", utf8_to_utf16(product::help_url)});
+    return values;
+}
+
+bool MsiProductInstalled()
+{
+    std::u16string product_code;
+    return sys::related_product_installed(std::u16string(msi_upgrade_code), &product_code);
+}
+
+uint64_t InstalledBytes(const std::u16string& record_path, uint64_t program_bytes)
+{
+    InstallRecord record;
+    record.Load(record_path);
+    uint64_t bytes = program_bytes;
+    for (const RecordEntry& entry : record.entries())
+        bytes += entry.size;
+    return bytes;
+}
+
+registration RegisterInstall(const std::u16string& folder)
+{
+    // One entry whichever way the product came: the MSI's, which also owns the program.
+    if (MsiProductInstalled()) {
+        DeleteAppsEntry(apps_entry_key);
+        return registration::msi_product;
+    }
+    std::u16string own;
+    std::string program;
+    OpenedFolder product;
+    file_change change = file_change::unchanged;
+    // Run from the product folder itself, the copy already holds these bytes and stays.
+    if (!OwnProgramBytes(&own, &program) ||
+        OpenedFolder::Open(folder, sys::folder_creation::create_if_missing, nullptr, &product) !=
+            sys::open_result::opened ||
+        InstallFile(product, setup_program_name, program, std::nullopt, nullptr, &change) !=
+            install_file_status::done)
+        return registration::not_registered;
+
+    const EntryFacts facts{folder, InstalledBytes(RecordPathIn(folder), program.size()),
+                           sys::local_time()};
+    return WriteAppsEntry(apps_entry_key, AppsEntryValues(facts)) ? registration::registered
+                                                                  : registration::not_registered;
+}
+
+} // namespace nimbic

@@ -1,0 +1,50 @@
+// The two ways the Apps entry uninstalls: the window (UninstallString) and the quiet run
+// (QuietUninstallString).
+#include "installer/entry.h"
+
+#include "installer/hand_uninstall.h"
+#include "installer/product.h"
+#include "installer/uninstall_ui.h"
+
+#include "engine/setup_lock.h"
+
+#include <exception>
+
+namespace nimbic {
+
+int RunUninstaller(const EntrySystem& system)
+{
+    HandUninstall uninstall;
+    std::string reason;
+    if (uninstall.Load() == record_status::unreadable) {
+        reason = "the install record cannot be read, so nothing was removed";
+    } else {
+        try {
+            UninstallUI window(uninstall);
+            window.run_modal();
+            return exit_success;
+        } catch (const std::exception& error) {
+            reason = error.what();
+        } catch (...) {
+            reason = "unable to continue after an unknown failure";
+        }
+    }
+    system.show_error(std::string(product::name), "The uninstaller stopped: " + reason + ".");
+    return exit_failure;
+}
+
+int RunQuietUninstall(const std::vector<uint32_t>& waited)
+{
+    SetupLock lock;
+    if (lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired)
+        return quiet_exit::another_setup;
+    HandUninstall uninstall;
+    if (uninstall.Load() == record_status::unreadable)
+        return quiet_exit::unusable;
+    // Unattended: a file a running host holds is deleted when Windows restarts, as
+    // nimbic-deploy does it.
+    uninstall.Run(when_held::delete_at_restart, {}, waited);
+    return uninstall.complete() ? quiet_exit::done : quiet_exit::failed;
+}
+
+} // namespace nimbic

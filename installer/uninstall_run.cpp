@@ -1,0 +1,124 @@
+// The uninstall as the window runs it: the progress line, a failure's popup with its retry, and
+// the result.
+#include "installer/installer_style.h"
+#include "installer/product.h"
+#include "installer/uninstall_ui.h"
+#include "installer/widgets/notification_popup.h"
+
+#include "engine/install_messages.h"
+
+#include <algorithm>
+
+namespace nimbic {
+
+using namespace zksdk::ui;
+
+namespace {
+
+constexpr std::string_view retry_question =
+    "\n\nPlease contact support if you continue to have trouble.\n\nDo you want to retry?";
+
+const UninstallItem* FirstFailure(const UninstallReport& report)
+{
+    for (const UninstallItem& item : report.files) {
+        if (item.outcome == uninstall_outcome::failed && !item.leftover) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+std::string FailureMessage(const UninstallItem& failed)
+{
+    const bool plugin = failed.entry.component == record_component::plugin;
+    std::string message = "The removal of " + std::string(plugin ? "" : "script ") +
+                          std::string(product::with_host) + " " + failed.entry.target +
+                          " failed!\n\nCould not remove the " +
+                          (plugin ? "plugin file" : "script files") + " (" + failed.reason +
+                          ").\n - Make sure that After Effects is closed\n - Make sure you have "
+                          "administrative privileges.";
+    const std::string in_use = InUseLine({failed.entry.path});
+    return message + (in_use.empty() ? "" : "\n" + in_use) + std::string(retry_question);
+}
+
+size_t KeptFiles(const UninstallReport& report)
+{
+    return static_cast<size_t>(
+        std::count_if(report.files.begin(), report.files.end(), [](const UninstallItem& item) {
+            return item.outcome == uninstall_outcome::kept_changed ||
+                   item.outcome == uninstall_outcome::kept_linked;
+        }));
+}
+
+} // namespace
+
+void UninstallUI::RemoveAll()
+{
+    m_running = true;
+    m_cancel.set_enabled(false);
+    m_uninstall_button.set_enabled(false);
+    m_uninstall_button.set_caption("UNINSTALLING...");
+    m_uninstall_button.update_size();
+    m_progress_bar.set_visible(true);
+    m_progress_label.set_visible(true);
+    ShowProgress(0, m_uninstall.record().entries().size());
+    size_t kept = 0;
+    for (;;) {
+        const UninstallReport report = m_uninstall.Run(
+            when_held::fail, [this](size_t done, size_t total) { ShowProgress(done, total); });
+        kept += KeptFiles(report);
+        const UninstallItem* failed = FirstFailure(report);
+        if (failed == nullptr || !AskRetry(report)) {
+            break;
+        }
+    }
+    m_running = false;
+    ShowResult(m_uninstall.complete(), kept);
+}
+
+void UninstallUI::ShowProgress(size_t done, size_t total)
+{
+    m_progress_bar.set_progress(total == 0 ? 1.0f
+                                           : static_cast<float>(done) / static_cast<float>(total));
+    m_progress_bar.invalidate(false);
+    m_progress_label.set_text("Removed " + std::to_string(done) + " of " + std::to_string(total) +
+                                  (total == 1 ? " file" : " files"),
+                              label_fit::fixed, label_fit::fixed);
+    update_now();
+}
+
+bool UninstallUI::AskRetry(const UninstallReport& report)
+{
+    NotificationPopup popup;
+    SetupFailurePopup(popup, this, "Failed to uninstall", FailureMessage(*FirstFailure(report)));
+    return popup.run_modal() == 1;
+}
+
+void UninstallUI::ShowResult(bool complete, size_t kept)
+{
+    // The places stay listed: on success they are where it was removed from.
+    const std::string from = m_place_labels.empty() ? "this computer" : "these places";
+    std::string text =
+        complete ? std::string(product::name) + " was removed from " + from + "."
+                 : "Some components of " + std::string(product::name) + " were not removed.";
+    if (kept > 0) {
+        text += " " + std::to_string(kept) + (kept == 1 ? " file was" : " files were") +
+                " kept: changed since it was installed, or reached through a link.";
+    }
+    m_status.set_text(text, label_fit::fixed, label_fit::to_text);
+    if (complete) {
+        m_title.set_text("Uninstalled", label_fit::fixed, label_fit::to_text);
+    }
+    m_finish_hint.set_visible(true);
+    m_finished = true;
+    m_uninstall_button.set_caption("FINISH");
+    m_uninstall_button.update_size();
+    m_uninstall_button.set_enabled(true);
+    m_uninstall_button.invalidate(false);
+    set_focus(&m_uninstall_button, focus_by_program);
+    announce(access_event::structure_changed);
+    root().invalidate(false);
+    update_now();
+}
+
+} // namespace nimbic

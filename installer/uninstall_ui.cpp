@@ -1,0 +1,206 @@
+// UninstallUI: construction, the page with the places the plug-in is in, the footer and keys.
+#include "installer/uninstall_ui.h"
+
+#include "installer/installer_style.h"
+#include "installer/product.h"
+#include "installer/rights_notice.h"
+
+#include "toolkit/core/text_conversion.h"
+#include "toolkit/platform/native_services.h"
+
+#include <algorithm>
+
+namespace nimbic {
+
+using namespace zksdk::ui;
+
+namespace {
+
+constexpr int32_t content_width = 424;
+// The page holds this many places; more are summed up in one line.
+constexpr size_t places_shown = 4;
+constexpr uintptr_t escape_key = 27;
+
+std::string Introduction(bool anything_installed)
+{
+    if (!anything_installed) {
+        return std::string(product::name) + " is not installed in any " +
+               std::string(product::host_name) +
+               " version. UNINSTALL removes its entry in Apps and its program folder.";
+    }
+    return std::string(product::name) +
+           " is installed in these places. UNINSTALL removes it from all of them; a file "
+           "changed since it was installed is kept.";
+}
+
+std::string FolderLines(const UninstallPlace& place)
+{
+    std::string lines;
+    for (const std::u16string& folder : place.folders) {
+        lines += (lines.empty() ? "" : "\n") + utf16_to_utf8(folder);
+    }
+    return lines;
+}
+
+} // namespace
+
+UninstallUI::UninstallUI(HandUninstall& uninstall) : m_uninstall(uninstall)
+{
+    create(product::uninstaller_title, {600, 200, 1024, 610}, 0);
+    ApplyWizardTheme();
+    event_dispatcher& events = event_dispatcher::instance();
+    events.connect(&root(), this, event_type::paint, bind_event(this, &UninstallUI::PaintFrame));
+    events.connect(this, this, event_type::key_down, bind_event(this, &UninstallUI::OnKey));
+    BuildPage();
+    BuildFooter();
+    native().center();
+    m_header_notice = RightsNotice(local_calendar_year());
+    // Enter uninstalls at once, as Enter goes on in the wizard; a screen reader starts there.
+    set_focus(&m_uninstall_button, focus_by_program);
+}
+
+// The members go before the window base does: the tree is taken apart while they are whole.
+UninstallUI::~UninstallUI()
+{
+    m_page.remove_all_children();
+    root().remove_all_children();
+}
+
+void UninstallUI::Attach(widget& child, widget& parent, const rect& area)
+{
+    child.set_window(this);
+    child.set_parent(&parent);
+    child.create(area);
+    event_dispatcher::instance().emit(&child, event_type::created);
+    parent.add_child(&child);
+}
+
+void UninstallUI::BuildPage()
+{
+    const style_table& style = root().style();
+    const int32_t header = style.read_int("header_size");
+    const int32_t footer = style.read_int("footer_size");
+    const int32_t banner = style.read_int_pair("banner_size")[0];
+    const rect area{banner, header, root().width() - banner, root().height() - footer - header};
+    Attach(m_page, root(), area);
+    SetNone(m_page, "default_back_color");
+
+    Attach(m_title, m_page, {0, 0, area.width, 60});
+    StyleTitleLabel(m_title);
+    m_title.set_text(product::uninstaller_title, label_fit::fixed, label_fit::to_text);
+
+    Attach(m_status, m_page, {0, m_title.height() + 15, content_width, 60});
+    SetNone(m_status, "default_back_color");
+    StyleIntroLabel(m_status);
+    m_status.set_text(Introduction(!m_uninstall.record().empty()), label_fit::fixed,
+                      label_fit::to_text);
+
+    const int32_t separator_y = m_status.y() + m_status.height() + 15;
+    Attach(m_separator, m_page, {0, separator_y, content_width, 20});
+    int32_t y = BuildPlaces(separator_y + 35, content_width);
+
+    Attach(m_progress_bar, m_page, {0, y, content_width, 15});
+    m_progress_bar.set_labelled_by(&m_progress_label);
+    m_progress_bar.set_visible(false);
+    Attach(m_progress_label, m_page, {0, y + 30, content_width, 20});
+    SetNone(m_progress_label, "default_back_color");
+    Redirect(m_progress_label, {{"label_text_valign", "label_intro_text_valign"},
+                                {"label_font_size", "progress_label_font_size"},
+                                {"label_font_name", "intro_font_name"},
+                                {"label_font_color", "intro_font_color"}});
+    m_progress_label.set_visible(false);
+    Attach(m_finish_hint, m_page, {0, y + 60, content_width, 20});
+    SetNone(m_finish_hint, "default_back_color");
+    StyleIntroLabel(m_finish_hint);
+    m_finish_hint.set_text("Click Finish to close the uninstaller.", label_fit::fixed,
+                           label_fit::to_text);
+    m_finish_hint.set_visible(false);
+
+    const int32_t height = m_finish_hint.y() + m_finish_hint.height() + 15;
+    const int32_t width = std::max(m_title.width(), content_width);
+    m_page.set_geometry({area.x + (area.width - width) / 2,
+                         area.y + std::max(0, (area.height - height) / 2), width, height});
+}
+
+// One name and its folders per place, the folders indented below the name.
+int32_t UninstallUI::BuildPlaces(int32_t y, int32_t width)
+{
+    const std::vector<UninstallPlace> places = m_uninstall.Places();
+    for (size_t i = 0; i < places.size() && i <= places_shown; ++i) {
+        auto name = std::make_unique<text_label>();
+        Attach(*name, m_page, {0, y, width, 20});
+        SetNone(*name, "default_back_color");
+        Redirect(*name, {{"label_font_size", "intro_font_size"},
+                         {"label_font_name", "intro_font_name"},
+                         {"label_font_color", "checkbox_font_color"},
+                         {"label_text_valign", "label_intro_text_valign"}});
+        if (i == places_shown) {
+            name->set_text("and " + std::to_string(places.size() - places_shown) + " more",
+                           label_fit::fixed, label_fit::to_text);
+            y += name->height() + 10;
+            m_place_labels.push_back(std::move(name));
+            break;
+        }
+        name->set_text(places[i].target, label_fit::fixed, label_fit::to_text);
+        y += name->height() + 2;
+        auto folders = std::make_unique<text_label>();
+        Attach(*folders, m_page, {15, y, width - 15, 20});
+        SetNone(*folders, "default_back_color");
+        Redirect(*folders, {{"label_font_size", "label_path_font_size"},
+                            {"label_font_name", "intro_font_name"},
+                            {"label_font_color", "intro_font_color"},
+                            {"label_text_valign", "label_path_text_valign"}});
+        folders->set_text(FolderLines(places[i]), label_fit::fixed, label_fit::to_text);
+        y += folders->height() + 10;
+        m_place_labels.push_back(std::move(name));
+        m_place_labels.push_back(std::move(folders));
+    }
+    return y + 10;
+}
+
+void UninstallUI::BuildFooter()
+{
+    const int32_t footer = root().style().read_int("footer_size");
+    const int32_t w = root().width();
+    const int32_t y = root().height() - footer + (footer - 30) / 2;
+    const auto button = [&](RoundedButton& target, const rect& area, std::string_view caption) {
+        Attach(target, root(), area);
+        target.set_caption(caption);
+        target.update_size();
+        target.invalidate(false);
+        event_dispatcher::instance().connect(&target, this, event_type::clicked,
+                                             bind_event(this, &UninstallUI::OnButton));
+    };
+    StyleBackButton(m_cancel);
+    button(m_cancel, {w - 380, y, 110, 30}, "CANCEL");
+    StyleNextButton(m_uninstall_button);
+    button(m_uninstall_button, {w - 210, y, 170, 30}, "UNINSTALL");
+}
+
+void UninstallUI::PaintFrame()
+{
+    m_frame.Paint(painter(), root().style(), root().width(), root().height(), m_header_notice);
+}
+
+void UninstallUI::OnButton(const event_info& info)
+{
+    if (info.phase != 2 || m_running) {
+        return;
+    }
+    if (info.sender == &m_cancel || (info.sender == &m_uninstall_button && m_finished)) {
+        close(m_finished ? 1 : 0);
+    } else if (info.sender == &m_uninstall_button) {
+        RemoveAll();
+    }
+}
+
+// Nothing has changed before UNINSTALL: Escape, like CANCEL, just closes.
+void UninstallUI::OnKey(const event_info& info)
+{
+    if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input() &&
+        !m_running) {
+        close(0);
+    }
+}
+
+} // namespace nimbic

@@ -1,0 +1,200 @@
+// A hand install's whole footprint through the wizard: the Apps entry and its values, the
+// install record across runs, the MSI's product, sizes from the payloads, free space and the
+// program named in the failure popup.
+#include "tests/installer/hand_install_fixture.h"
+
+#include "installer/registration.h"
+
+#include "toolkit/core/text_conversion.h"
+
+#include <variant>
+
+namespace nimbic::test {
+namespace {
+
+TEST_F(HandInstallTest, AWizardRunLeavesTheProgramAndAnEntryWithTheseValues)
+{
+    const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
+    ASSERT_TRUE(InstallThroughWizard(versions));
+    EXPECT_EQ(setup_bytes, FileContent(product_folder + u"\\NimbicSetup.exe"));
+
+    const uint64_t installed =
+        2 * (plugin_module.size() + panel_script.size()) + setup_bytes.size();
+    const std::u16string program = u"C:\\Program Files\\Vantrel\\Nimbic Plug-in\\NimbicSetup.exe";
+    const struct {
+        const char16_t* name;
+        std::variant<std::u16string, uint32_t> value;
+    } expected[] = {
+        {u"DisplayName", u"Nimbic Plug-in for After Effects"},
+        {u"DisplayVersion", u"1.0.5"},
+        {u"Publisher", u"Vantrel"},
+        {u"DisplayIcon", program + u",0"},
+        {u"InstallLocation", u"C:\\Program Files\\Vantrel\\Nimbic Plug-in"},
+        {u"InstallDate", u"20260102"},
+        {u"EstimatedSize", static_cast<uint32_t>((installed + 1023) / 1024)},
+        {u"UninstallString", u"\"" + program + u"\" /uninstall"},
+        {u"QuietUninstallString", u"\"" + program + u"\" /uninstall /quiet"},
+        {u"NoModify", uint32_t{1}},
+        {u"NoRepair", uint32_t{1}},
+    };
+    for (const auto& value : expected) {
+        SCOPED_TRACE(zksdk::ui::utf16_to_utf8(value.name));
+        if (const auto* text = std::get_if<std::u16string>(&value.value)) {
+            EXPECT_EQ(*text, memsys::registry_string(memsys::registry_view::native, entry_key,
+                                                     value.name));
+        } else {
+            EXPECT_EQ(std::get<uint32_t>(value.value),
+                      memsys::registry_dword(memsys::registry_view::native, entry_key, value.name));
+        }
+    }
+    // Nothing else: the product has no about or help page, so neither link is written.
+    EXPECT_EQ(std::size(expected),
+              memsys::registry_value_names(memsys::registry_view::native, entry_key).size());
+}
+
+TEST_F(HandInstallTest, TheRecordGrowsAcrossRunsVersionsThenCustom)
+{
+    const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
+    ASSERT_TRUE(InstallThroughWizard(versions));
+    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2018 plug-in", "CC2017 script",
+                                        "CC2018 script"}),
+              RecordLines());
+    const uint32_t first_size =
+        *memsys::registry_dword(memsys::registry_view::native, entry_key, u"EstimatedSize");
+
+    // A later run into Custom folders only: the versions stay recorded and the Custom files join.
+    memsys::add_folder(u"D:\\Plug");
+    memsys::add_folder(u"D:\\Scripts");
+    ASSERT_TRUE(InstallThroughWizard(versions, {u"D:\\Plug", u"D:\\Scripts"}, untick_versions));
+    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2018 plug-in", "CC2017 script",
+                                        "CC2018 script", "Custom plug-in", "Custom script"}),
+              RecordLines());
+    InstallRecord record;
+    ASSERT_EQ(record_status::ok, record.Load(record_path));
+    EXPECT_NE(nullptr, record.Find(u"D:\\Plug\\Vantrel\\Nimbic.aex"));
+    EXPECT_NE(nullptr, record.Find(u"D:\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
+    EXPECT_GT(*memsys::registry_dword(memsys::registry_view::native, entry_key, u"EstimatedSize"),
+              first_size);
+}
+
+TEST_F(HandInstallTest, OneEntryWhenTheMsisProductIsInstalled)
+{
+    // An entry an earlier wizard made, then the MSI installed the product.
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[0]}));
+    ASSERT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    memsys::set_related_product(std::u16string(msi_upgrade_code),
+                                u"{11111111-2222-3333-4444-555555555555}");
+    memsys::add_file(product_folder + u"\\NimbicSetup.exe", "MZ the MSI's copy");
+
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[0], ThreeVersions()[1]}));
+    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    EXPECT_EQ("MZ the MSI's copy", FileContent(product_folder + u"\\NimbicSetup.exe"))
+        << "Windows Installer's file is left alone";
+    // The wizard's files are in the product's record, where the MSI's uninstall finds them.
+    EXPECT_EQ(4u, RecordLines().size());
+}
+
+TEST_F(HandInstallTest, SizesComeFromThePayloadsAndNeverReadZeroPointZero)
+{
+    const struct {
+        size_t module_bytes;
+        const char* space;
+        const char* first_progress;
+        const char* last_progress;
+    } cases[] = {
+        {12 * 1024, "At least 16 KB of free disk space is required.", "0%  Complete (0KB of 16KB)",
+         "100%  Complete (16KB of 16KB)"},
+        {1887437, "At least 1.8 MB of free disk space is required.", "0%  Complete (0MB of 1.8MB)",
+         "100%  Complete (1.8MB of 1.8MB)"},
+        {6 * 1024 * 1024, "At least 6.0 MB of free disk space is required.",
+         "0%  Complete (0MB of 6.0MB)", "100%  Complete (6.0MB of 6.0MB)"},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.module_bytes);
+        SetUp();
+        memsys::set_resource(plugin_resource_id, std::string(tested.module_bytes, 'M'));
+        HoldWorkerAtWrite(1);
+        InstallerUI& wizard = Start({ThreeVersions()[1]});
+        ClickOn(wizard.next_button());
+        // The line is right from the page's first paint, before anything is clicked.
+        EXPECT_EQ(tested.space, wizard.required_space_label().text());
+        ClickOn(wizard.next_button());
+        ASSERT_TRUE(WorkerHeld());
+        headless::advance_clock(200);
+        EXPECT_EQ(tested.first_progress, wizard.progress_label().text());
+        ReleaseWorker();
+        FinishRun();
+        EXPECT_EQ(tested.last_progress, wizard.progress_label().text());
+        m_ui.reset();
+    }
+}
+
+TEST_F(HandInstallTest, AFailedRunsPercentageAndSizesAgree)
+{
+    const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
+    HoldOldPlugin(versions[1]);
+    InstallerUI& wizard = Start(versions);
+    ClickOn(wizard.next_button());
+    AnswerPopup(escape_key);
+    ClickOn(wizard.next_button());
+    FinishRun();
+    // One plug-in of two and both panels are in place: half of what the run writes.
+    EXPECT_EQ(50, wizard.progress_bar().percent());
+    EXPECT_EQ("50%  Complete (1.7MB of 3.5MB)", wizard.progress_label().text());
+    memsys::release_file(versions[1].plugin_folder + u"\\Vantrel\\Nimbic.aex");
+}
+
+TEST_F(HandInstallTest, TheProgramHoldingTheFileIsNamedInThePopup)
+{
+    const HostVersion version = ThreeVersions()[1];
+    const std::u16string held = HoldOldPlugin(version);
+    memsys::set_file_holders(held, {u"Adobe After Effects CC 2018"});
+    InstallerUI& wizard = Start({version});
+    ClickOn(wizard.next_button());
+    PopupSeen seen;
+    AnswerPopup(escape_key, &seen);
+    ClickOn(wizard.next_button());
+    FinishRun();
+    ASSERT_FALSE(seen.texts.empty());
+    EXPECT_EQ("Failed to install", seen.title);
+    EXPECT_NE(std::string::npos,
+              seen.texts.front().find(" - Make sure you have administrative privileges.\nIn use "
+                                      "by: Adobe After Effects CC 2018\n\nPlease contact support"))
+        << seen.texts.front();
+    memsys::release_file(held);
+}
+
+TEST_F(HandInstallTest, ShortFreeSpaceIsToldBeforeAnythingIsWritten)
+{
+    memsys::add_folder(u"D:\\Plug");
+    memsys::set_free_space(u"D:", 500000);
+    const HostVersion version = ThreeVersions()[1];
+    InstallerUI& wizard = Start({version});
+    ClickOn(wizard.next_button());
+    ClickOn(*wizard.version_checks()[0]);
+    headless::answer_folder_picker(u"D:\\Plug");
+    ClickOn(wizard.plugin_folder_button());
+    const std::vector<memsys::entry> before = memsys::entries();
+
+    PopupSeen seen;
+    AnswerPopup(escape_key, &seen);
+    ClickOn(wizard.next_button());
+    EXPECT_EQ("Not enough disk space", seen.title);
+    ASSERT_FALSE(seen.texts.empty());
+    EXPECT_EQ("The installation needs 1.7 MB on drive D:, which has 0.5 MB free: 1.3 MB more is "
+              "needed.\n\nFree some disk space there, or choose other folders. Nothing has been "
+              "written yet.\n\nDo you want to check again?",
+              seen.texts.front());
+    EXPECT_EQ(Versions, wizard.current_page());
+    EXPECT_EQ(before.size(), memsys::entries().size()) << "nothing written on either drive";
+
+    // Space made while the question is open: YES checks again and the run starts.
+    AnswerPopup(enter_key, nullptr, [] { memsys::set_free_space(u"D:", 1u << 30); });
+    ClickOn(wizard.next_button());
+    EXPECT_EQ(Installing, wizard.current_page());
+    FinishRun();
+    EXPECT_TRUE(plugin_module == FileContent(u"D:\\Plug\\Vantrel\\Nimbic.aex"));
+}
+
+} // namespace
+} // namespace nimbic::test

@@ -1,0 +1,271 @@
+// The uninstall of a hand install: exactly our files, the entry, and last the program folder; the
+// window driven by keys and a held file's retry; the quiet run and its exit codes; one setup at
+// a time.
+#include "tests/installer/hand_install_fixture.h"
+
+#include "installer/entry.h"
+#include "installer/uninstall_ui.h"
+#include "tests/toolkit/core/access_dump.h"
+
+#include "engine/setup_lock.h"
+#include "toolkit/core/text_conversion.h"
+
+#include <algorithm>
+
+namespace nimbic::test {
+namespace {
+
+constexpr uint32_t tab_key = 9;
+
+class UninstallTest : public HandInstallTest {
+protected:
+    EntrySystem System()
+    {
+        return {[this](const std::u16string&, const std::u16string& arguments, int* exit_code) {
+                    m_relaunched.push_back(arguments);
+                    if (exit_code) {
+                        *exit_code = 7;
+                    }
+                    return uint32_t{0};
+                },
+                [](uint32_t) { return std::string(); },
+                [this](const std::string&, const std::string& text) { m_reported.push_back(text); },
+                [this] { ++m_brought_to_front; }};
+    }
+
+    static std::u16string PluginOf(const HostVersion& version)
+    {
+        return version.plugin_folder + u"\\Vantrel\\Nimbic.aex";
+    }
+    static std::u16string PanelOf(const HostVersion& version)
+    {
+        return ScriptsFolder(version) + u"\\ScriptUI Panels\\Nimbic.jsx";
+    }
+    static bool Exists(const std::u16string& path) { return memsys::find(path).has_value(); }
+
+    std::vector<std::u16string> m_relaunched;
+    std::vector<std::string> m_reported;
+    int m_brought_to_front = 0;
+};
+
+TEST_F(UninstallTest, RemovesExactlyTheRecordedFilesWhoseBytesAreOursThenEntryAndProgram)
+{
+    const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
+    memsys::add_folder(u"D:\\Plug");
+    memsys::add_folder(u"D:\\Scripts");
+    ASSERT_TRUE(InstallThroughWizard(versions, {u"D:\\Plug", u"D:\\Scripts"}));
+    // A file of someone else's beside ours, and a panel the user changed since.
+    const std::u16string foreign = versions[1].plugin_folder + u"\\Vantrel\\Other.aex";
+    memsys::add_file(foreign, "MZ another vendor");
+    memsys::add_file(PanelOf(versions[0]), "// my own edit");
+
+    EXPECT_EQ(quiet_exit::done, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_TRUE(m_relaunched.empty()) << "an elevated quiet run needs no relaunch";
+    for (const std::u16string& gone :
+         {PluginOf(versions[0]), PluginOf(versions[1]), PanelOf(versions[1]),
+          versions[0].plugin_folder + u"\\Vantrel", std::u16string(u"D:\\Plug\\Vantrel"),
+          std::u16string(u"D:\\Scripts\\ScriptUI Panels\\Nimbic.jsx"), product_folder,
+          std::u16string(u"C:\\Program Files\\Vantrel")}) {
+        EXPECT_FALSE(Exists(gone)) << zksdk::ui::utf16_to_utf8(gone);
+    }
+    EXPECT_EQ("MZ another vendor", FileContent(foreign));
+    EXPECT_EQ("// my own edit", FileContent(PanelOf(versions[0])));
+    EXPECT_TRUE(Exists(u"D:\\Plug")) << "the user's own folders stay";
+    EXPECT_TRUE(Exists(u"C:\\ProgramData\\Vantrel"));
+    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+
+    // Nothing left to do is no failure.
+    EXPECT_EQ(quiet_exit::done, RunEntry(u"/uninstall /quiet", System()));
+}
+
+TEST_F(UninstallTest, QuietExitCodesForAnotherSetupAnUnreadableRecordAndAFailure)
+{
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
+    EXPECT_EQ(quiet_exit::another_setup, RunEntry(u"/uninstall /quiet", System()));
+    const std::vector<std::string> calls = memsys::calls();
+    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
+    memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
+
+    memsys::fail(memsys::op::read_file, 1, u"install-record.txt");
+    EXPECT_EQ(quiet_exit::unusable, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
+
+    // Not elevated: the elevated copy does the work and its exit code is passed on.
+    memsys::set_elevated(false);
+    EXPECT_EQ(7, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /quiet /caller 4242"}, m_relaunched);
+    memsys::set_elevated(true);
+
+    // A plug-in folder that cannot be opened fails its file; the entry and program stay for a
+    // later try.
+    memsys::fail(memsys::op::open_folder, -1, u"CC 2018");
+    EXPECT_EQ(quiet_exit::failed, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
+}
+
+TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
+{
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    memsys::add_folder(u"C:\\Windows\\Temp");
+    const std::u16string program = product_folder + u"\\NimbicSetup.exe";
+    memsys::set_program_path(program);
+
+    EXPECT_EQ(quiet_exit::done, RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
+    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    EXPECT_TRUE(Exists(program)) << "a running program cannot delete itself";
+    const std::vector<std::u16string> started = memsys::started_programs();
+    ASSERT_EQ(1u, started.size());
+    const std::u16string copy = started[0].substr(0, started[0].find(u".exe ") + 4);
+    EXPECT_TRUE(copy.starts_with(u"C:\\Windows\\Temp\\nimbic-uninstall-"));
+    EXPECT_TRUE(copy.ends_with(u"\\NimbicSetup.exe"));
+    EXPECT_EQ(copy + u" /finish-uninstall 77 4242", started[0]);
+    EXPECT_EQ(setup_bytes, FileContent(copy));
+
+    // The copy, once both have ended: the program folder goes, and the copy at the restart.
+    memsys::set_program_path(copy);
+    EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
+    const std::vector<std::string> calls = memsys::calls();
+    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForProcess 77 60000"));
+    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForProcess 4242 60000"));
+    EXPECT_FALSE(Exists(product_folder));
+    EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
+    const std::vector<std::u16string> later = memsys::restart_deletions();
+    EXPECT_NE(later.end(), std::find(later.begin(), later.end(), copy));
+}
+
+TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
+{
+    const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
+    ASSERT_TRUE(InstallThroughWizard(versions));
+    // CC2018 runs and holds its plug-in, as After Effects does.
+    memsys::hold_file(PluginOf(versions[1]), memsys::holding::sharing_reads);
+    memsys::set_file_holders(PluginOf(versions[1]), {u"Adobe After Effects CC 2018"});
+
+    HandUninstall uninstall;
+    ASSERT_EQ(record_status::ok, uninstall.Load());
+    UninstallUI window(uninstall);
+    window.native().show();
+    headless::set_focus_window(&window.native());
+    headless::send_paint(window.native(), {0, 0, 1024, 610});
+    EXPECT_EQ(&window.uninstall_button(), window.focused_widget());
+    const std::string folders =
+        zksdk::ui::utf16_to_utf8(versions[0].plugin_folder) + "\\Vantrel\n" +
+        zksdk::ui::utf16_to_utf8(ScriptsFolder(versions[0])) + "\\ScriptUI Panels";
+    const std::string tree = zksdk::ui::test::access_dump(window.access_tree());
+    using zksdk::ui::test::quoted;
+    const std::string intro = "Nimbic Plug-in is installed in these places. UNINSTALL removes it "
+                              "from all of them; a file changed since it was installed is kept.";
+    EXPECT_TRUE(tree.starts_with(
+        "client \"Nimbic Plug-in for After Effects Uninstaller\"\n"
+        "  static text \"Nimbic Plug-in for After Effects Uninstaller\" [read-only]\n"
+        "  static text " +
+        quoted(intro) + " [read-only]\n  static text \"CC2017\" [read-only]\n  static text " +
+        quoted(folders) + " [read-only]\n  static text \"CC2018\" [read-only]\n"))
+        << tree;
+    EXPECT_TRUE(tree.ends_with(R"T(  push button "CANCEL" [focusable] (Press)
+  push button "UNINSTALL" [focusable,focused] (Press)
+)T")) << tree;
+
+    // Tab goes round the two buttons; Enter presses the focused one.
+    const auto tab = [&] {
+        headless::send_key_down(window.native(), tab_key);
+        headless::send_char(window.native(), u'\t');
+    };
+    tab();
+    EXPECT_EQ(&window.cancel_button(), window.focused_widget());
+    tab();
+    ASSERT_EQ(&window.uninstall_button(), window.focused_widget());
+
+    // The held plug-in fails alone: everything else is gone by the time the popup asks.
+    PopupSeen seen;
+    bool only_held_left = false;
+    AnswerPopup(enter_key, &seen, [&] {
+        only_held_left = Exists(PluginOf(versions[1])) && !Exists(PanelOf(versions[1])) &&
+                         !Exists(PluginOf(versions[0])) && !Exists(PanelOf(versions[0]));
+    });
+    // The retry, with After Effects closed meanwhile.
+    AnswerPopup(enter_key, nullptr, [&] { memsys::release_file(PluginOf(versions[1])); });
+    headless::send_key_down(window.native(), enter_key);
+    EXPECT_TRUE(only_held_left);
+    EXPECT_EQ("Failed to uninstall", seen.title);
+    ASSERT_FALSE(seen.texts.empty());
+    EXPECT_EQ("The removal of Nimbic Plug-in for After Effects CC2018 failed!\n\nCould not remove "
+              "the plugin file (another program holds it).\n - Make sure that After Effects is "
+              "closed\n - Make sure you have administrative privileges.\nIn use by: Adobe After "
+              "Effects CC 2018\n\nPlease contact support if you continue to have trouble.\n\nDo "
+              "you want to retry?",
+              seen.texts.front());
+
+    EXPECT_TRUE(window.is_finished());
+    EXPECT_EQ("Nimbic Plug-in was removed from these places.", window.status_label().text());
+    EXPECT_EQ("FINISH", window.uninstall_button().caption());
+    EXPECT_FALSE(window.cancel_button().is_enabled());
+    EXPECT_EQ("Removed 1 of 1 file", window.progress_label().text());
+    EXPECT_FALSE(Exists(PluginOf(versions[1])));
+    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    EXPECT_FALSE(Exists(product_folder));
+    headless::send_key_down(window.native(), enter_key);
+    EXPECT_FALSE(window.native().is_visible());
+}
+
+TEST_F(UninstallTest, EscapeClosesTheWindowAndNothingIsRemoved)
+{
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    const std::vector<memsys::entry> before = memsys::entries();
+    headless::push_step([] { headless::send_key_down(*headless::focus_window(), escape_key); });
+    EXPECT_EQ(exit_success, RunEntry(u"/UAC /uninstall", System()));
+    EXPECT_EQ(before.size(), memsys::entries().size());
+    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+}
+
+TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
+{
+    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
+    // The elevated copy finds the first setup: no window of its own.
+    EXPECT_EQ(exit_success, RunEntry(u"/UAC", System()));
+    // The first copy asks before the elevation prompt, and starts no copy at all.
+    EXPECT_EQ(exit_success, RunEntry(u"", System()));
+    EXPECT_EQ(exit_success, RunEntry(u"/uninstall", System()));
+    EXPECT_EQ(3, m_brought_to_front);
+    EXPECT_TRUE(m_relaunched.empty());
+    EXPECT_EQ(0u, headless::pending_steps());
+    memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
+
+    // Alone, the first copy holds nothing when it hands over: its copy takes the lock.
+    EXPECT_EQ(exit_success, RunEntry(u"/uninstall", System()));
+    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall"}, m_relaunched);
+    EXPECT_FALSE(SetupLock::IsTaken());
+}
+
+TEST(ParseEntry, SwitchesAndTheProcessesToWaitFor)
+{
+    const struct {
+        const char16_t* line;
+        bool elevated, uninstall, quiet, finish;
+        std::vector<uint32_t> processes;
+    } cases[] = {
+        {u"", false, false, false, false, {}},
+        {u"/UAC", true, false, false, false, {}},
+        {u"/UNINSTALL", false, true, false, false, {}},
+        {u"/quiet", false, false, false, false, {}},
+        {u"/uninstall /Quiet", false, true, true, false, {}},
+        {u"/UAC /uninstall /quiet /caller 12", true, true, true, false, {12}},
+        {u"/finish-uninstall 12 4242", false, false, false, true, {12, 4242}},
+        {u"/finish-uninstall 12 x 13", false, false, false, true, {12}},
+        {u"/uninstaller", false, false, false, false, {}},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(zksdk::ui::utf16_to_utf8(tested.line));
+        const EntryRequest request = ParseEntry(tested.line);
+        EXPECT_EQ(tested.elevated, request.elevated_copy);
+        EXPECT_EQ(tested.uninstall, request.uninstall);
+        EXPECT_EQ(tested.quiet, request.quiet);
+        EXPECT_EQ(tested.finish, request.finish_uninstall);
+        EXPECT_EQ(tested.processes, request.processes);
+    }
+}
+
+} // namespace
+} // namespace nimbic::test
