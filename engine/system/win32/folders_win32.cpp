@@ -526,8 +526,12 @@ open_result open_child_file(folder_handle folder, std::u16string_view name, chil
         break;
     }
     HANDLE handle = nullptr;
-    const open_result result =
+    open_result result =
         OpenExistingChild(*AsFolder(folder), name, wanted, sharing, option_non_directory, &handle);
+    // An access list may grant deletion and not attributes; only a read-only file needs them.
+    if (result == open_result::denied && access == child_access::remove)
+        result = OpenExistingChild(*AsFolder(folder), name, wanted & ~FILE_WRITE_ATTRIBUTES,
+                                   sharing, option_non_directory, &handle);
     if (result != open_result::opened)
         return result;
     LARGE_INTEGER end{};
