@@ -137,16 +137,24 @@ void RemoveJournalFolders(const std::vector<Noted>& notes, std::vector<JournalSt
     }
 }
 
+// Opens the journal for a rollback or commit; without one, a killed run's leftover of it goes.
+journal_result OpenToCarryOut(const std::u16string& path, OpenJournal* journal,
+                              std::vector<JournalStep>* steps)
+{
+    steps->clear();
+    const journal_result read = ReadJournal(path, journal);
+    if (read == journal_result::missing)
+        RemoveJournalTemporaries(*journal, steps);
+    return read;
+}
+
 } // namespace
 
 journal_result RollBack(const std::u16string& path, std::vector<JournalStep>* steps)
 {
-    steps->clear();
     OpenJournal journal;
-    const journal_result read = ReadJournal(path, &journal);
-    if (read == journal_result::missing)
-        RemoveJournalTemporaries(journal, steps);
-    if (read != journal_result::done)
+    if (const journal_result read = OpenToCarryOut(path, &journal, steps);
+        read != journal_result::done)
         return read;
     if (journal.committing)
         return journal_result::committed;
@@ -174,12 +182,9 @@ journal_result RollBack(const std::u16string& path, std::vector<JournalStep>* st
 
 journal_result Commit(const std::u16string& path, std::vector<JournalStep>* steps)
 {
-    steps->clear();
     OpenJournal journal;
-    const journal_result read = ReadJournal(path, &journal);
-    if (read == journal_result::missing)
-        RemoveJournalTemporaries(journal, steps);
-    if (read != journal_result::done)
+    if (const journal_result read = OpenToCarryOut(path, &journal, steps);
+        read != journal_result::done)
         return read;
     if (!journal.committing)
         MarkCommitting(journal);
