@@ -38,8 +38,27 @@ sys::open_result Compare(const OpenedFolder& folder, std::u16string_view name,
     return opened;
 }
 
+// True when the open file cannot be taken away now: another program holds it without sharing
+// deletion or writes, or (unless it is to be renamed aside) a host has loaded it.
+bool BlocksRemoving(const OpenedFolder& folder, std::u16string_view name, loaded_files loaded)
+{
+    sys::file_handle file = sys::invalid_file;
+    sys::open_result opened =
+        sys::open_child_file(folder.handle(), name, sys::child_access::remove, &file);
+    if (opened == sys::open_result::opened)
+        sys::close_file(file);
+    // A loaded module refuses only writers, whatever they share: one opened for writing (and
+    // never written) tells.
+    if (opened == sys::open_result::opened && loaded == loaded_files::held) {
+        opened = sys::open_child_file(folder.handle(), name, sys::child_access::overwrite, &file);
+        if (opened == sys::open_result::opened)
+            sys::close_file(file);
+    }
+    return opened == sys::open_result::held;
+}
+
 // True when the file would have to be replaced and cannot be now.
-bool BlocksReplacing(const std::u16string& path, std::string_view bytes)
+bool BlocksReplacing(const std::u16string& path, std::string_view bytes, loaded_files loaded)
 {
     OpenedFolder folder;
     if (OpenedFolder::Open(path_parent(path), sys::folder_creation::open_existing, nullptr,
@@ -52,12 +71,7 @@ bool BlocksReplacing(const std::u16string& path, std::string_view bytes)
         return true;
     if (compared != sys::open_result::opened || same)
         return false;
-    sys::file_handle file = sys::invalid_file;
-    const sys::open_result opened =
-        sys::open_child_file(folder.handle(), name, sys::child_access::remove, &file);
-    if (opened == sys::open_result::opened)
-        sys::close_file(file);
-    return opened == sys::open_result::held;
+    return BlocksRemoving(folder, name, loaded);
 }
 
 } // namespace
@@ -95,7 +109,8 @@ install_file_status InstallFile(const OpenedFolder& folder, std::u16string_view 
 std::vector<std::u16string> FindHeldFiles(const std::vector<std::u16string>& plugin_folders,
                                           const std::vector<std::u16string>& scripts_folders,
                                           std::string_view plugin,
-                                          const std::vector<PackageFile>& scripts)
+                                          const std::vector<PackageFile>& scripts,
+                                          loaded_files loaded)
 {
     std::vector<std::u16string> held;
     for (const std::u16string& folder : plugin_folders) {
@@ -103,7 +118,7 @@ std::vector<std::u16string> FindHeldFiles(const std::vector<std::u16string>& plu
             continue;
         const std::u16string path =
             path_join(path_join(CleanPath(folder), maker_folder_name), plugin_file_name);
-        if (BlocksReplacing(path, plugin))
+        if (BlocksReplacing(path, plugin, loaded))
             held.push_back(path);
     }
     for (const std::u16string& folder : scripts_folders) {
@@ -111,25 +126,32 @@ std::vector<std::u16string> FindHeldFiles(const std::vector<std::u16string>& plu
             continue;
         for (const PackageFile& file : scripts) {
             const std::u16string path = path_join(CleanPath(folder), file.name);
-            if (BlocksReplacing(path, file.bytes))
+            if (BlocksReplacing(path, file.bytes, loaded))
                 held.push_back(path);
         }
     }
     return held;
 }
 
-bool IsHeld(const std::u16string& path)
+bool IsHeld(const std::u16string& path, loaded_files loaded)
 {
     OpenedFolder folder;
     if (OpenedFolder::Open(path_parent(path), sys::folder_creation::open_existing, nullptr,
                            &folder) != sys::open_result::opened)
         return false;
-    sys::file_handle file = sys::invalid_file;
-    const sys::open_result opened = sys::open_child_file(folder.handle(), path_filename(path),
-                                                         sys::child_access::remove, &file);
-    if (opened == sys::open_result::opened)
-        sys::close_file(file);
-    return opened == sys::open_result::held;
+    return BlocksRemoving(folder, path_filename(path), loaded);
+}
+
+void AddToRecord(InstallRecord& record, const InstalledFile& file, std::string target)
+{
+    record_origin origin = record_origin::found;
+    if (file.change == file_change::created)
+        origin = record_origin::created;
+    else if (file.change == file_change::replaced)
+        origin = record_origin::replaced;
+    else if (const RecordEntry* earlier = record.Find(file.path))
+        origin = earlier->origin;
+    record.Add({file.component, std::move(target), file.path, file.size, file.sha256, origin});
 }
 
 } // namespace nimbic

@@ -40,17 +40,28 @@ install_file_status InstallFile(const OpenedFolder& folder, std::u16string_view 
                                 std::string_view bytes, const std::optional<FileTimes>& times,
                                 Journal* journal, file_change* change);
 
+// What a run does with a file a host has loaded (mapped as a module: Windows lets it be read and
+// renamed, but not written, deleted or replaced). Without a journal it cannot be replaced, so it
+// is held; under a journal it is renamed aside as its backup, as Windows Installer does with
+// files in use, and the commit leaves the backup for the restart.
+enum class loaded_files { held, renamed_aside };
+
 // The files an install of these payloads would replace that another program holds now, or that
 // cannot be read to compare: checked before anything is written, so that a run that cannot
 // finish changes nothing. Files that hold our bytes already, and missing ones, are fine.
 std::vector<std::u16string> FindHeldFiles(const std::vector<std::u16string>& plugin_folders,
                                           const std::vector<std::u16string>& scripts_folders,
                                           std::string_view plugin,
-                                          const std::vector<PackageFile>& scripts);
+                                          const std::vector<PackageFile>& scripts,
+                                          loaded_files loaded = loaded_files::held);
 
 // Whether another program holds the file at `path` so that it cannot be removed now (a missing
 // file is not held), for the files an install removes.
-bool IsHeld(const std::u16string& path);
+bool IsHeld(const std::u16string& path, loaded_files loaded = loaded_files::held);
+
+// Adds the file to the record for `target`, saying whether the run created or replaced it; a
+// file the run found holding our bytes keeps what an earlier entry said.
+void AddToRecord(InstallRecord& record, const InstalledFile& file, std::string target);
 
 // The plug-in's place below a plug-in folder.
 inline constexpr std::u16string_view maker_folder_name = u"Vantrel";

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 namespace nimbic {
 
@@ -37,9 +38,27 @@ std::vector<std::string_view> Fields(std::string_view line)
     }
 }
 
+std::optional<record_origin> OriginNamed(std::string_view name)
+{
+    for (const record_origin origin : {record_origin::unknown, record_origin::created,
+                                       record_origin::replaced, record_origin::found}) {
+        if (OriginName(origin) == name)
+            return origin;
+    }
+    return std::nullopt;
+}
+
 bool ParseEntry(std::string_view line, RecordEntry* entry)
 {
-    const std::vector<std::string_view> fields = Fields(line);
+    std::vector<std::string_view> fields = Fields(line);
+    // Records of earlier versions have no origin: it is unknown.
+    if (fields.size() == 6) {
+        const std::optional<record_origin> origin = OriginNamed(fields[2]);
+        if (!origin)
+            return false;
+        entry->origin = *origin;
+        fields.erase(fields.begin() + 2);
+    }
     if (fields.size() != 5)
         return false;
     if (fields[0] == ComponentName(record_component::plugin))
@@ -93,6 +112,12 @@ record_status RemoveFile(const OpenedFolder& folder, const std::u16string& name,
     return removed ? record_status::ok : record_status::not_written;
 }
 
+// Elevated, only what no standard user can have written is read or written.
+bool Trusted(const OpenedFolder& folder)
+{
+    return !sys::is_elevated() || sys::has_administrator_owner(folder.handle());
+}
+
 } // namespace
 
 std::string_view ComponentName(record_component component)
@@ -100,13 +125,36 @@ std::string_view ComponentName(record_component component)
     return component == record_component::plugin ? "plug-in" : "script";
 }
 
+std::string_view OriginName(record_origin origin)
+{
+    switch (origin) {
+    case record_origin::created:
+        return "created";
+    case record_origin::replaced:
+        return "replaced";
+    case record_origin::found:
+        return "found";
+    case record_origin::unknown:
+        break;
+    }
+    return "unknown";
+}
+
+bool IsRecordText(std::string_view text)
+{
+    return text.starts_with(record_header);
+}
+
 record_status InstallRecord::Load(const std::u16string& path)
 {
     m_entries.clear();
-    const std::u16string clean = CleanPath(path);
+    const std::u16string clean = WholePath(path);
     OpenedFolder folder;
     sys::open_result opened =
         OpenedFolder::Open(FolderOf(clean), sys::folder_creation::open_existing, nullptr, &folder);
+    // A folder a standard user owns could hold a record planted there, or get one later.
+    if (opened == sys::open_result::opened && !Trusted(folder))
+        return record_status::not_trusted;
     sys::file_handle file = sys::invalid_file;
     if (opened == sys::open_result::opened)
         opened = sys::open_child_file(folder.handle(), path_filename(clean),
@@ -115,6 +163,10 @@ record_status InstallRecord::Load(const std::u16string& path)
         return record_status::missing;
     if (opened != sys::open_result::opened)
         return record_status::unreadable;
+    if (sys::is_elevated() && !sys::file_has_administrator_owner(file)) {
+        sys::close_file(file);
+        return record_status::not_trusted;
+    }
     std::string text;
     const bool read = sys::read_opened(file, record_size_limit, &text);
     sys::close_file(file);
@@ -125,11 +177,13 @@ record_status InstallRecord::Load(const std::u16string& path)
 
 record_status InstallRecord::Save(const std::u16string& path, Journal* journal) const
 {
-    const std::u16string clean = CleanPath(path);
+    const std::u16string clean = WholePath(path);
     OpenedFolder folder;
     if (OpenedFolder::Open(FolderOf(clean), sys::folder_creation::create_if_missing, journal,
                            &folder) != sys::open_result::opened)
         return record_status::not_written;
+    if (!Trusted(folder))
+        return record_status::not_trusted;
     if (m_entries.empty())
         return RemoveFile(folder, path_filename(clean), journal);
     const std::string text = Text();
@@ -170,8 +224,8 @@ std::string InstallRecord::Text() const
     std::string text = std::string(record_header) + "\r\n";
     for (const RecordEntry& entry : m_entries) {
         text += std::string(ComponentName(entry.component)) + "\t" + OneLine(entry.target) + "\t" +
-                std::to_string(entry.size) + "\t" + HexDigest(entry.sha256) + "\t" +
-                OneLine(utf16_to_utf8(entry.path)) + "\r\n";
+                std::string(OriginName(entry.origin)) + "\t" + std::to_string(entry.size) + "\t" +
+                HexDigest(entry.sha256) + "\t" + OneLine(utf16_to_utf8(entry.path)) + "\r\n";
     }
     return text;
 }

@@ -24,6 +24,13 @@ enum class record_component { plugin, script };
 // "plug-in" or "script", as the record file and the reports spell it.
 std::string_view ComponentName(record_component component);
 
+// How a recorded file came to be there: made where there was none, put over an earlier file,
+// or found holding our bytes already; unknown in records written before this was kept.
+enum class record_origin { unknown, created, replaced, found };
+
+// "created", "replaced", "found", "unknown", as the record file spells it.
+std::string_view OriginName(record_origin origin);
+
 // One installed file.
 struct RecordEntry {
     record_component component = record_component::plugin;
@@ -31,6 +38,7 @@ struct RecordEntry {
     std::u16string path; // the whole path, "\" separators
     uint64_t size = 0;
     Sha256Digest sha256{};
+    record_origin origin = record_origin::unknown;
 };
 
 enum class record_status {
@@ -39,6 +47,10 @@ enum class record_status {
     unreadable,  // it exists but cannot be read, or it is reached through a link
     damaged,     // not a record, or some lines are not entries: the readable entries are kept
     not_written, // Save failed; the earlier record is unchanged
+    // Elevated, and the record or its folder is owned by someone other than Administrators,
+    // SYSTEM or TrustedInstaller: a standard user could have written it, so it is not read
+    // (nor written there).
+    not_trusted,
 };
 
 // A record in memory, owned by whoever installs or uninstalls. Entries are unique by path (paths
@@ -61,8 +73,9 @@ public:
     bool empty() const { return m_entries.empty(); }
 
     // The file's text, and back: UTF-8, a first line naming the format, then one line per entry:
-    // component, target, size, SHA-256 (hex) and path, separated by tabs (no Windows path or
-    // version name holds one).
+    // component, target, origin, size, SHA-256 (hex) and path, separated by tabs (no Windows
+    // path or version name holds one). Lines without the origin, as earlier versions wrote
+    // them, are read too.
     std::string Text() const;
     // False when the text is not a record or some line is not an entry; the good lines are kept.
     bool Parse(std::string_view text);
@@ -70,6 +83,9 @@ public:
 private:
     std::vector<RecordEntry> m_entries;
 };
+
+// True for text that begins as an install record does.
+bool IsRecordText(std::string_view text);
 
 // <Program Files>\Vantrel\Nimbic Plug-in, without a trailing "\"; false when the system does not
 // say where Program Files is.

@@ -47,12 +47,13 @@ std::u16string OpenedFolder::ChildPath(std::u16string_view name) const
 }
 
 sys::open_result OpenedFolder::Open(std::u16string_view path, sys::folder_creation creation,
-                                    Journal* journal, OpenedFolder* folder)
+                                    Journal* journal, OpenedFolder* folder,
+                                    std::vector<std::u16string>* made)
 {
     folder->Close();
-    const std::u16string clean = CleanPath(path);
-    if (clean.empty())
+    if (CleanPath(path).empty())
         return sys::open_result::failed;
+    const std::u16string clean = WholePath(path);
     sys::folder_handle handle = sys::invalid_folder;
     const sys::open_result result = sys::open_folder(clean, &handle);
     if (result == sys::open_result::opened) {
@@ -70,14 +71,15 @@ sys::open_result OpenedFolder::Open(std::u16string_view path, sys::folder_creati
         parent_path.size() >= clean.size())
         return result;
     OpenedFolder parent;
-    const sys::open_result parent_result = Open(parent_path, creation, journal, &parent);
+    const sys::open_result parent_result = Open(parent_path, creation, journal, &parent, made);
     if (parent_result != sys::open_result::opened)
         return parent_result;
-    return parent.OpenChild(path_filename(clean), creation, journal, folder);
+    return parent.OpenChild(path_filename(clean), creation, journal, folder, made);
 }
 
 sys::open_result OpenedFolder::OpenChild(std::u16string_view name, sys::folder_creation creation,
-                                         Journal* journal, OpenedFolder* child) const
+                                         Journal* journal, OpenedFolder* child,
+                                         std::vector<std::u16string>* made) const
 {
     child->Close();
     sys::folder_handle handle = sys::invalid_folder;
@@ -96,6 +98,8 @@ sys::open_result OpenedFolder::OpenChild(std::u16string_view name, sys::folder_c
     child->m_handle = handle;
     child->m_path = ChildPath(name);
     child->m_created = created;
+    if (created && made)
+        made->push_back(child->m_path);
     return result;
 }
 
@@ -127,6 +131,19 @@ sys::open_result OpenedFolder::OpenBelow(std::u16string_view relative,
     }
     *folder = std::move(step);
     return sys::open_result::opened;
+}
+
+std::u16string WholePath(std::u16string_view path)
+{
+    const std::u16string clean = CleanPath(path);
+    std::u16string whole;
+    if (clean.empty() || !sys::full_path(clean, &whole) || whole.empty())
+        return clean;
+    whole = CleanPath(whole);
+    // "C:" alone would be the drive's current folder.
+    if (whole.size() == 2 && whole[1] == u':')
+        whole += u'\\';
+    return whole;
 }
 
 std::u16string FolderOf(std::u16string_view path)

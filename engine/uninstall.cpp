@@ -3,7 +3,9 @@
 // was compared.
 #include "engine/uninstall.h"
 
+#include "engine/file_removal.h"
 #include "engine/journal.h"
+#include "engine/own_names.h"
 #include "engine/paths.h"
 
 #include <algorithm>
@@ -84,7 +86,15 @@ UninstallItem Held(const OpenedFolder& folder, const RecordEntry& entry,
         return Failed(entry, "it cannot be read");
     if (options.held == when_held::fail)
         return Failed(entry, held_reason);
-    if (!sys::delete_at_restart(entry.path))
+    const std::u16string path = folder.ChildPath(path_filename(entry.path));
+    // Nothing is changed now under a journal: a rollback would have nothing to take back.
+    if (options.journal) {
+        if (!options.journal->NoteRestartDeletion(path, entry.size, entry.sha256))
+            return Failed(entry, "the journal cannot be written");
+        return Outcome(entry, uninstall_outcome::scheduled_for_restart);
+    }
+    // Held so that it cannot be renamed aside: its own name is the only one to leave.
+    if (!sys::delete_at_restart(path))
         return Failed(entry, held_reason + ", and it cannot be left for the restart");
     return Outcome(entry, uninstall_outcome::scheduled_for_restart);
 }
@@ -100,9 +110,21 @@ UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
     case content::same:
         break;
     }
-    if (!options.journal)
-        return sys::delete_opened(file) ? Outcome(entry, uninstall_outcome::removed)
-                                        : Failed(entry, "it cannot be deleted");
+    if (!options.journal) {
+        if (options.held == when_held::fail)
+            return sys::delete_opened(file) ? Outcome(entry, uninstall_outcome::removed)
+                                            : Failed(entry, "it cannot be deleted");
+        // A module a host has loaded opens for deletion but will not go until the host lets go.
+        switch (DeleteOrLeaveForRestart(folder, file, path_filename(entry.path))) {
+        case removal::deleted:
+            return Outcome(entry, uninstall_outcome::removed);
+        case removal::at_restart:
+            return Outcome(entry, uninstall_outcome::scheduled_for_restart);
+        case removal::failed:
+            break;
+        }
+        return Failed(entry, "it cannot be deleted, nor left for the restart");
+    }
     // Kept beside itself until commit, so that a rollback can put it back.
     const std::u16string backup = BackupName(path_filename(entry.path));
     if (!options.journal->NoteBackup(entry.path, backup, entry.size, entry.sha256))
@@ -129,6 +151,8 @@ std::string_view OutcomeText(uninstall_outcome outcome)
         return "not installed";
     case uninstall_outcome::scheduled_for_restart:
         return "scheduled for deletion at restart";
+    case uninstall_outcome::kept_foreign:
+        return "kept (not a file of this product)";
     case uninstall_outcome::failed:
         break;
     }
@@ -139,6 +163,10 @@ std::vector<UninstallItem> RemoveRecordedFile(const RecordEntry& entry,
                                               const UninstallOptions& options)
 {
     std::vector<UninstallItem> items;
+    if (!IsOwnFileName(entry.path)) {
+        items.push_back(Outcome(entry, uninstall_outcome::kept_foreign));
+        return items;
+    }
     OpenedFolder folder;
     const sys::open_result opened = OpenedFolder::Open(
         path_parent(entry.path), sys::folder_creation::open_existing, nullptr, &folder);
@@ -195,7 +223,9 @@ UninstallReport UninstallRecorded(InstallRecord& record,
             continue;
         std::vector<UninstallItem> items = RemoveRecordedFile(entry, options);
         const UninstallItem& own = items.back();
-        if (own.outcome != uninstall_outcome::failed)
+        // Behind a link the file may still be ours: a later run, the link gone, removes it.
+        if (own.outcome != uninstall_outcome::failed &&
+            own.outcome != uninstall_outcome::kept_linked)
             record.Remove(entry.path);
         const std::u16string folder = path_parent(entry.path);
         const bool in_maker_folder = same_path(path_filename(folder), maker_folder_name);

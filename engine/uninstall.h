@@ -20,10 +20,12 @@ enum class uninstall_outcome {
     not_installed,         // nothing is there any more
     scheduled_for_restart, // another program holds it: it goes when Windows restarts
     failed,                // see the reason; the entry stays in the record for another try
+    kept_foreign,          // not a name of this product's files: never deleted, whatever it holds
 };
 
 // "removed", "kept (changed since it was installed)", "kept (reached through a link)", "not
-// installed", "scheduled for deletion at restart", "failed".
+// installed", "scheduled for deletion at restart", "failed", "kept (not a file of this
+// product)".
 std::string_view OutcomeText(uninstall_outcome outcome);
 
 // What became of one recorded file, or of a temporary file an interrupted install left beside
@@ -49,8 +51,12 @@ struct UninstallReport {
 };
 
 enum class when_held {
-    fail,              // the wizard: the item fails and the user may retry
-    delete_at_restart, // nimbic-deploy and the MSI: MoveFileExW(MOVEFILE_DELAY_UNTIL_REBOOT)
+    fail, // the wizard: the item fails and the user may retry
+    // nimbic-deploy and the MSI: the file goes when Windows restarts. A module a host has loaded
+    // is renamed aside first, so that the restart deletes only that name; a file held so that it
+    // cannot be renamed goes by its own name. Under a journal this is only noted, and done at
+    // commit, so that a rollback has nothing to take back.
+    delete_at_restart,
 };
 
 struct UninstallOptions {
@@ -60,14 +66,16 @@ struct UninstallOptions {
     std::function<void(size_t done, size_t total)> progress{};
 };
 
-// Removes one recorded file when its bytes are still ours (its size and SHA-256), never through
-// a link; temporary files an interrupted install left beside it go too (as leftover items).
+// Removes one recorded file when it has one of our names (see IsOwnFileName) and its bytes are
+// still ours (its size and SHA-256), never through a link; temporary files an interrupted
+// install left beside it go too (as leftover items).
 std::vector<UninstallItem> RemoveRecordedFile(const RecordEntry& entry,
                                               const UninstallOptions& options);
 
 // Removes the record's selected entries (every entry when `selected` is empty) and then each
 // maker's folder they leave empty. Entries that are no longer ours to remove (removed, changed,
-// gone, left for the restart) leave the record; failed ones stay, so a retry tries them again.
+// gone, left for the restart, not our names) leave the record; failed ones and those behind a
+// link stay, so a later run tries them again.
 // The caller saves the record.
 UninstallReport UninstallRecorded(InstallRecord& record,
                                   const std::function<bool(const RecordEntry&)>& selected,

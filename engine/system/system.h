@@ -234,9 +234,15 @@ bool has_administrator_owner(folder_handle folder);
 open_result create_child_file(folder_handle folder, std::u16string_view name, file_handle* file);
 
 enum class child_access {
-    read,   // reading, sharing reads and writes (and deletion, so nobody is blocked by us)
-    remove, // reading, renaming and deleting: fails with `held` while another program holds it
+    read, // reading, sharing reads and writes (and deletion, so nobody is blocked by us)
+    // Reading, renaming and deleting, sharing reads and deletion but not writes, so that what is
+    // compared is what is deleted: fails with `held` while another program holds it so.
+    remove,
     append, // adding at the end, as a journal does: shared for reading only
+    // Writing in place, sharing everything; nothing is written through it. It fails with `held`
+    // while a host has loaded the file as a module: Windows then refuses writes and deletion
+    // (an image in use), though it lets the file be renamed.
+    overwrite,
 };
 open_result open_child_file(folder_handle folder, std::u16string_view name, child_access access,
                             file_handle* file);
@@ -248,12 +254,15 @@ bool set_times(file_handle file, int64_t creation, int64_t last_write);
 
 enum class rename_mode { keep_existing, replace_existing };
 // Gives the open file the name `name` in `folder` (the folder it is in). With keep_existing a
-// taken name fails with `exists`; with replace_existing a file there is replaced in one step,
-// and a file another program holds fails with `held`. The result is checked like an open.
+// taken name fails with `exists`; with replace_existing a file there, read-only or not, is
+// replaced in one step, a file another program holds fails with `held`, and a module a host has
+// loaded (which Windows will not delete) fails with `denied`. The result is checked like an
+// open.
 open_result rename_opened(file_handle file, folder_handle folder, std::u16string_view name,
                           rename_mode mode);
-// Deletes the open file (opened by create_child_file or with child_access::remove). The name is
-// gone once the handle is closed.
+// Deletes the open file (opened by create_child_file or with child_access::remove), read-only
+// or not. The name is gone once the handle is closed. False for a module a host has loaded,
+// which Windows keeps until the host lets it go (it may still be renamed).
 bool delete_opened(file_handle file);
 
 // Removes the child folder `name` when it is empty; `failed` when it still holds anything.
@@ -261,9 +270,19 @@ remove_result remove_child_folder(folder_handle parent, std::u16string_view name
 // The names of the folder's children (files and folders), without "." and "..".
 bool list_children(folder_handle folder, std::vector<std::u16string>* names);
 
+// True when the open file's owner is Administrators, SYSTEM or TrustedInstaller, as for
+// has_administrator_owner.
+bool file_has_administrator_owner(file_handle file);
+
+// GetFullPathNameW, then GetLongPathNameW where the path exists: the path made whole against
+// the current folder, "." and ".." resolved, trailing dots and spaces dropped as Windows drops
+// them, "\" separators. False when the system cannot make it whole.
+bool full_path(const std::u16string& path, std::u16string* whole);
+
 // Fills `data` from the system's random source (for names nobody can guess ahead).
 void random_bytes(void* data, size_t size);
-// MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file goes when Windows restarts.
+// MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file goes when Windows restarts,
+// whatever has that name then (so callers rename a file aside first where they can).
 bool delete_at_restart(const std::u16string& path);
 // Makes System32 the current folder, so that nothing is ever looked for in, or written to, the
 // folder the program was started from (a Downloads folder anyone's download can reach).

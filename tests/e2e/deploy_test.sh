@@ -30,6 +30,8 @@ cleanup() {
 trap cleanup EXIT
 
 passes=0 failures=0 out="" status=0
+# Exit code 3010 (done, restart Windows to finish), as a Unix exit status keeps its low 8 bits.
+restart_status=$((3010 % 256))
 # A failed check shows what the last run printed and how it ended.
 check() {
     if eval "$2"; then
@@ -226,11 +228,12 @@ backups() { find "$prefix/drive_c/Program Files/Adobe" -name '*.nimbic-old' | wc
 journal='C:\deploy-journal.txt'
 versions_before=$(versions_state)
 
-# hold PATH: hold-file.exe holds the file, sharing reads as a loaded module is held, until
-# release; returns once it does.
+# hold PATH [HOW]: hold-file.exe holds the file until release, sharing reads only (so it can be
+# neither renamed nor deleted) or, with "image", mapped as a module as After Effects loads its
+# plug-ins; returns once it does.
 marker='C:\nimbic-hold.marker'
 hold() {
-    (exec wine "$hold_file" "$1" "$marker" reads >/dev/null 2>&1) &
+    (exec wine "$hold_file" "$1" "$marker" "${2:-reads}" >/dev/null 2>&1) &
     hold_pid=$!
     for _ in $(seq 1 150); do
         [ -e "$(wizard_unix_path "$marker")" ] && return 0
@@ -270,17 +273,70 @@ check "commit keeps the new plug-ins and leaves no backup and no journal" \
      cmp -s "$payload" "$(plugin_of "$ae2019")" && [ "$(backups)" -eq 0 ] &&
      [ ! -e "$(wizard_unix_path "$journal")" ]'
 
+# ---- Older plug-ins a host has loaded (any real module serves; it is mapped, its code never
+# runs). Windows refuses to write or delete a module in use but lets it be renamed.
+older_module="$hold_file"
+cp "$older_module" "$(plugin_of "$ae2019")"
+versions_before=$(versions_state)
+hold "$ae2019\\Vantrel\\Nimbic.aex" image
+check "hold-file maps the 2019 plug-in as a module" '[ -n "$hold_pid" ]'
+deploy install
+check "without a journal a loaded plug-in stops the install: 2, nothing changed" \
+    '[ $status -eq 2 ] && has "2019	plug-in	held by another program" && ! has "	installed	" &&
+     [ "$(versions_state)" = "$versions_before" ]'
+deploy install --journal "$journal"
+check "under a journal the loaded plug-in is renamed aside and the new one takes its name: 0" \
+    '[ $status -eq 0 ] && cmp -s "$payload" "$(plugin_of "$ae2019")" && [ "$(backups)" -eq 1 ]'
+deploy commit --journal "$journal"
+check "the commit leaves the loaded backup for the restart and still ends: 3010, no journal" \
+    '[ $status -eq $restart_status ] && has "scheduled for deletion at restart	C:\Program Files\Adobe\Adobe After Effects 2019\Support Files\Plug-ins\Vantrel\Nimbic.aex." &&
+     has "Restart Windows to finish" && [ ! -e "$(wizard_unix_path "$journal")" ] && [ "$(backups)" -eq 1 ]'
+release
+wine wineboot -r >/dev/null 2>&1
+check "the restart deletes the backup, and the new plug-in stays" \
+    '[ "$(backups)" -eq 0 ] && cmp -s "$payload" "$(plugin_of "$ae2019")"'
+
+# After Effects loads the new plug-in after the install: the rollback still puts the older one
+# back, and what it takes away goes at the restart.
+cp "$older_module" "$(plugin_of "$ae2019")"
+versions_before=$(versions_state)
+deploy install --journal "$journal"
+hold "$ae2019\\Vantrel\\Nimbic.aex" image
+deploy rollback --journal "$journal"
+check "rollback over a plug-in loaded since puts the older one back, the new one aside: 3010" \
+    '[ $status -eq $restart_status ] && cmp -s "$older_module" "$(plugin_of "$ae2019")"'
+release
+wine wineboot -r >/dev/null 2>&1
+check "after the restart every file is as before that install" \
+    '[ "$(versions_state)" = "$versions_before" ]'
+cp "$payload" "$(plugin_of "$ae2019")"
+
 # ---- Uninstall from the record alone, with the CC2018 plug-in held: left for the restart.
 mv "$dist/NimbicSetup.exe" "$work/NimbicSetup.exe"
 hold "$cc2018\\Vantrel\\Nimbic.aex"
 deploy uninstall --only CC2018
-check "without the setup program, uninstall leaves the held plug-in for the restart: 0" \
-    '[ $status -eq 0 ] && has "CC2018	plug-in	scheduled for deletion at restart" &&
-     has "will be deleted when Windows restarts" && [ -f "$(plugin_of "$cc2018")" ]'
+check "without the setup program, uninstall leaves the held plug-in for the restart: 3010" \
+    '[ $status -eq $restart_status ] && has "CC2018	plug-in	scheduled for deletion at restart" &&
+     has "will be deleted when Windows restarts" && has "Restart Windows to finish" &&
+     [ -f "$(plugin_of "$cc2018")" ]'
 release
 mv "$work/NimbicSetup.exe" "$dist/NimbicSetup.exe"
 wine wineboot -r >/dev/null 2>&1
 check "the restart deletes it" '[ ! -e "$(plugin_of "$cc2018")" ] && [ -f "$(plugin_of "$ae2019")" ]'
+
+# A loaded plug-in is renamed aside at uninstall, so its name is free at once; a read-only one
+# is removed like any other.
+deploy install --only CC2018
+hold "$cc2018\\Vantrel\\Nimbic.aex" image
+chmod a-w "$(plugin_of "$ae2019")"
+deploy uninstall
+check "uninstall with a loaded and a read-only plug-in: 3010, both names free at once" \
+    '[ $status -eq $restart_status ] && has "CC2018	plug-in	scheduled for deletion at restart" &&
+     has "2019	plug-in	removed" && [ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2019")" ]'
+release
+wine wineboot -r >/dev/null 2>&1
+check "the restart deletes the renamed module and nothing is left" \
+    '[ "$(backups)" -eq 0 ] && [ -z "$(find "$prefix/drive_c/Program Files/Adobe" -name "Nimbic.aex*")" ]'
 
 echo "transcript: $transcript"
 echo "deploy e2e: $passes passed, $failures failed"

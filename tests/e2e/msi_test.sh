@@ -5,7 +5,8 @@
 # to another package code when only its source changes; then install with a stale registration,
 # repair reaching a new version, a major upgrade to a rebuilt and signed next version, a refused
 # downgrade, an uninstall keeping the plug-in (KEEPPLUGIN=1), an install whose log folder is a
-# link, an uninstall with NimbicSetup.exe gone and foreign files about, a failing install over
+# link, an uninstall with NimbicSetup.exe gone, foreign files about and a plug-in a host has
+# loaded (left for the restart by the commit, which still ends), a failing install over
 # older plug-ins that Windows Installer's rollback puts back byte for byte, and a machine with
 # nothing registered. The console transcript goes to the artifacts folder.
 #
@@ -38,7 +39,10 @@ panel="$here/../../resources/scripts/ScriptUI Panels/Nimbic.jsx"
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimbic-msi-e2e.XXXXXX")
 prefix="$work/prefix"
 transcript="$artifacts/msi-transcript.txt"
+hold_file="$build/tests/hold-file.exe"
+hold_pid=""
 cleanup() {
+    [ -n "$hold_pid" ] && kill "$hold_pid" 2>/dev/null
     wizard_stop_prefix "$prefix"
     rm -rf "$work"
 }
@@ -55,7 +59,7 @@ check() {
     fi
 }
 for needed in "$msi" "$launcher" "$payload" "$programs_src/NimbicSetup.exe" "$programs_src/nimbic-deploy.exe" \
-    "$programs_src/nimbic-deploy-action.dll"; do
+    "$programs_src/nimbic-deploy-action.dll" "$hold_file"; do
     [ -f "$needed" ] || { echo "missing $needed"; echo "msi e2e: 0 passed, 1 failed"; exit 1; }
 done
 
@@ -284,8 +288,25 @@ rm "$programs/NimbicSetup.exe"
 foreign="$(wizard_unix_path "$ae2019")/Vantrel/studio settings.txt"
 echo "the studio's own file" >"$foreign"
 echo "notes" >"$prefix/drive_c/Program Files/Vantrel/readme.txt"
+# After Effects 2020 runs, with the plug-in loaded as a module, until the marker goes.
+marker='C:\nimbic-hold.marker'
+(exec wine "$hold_file" "$ae2020\\Vantrel\\Nimbic.aex" "$marker" image >/dev/null 2>&1) &
+hold_pid=$!
+for _ in $(seq 1 150); do
+    [ -e "$(wizard_unix_path "$marker")" ] && break
+    kill -0 "$hold_pid" 2>/dev/null || break
+    sleep 0.2
+done
+check "hold-file maps the 2020 plug-in as a module" '[ -e "$(wizard_unix_path "$marker")" ]'
 msiexec uninstall /x "$product_code" KEEPPLUGIN=0
-check "uninstall without NimbicSetup.exe, KEEPPLUGIN=0: 0" '[ "$code" = 0 ]'
+check "uninstall without NimbicSetup.exe, KEEPPLUGIN=0, a plug-in loaded: 0" '[ "$code" = 0 ]'
+check "the commit leaves the loaded plug-in for the restart under its aside name, and ends" \
+    'grep -q "^scheduled for deletion at restart	C:\\\\Program Files\\\\Adobe\\\\Adobe After Effects 2020\\\\Support Files\\\\Plug-ins\\\\Vantrel\\\\Nimbic.aex\.[0-9a-f]\{16\}\.nimbic-old$" <<<"$msilog" &&
+     grep -q "^nimbic-deploy ended with 3010$" <<<"$msilog"'
+rm -f "$(wizard_unix_path "$marker")"
+wait "$hold_pid"
+hold_pid=""
+wine wineboot -r >/dev/null 2>&1
 check "our files are gone from every version, and the product's folder from Program Files" \
     '[ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2020")" ] && [ ! -e "$(plugin_of "$ae2019")" ] &&
      [ ! -e "$(panel_of "$cc2018")" ] && [ ! -e "$programs" ] && [ -z "$(leftovers)" ]'

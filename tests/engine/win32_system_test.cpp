@@ -437,5 +437,71 @@ TEST_F(Win32Test, EntryFreeSpaceMutexAndServicesWorkOnTheRealCalls)
     EXPECT_TRUE(sys::wait_for_process_exit(0xFFFFFFF0, 10)) << "no such process has ended";
 }
 
+// What Windows lets us do with a read-only file and with a module a program has loaded: the
+// first is deleted and replaced like any other; the second refuses writers and deletion but
+// can be renamed, which is how an install under a journal and an uninstall get it out of the way.
+TEST_F(Win32Test, ReadOnlyFilesGoAndLoadedModulesAreRenamedAside)
+{
+    const std::u16string root = U16(m_root);
+    auto make = [&](const wchar_t* name, const char* bytes, DWORD attributes) {
+        const std::wstring path = m_root + L"\\" + name;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        DWORD done = 0;
+        WriteFile(file, bytes, static_cast<DWORD>(strlen(bytes)), &done, nullptr);
+        CloseHandle(file);
+        SetFileAttributesW(path.c_str(), attributes);
+        return path;
+    };
+    sys::folder_handle folder = sys::invalid_folder;
+    ASSERT_EQ(sys::open_result::opened, sys::open_folder(root, &folder));
+    const std::wstring doomed = make(L"doomed.jsx", "old", FILE_ATTRIBUTE_READONLY);
+    sys::file_handle file = sys::invalid_file;
+    ASSERT_EQ(sys::open_result::opened,
+              sys::open_child_file(folder, u"doomed.jsx", sys::child_access::remove, &file));
+    EXPECT_TRUE(sys::file_has_administrator_owner(file));
+    EXPECT_TRUE(sys::delete_opened(file));
+    sys::close_file(file);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(doomed.c_str()));
+
+    const std::wstring replaced = make(L"Nimbic.jsx", "old", FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(sys::open_result::opened, sys::create_child_file(folder, u"new.tmp", &file));
+    uint32_t written = 0;
+    ASSERT_TRUE(sys::write_file(file, "new", 3, &written));
+    EXPECT_EQ(sys::open_result::opened,
+              sys::rename_opened(file, folder, u"Nimbic.jsx", sys::rename_mode::replace_existing));
+    sys::close_file(file);
+    EXPECT_EQ("new", ReadAll(replaced));
+
+    // A real module, loaded as a host loads its plug-ins (its code never runs here).
+    const std::wstring module = m_root + L"\\Nimbic.aex";
+    const std::string payload = NIMBIC_PLUGIN_PAYLOAD;
+    ASSERT_TRUE(
+        CopyFileW(std::wstring(payload.begin(), payload.end()).c_str(), module.c_str(), TRUE));
+    HMODULE loaded = LoadLibraryExW(module.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(nullptr, loaded);
+    EXPECT_EQ(sys::open_result::held,
+              sys::open_child_file(folder, u"Nimbic.aex", sys::child_access::overwrite, &file));
+    ASSERT_EQ(sys::open_result::opened,
+              sys::open_child_file(folder, u"Nimbic.aex", sys::child_access::remove, &file));
+    EXPECT_FALSE(sys::delete_opened(file));
+    EXPECT_EQ(sys::open_result::opened,
+              sys::rename_opened(file, folder, u"Nimbic.aex.0123456789abcdef.nimbic-old",
+                                 sys::rename_mode::keep_existing));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(module.c_str()));
+    FreeLibrary(loaded);
+    EXPECT_TRUE(sys::delete_opened(file));
+    sys::close_file(file);
+    sys::close_folder(folder);
+
+    // Paths kept for later are whole: relative ones start at the current folder.
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(m_root.c_str());
+    std::u16string whole;
+    EXPECT_TRUE(sys::full_path(u"x\\..\\y.", &whole));
+    SetCurrentDirectoryW(current);
+    EXPECT_TRUE(same_path(root + u"\\y", whole)) << std::string(whole.begin(), whole.end());
+}
+
 } // namespace
 } // namespace nimbic

@@ -1,6 +1,8 @@
 // The commands: install with the wizard's worker under an optional journal, compare byte for
-// byte, remove only our bytes, and undo or end a journal.
+// byte, remove only our bytes.
 #include "tools/nimbic_deploy/commands.h"
+
+#include "tools/nimbic_deploy/journal_commands.h"
 
 #include "engine/install_messages.h"
 #include "engine/install_state.h"
@@ -49,11 +51,6 @@ const char* MatchWord(match result)
         return "unreadable";
     }
     return "";
-}
-
-std::string Count(size_t count, std::string_view one, std::string_view many)
-{
-    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
 std::string FileCount(size_t count)
@@ -123,7 +120,7 @@ std::vector<std::u16string> TargetFolders(const Target& target, bool plugin, boo
 
 // Every file the install would replace or remove that another program holds; each is listed.
 size_t ReportHeldFiles(const std::vector<Target>& targets, const Payloads& payloads,
-                       const InstallRecord& record, Report& report)
+                       const InstallRecord& record, loaded_files loaded, Report& report)
 {
     size_t held = 0;
     for (size_t i = 0; i < targets.size(); ++i) {
@@ -132,44 +129,26 @@ size_t ReportHeldFiles(const std::vector<Target>& targets, const Payloads& paylo
             report.Row(target, component, "held by another program", path, InUseLine({path}));
             ++held;
         };
-        for (const std::u16string& path :
-             FindHeldFiles({target.plugin_folder}, {}, payloads.plugin(), payloads.scripts()))
+        for (const std::u16string& path : FindHeldFiles(
+                 {target.plugin_folder}, {}, payloads.plugin(), payloads.scripts(), loaded))
             row("plug-in", path);
-        for (const std::u16string& path :
-             FindHeldFiles({}, {target.scripts_folder}, payloads.plugin(), payloads.scripts()))
+        for (const std::u16string& path : FindHeldFiles(
+                 {}, {target.scripts_folder}, payloads.plugin(), payloads.scripts(), loaded))
             row("scripts", path);
         for (const RecordEntry& entry : ObsoleteEntries(record, TargetFolders(target, true, true),
                                                         PlannedFiles(i, target, payloads))) {
-            if (IsHeld(entry.path))
+            if (IsHeld(entry.path, loaded))
                 row(ReportedComponent(entry.component), entry.path);
         }
     }
     return held;
 }
 
-bool OpenJournal(const Options& options, Journal& journal, Report& report)
-{
-    switch (journal.Open(*options.journal)) {
-    case journal_status::ok:
-        return true;
-    case journal_status::not_a_journal:
-        report.Problem("the journal " + Quoted(*options.journal) +
-                       " exists and is not a journal of nimbic-deploy; it is left alone");
-        return false;
-    case journal_status::not_opened:
-        break;
-    }
-    report.Problem("the journal " + Quoted(*options.journal) + " cannot be written" +
-                   (journal.failure() == sys::open_result::redirected
-                        ? " (a link or mount point is on the way)"
-                        : ""));
-    return false;
-}
-
 struct Tally {
     size_t removed = 0;
     size_t kept = 0;
     size_t linked = 0;
+    size_t foreign = 0;
     size_t scheduled = 0;
     size_t failed = 0;
 };
@@ -196,6 +175,9 @@ void ReportItem(const std::string& target, const UninstallItem& item, Report& re
         break;
     case uninstall_outcome::kept_linked:
         ++tally.linked;
+        break;
+    case uninstall_outcome::kept_foreign:
+        ++tally.foreign;
         break;
     case uninstall_outcome::scheduled_for_restart:
         ++tally.scheduled;
@@ -243,53 +225,31 @@ void RemoveEmptyFolders(const Options& options, Journal* journal, Report& report
     }
 }
 
-int UninstallEnd(const Tally& tally, Report& report)
+int UninstallEnd(const Tally& tally, bool journaled, Report& report)
 {
     report.Line("Removed " + FileCount(tally.removed) + "; kept " +
                 Count(tally.kept, "changed file.", "changed files."));
     if (tally.linked > 0)
         report.Line(Count(tally.linked, "file is", "files are") +
                     " reached through a link and left alone.");
+    if (tally.foreign > 0)
+        report.Line(Count(tally.foreign, "recorded file is", "recorded files are") +
+                    " not a file of this product and left alone.");
     if (tally.scheduled > 0)
         report.Line(Count(tally.scheduled, "file is", "files are") +
-                    " held by another program and will be deleted when Windows restarts.");
+                    (journaled ? " held by another program: the commit deletes it, or leaves it "
+                                 "for the restart."
+                               : " held by another program and will be deleted when Windows "
+                                 "restarts."));
+    if (tally.failed == 0 && tally.scheduled > 0 && !journaled) {
+        report.Line(restart_line);
+        return exit_code::restart_needed;
+    }
     if (tally.failed == 0)
         return exit_code::done;
     report.Problem(FileCount(tally.failed) + " could not be removed");
     if (!sys::is_elevated())
         report.Problem(not_elevated_hint);
-    return exit_code::failed;
-}
-
-// The rows of a rollback or commit, its last line, and its exit code.
-int JournalEnd(journal_result result, const std::vector<JournalStep>& steps,
-               const std::u16string& journal, std::string_view done_line, Report& report)
-{
-    size_t failed = 0;
-    for (const JournalStep& step : steps) {
-        report.Line(step.action + "\t" + utf16_to_utf8(step.path));
-        if (!step.reason.empty())
-            report.Line("    " + (step.ok ? std::string() : std::string("not done: ")) +
-                        step.reason);
-        failed += step.ok ? 0 : 1;
-    }
-    switch (result) {
-    case journal_result::done:
-        report.Line(std::string(done_line) + " (" + Count(steps.size(), "step", "steps") + ").");
-        return exit_code::done;
-    case journal_result::missing:
-        report.Line("There is no journal " + Quoted(journal) + "; nothing to do.");
-        return exit_code::done;
-    case journal_result::unreadable:
-        report.Problem(
-            "the journal " + Quoted(journal) +
-            " cannot be read, or is not a journal of nimbic-deploy; nothing was changed");
-        return exit_code::usage;
-    case journal_result::failed:
-        break;
-    }
-    report.Problem(Count(failed, "step", "steps") + " failed; the journal " + Quoted(journal) +
-                   " is kept, so the command can be run again");
     return exit_code::failed;
 }
 
@@ -313,22 +273,32 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
                        " cannot be read; nothing was changed");
         return exit_code::usage;
     }
+    if (loaded == record_status::not_trusted) {
+        report.Problem("the install record " + Quoted(record_path) + " " + not_trusted_words +
+                       "; give --record FILE in a folder only administrators can write; nothing "
+                       "was changed");
+        return exit_code::usage;
+    }
     if (loaded == record_status::damaged)
         report.Problem("the install record " + Quoted(record_path) +
                        " is damaged; its readable entries are kept");
-    Journal journal;
-    if (options.journal && !OpenJournal(options, journal, report))
-        return exit_code::usage;
-    Journal* const noted = options.journal ? &journal : nullptr;
 
     // Nothing is written while a file the run must replace is held: a run that could not
-    // finish would leave some versions new and some old.
-    if (const size_t held = ReportHeldFiles(targets, payloads, record, report); held > 0) {
+    // finish would leave some versions new and some old. Under a journal a module a host has
+    // loaded is no obstacle: it is renamed aside as its backup.
+    const loaded_files loaded_ones =
+        options.journal ? loaded_files::renamed_aside : loaded_files::held;
+    if (const size_t held = ReportHeldFiles(targets, payloads, record, loaded_ones, report);
+        held > 0) {
         report.Problem(Count(held, "file is", "files are") +
                        " held by another program (is After Effects running?); nothing was "
                        "changed");
         return exit_code::failed;
     }
+    Journal journal;
+    if (options.journal && !OpenRunJournal(options, journal, report))
+        return exit_code::usage;
+    Journal* const noted = options.journal ? &journal : nullptr;
 
     std::vector<std::u16string> plugin_folders;
     std::vector<std::u16string> scripts_folders;
@@ -392,7 +362,7 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
                        "removed (no longer shipped)", entry.path);
     }
     for (const InstalledFile& file : state.installed_files())
-        record.Add({file.component, targets[file.target].name, file.path, file.size, file.sha256});
+        AddToRecord(record, file, targets[file.target].name);
     bool record_failed = false;
     if (!state.installed_files().empty() && record.Save(record_path, noted) != record_status::ok) {
         record_failed = true;
@@ -481,7 +451,7 @@ int UninstallRecorded(const Options& options, InstallRecord& record,
         }
     }
     Journal journal;
-    if (options.journal && !OpenJournal(options, journal, report))
+    if (options.journal && !OpenRunJournal(options, journal, report))
         return exit_code::usage;
     Journal* const noted = options.journal ? &journal : nullptr;
 
@@ -504,14 +474,14 @@ int UninstallRecorded(const Options& options, InstallRecord& record,
         ++tally.failed;
     }
     RemoveEmptyFolders(options, noted, report);
-    return UninstallEnd(tally, report);
+    return UninstallEnd(tally, noted != nullptr, report);
 }
 
 int UninstallPayloads(const Options& options, const Payloads& payloads,
                       const std::vector<Target>& targets, Report& report)
 {
     Journal journal;
-    if (options.journal && !OpenJournal(options, journal, report))
+    if (options.journal && !OpenRunJournal(options, journal, report))
         return exit_code::usage;
     Journal* const noted = options.journal ? &journal : nullptr;
     Tally tally;
@@ -535,23 +505,7 @@ int UninstallPayloads(const Options& options, const Payloads& payloads,
             ReportFolder(targets[i].name, {maker, false, false}, report);
     }
     RemoveEmptyFolders(options, noted, report);
-    return UninstallEnd(tally, report);
-}
-
-int RollBack(const Options& options, Report& report)
-{
-    std::vector<JournalStep> steps;
-    const journal_result result = nimbic::RollBack(*options.journal, &steps);
-    return JournalEnd(result, steps, *options.journal, "Rolled back: every change is undone",
-                      report);
-}
-
-int Commit(const Options& options, Report& report)
-{
-    std::vector<JournalStep> steps;
-    const journal_result result = nimbic::Commit(*options.journal, &steps);
-    return JournalEnd(result, steps, *options.journal,
-                      "Committed: the backups and the journal are deleted", report);
+    return UninstallEnd(tally, noted != nullptr, report);
 }
 
 } // namespace nimbic::deploy

@@ -24,14 +24,16 @@ Commands:
              the plug-in's files unchanged.
   install    Installs into every found version, or only the ones named with --only. Files that
              already hold our bytes are left alone; if another program holds a file that must
-             be replaced, nothing is changed. Each file is added to the install record.
+             be replaced, nothing is changed (under --journal, a plug-in a host has loaded is
+             renamed aside instead). Each file is added to the install record.
   verify     Checks that every found version holds the plug-in's files, byte for byte.
   uninstall  Removes the files of the install record whose bytes are still ours (without a
              record: the files that hold SETUP's payloads), then an empty Vantrel folder. A file
              another program holds is deleted when Windows restarts. Anything else is kept.
   rollback   Undoes everything the runs noted in the journal did: backups go back, files and
              folders they made go. Safe to run twice, and after a run that was killed.
-  commit     Deletes the backups the journal names, then the journal.
+  commit     Ends the journal's transaction: deletes the backups it names (one in use when
+             Windows restarts), then the journal.
 
 Options:
   --from SETUP            The setup program to read the payloads from (default: NimbicSetup.exe
@@ -69,8 +71,10 @@ Exit codes:
      --allow-no-versions).
   4  Another setup (the wizard, its uninstaller or nimbic-deploy) kept running for 30 seconds;
      nothing was changed. Run it again later.
+  3010  Done; restart Windows to finish: files in use are deleted then.
 
-Run it elevated (as an administrator): only then may it write to the hosts' folders.
+Run it elevated (as an administrator): only then may it write to the hosts' folders. Elevated,
+it uses only a record and a journal that Administrators, SYSTEM or TrustedInstaller own.
 )";
 }
 
@@ -140,6 +144,14 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
             report.Problem("the install record " + Quoted(*record_path) +
                            " cannot be read; nothing was changed");
             return exit_code::usage;
+        case record_status::not_trusted:
+            // Its entries could name anyone's files: the setup program's payloads say instead
+            // which bytes are ours.
+            report.Warning("the install record " + Quoted(*record_path) +
+                           " is not owned by Administrators, SYSTEM or TrustedInstaller (or its "
+                           "folder is not), so a standard user could have written it; it is not "
+                           "used");
+            break;
         case record_status::damaged:
             report.Problem("the install record " + Quoted(*record_path) +
                            " is damaged; only its readable entries are used");

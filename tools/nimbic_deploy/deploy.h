@@ -15,6 +15,9 @@ constexpr int usage = 1;  // a usage error, or the setup program cannot be used
 constexpr int failed = 2; // at least one target or file failed
 constexpr int nothing_to_do = 3;
 constexpr int another_setup = 4; // the wizard or another nimbic-deploy ran on for 30 s
+// Done, and Windows must restart to finish: a file in use goes then. Windows Installer's own
+// ERROR_SUCCESS_REBOOT_REQUIRED, which deployment tools count as success with a restart.
+constexpr int restart_needed = 3010;
 } // namespace exit_code
 
 // Where the program's words go: `report` takes the result lines (standard output), `problem`

@@ -126,7 +126,12 @@ extern "C" __declspec(dllexport) UINT __stdcall NimbicDeploy(MSIHANDLE install)
                                               [&](std::string_view text) { log.Write(text); }});
         log.Flush();
         log.Send("nimbic-deploy ended with " + std::to_string(code));
-        return code == nimbic::deploy::exit_code::done ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+        // A deferred action cannot ask Windows Installer for the restart (MsiSetMode is not
+        // open to it); the files left for the restart go then all the same, and the log says so.
+        return code == nimbic::deploy::exit_code::done ||
+                       code == nimbic::deploy::exit_code::restart_needed
+                   ? ERROR_SUCCESS
+                   : ERROR_INSTALL_FAILURE;
     } catch (...) {
         // Nothing may leave the DLL into the installer; out of memory is the one way here.
         return ERROR_INSTALL_FAILURE;

@@ -1,6 +1,7 @@
 // Parsing nimbic-deploy's command line into a command and its options.
 #include "tools/nimbic_deploy/options.h"
 
+#include "engine/opened_folder.h"
 #include "engine/paths.h"
 #include "engine/system/system.h"
 #include "toolkit/core/text_conversion.h"
@@ -128,14 +129,17 @@ std::optional<std::string> ParseOptions(const std::vector<std::u16string>& argum
             options.only.push_back(*value);
             continue;
         }
+        // What is written, and kept in a journal or record, is named by its whole path: a
+        // rollback or uninstall from another folder must find the same files.
         if (option == u"--remove-empty-folder") {
-            options.remove_empty.push_back(to_backslashes(*value));
+            options.remove_empty.push_back(WholePath(*value));
             continue;
         }
         std::optional<std::u16string>& slot = *Slot(options, option);
         if (slot)
             return Quoted(option) + " is given twice";
-        slot = to_backslashes(*value);
+        // The setup program is only read, and named in messages as the caller typed it.
+        slot = option == u"--from" ? to_backslashes(*value) : WholePath(*value);
     }
     if (options.plugin_folder.has_value() != options.scripts_folder.has_value())
         return std::string(

@@ -10,7 +10,8 @@ namespace nimbic::deploy {
 
 enum class command { list, install, verify, uninstall, rollback, commit };
 
-// One parsed command line; the folders and the log are in backslash form.
+// One parsed command line; the folders, the log, the journal and the record as whole paths (see
+// WholePath), the setup program in backslash form as given.
 struct Options {
     command what = command::list;
     std::optional<std::u16string> from;

@@ -17,6 +17,11 @@ constexpr size_t kept_logs = 10;
 
 } // namespace
 
+std::string Count(size_t count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 void Report::OpenLog(const std::u16string& path)
 {
     if (const auto problem = m_log.OpenFile(path))

@@ -10,6 +10,9 @@
 
 namespace nimbic::deploy {
 
+// A count with its noun: "1 file", "2 files".
+std::string Count(size_t count, std::string_view one, std::string_view many);
+
 // The report of one run; owns the log file while it is open.
 class Report {
 public:

@@ -85,8 +85,19 @@ void hold_file(const std::u16string& path, holding how)
     OpenFile held;
     held.id = found == m.tree.end() ? 0 : found->second.id;
     held.key = key;
-    held.access = how == holding::exclusive ? unsigned{read_bit | write_bit} : unsigned{read_bit};
-    held.share = how == holding::exclusive ? 0u : unsigned{read_bit};
+    switch (how) {
+    case holding::exclusive:
+        held.access = read_bit | write_bit;
+        break;
+    case holding::sharing_reads:
+        held.access = read_bit;
+        held.share = read_bit;
+        break;
+    case holding::mapped_image:
+        held.share = read_bit | write_bit | delete_bit;
+        held.image = true;
+        break;
+    }
     m.open_files[m.next_handle++] = held;
 }
 
@@ -182,6 +193,7 @@ remove_result delete_file(const std::u16string& path)
     if (key.empty() || found == m.tree.end())
         return remove_result::missing;
     if (found->second.folder || faulted(m, memsys::op::delete_file, path) ||
+        mapped(m, found->second.id) ||
         share_conflict(m, found->second.id, key, delete_bit, read_bit | write_bit | delete_bit))
         return remove_result::failed;
     m.tree.erase(found);

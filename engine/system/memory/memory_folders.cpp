@@ -126,6 +126,17 @@ bool has_administrator_owner(folder_handle folder)
     return found != m.tree.end() && found->second.administrator_owner;
 }
 
+bool file_has_administrator_owner(file_handle file)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const auto open = m.open_files.find(file);
+    if (open == m.open_files.end())
+        return false;
+    const auto found = m.tree.find(key_of(m, open->second.id));
+    return found != m.tree.end() && found->second.administrator_owner;
+}
+
 open_result create_child_file(folder_handle folder, std::u16string_view name, file_handle* file)
 {
     Machine& m = machine();
@@ -171,11 +182,20 @@ open_result open_child_file(folder_handle folder, std::u16string_view name, chil
     const unsigned all = read_bit | write_bit | delete_bit;
     unsigned wanted = read_bit;
     unsigned sharing = all;
-    if (access == child_access::remove)
+    switch (access) {
+    case child_access::read:
+        break;
+    case child_access::remove:
         wanted = read_bit | delete_bit;
-    if (access == child_access::append) {
+        sharing = read_bit | delete_bit;
+        break;
+    case child_access::append:
         wanted = write_bit;
         sharing = read_bit;
+        break;
+    case child_access::overwrite:
+        wanted = write_bit;
+        break;
     }
     if (share_conflict(m, found->second.id, key, wanted, sharing))
         return open_result::held;
@@ -242,6 +262,8 @@ open_result rename_opened(file_handle file, folder_handle folder, std::u16string
                 return open_result::exists;
             if (taken->second.folder)
                 return open_result::failed;
+            if (mapped(m, taken->second.id))
+                return open_result::denied;
             if (share_conflict(m, taken->second.id, target, delete_bit,
                                read_bit | write_bit | delete_bit))
                 return open_result::held;
@@ -263,7 +285,8 @@ bool delete_opened(file_handle file)
     if (open == m.open_files.end() || !(open->second.access & delete_bit))
         return false;
     const auto found = m.tree.find(key_of(m, open->second.id));
-    if (found == m.tree.end() || faulted(m, memsys::op::delete_file, found->second.path))
+    if (found == m.tree.end() || faulted(m, memsys::op::delete_file, found->second.path) ||
+        mapped(m, found->second.id))
         return false;
     m.tree.erase(found);
     return true;
@@ -306,6 +329,14 @@ bool list_children(folder_handle folder, std::vector<std::u16string>* names)
             names->push_back(item->second.path.substr(item->second.path.rfind(u'\\') + 1));
     }
     return true;
+}
+
+bool full_path(const std::u16string& path, std::u16string* whole)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    *whole = resolve(path);
+    return !whole->empty();
 }
 
 void random_bytes(void* data, size_t size)

@@ -154,7 +154,19 @@ bool share_conflict(Machine& m, uint64_t id, const std::u16string& key, unsigned
 {
     for (const auto& [handle, open] : m.open_files) {
         const bool same = open.id != 0 ? open.id == id : open.key == key;
+        // An image in use refuses writers whatever they share (a sharing violation on Windows).
+        if (same && open.image && (access & write_bit))
+            return true;
         if (same && ((access & ~open.share) != 0 || (open.access & ~share) != 0))
+            return true;
+    }
+    return false;
+}
+
+bool mapped(Machine& m, uint64_t id)
+{
+    for (const auto& [handle, open] : m.open_files) {
+        if (open.image && open.id == id)
             return true;
     }
     return false;

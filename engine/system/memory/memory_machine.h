@@ -43,6 +43,7 @@ struct OpenFile {
     unsigned access = 0;
     unsigned share = 0;
     bool append = false;
+    bool image = false; // a module mapped by a host: no access of its own, but see `mapped`
 };
 
 struct OpenFolder {
@@ -117,6 +118,8 @@ std::unique_lock<std::mutex> enter_file_call(Machine& m);
 bool share_conflict(Machine& m, uint64_t id, const std::u16string& key, unsigned access,
                     unsigned share);
 bool shared_conflict(Machine& m, const std::u16string& key, bool want_shared);
+// True while a host has the entry mapped as a module: it cannot be written, deleted or replaced.
+bool mapped(Machine& m, uint64_t id);
 Entry& put_entry(Machine& m, const std::u16string& path, bool folder, const std::string& bytes);
 // The key of the entry with this id, or empty when it is gone.
 std::u16string key_of(Machine& m, uint64_t id);

@@ -92,9 +92,15 @@ void set_administrator_owner(const std::u16string& path, bool administrators);
 // Marks an existing file or folder as a reparse point with this tag: a link for name-surrogate
 // tags, an ordinary entry for the others (cloud placeholders, deduplicated files).
 void set_reparse_tag(const std::u16string& path, uint32_t tag);
-enum class holding { exclusive, sharing_reads };
-// Opens the file as a running host would, until `release_file`: sharing nothing, or sharing
-// reads (as the Windows loader maps a module: readable, but it cannot be renamed or deleted).
+enum class holding {
+    exclusive,     // open, sharing nothing
+    sharing_reads, // open for reading, sharing reads only: it cannot be renamed or deleted
+    // Mapped as a module, as a host loads its plug-ins: no handle stays open, so it can be read
+    // and renamed (the mapping goes with it), but not written, deleted or replaced.
+    mapped_image,
+};
+// Holds the file as a running host would, until `release_file` (by the name it had when held
+// or the one it has now) or `restart`.
 void hold_file(const std::u16string& path, holding how = holding::exclusive);
 void release_file(const std::u16string& path);
 

@@ -375,6 +375,11 @@ bool has_administrator_owner(folder_handle)
     return true;
 }
 
+bool file_has_administrator_owner(file_handle)
+{
+    return true;
+}
+
 open_result create_child_file(folder_handle folder, std::u16string_view name, file_handle* file)
 {
     *file = invalid_file;
@@ -397,7 +402,12 @@ open_result open_child_file(folder_handle folder, std::u16string_view name, chil
     if (!IsOneComponent(name))
         return open_result::failed;
     const int in = static_cast<int>(folder);
-    const int mode = access == child_access::append ? O_WRONLY | O_APPEND : O_RDONLY;
+    int mode = O_RDONLY;
+    if (access == child_access::append)
+        mode = O_WRONLY | O_APPEND;
+    // Linux maps no image that refuses writers; opening is the whole check.
+    if (access == child_access::overwrite)
+        mode = O_WRONLY;
     const int fd = openat(in, Component(name).c_str(), mode | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return FromErrno(errno);
@@ -499,6 +509,40 @@ bool list_children(folder_handle folder, std::vector<std::u16string>* names)
             names->push_back(zksdk::ui::utf8_to_utf16(name));
     }
     closedir(listing);
+    return true;
+}
+
+// Relative paths start at the current folder; "." and ".." are taken as Windows takes them,
+// by the text alone.
+bool full_path(const std::u16string& path, std::u16string* whole)
+{
+    std::u16string text = path;
+    std::replace(text.begin(), text.end(), u'/', u'\\');
+    if (!text.starts_with(u'\\')) {
+        char current[4096];
+        if (!getcwd(current, sizeof current))
+            return false;
+        std::u16string folder = zksdk::ui::utf8_to_utf16(current);
+        std::replace(folder.begin(), folder.end(), u'/', u'\\');
+        text = folder + u"\\" + text;
+    }
+    std::vector<std::u16string> parts;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find(u'\\', start), text.size());
+        const std::u16string part = text.substr(start, end - start);
+        start = end + 1;
+        if (part == u"..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != u".") {
+            parts.push_back(part);
+        }
+    }
+    whole->clear();
+    for (const std::u16string& part : parts)
+        *whole += u"\\" + part;
+    if (whole->empty())
+        *whole = u"\\";
     return true;
 }
 

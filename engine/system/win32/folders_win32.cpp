@@ -24,12 +24,15 @@ namespace {
 constexpr NTSTATUS status_not_implemented = static_cast<NTSTATUS>(0xC0000002);
 constexpr NTSTATUS status_invalid_info_class = static_cast<NTSTATUS>(0xC0000003);
 constexpr NTSTATUS status_invalid_parameter = static_cast<NTSTATUS>(0xC000000D);
+constexpr NTSTATUS status_invalid_device_request = static_cast<NTSTATUS>(0xC0000010);
 constexpr NTSTATUS status_access_denied = static_cast<NTSTATUS>(0xC0000022);
 constexpr NTSTATUS status_name_not_found = static_cast<NTSTATUS>(0xC0000034);
 constexpr NTSTATUS status_name_collision = static_cast<NTSTATUS>(0xC0000035);
 constexpr NTSTATUS status_path_not_found = static_cast<NTSTATUS>(0xC000003A);
 constexpr NTSTATUS status_sharing_violation = static_cast<NTSTATUS>(0xC0000043);
 constexpr NTSTATUS status_invalid_owner = static_cast<NTSTATUS>(0xC000005A);
+constexpr NTSTATUS status_not_supported = static_cast<NTSTATUS>(0xC00000BB);
+constexpr NTSTATUS status_cannot_delete = static_cast<NTSTATUS>(0xC0000121);
 constexpr NTSTATUS status_directory_not_empty = static_cast<NTSTATUS>(0xC0000101);
 
 // Information classes and flags of NtSetInformationFile, as the driver kit names them.
@@ -39,8 +42,10 @@ constexpr ULONG file_disposition_information_ex = 64;
 constexpr ULONG file_rename_information_ex = 65;
 constexpr ULONG rename_replace_if_exists = 0x1;
 constexpr ULONG rename_posix_semantics = 0x2;
+constexpr ULONG rename_ignore_readonly = 0x40;
 constexpr ULONG disposition_delete = 0x1;
 constexpr ULONG disposition_posix_semantics = 0x2;
+constexpr ULONG disposition_ignore_readonly = 0x10;
 constexpr ULONG_PTR file_created = 2;
 
 // The open and create options of NtCreateFile.
@@ -72,6 +77,41 @@ constexpr ACCESS_MASK folder_access =
 // Others may read and add to a folder we hold, but not rename or delete it under us.
 constexpr ULONG folder_sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr ULONG everything_shared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The Ex classes are missing before Windows 10 (and in Wine 8), and file systems other than NTFS
+// (FAT32, exFAT, SMB shares) refuse them in ways of their own: each of these means "ask again
+// with the classic class".
+bool ExClassRefused(NTSTATUS status)
+{
+    return status == status_not_implemented || status == status_invalid_info_class ||
+           status == status_invalid_parameter || status == status_invalid_device_request ||
+           status == status_not_supported;
+}
+
+// Clears FILE_ATTRIBUTE_READONLY through the handle (which must allow writing attributes), as
+// the classic classes need before they delete or replace such a file; `earlier` is for putting
+// it back. False when the file was not read-only or the attribute cannot be changed.
+bool ClearReadOnly(HANDLE handle, DWORD* earlier)
+{
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    *earlier = basic.FileAttributes;
+    // Zero times leave the times alone; zero attributes would too, so NORMAL stands for none.
+    FILE_BASIC_INFO cleared{};
+    cleared.FileAttributes = basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    if (cleared.FileAttributes == 0)
+        cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(handle, FileBasicInfo, &cleared, sizeof cleared) != FALSE;
+}
+
+void RestoreAttributes(HANDLE handle, DWORD attributes)
+{
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes;
+    SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+}
 
 // A folder the seam opened: its handle and the path it leads to, as the final path shows it.
 struct Folder {
@@ -245,6 +285,13 @@ Opened OpenRelative(HANDLE root, std::u16string_view name, ACCESS_MASK access, U
     text.MaximumLength = text.Length;
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, root, descriptor);
+    // A name that turns out to be a pipe's server may identify us, never act as us.
+    SECURITY_QUALITY_OF_SERVICE quality{};
+    quality.Length = sizeof quality;
+    quality.ImpersonationLevel = SecurityIdentification;
+    quality.ContextTrackingMode = SECURITY_STATIC_TRACKING;
+    quality.EffectiveOnly = TRUE;
+    attributes.SecurityQualityOfService = &quality;
     IO_STATUS_BLOCK io{};
     HANDLE handle = nullptr;
     if (!nt_create_file || name.size() > 32767)
@@ -402,12 +449,14 @@ void close_folder(folder_handle folder)
     CloseHandle(owned->handle);
 }
 
-bool has_administrator_owner(folder_handle folder)
+namespace {
+
+bool HasAdministratorOwner(HANDLE handle)
 {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(AsFolder(folder)->handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                        &owner, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
     PSID installer = nullptr;
     ConvertStringSidToSidW(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
@@ -420,6 +469,18 @@ bool has_administrator_owner(folder_handle folder)
     LocalFree(installer);
     LocalFree(descriptor);
     return trusted;
+}
+
+} // namespace
+
+bool has_administrator_owner(folder_handle folder)
+{
+    return HasAdministratorOwner(AsFolder(folder)->handle);
+}
+
+bool file_has_administrator_owner(file_handle file)
+{
+    return HasAdministratorOwner(AsHandle(file));
 }
 
 open_result create_child_file(folder_handle folder, std::u16string_view name, file_handle* file)
@@ -445,17 +506,32 @@ open_result open_child_file(folder_handle folder, std::u16string_view name, chil
     *file = invalid_file;
     ACCESS_MASK wanted = GENERIC_READ;
     ULONG sharing = everything_shared;
-    if (access == child_access::remove)
-        wanted = GENERIC_READ | DELETE;
-    // FlushFileBuffers wants write access, not only the right to append: the journal's handle
-    // writes at the end because it starts there and nobody else may write.
-    if (access == child_access::append) {
+    switch (access) {
+    case child_access::read:
+        break;
+    case child_access::remove:
+        // Writing attributes too: the classic delete and replace need read-only cleared first.
+        wanted = GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES;
+        sharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
+        break;
+    case child_access::append:
+        // FlushFileBuffers wants write access, not only the right to append: the journal's
+        // handle writes at the end because it starts there and nobody else may write.
         wanted = GENERIC_WRITE;
         sharing = FILE_SHARE_READ;
+        break;
+    case child_access::overwrite:
+        // Windows checks an image in use against FILE_WRITE_DATA: a sharing violation.
+        wanted = FILE_WRITE_DATA;
+        break;
     }
     HANDLE handle = nullptr;
-    const open_result result =
+    open_result result =
         OpenExistingChild(*AsFolder(folder), name, wanted, sharing, option_non_directory, &handle);
+    // An access list may grant deletion and not attributes; only a read-only file needs them.
+    if (result == open_result::denied && access == child_access::remove)
+        result = OpenExistingChild(*AsFolder(folder), name, wanted & ~FILE_WRITE_ATTRIBUTES,
+                                   sharing, option_non_directory, &handle);
     if (result != open_result::opened)
         return result;
     LARGE_INTEGER end{};
@@ -518,18 +594,42 @@ open_result rename_opened(file_handle file, folder_handle folder, std::u16string
     std::unique_ptr<std::byte[]> buffer(new std::byte[size + sizeof(wchar_t)]());
     auto* head = reinterpret_cast<RenameHead*>(buffer.get());
     const bool replace = mode == rename_mode::replace_existing;
-    head->flags = replace ? rename_replace_if_exists | rename_posix_semantics : 0;
+    head->flags =
+        replace ? rename_replace_if_exists | rename_posix_semantics | rename_ignore_readonly : 0;
     head->root = in.handle;
     head->name_bytes = static_cast<ULONG>(name.size() * sizeof(wchar_t));
     std::copy(name.begin(), name.end(), reinterpret_cast<char16_t*>(buffer.get() + name_offset));
     IO_STATUS_BLOCK io{};
     NTSTATUS status = nt_set_information_file(AsHandle(file), &io, buffer.get(),
                                               static_cast<ULONG>(size), file_rename_information_ex);
-    if (status == status_not_implemented || status == status_invalid_info_class ||
-        status == status_invalid_parameter) {
+    if (ExClassRefused(status)) {
         head->flags = replace ? 1 : 0;
-        status = nt_set_information_file(AsHandle(file), &io, buffer.get(),
-                                         static_cast<ULONG>(size), file_rename_information);
+        auto classic = [&] {
+            return nt_set_information_file(AsHandle(file), &io, buffer.get(),
+                                           static_cast<ULONG>(size), file_rename_information);
+        };
+        status = classic();
+        // The classic class will not replace a read-only file: clear it through a handle of its
+        // own (never through a link), and put it back if the rename still fails.
+        HANDLE target = nullptr;
+        DWORD earlier = 0;
+        if (status == status_access_denied && replace &&
+            OpenExistingChild(in, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                              everything_shared, option_non_directory,
+                              &target) == open_result::opened) {
+            const bool cleared = ClearReadOnly(target, &earlier);
+            // Windows will not replace a file while any handle is open on it.
+            CloseHandle(target);
+            if (cleared)
+                status = classic();
+            if (cleared && status < 0 &&
+                OpenExistingChild(in, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                  everything_shared, option_non_directory,
+                                  &target) == open_result::opened) {
+                RestoreAttributes(target, earlier);
+                CloseHandle(target);
+            }
+        }
     }
     if (status < 0)
         return FromStatus(status);
@@ -542,14 +642,23 @@ bool delete_opened(file_handle file)
     if (!nt_set_information_file)
         return false;
     IO_STATUS_BLOCK io{};
-    ULONG flags = disposition_delete | disposition_posix_semantics;
+    ULONG flags = disposition_delete | disposition_posix_semantics | disposition_ignore_readonly;
     NTSTATUS status = nt_set_information_file(AsHandle(file), &io, &flags, sizeof flags,
                                               file_disposition_information_ex);
-    if (status == status_not_implemented || status == status_invalid_info_class ||
-        status == status_invalid_parameter) {
-        BOOLEAN remove = TRUE;
-        status = nt_set_information_file(AsHandle(file), &io, &remove, sizeof remove,
-                                         file_disposition_information);
+    if (!ExClassRefused(status))
+        return status >= 0;
+    BOOLEAN remove = TRUE;
+    auto classic = [&] {
+        return nt_set_information_file(AsHandle(file), &io, &remove, sizeof remove,
+                                       file_disposition_information);
+    };
+    status = classic();
+    // A read-only file and a module in use both refuse so; only the first is ours to change.
+    DWORD earlier = 0;
+    if (status == status_cannot_delete && ClearReadOnly(AsHandle(file), &earlier)) {
+        status = classic();
+        if (status < 0)
+            RestoreAttributes(AsHandle(file), earlier);
     }
     return status >= 0;
 }
@@ -557,9 +666,9 @@ bool delete_opened(file_handle file)
 remove_result remove_child_folder(folder_handle parent, std::u16string_view name)
 {
     HANDLE handle = nullptr;
-    const open_result opened =
-        OpenExistingChild(*AsFolder(parent), name, DELETE | FILE_READ_ATTRIBUTES, everything_shared,
-                          option_directory, &handle);
+    const open_result opened = OpenExistingChild(
+        *AsFolder(parent), name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+        everything_shared, option_directory, &handle);
     if (opened == open_result::missing)
         return remove_result::missing;
     if (opened != open_result::opened)
@@ -589,6 +698,13 @@ bool list_children(folder_handle folder, std::vector<std::u16string>* names)
                 break;
         }
     }
+}
+
+bool full_path(const std::u16string& path, std::u16string* whole)
+{
+    const std::wstring meant = MeantPath(path);
+    whole->assign(meant.begin(), meant.end());
+    return !meant.empty();
 }
 
 void random_bytes(void* data, size_t size)

@@ -1,0 +1,258 @@
+// The journal's steps on single files and folders, each through its folder's handle: what a
+// rollback and a commit do with one note, and only ever with our own names.
+#include "engine/journal_steps.h"
+
+#include "engine/file_removal.h"
+#include "engine/install_record.h"
+#include "engine/own_names.h"
+#include "engine/paths.h"
+#include "engine/whole_file.h"
+
+namespace nimbic::journal_steps {
+
+namespace {
+
+using journal_format::Noted;
+
+const std::string restart_action = "scheduled for deletion at restart";
+const std::string not_ours = "it is not a file of this product, so it is left alone";
+
+// The folder of a noted path, when it is still there.
+bool OpenFolderOf(const std::u16string& path, OpenedFolder* folder, std::vector<JournalStep>* steps)
+{
+    switch (OpenedFolder::Open(path_parent(path), sys::folder_creation::open_existing, nullptr,
+                               folder)) {
+    case sys::open_result::opened:
+        return true;
+    case sys::open_result::missing:
+        return false;
+    case sys::open_result::redirected:
+        steps->push_back({"failed", path, false, "its folder is reached through a link"});
+        return false;
+    default:
+        steps->push_back({"failed", path, false, "its folder cannot be opened"});
+        return false;
+    }
+}
+
+std::string OpenFailure(sys::open_result result)
+{
+    switch (result) {
+    case sys::open_result::held:
+        return "another program holds it";
+    case sys::open_result::redirected:
+        return "it is reached through a link";
+    case sys::open_result::denied:
+        return "access is denied";
+    default:
+        return "it cannot be opened";
+    }
+}
+
+// The bytes of the open file when they are exactly these; else why not.
+content ReadIfSame(sys::file_handle file, uint64_t size, const Sha256Digest& digest,
+                   std::string* bytes)
+{
+    bytes->clear();
+    const content found = CompareOpened(file, size, digest);
+    if (found == content::same && !sys::read_opened(file, size, bytes))
+        return content::unreadable;
+    return found;
+}
+
+// Ours by name, or the install record under a name of the caller's choice (--record).
+bool IsOurs(const std::u16string& path, std::string_view bytes)
+{
+    return IsOwnFileName(path) || IsRecordText(bytes);
+}
+
+} // namespace
+
+// The step for a file removed, or left for the restart under the name `left`.
+void RemovedStep(removal removed, const std::u16string& path, const std::u16string& left,
+                 const std::string& action, std::vector<JournalStep>* steps)
+{
+    switch (removed) {
+    case removal::deleted:
+        steps->push_back({action, path, true, {}});
+        break;
+    case removal::at_restart:
+        steps->push_back({restart_action, left, true,
+                          same_path(left, path) ? "Windows cannot delete it while it is in use"
+                                                : "a program has it loaded; its name is free",
+                          true});
+        break;
+    case removal::failed:
+        steps->push_back({"failed", path, false, "it cannot be deleted"});
+        break;
+    }
+}
+
+// Deletes an aside file of ours (a backup, a temporary) by name; `action` names it in the step.
+void DeleteAside(const std::u16string& path, std::u16string_view name, const std::string& action,
+                 std::vector<JournalStep>* steps)
+{
+    OpenedFolder folder;
+    if (!IsAsideName(name)) {
+        steps->push_back({"failed", path_join(path_parent(path), name), false, not_ours});
+        return;
+    }
+    if (!OpenFolderOf(path, &folder, steps))
+        return;
+    const std::u16string aside = folder.ChildPath(name);
+    sys::file_handle file = sys::invalid_file;
+    const sys::open_result opened =
+        sys::open_child_file(folder.handle(), name, sys::child_access::remove, &file);
+    if (opened == sys::open_result::missing)
+        return;
+    if (opened != sys::open_result::opened) {
+        // Held so that it cannot even be opened: the restart deletes it by its aside name.
+        if (opened == sys::open_result::held && sys::delete_at_restart(aside))
+            RemovedStep(removal::at_restart, aside, aside, action, steps);
+        else
+            steps->push_back({"failed", aside, false, OpenFailure(opened)});
+        return;
+    }
+    std::u16string left;
+    const removal removed = DeleteOrLeaveForRestart(folder, file, name, &left);
+    sys::close_file(file);
+    RemovedStep(removed, aside, left, action, steps);
+}
+
+void RemoveFolderIfEmpty(const std::u16string& path, std::vector<JournalStep>* steps)
+{
+    OpenedFolder parent;
+    if (!OpenFolderOf(path, &parent, steps))
+        return;
+    switch (sys::remove_child_folder(parent.handle(), path_filename(path))) {
+    case sys::remove_result::removed:
+        steps->push_back({"removed folder", path, true, {}});
+        break;
+    case sys::remove_result::missing:
+        break;
+    case sys::remove_result::failed:
+        steps->push_back({"kept", path, true, "the folder is not empty"});
+        break;
+    }
+}
+
+namespace {
+
+// The backup takes the file's name again. A file there that Windows will not replace (a module
+// a host has loaded since) is renamed aside first and left for the restart.
+sys::open_result PutBack(const OpenedFolder& folder, sys::file_handle backup,
+                         const std::u16string& path, std::vector<JournalStep>* steps)
+{
+    const std::u16string name = path_filename(path);
+    const sys::open_result moved =
+        sys::rename_opened(backup, folder.handle(), name, sys::rename_mode::replace_existing);
+    if (moved != sys::open_result::denied && moved != sys::open_result::held)
+        return moved;
+    sys::file_handle current = sys::invalid_file;
+    if (sys::open_child_file(folder.handle(), name, sys::child_access::remove, &current) !=
+        sys::open_result::opened)
+        return moved;
+    const std::u16string aside = BackupName(name);
+    sys::open_result result =
+        sys::rename_opened(current, folder.handle(), aside, sys::rename_mode::keep_existing);
+    if (result == sys::open_result::opened) {
+        result = sys::rename_opened(backup, folder.handle(), name, sys::rename_mode::keep_existing);
+        if (result == sys::open_result::opened) {
+            std::u16string left;
+            const removal removed = DeleteOrLeaveForRestart(folder, current, aside, &left);
+            if (removed != removal::deleted)
+                RemovedStep(removed, folder.ChildPath(aside), left, "removed", steps);
+        } else {
+            sys::rename_opened(current, folder.handle(), name, sys::rename_mode::keep_existing);
+        }
+    }
+    sys::close_file(current);
+    return result;
+}
+
+} // namespace
+
+void Restore(const Noted& note, std::vector<JournalStep>* steps)
+{
+    OpenedFolder folder;
+    if (!IsBackupNameOf(note.backup_name, path_filename(note.path))) {
+        steps->push_back({"failed", note.path, false, not_ours});
+        return;
+    }
+    if (!OpenFolderOf(note.path, &folder, steps))
+        return;
+    const std::u16string backup = folder.ChildPath(note.backup_name);
+    sys::file_handle file = sys::invalid_file;
+    const sys::open_result opened =
+        sys::open_child_file(folder.handle(), note.backup_name, sys::child_access::remove, &file);
+    // No backup: it was never made (the file was never touched), or it is back already.
+    if (opened == sys::open_result::missing)
+        return;
+    if (opened != sys::open_result::opened) {
+        steps->push_back({"failed", backup, false, OpenFailure(opened)});
+        return;
+    }
+    std::string bytes;
+    const content found = ReadIfSame(file, note.size, note.digest, &bytes);
+    if (found != content::same || !IsOurs(note.path, bytes)) {
+        sys::close_file(file);
+        steps->push_back({"failed", backup, false,
+                          found != content::same
+                              ? "the backup no longer holds the earlier file, so it is kept"
+                              : not_ours});
+        return;
+    }
+    const sys::open_result moved = PutBack(folder, file, note.path, steps);
+    sys::close_file(file);
+    if (moved == sys::open_result::opened)
+        steps->push_back({"restored", note.path, true, {}});
+    else
+        steps->push_back({"failed", note.path, false, OpenFailure(moved)});
+}
+
+// A file the run put in place (rollback) or left to delete (commit), while it is still ours.
+void RemoveNoted(const Noted& note, bool held_goes_at_restart, std::vector<JournalStep>* steps)
+{
+    OpenedFolder folder;
+    if (!OpenFolderOf(note.path, &folder, steps))
+        return;
+    const std::u16string name = path_filename(note.path);
+    sys::file_handle file = sys::invalid_file;
+    sys::open_result opened =
+        sys::open_child_file(folder.handle(), name, sys::child_access::remove, &file);
+    // Held so that it cannot be opened for deletion: it is compared through a reading handle,
+    // and goes by its own name at the restart, the only way left.
+    const bool held = opened == sys::open_result::held && held_goes_at_restart;
+    if (held)
+        opened = sys::open_child_file(folder.handle(), name, sys::child_access::read, &file);
+    if (opened == sys::open_result::missing)
+        return;
+    if (opened != sys::open_result::opened) {
+        steps->push_back({"failed", note.path, false, OpenFailure(opened)});
+        return;
+    }
+    std::string bytes;
+    const content found = ReadIfSame(file, note.size, note.digest, &bytes);
+    if (found != content::same || !IsOurs(note.path, bytes)) {
+        sys::close_file(file);
+        // Someone else's bytes now: not ours to delete.
+        if (found == content::different)
+            steps->push_back({"kept", note.path, true, "it was changed since it was installed"});
+        else
+            steps->push_back({"failed", note.path, false,
+                              found == content::unreadable ? "it cannot be read" : not_ours});
+        return;
+    }
+    if (held) {
+        sys::close_file(file);
+        RemovedStep(sys::delete_at_restart(note.path) ? removal::at_restart : removal::failed,
+                    note.path, note.path, "removed", steps);
+        return;
+    }
+    std::u16string left;
+    const removal removed = DeleteOrLeaveForRestart(folder, file, name, &left);
+    sys::close_file(file);
+    RemovedStep(removed, note.path, left, "removed", steps);
+}
+
+} // namespace nimbic::journal_steps
