@@ -31,7 +31,10 @@ public:
     // update: the area to repaint as left, top, right, bottom (in rect's x, y, width, height
     // fields), in the numbers the system reported. The first begin of a pass starts drawing.
     void begin_widget(const void* widget, rect geometry, rect update);
-    // Closes the innermost begun widget; the last close of a pass presents the drawing.
+    // Closes the innermost begun widget; the last close of a pass presents the drawing. A pass
+    // that cannot draw (its device lost and not back yet) draws nothing, and the window is
+    // painted again shortly; when too many passes in a row fail, the first begin or the last
+    // end of one throws zk_exception ("unable to ...").
     void end_widget();
 
     void set_fill_color(color fill);
