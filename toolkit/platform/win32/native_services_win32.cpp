@@ -194,6 +194,8 @@ uint32_t show_popup_menu(native_window& owner, point screen, std::span<const pop
     const BOOL chosen =
         TrackPopupMenuEx(menu, TPM_RETURNCMD, screen.x, screen.y, owner.backend().handle, nullptr);
     DestroyMenu(menu);
+    // The menu's own loop dispatched our windows' messages; what failed there goes on now.
+    win32::rethrow_kept_failure();
     return static_cast<uint32_t>(chosen);
 }
 

@@ -80,7 +80,8 @@ SIZE outer_size(const native_window::impl& record, SIZE client);
 HWND real_owner(HWND window);
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-// Throws, from the message loop, what a window procedure call caught and kept.
+// Throws what a window procedure call on this thread caught and kept: from the message loop,
+// and after a system modal loop (a dialog, a menu) that dispatched messages returns.
 void rethrow_kept_failure();
 
 } // namespace win32

@@ -24,8 +24,8 @@ constexpr uintptr_t second_x_button = 4;
 constexpr WPARAM session_lock = 7;
 constexpr WPARAM session_unlock = 8;
 
-// The user-interface thread's only; see window_procedure.
-std::exception_ptr kept_failure;
+// Each thread keeps its own windows' failure, for its own loop; see window_procedure.
+thread_local std::exception_ptr kept_failure;
 
 void* as_data(uintptr_t value)
 {
@@ -339,15 +339,17 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     }
     // An exception must not cross the system's frames: a message sent from kernel mode (a
     // resize during SetWindowPos, for one) loses it on 64-bit Windows. The first one waits for
-    // the message loop, which throws it on towards the entry point.
+    // the message loop, or for the system's modal loop that dispatched it to return, and is
+    // thrown on from there towards the entry point. The message gets the system's own answer,
+    // as if the toolkit had not handled it, not one its handler never gave.
     try {
         return dispatch({*record, *record->client, window, wparam, lparam}, message);
     } catch (...) {
         if (!kept_failure) {
             kept_failure = std::current_exception();
         }
-        return 0;
     }
+    return DefWindowProcW(window, message, wparam, lparam);
 }
 
 void rethrow_kept_failure()

@@ -17,6 +17,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -673,6 +674,73 @@ TEST_F(ToolkitWindowWin32, ACallbacksExceptionLeavesTheModalLoop)
         KillTimer(nullptr, watchdog);
         EXPECT_EQ("unable to go on", caught);
     }
+}
+
+// The toolkit answered 1 to a close it handled; a close whose callback threw gets the system's
+// own answer instead, which closes the window, and the failure still reaches the loop.
+TEST_F(ToolkitWindowWin32, AMessageWhoseCallbackThrewGetsTheSystemsAnswer)
+{
+    window main;
+    main.create("main", {0, 0, 300, 200}, 0);
+    const HWND handle = main.native().backend().handle;
+    connect(&main, &main, event_type::close_request,
+            [] { throw std::runtime_error("unable to go on"); });
+    EXPECT_EQ(0, SendMessageW(handle, WM_CLOSE, 0, 0));
+    EXPECT_FALSE(IsWindow(handle));
+    std::string caught;
+    try {
+        main.native().pump();
+    } catch (const std::runtime_error& error) {
+        caught = error.what();
+    }
+    EXPECT_EQ("unable to go on", caught);
+}
+
+// Each thread keeps its own windows' failure: another thread's loop runs on undisturbed, and
+// the failing thread's own loop throws it.
+TEST_F(ToolkitWindowWin32, AFailureIsThrownOnlyOnTheThreadWhoseWindowFailed)
+{
+    const HANDLE kept = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE checked = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::string caught_there;
+    std::thread other([&] {
+        {
+            // Gone before the main thread's loop runs, so that no message of that loop can
+            // wait for this thread; the failure stays kept.
+            window failing;
+            failing.create("failing", {0, 0, 400, 300}, 0);
+            connect(&failing, &failing, event_type::resized,
+                    [] { throw std::runtime_error("unable to go on"); });
+            failing.native().set_bounds({0, 0, 300, 200});
+        }
+        SetEvent(kept);
+        WaitForSingleObject(checked, 30000);
+        try {
+            win32::rethrow_kept_failure();
+        } catch (const std::runtime_error& error) {
+            caught_there = error.what();
+        }
+    });
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(kept, 30000));
+    window main;
+    main.create("main", {0, 0, 400, 300}, 0);
+    connect(&main, &main, event_type::timer, [&] { main.close(7); });
+    main.set_timer(&main, 1, 30, false);
+    const UINT_PTR watchdog =
+        SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); });
+    int32_t result = -1;
+    try {
+        result = main.run_modal();
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << "the other thread's failure came here: " << error.what();
+    }
+    KillTimer(nullptr, watchdog);
+    SetEvent(checked);
+    other.join();
+    CloseHandle(kept);
+    CloseHandle(checked);
+    EXPECT_EQ(7, result);
+    EXPECT_EQ("unable to go on", caught_there);
 }
 
 // The system DPI of a Wine prefix is read when a process starts, so this check runs in a child
