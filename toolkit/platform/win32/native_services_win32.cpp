@@ -63,6 +63,10 @@ bool open_clipboard()
 
 point pointer_screen_position()
 {
+    // Inside a mouse message, where it happened; see window_procedure.
+    if (const std::optional<POINT>& at = win32::input_position()) {
+        return {at->x, at->y};
+    }
     POINT position{};
     GetCursorPos(&position);
     return {position.x, position.y};

@@ -676,6 +676,37 @@ TEST_F(ToolkitWindowWin32, ACallbacksExceptionLeavesTheModalLoop)
     }
 }
 
+// A click goes to the widget where its message says it happened, even when the system's pointer
+// is elsewhere by then: it has moved on, or under Wine it lags behind the messages.
+TEST_F(ToolkitWindowWin32, AClickGoesWhereItsMessageSaysItHappened)
+{
+    window main;
+    main.create("click", {0, 0, 300, 200}, 0);
+    main.native().show();
+    widget left;
+    widget right;
+    for (auto [child, area] :
+         {std::pair{&left, rect{0, 0, 150, 200}}, std::pair{&right, rect{150, 0, 150, 200}}}) {
+        child->set_window(&main);
+        child->set_parent(&main.root());
+        child->create(area);
+        main.root().add_child(child);
+    }
+    std::string pressed;
+    connect(&left, &main, event_type::mouse_down, [&] { pressed += "left "; });
+    connect(&right, &main, event_type::mouse_down, [&] { pressed += "right "; });
+    POINT over_left{20, 20};
+    ClientToScreen(main.native().backend().handle, &over_left);
+    SetCursorPos(over_left.x, over_left.y);
+    const HWND handle = main.native().backend().handle;
+    SendMessageW(handle, WM_MOUSEMOVE, 0, MAKELPARAM(250, 50));
+    SendMessageW(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(250, 50));
+    SendMessageW(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 50));
+    EXPECT_EQ("right left ", pressed);
+    const point outside = pointer_screen_position();
+    EXPECT_EQ((point{over_left.x, over_left.y}), outside) << "outside a message, the system's";
+}
+
 // The toolkit answered 1 to a close it handled; a close whose callback threw gets the system's
 // own answer instead, which closes the window, and the failure still reaches the loop.
 TEST_F(ToolkitWindowWin32, AMessageWhoseCallbackThrewGetsTheSystemsAnswer)
