@@ -47,7 +47,7 @@ InstallerUI::InstallerUI()
     BuildInstallTargets(m_state, m_targets);
     BuildWelcomePage();
     BuildVersionsPage();
-    BuildLicensePage();
+    PlacePage(License); // its content comes with its first opening
     BuildFooter();
     ShowPage(Welcome);
     native().center();
@@ -150,6 +150,9 @@ void InstallerUI::ShowPage(int32_t page)
         m_cancel.update_size();
         m_cancel.invalidate(false);
     };
+    if (page == License) {
+        BuildLicensePage();
+    }
     if (page == Installing) {
         BuildInstallingPage();
         m_back.set_enabled(false);

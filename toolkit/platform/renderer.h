@@ -18,7 +18,8 @@ class native_window;
 // draws through its window's renderer while the paint pass has begun it.
 class renderer {
 public:
-    // Throws zk_exception ("unable to ...") when the drawing resources cannot be created.
+    // At the window's client size and DPI. Throws zk_exception ("unable to ...") when the
+    // drawing resources cannot be created.
     explicit renderer(native_window& window);
     ~renderer();
     renderer(const renderer&) = delete;

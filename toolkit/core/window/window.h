@@ -67,6 +67,7 @@ public:
     text_input_state* text_input() const { return m_text_input.get(); }
     widget* focused_widget() const { return m_focused; }
     widget* hovered_widget() const { return m_hovered; }
+    // Null until the pointer first meets a widget with a tooltip.
     tooltip* tooltip_window() const { return m_tooltip.get(); }
     const std::vector<widget*>& widgets() const { return m_widgets; }
     bool is_created() const { return m_created; }
@@ -115,6 +116,7 @@ private:
     void route_file_drop(void* data, int64_t state);
     void traverse_tab();
     void paint_focus_mark(const widget& target);
+    void create_tooltip_window();
     void hide_tooltip();
     void show_tooltip(const tooltip_entry& entry);
 

@@ -207,6 +207,14 @@ bool has_target(renderer::impl& self)
 renderer::renderer(native_window& window) : m_impl(std::make_unique<impl>())
 {
     m_impl->window = window.backend().handle;
+    // The window's scale from the start: the size message of its creation came before the
+    // renderer existed, and a resize now would only wait for the hidden frame below.
+    if (window.dpi_x() > 0 && window.dpi_y() > 0) {
+        m_impl->dpi_x = static_cast<float>(window.dpi_x());
+        m_impl->dpi_y = static_cast<float>(window.dpi_y());
+        m_impl->scale_x = m_impl->dpi_x * (1.0f / 96.0f);
+        m_impl->scale_y = m_impl->dpi_y * (1.0f / 96.0f);
+    }
     create_factories(*m_impl);
     create_target(*m_impl);
     create_brushes(*m_impl);
