@@ -36,20 +36,10 @@ trap cleanup EXIT
 
 # xvfb_on WIDTHxHEIGHT: starts a private X server of that size and points DISPLAY at it.
 xvfb_on() {
-    local number
-    for number in $(seq 150 199); do
-        [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] && continue
-        Xvfb ":$number" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
-        xvfb_pids+=($!)
-        for _ in $(seq 1 50); do
-            if xdpyinfo -display ":$number" >/dev/null 2>&1; then
-                export DISPLAY=":$number"
-                return 0
-            fi
-            sleep 0.1
-        done
-    done
-    return 1
+    local display pid
+    read -r display pid < <("$scripts/xvfb-start" "$1") || return 1
+    xvfb_pids+=("$pid")
+    export DISPLAY=$display
 }
 
 if [ -z "${DISPLAY:-}" ]; then
