@@ -87,6 +87,14 @@ wizard_gone() {
     done
     return 1
 }
+# window_gone WINDOW: waits (10 s at most) until the X window is destroyed or unmapped.
+window_gone() {
+    for _ in $(seq 1 50); do
+        xwininfo -id "$1" 2>/dev/null | grep -q IsViewable || return 0
+        sleep 0.2
+    done
+    return 1
+}
 # drawn_shot WINDOW FILE: a window of the program (a popup, a menu) as it is once drawn: more
 # than one colour, and the same in two shots in a row (one that never draws stays one colour:
 # that shot is kept after 10 s).
@@ -188,6 +196,8 @@ if wizard_start "$setup"; then
         xdotool mousemove --sync $((menu_X + menu_WIDTH / 2)) $((menu_Y + menu_HEIGHT / 2))
         xdotool click 1
         wizard_park_pointer
+        # A click while the menu is still on screen would go to the menu, not to the wizard.
+        check "Copy closes the menu" 'window_gone "$menu"'
     fi
     clipboard="$work/clipboard.txt"
     : >"$clipboard"
