@@ -38,7 +38,7 @@ InstallerUI::InstallerUI()
     m_payload_sizes = ReadPayloadSizes();
     BuildWelcomePage();
     BuildVersionsPage();
-    BuildLicensePage();
+    PlacePage(License); // its content comes with its first opening
     BuildFooter();
     ShowPage(Welcome);
     native().center();
@@ -159,6 +159,9 @@ void InstallerUI::ShowPage(int32_t page)
         m_cancel.update_size();
         m_cancel.invalidate(false);
     };
+    if (page == License) {
+        BuildLicensePage();
+    }
     if (page == Installing) {
         BuildInstallingPage();
         m_back.set_enabled(false);

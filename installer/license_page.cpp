@@ -6,7 +6,6 @@
 
 #include "toolkit/controls/popup_menu.h"
 #include "toolkit/platform/native_services.h"
-#include "toolkit/platform/renderer.h"
 
 #include <algorithm>
 
@@ -22,10 +21,15 @@ const color white{1, 1, 1, 1};
 
 } // namespace
 
+// Built when the page first opens: laying out the whole agreement costs the wizard's first frame
+// more than anything the Welcome page draws.
 void InstallerUI::BuildLicensePage()
 {
+    if (m_license_panel.is_created()) {
+        return;
+    }
     m_license_markup.assign(license_agreement.begin(), license_agreement.end());
-    generic_panel& page = PlacePage(License);
+    generic_panel& page = m_pages.at(License);
 
     Attach(m_license_panel, page, {0, 0, page.width(), page.height()});
     m_license_panel.style().set("default_back_color", white);
@@ -36,11 +40,8 @@ void InstallerUI::BuildLicensePage()
     m_license_scroll.style().set("default_back_color", color{0.208f, 0.208f, 0.208f, 1});
     m_license_scroll.set_step(30);
 
-    const int32_t first_height =
-        m_license_markup.empty()
-            ? 0
-            : painter().measure_text(m_license_markup, {panel_width - 35, 0}).height;
-    Attach(m_license_text, m_license_panel, {10, 0, panel_width - 35, first_height});
+    // Its height comes from the one layout of the agreement, below.
+    Attach(m_license_text, m_license_panel, {10, 0, panel_width - 35, 0});
     m_license_text.style().set("default_back_color", white);
     Redirect(m_license_text, {{"label_text_valign", "label_intro_text_valign"},
                               {"label_font_name", "license_label_font_name"},

@@ -38,20 +38,10 @@ trap cleanup EXIT
 
 # xvfb_on WIDTHxHEIGHT: starts a private X server of that size and points DISPLAY at it.
 xvfb_on() {
-    local number
-    for number in $(seq 150 199); do
-        [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] && continue
-        Xvfb ":$number" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
-        xvfb_pids+=($!)
-        for _ in $(seq 1 50); do
-            if xdpyinfo -display ":$number" >/dev/null 2>&1; then
-                export DISPLAY=":$number"
-                return 0
-            fi
-            sleep 0.1
-        done
-    done
-    return 1
+    local display pid
+    read -r display pid < <("$scripts/xvfb-start" "$1") || return 1
+    xvfb_pids+=("$pid")
+    export DISPLAY=$display
 }
 
 if [ -z "${DISPLAY:-}" ]; then
@@ -95,6 +85,14 @@ shot() { wizard_shot "$artifacts/$1"; }
 wizard_gone() {
     for _ in $(seq 1 50); do
         [ -z "$(wizard_windows "$wizard_title")" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+# window_gone WINDOW: waits (10 s at most) until the X window is destroyed or unmapped.
+window_gone() {
+    for _ in $(seq 1 50); do
+        xwininfo -id "$1" 2>/dev/null | grep -q IsViewable || return 0
         sleep 0.2
     done
     return 1
@@ -238,6 +236,8 @@ if wizard_start "$setup"; then
         xdotool mousemove --sync $((menu_X + menu_WIDTH / 2)) $((menu_Y + menu_HEIGHT / 2))
         xdotool click 1
         wizard_park_pointer
+        # A click while the menu is still on screen would go to the menu, not to the wizard.
+        check "Copy closes the menu" 'window_gone "$menu"'
     fi
     clipboard="$work/clipboard.txt"
     : >"$clipboard"

@@ -113,6 +113,8 @@ TEST_F(InstallerTest, LicenseIsASideTripFromWelcome)
 TEST_F(InstallerTest, LicenseCopyPutsTheTextWithoutTagsOnTheClipboard)
 {
     InstallerUI& wizard = Start(ThreeVersions());
+    // The agreement is laid out when its page first opens, not for the wizard's first frame.
+    EXPECT_TRUE(wizard.page(License).children().empty());
     ClickOn(wizard.footer_license_link());
     Paint();
     zksdk::ui::text_label& text = wizard.license_text();

@@ -20,7 +20,8 @@ class native_window;
 // draws through its window's renderer while the paint pass has begun it.
 class renderer {
 public:
-    // Throws zk_exception ("unable to ...") when the drawing resources cannot be created.
+    // At the window's client size and DPI. Throws zk_exception ("unable to ...") when the
+    // drawing resources cannot be created.
     explicit renderer(native_window& window);
     ~renderer();
     renderer(const renderer&) = delete;
@@ -33,7 +34,10 @@ public:
     // update: the area to repaint as left, top, right, bottom (in rect's x, y, width, height
     // fields), in the numbers the system reported. The first begin of a pass starts drawing.
     void begin_widget(const void* widget, rect geometry, rect update);
-    // Closes the innermost begun widget; the last close of a pass presents the drawing.
+    // Closes the innermost begun widget; the last close of a pass presents the drawing. A pass
+    // that cannot draw (its device lost and not back yet) draws nothing, and the window is
+    // painted again shortly; when too many passes in a row fail, the first begin or the last
+    // end of one throws zk_exception ("unable to ...").
     void end_widget();
 
     void set_fill_color(color fill);

@@ -65,12 +65,9 @@ void window::create(std::string_view title, const rect& geometry, uint16_t flags
     m_root.set_parent(nullptr);
     m_root.create({0, 0, geometry.width, geometry.height});
     deliver(&m_root, event_type::created, nullptr);
+    // The renderer takes the window's size and scale from the native window itself: the size
+    // message sent during creation came before the window could pass it on.
     m_renderer = std::make_unique<renderer>(*m_native);
-    // The size message sent during creation came before the window could take it, and Windows
-    // need not send another before the first paint: without this a window at 150 % would draw
-    // its first frames at scale 1.
-    const size pixels = m_native->client_pixel_size();
-    m_renderer->resize(pixels.width, pixels.height, m_native->dpi_x(), m_native->dpi_y());
     m_text_input = std::make_unique<text_input_state>(*m_native);
     emit(event_type::created);
     m_created = true;
@@ -135,13 +132,21 @@ void window::add_tooltip(widget* target, const rect& area, std::string_view titl
 {
     if (title.empty() && text.empty())
         return;
-    if (m_tooltips.empty()) {
-        m_tooltip = std::make_unique<tooltip>();
-        m_tooltip->set_owner(this);
-        m_tooltip->create("", {0, 0, 400, 200}, 0x21);
+    if (m_tooltips.empty())
         m_native->start_timer(tooltip_timer_id, 100);
-    }
     m_tooltips[target].push_back({area, std::string(title), std::string(text)});
+}
+
+// Made when the pointer first meets a widget with a tip, not with the first tip: a window
+// and its renderer cost the first frame of a page that shows no tip. It is made hidden, with
+// the hidden frame that lets its first shown frame reach the screen, well before the tip shows.
+void window::create_tooltip_window()
+{
+    if (m_tooltip)
+        return;
+    m_tooltip = std::make_unique<tooltip>();
+    m_tooltip->set_owner(this);
+    m_tooltip->create("", {0, 0, 400, 200}, 0x21);
 }
 
 void window::remove_tooltips(widget* target)

@@ -68,6 +68,7 @@ public:
     text_input_state* text_input() const { return m_text_input.get(); }
     widget* focused_widget() const { return m_focused; }
     widget* hovered_widget() const { return m_hovered; }
+    // Null until the pointer first meets a widget with a tooltip.
     tooltip* tooltip_window() const { return m_tooltip.get(); }
     const std::vector<widget*>& widgets() const { return m_widgets; }
     bool is_created() const { return m_created; }
@@ -142,6 +143,7 @@ private:
                    const access_node& node);
     int32_t part_id(int32_t owner, size_t index);
     void paint_focus_mark(const widget& target);
+    void create_tooltip_window();
     void hide_tooltip();
     void show_tooltip(const tooltip_entry& entry);
 

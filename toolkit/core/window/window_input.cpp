@@ -189,6 +189,8 @@ void window::route_mouse_move(void* data)
         if (widget* entered = nearest_enabled(under))
             deliver(entered, event_type::mouse_enter, nullptr);
         m_tooltip_suppressed = false;
+        if (m_tooltips.count(under))
+            create_tooltip_window();
     }
     m_hovered = under;
     emit(event_type::mouse_move, data);
@@ -285,6 +287,8 @@ void window::tooltip_tick()
         m_tooltip_widget = m_hovered;
         hide_tooltip();
     } else if (m_hovered && m_tooltips.count(m_hovered)) {
+        // A tip added under a pointer already resting there.
+        create_tooltip_window();
         const point p = m_hovered->pointer_position();
         const std::vector<tooltip_entry>& entries = m_tooltips[m_hovered];
         const tooltip_entry* match = nullptr;

@@ -60,6 +60,8 @@ renderer::renderer(native_window& window) : m_impl(std::make_unique<impl>(window
         throw zk_exception("unable to create a d2d render target");
     }
     m_impl->pixels = window.client_pixel_size();
+    m_impl->scale_x = static_cast<float>(window.dpi_x()) * (1.0f / 96.0f);
+    m_impl->scale_y = static_cast<float>(window.dpi_y()) * (1.0f / 96.0f);
     window.backend().painter = this;
 }
 

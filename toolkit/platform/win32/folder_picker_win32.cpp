@@ -85,6 +85,8 @@ std::u16string pick_folder(const native_window* owner, std::string_view title,
     open_at(*dialog.get(), start_folder);
 
     const HRESULT shown = dialog->Show(owner != nullptr ? owner->backend().handle : nullptr);
+    // The dialog's own loop dispatched our windows' messages; what failed there goes on now.
+    win32::rethrow_kept_failure();
     if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
         return {};
     }

@@ -63,6 +63,10 @@ bool open_clipboard()
 
 point pointer_screen_position()
 {
+    // Inside a mouse message, where it happened; see window_procedure.
+    if (const std::optional<POINT>& at = win32::input_position()) {
+        return {at->x, at->y};
+    }
     POINT position{};
     GetCursorPos(&position);
     return {position.x, position.y};
@@ -194,6 +198,8 @@ uint32_t show_popup_menu(native_window& owner, point screen, std::span<const pop
     const BOOL chosen =
         TrackPopupMenuEx(menu, TPM_RETURNCMD, screen.x, screen.y, owner.backend().handle, nullptr);
     DestroyMenu(menu);
+    // The menu's own loop dispatched our windows' messages; what failed there goes on now.
+    win32::rethrow_kept_failure();
     return static_cast<uint32_t>(chosen);
 }
 

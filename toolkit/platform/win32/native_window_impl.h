@@ -64,6 +64,10 @@ native_window* record_of(HWND window);
 // The process-wide DPI of the window the pointer last moved over.
 point& pointer_dpi_state();
 
+// Where the pointer was when the mouse message this thread is handling happened, in screen
+// pixels; empty outside one. See window_procedure.
+std::optional<POINT>& input_position();
+
 // The frame that windows of these styles get at this DPI around a client area of nothing:
 // negative left and top, positive right and bottom. Asked of AdjustWindowRectExForDpi, since
 // the thread is not in the window's DPI mode after creation; where the system lacks it, the
@@ -80,7 +84,8 @@ SIZE outer_size(const native_window::impl& record, SIZE client);
 HWND real_owner(HWND window);
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-// Throws, from the message loop, what a window procedure call caught and kept.
+// Throws what a window procedure call on this thread caught and kept: from the message loop,
+// and after a system modal loop (a dialog, a menu) that dispatched messages returns.
 void rethrow_kept_failure();
 
 } // namespace win32

@@ -47,11 +47,17 @@ struct renderer::impl {
     // The DPI last given to resize (0 until then), for a render target made again.
     float dpi_x = 0.0f;
     float dpi_y = 0.0f;
-    // Render targets made so far: 1 after construction, one more after each lost device.
+    // Render targets made so far: 1 after construction, one more after each lost device. The
+    // target is null from a lost device until the next pass makes a new one.
     uint32_t target_generation = 0;
+    // Passes in a row that did not reach the screen (no target could be made, EndDraw failed).
+    uint32_t failed_frames = 0;
     // Tests set this to have the next EndDraw report it instead of its own result (a lost
     // device cannot be caused at will); S_OK leaves EndDraw's own result alone.
     HRESULT next_end_draw_result = S_OK;
+    // Tests set this to have that many of the next render targets refused, as a device that is
+    // being reset refuses them.
+    uint32_t failing_target_creations = 0;
 };
 
 namespace win32 {

@@ -1,5 +1,5 @@
 // The Windows renderer's render target: construction, resizing, the paint traversal's clips and
-// transforms, and a new target with all its resources when the device is lost.
+// transforms, and a new target with all its resources on the pass after the device was lost.
 #include "toolkit/platform/win32/renderer_impl.h"
 
 #include "toolkit/core/zk_exception.h"
@@ -17,12 +17,31 @@ namespace {
 constexpr D2D1_MATRIX_3X2_F identity{1, 0, 0, 1, 0, 0};
 // The mingw headers spell it as an unsigned number.
 constexpr HRESULT lost_device = static_cast<HRESULT>(D2DERR_RECREATE_TARGET);
+// Frames in a row that may fail before the failure goes up, and the pause before each retry:
+// two seconds in all, about what a display driver takes to reset.
+constexpr uint32_t frames_allowed_to_fail = 10;
+constexpr UINT retry_pause_ms = 200;
+// The timer id a toolkit window never hands out and never passes on: the renderer's own.
+constexpr UINT_PTR retry_timer_id = 0xFFFFFFFE;
 
-// One factory serves every window of the thread: under Wine each factory brings up a Direct3D
-// device of its own, a quarter of a second at start-up for the hidden tooltip window alone.
+// One factory serves every window of the process, whichever thread makes it: under Wine each
+// factory brings up a Direct3D device of its own, a quarter of a second at start-up for the
+// hidden tooltip window alone. The factory is multi-threaded, so that windows on two threads
+// may share it, and made once: the first caller makes it, a concurrent one waits for it, and a
+// failure leaves the next caller to try again.
+Microsoft::WRL::ComPtr<ID2D1Factory> make_shared_factory()
+{
+    Microsoft::WRL::ComPtr<ID2D1Factory> factory;
+    if (FAILED(win32::graphics_api().create_d2d_factory(
+            D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), nullptr,
+            reinterpret_cast<void**>(factory.GetAddressOf())))) {
+        throw zk_exception("unable to create a d2d resource factory");
+    }
+    return factory;
+}
+
 void create_factories(renderer::impl& self)
 {
-    static Microsoft::WRL::ComPtr<ID2D1Factory> shared;
     const win32::graphics_functions& graphics = win32::graphics_api();
     if (graphics.create_d2d_factory == nullptr) {
         throw zk_exception("unable to create a d2d resource factory");
@@ -32,11 +51,7 @@ void create_factories(renderer::impl& self)
     if (graphics.create_write_factory == nullptr) {
         throw zk_exception("unable to create the write factory");
     }
-    if (!shared && FAILED(graphics.create_d2d_factory(
-                       D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
-                       reinterpret_cast<void**>(shared.GetAddressOf())))) {
-        throw zk_exception("unable to create a d2d resource factory");
-    }
+    static const Microsoft::WRL::ComPtr<ID2D1Factory> shared = make_shared_factory();
     self.d2d_factory = shared;
 }
 
@@ -55,8 +70,12 @@ void create_target(renderer::impl& self)
         self.window,
         {static_cast<UINT32>(client.right), static_cast<UINT32>(client.bottom)},
         D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS};
-    if (FAILED(self.d2d_factory->CreateHwndRenderTarget(&target_properties, &window_properties,
-                                                        self.target.GetAddressOf()))) {
+    const bool refused = self.failing_target_creations > 0;
+    if (refused) {
+        --self.failing_target_creations;
+    }
+    if (refused || FAILED(self.d2d_factory->CreateHwndRenderTarget(
+                       &target_properties, &window_properties, self.target.GetAddressOf()))) {
         throw zk_exception("unable to create a d2d render target");
     }
     ++self.target_generation;
@@ -129,9 +148,9 @@ void present_hidden_frame(renderer::impl& self)
 }
 
 // Everything made from the lost target goes with it: brushes, and the images' device bitmaps
-// (which the images hold for this renderer). The new target is a new device, and the whole
-// window is marked, since nothing of the frame that failed reached the screen.
-void recreate_target(renderer& owner)
+// (which the images hold for this renderer). The whole window is marked, since nothing of the
+// frame that failed reached the screen; the next paint makes the new target.
+void drop_target(renderer& owner)
 {
     renderer::impl& self = owner.backend();
     for (image* picture : self.images) {
@@ -142,9 +161,45 @@ void recreate_target(renderer& owner)
     self.text_brush.Reset();
     self.stroke_brush.Reset();
     self.target.Reset();
-    create_target(self);
-    create_brushes(self);
     InvalidateRect(self.window, nullptr, FALSE);
+}
+
+void CALLBACK repaint_after_pause(HWND window, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(window, id);
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+// A frame that did not reach the screen is drawn again whole after a pause, long enough for a
+// device being reset to come back; when too many fail in a row, the failure goes up.
+void frame_failed(renderer::impl& self, const char* reason)
+{
+    if (++self.failed_frames >= frames_allowed_to_fail) {
+        self.failed_frames = 0;
+        throw zk_exception(reason);
+    }
+    SetTimer(self.window, retry_timer_id, retry_pause_ms, repaint_after_pause);
+}
+
+// A renderer whose device was lost makes its new target at the start of the next pass; one
+// that cannot skips the pass, drawing nothing.
+bool has_target(renderer::impl& self)
+{
+    if (self.target) {
+        return true;
+    }
+    try {
+        create_target(self);
+        create_brushes(self);
+        return true;
+    } catch (const zk_exception& failure) {
+        self.fill_brush.Reset();
+        self.text_brush.Reset();
+        self.stroke_brush.Reset();
+        self.target.Reset();
+        frame_failed(self, failure.what());
+        return false;
+    }
 }
 
 } // namespace
@@ -152,6 +207,14 @@ void recreate_target(renderer& owner)
 renderer::renderer(native_window& window) : m_impl(std::make_unique<impl>())
 {
     m_impl->window = window.backend().handle;
+    // The window's scale from the start: the size message of its creation came before the
+    // renderer existed, and a resize now would only wait for the hidden frame below.
+    if (window.dpi_x() > 0 && window.dpi_y() > 0) {
+        m_impl->dpi_x = static_cast<float>(window.dpi_x());
+        m_impl->dpi_y = static_cast<float>(window.dpi_y());
+        m_impl->scale_x = m_impl->dpi_x * (1.0f / 96.0f);
+        m_impl->scale_y = m_impl->dpi_y * (1.0f / 96.0f);
+    }
     create_factories(*m_impl);
     create_target(*m_impl);
     create_brushes(*m_impl);
@@ -164,6 +227,7 @@ renderer::renderer(native_window& window) : m_impl(std::make_unique<impl>())
 
 renderer::~renderer()
 {
+    KillTimer(m_impl->window, retry_timer_id);
     for (image* picture : m_impl->images) {
         picture->drop_renderer(*this);
     }
@@ -176,9 +240,12 @@ void renderer::resize(int32_t width, int32_t height, int32_t dpi_x, int32_t dpi_
 {
     m_impl->dpi_x = static_cast<float>(dpi_x);
     m_impl->dpi_y = static_cast<float>(dpi_y);
-    m_impl->target->SetDpi(m_impl->dpi_x, m_impl->dpi_y);
-    const D2D1_SIZE_U pixels{static_cast<UINT32>(width), static_cast<UINT32>(height)};
-    m_impl->target->Resize(&pixels);
+    // Without a target the next one is made at the window's size and this DPI.
+    if (m_impl->target) {
+        m_impl->target->SetDpi(m_impl->dpi_x, m_impl->dpi_y);
+        const D2D1_SIZE_U pixels{static_cast<UINT32>(width), static_cast<UINT32>(height)};
+        m_impl->target->Resize(&pixels);
+    }
     // A resized back buffer keeps nothing of the last frame: every widget draws again.
     InvalidateRect(m_impl->window, nullptr, FALSE);
     m_impl->scale_x = static_cast<float>(dpi_x) * (1.0f / 96.0f);
@@ -189,16 +256,13 @@ void renderer::begin_widget(const void* widget, rect geometry, rect update)
 {
     impl& self = *m_impl;
     if (self.widgets.empty()) {
+        const bool drawing = has_target(self);
         BeginPaint(self.window, &self.paint);
-        self.target->BeginDraw();
+        if (drawing) {
+            self.target->BeginDraw();
+        }
     }
     self.widgets.push_back(widget);
-
-    self.target->SetTransform(&identity);
-    // The update area arrives as left, top, right, bottom in rect's four fields.
-    const D2D1_RECT_F area{static_cast<float>(update.x), static_cast<float>(update.y),
-                           static_cast<float>(update.width), static_cast<float>(update.height)};
-    self.target->PushAxisAlignedClip(&area, D2D1_ANTIALIAS_MODE_ALIASED);
 
     const D2D1_MATRIX_3X2_F& parent = self.transforms.back();
     const auto x = static_cast<float>(geometry.x);
@@ -207,7 +271,15 @@ void renderer::begin_widget(const void* widget, rect geometry, rect update)
     own._31 = x * parent._11 + y * parent._21 + parent._31;
     own._32 = x * parent._12 + y * parent._22 + parent._32;
     self.transforms.push_back(own);
+    if (!self.target) {
+        return;
+    }
 
+    self.target->SetTransform(&identity);
+    // The update area arrives as left, top, right, bottom in rect's four fields.
+    const D2D1_RECT_F area{static_cast<float>(update.x), static_cast<float>(update.y),
+                           static_cast<float>(update.width), static_cast<float>(update.height)};
+    self.target->PushAxisAlignedClip(&area, D2D1_ANTIALIAS_MODE_ALIASED);
     // The widget's clip in window DIPs, pushed under the identity transform: Wine scales a clip
     // by the DPI before applying the transform, so a translated clip would land at the wrong
     // place at any scale but 1.
@@ -223,8 +295,10 @@ void renderer::end_widget()
 {
     impl& self = *m_impl;
     assert(!self.widgets.empty() && "end_widget without begin_widget");
-    self.target->PopAxisAlignedClip();
-    self.target->PopAxisAlignedClip();
+    if (self.target) {
+        self.target->PopAxisAlignedClip();
+        self.target->PopAxisAlignedClip();
+    }
     if (self.transforms.size() > 1) {
         self.transforms.pop_back();
     }
@@ -232,15 +306,24 @@ void renderer::end_widget()
     if (!self.widgets.empty()) {
         return;
     }
+    if (!self.target) {
+        EndPaint(self.window, &self.paint);
+        return;
+    }
     HRESULT result = self.target->EndDraw();
     if (self.next_end_draw_result != S_OK) {
         result = std::exchange(self.next_end_draw_result, S_OK);
     }
     EndPaint(self.window, &self.paint);
-    // Other failures lose one frame at most; a lost device would lose every frame after it.
-    if (result == lost_device) {
-        recreate_target(*this);
+    if (SUCCEEDED(result)) {
+        self.failed_frames = 0;
+        return;
     }
+    // A lost device would lose every frame after it: the next pass draws on a new one.
+    if (result == lost_device) {
+        drop_target(*this);
+    }
+    frame_failed(self, "unable to draw the window's frame");
 }
 
 } // namespace zksdk::ui

@@ -353,6 +353,9 @@ void renderer::set_text_alignment(int32_t horizontal, int32_t vertical)
 
 void renderer::draw_text(rect layout, std::string_view text, std::span<const text_run> runs)
 {
+    if (!m_impl->target) {
+        return;
+    }
     const std::wstring units = wide(text);
     ComPtr<IDWriteTextLayout> lines = create_layout(
         *m_impl, units, static_cast<float>(layout.width), static_cast<float>(layout.height));
@@ -369,6 +372,9 @@ void renderer::draw_text(rect layout, std::string_view text, std::span<const tex
 
 void renderer::draw_text_clipped(rect layout, rect clip, std::string_view text)
 {
+    if (!m_impl->target) {
+        return;
+    }
     const std::wstring units = wide(text);
     ComPtr<IDWriteTextLayout> lines = create_layout(
         *m_impl, units, static_cast<float>(layout.width), static_cast<float>(layout.height));

@@ -1,5 +1,6 @@
 // The Windows renderer's drawing state, shapes and image draws; the render target's life and the
-// paint traversal are in renderer_target_win32.cpp.
+// paint traversal are in renderer_target_win32.cpp. Without a target (a pass skipped after a
+// lost device) the state is kept and nothing is drawn.
 #include "toolkit/platform/win32/renderer_impl.h"
 
 #include "toolkit/platform/image.h"
@@ -26,19 +27,25 @@ D2D1_RECT_F box_of(rect area)
 void renderer::set_fill_color(color fill)
 {
     m_impl->fill = fill;
-    m_impl->fill_brush->SetColor(to_d2d(fill));
+    if (m_impl->fill_brush) {
+        m_impl->fill_brush->SetColor(to_d2d(fill));
+    }
 }
 
 void renderer::set_text_color(color text)
 {
     m_impl->text = text;
-    m_impl->text_brush->SetColor(to_d2d(text));
+    if (m_impl->text_brush) {
+        m_impl->text_brush->SetColor(to_d2d(text));
+    }
 }
 
 void renderer::set_stroke(color stroke, float width)
 {
     m_impl->stroke = stroke;
-    m_impl->stroke_brush->SetColor(to_d2d(stroke));
+    if (m_impl->stroke_brush) {
+        m_impl->stroke_brush->SetColor(to_d2d(stroke));
+    }
     m_impl->stroke_width = width;
 }
 
@@ -49,7 +56,7 @@ void renderer::set_dash(int32_t kind)
 
 void renderer::fill_rect(rect area)
 {
-    if (m_impl->fill.a == 0) {
+    if (m_impl->fill.a == 0 || !m_impl->target) {
         return;
     }
     area.width = rounded_length(area.width, m_impl->scale_x);
@@ -60,7 +67,7 @@ void renderer::fill_rect(rect area)
 
 void renderer::fill_rounded_rect(rect area, float radius)
 {
-    if (m_impl->fill.a == 0) {
+    if (m_impl->fill.a == 0 || !m_impl->target) {
         return;
     }
     const D2D1_ROUNDED_RECT shape{box_of(area), radius, radius};
@@ -69,7 +76,7 @@ void renderer::fill_rounded_rect(rect area, float radius)
 
 void renderer::fill_ellipse(point centre, float radius, rect clip)
 {
-    if (m_impl->fill.a == 0) {
+    if (m_impl->fill.a == 0 || !m_impl->target) {
         return;
     }
     const bool clipped = clip != rect{};
@@ -87,6 +94,9 @@ void renderer::fill_ellipse(point centre, float radius, rect clip)
 
 void renderer::fill_vertical_gradient(rect area, color top, color bottom)
 {
+    if (!m_impl->target) {
+        return;
+    }
     const D2D1_GRADIENT_STOP stops[] = {{0.0f, to_d2d(top)}, {1.0f, to_d2d(bottom)}};
     ComPtr<ID2D1GradientStopCollection> collection;
     if (FAILED(m_impl->target->CreateGradientStopCollection(
@@ -108,7 +118,7 @@ namespace {
 
 bool outline_visible(const renderer::impl& self)
 {
-    return self.stroke.a != 0 && self.stroke_width > 0;
+    return self.stroke.a != 0 && self.stroke_width > 0 && self.target;
 }
 
 ID2D1StrokeStyle* dash_style(const renderer::impl& self)
@@ -163,7 +173,7 @@ namespace {
 void draw_bitmap(renderer& target, image& picture, const D2D1_RECT_F& destination, float opacity,
                  const D2D1_RECT_F* source)
 {
-    if (!picture.is_decoded()) {
+    if (!picture.is_decoded() || !target.backend().target) {
         return;
     }
     ID2D1Bitmap* bitmap = win32::device_bitmap(picture, target);

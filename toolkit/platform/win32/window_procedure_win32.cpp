@@ -8,6 +8,7 @@
 #include <windowsx.h>
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 namespace zksdk::ui::win32 {
@@ -24,13 +25,42 @@ constexpr uintptr_t second_x_button = 4;
 constexpr WPARAM session_lock = 7;
 constexpr WPARAM session_unlock = 8;
 
-// The user-interface thread's only; see window_procedure.
-std::exception_ptr kept_failure;
+// Each thread keeps its own windows' failure, for its own loop; see window_procedure.
+thread_local std::exception_ptr kept_failure;
 
 void* as_data(uintptr_t value)
 {
     return reinterpret_cast<void*>(value);
 }
+
+// The position a mouse message carries, in screen pixels: in client coordinates for the moves and
+// buttons, already on the screen for the wheel; nothing for other messages.
+std::optional<POINT> position_of(HWND window, UINT message, LPARAM lparam)
+{
+    if (message < WM_MOUSEFIRST || message > WM_MOUSELAST) {
+        return std::nullopt;
+    }
+    POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    if (message != WM_MOUSEWHEEL && message != WM_MOUSEHWHEEL) {
+        ClientToScreen(window, &at);
+    }
+    return at;
+}
+
+// Puts back the position of the message a nested one interrupted.
+class input_position_scope {
+public:
+    explicit input_position_scope(std::optional<POINT> position)
+        : m_outer(std::exchange(input_position(), position))
+    {
+    }
+    ~input_position_scope() { input_position() = m_outer; }
+    input_position_scope(const input_position_scope&) = delete;
+    input_position_scope& operator=(const input_position_scope&) = delete;
+
+private:
+    std::optional<POINT> m_outer;
+};
 
 // Everything one message needs: the record, its toolkit window and the message itself.
 struct context {
@@ -329,6 +359,12 @@ LRESULT dispatch(const context& c, UINT message)
 
 } // namespace
 
+std::optional<POINT>& input_position()
+{
+    thread_local std::optional<POINT> position;
+    return position;
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     native_window* owner = record_of(window);
@@ -339,15 +375,21 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     }
     // An exception must not cross the system's frames: a message sent from kernel mode (a
     // resize during SetWindowPos, for one) loses it on 64-bit Windows. The first one waits for
-    // the message loop, which throws it on towards the entry point.
+    // the message loop, or for the system's modal loop that dispatched it to return, and is
+    // thrown on from there towards the entry point. The message gets the system's own answer,
+    // as if the toolkit had not handled it, not one its handler never gave.
+    // While a mouse message is handled, the pointer is where that message happened: the system's
+    // current position may have moved on, and under Wine it can lag behind the messages (a click
+    // right after a popup menu closed went to where the pointer had been before).
+    const input_position_scope position(position_of(window, message, lparam));
     try {
         return dispatch({*record, *record->client, window, wparam, lparam}, message);
     } catch (...) {
         if (!kept_failure) {
             kept_failure = std::current_exception();
         }
-        return 0;
     }
+    return DefWindowProcW(window, message, wparam, lparam);
 }
 
 void rethrow_kept_failure()

@@ -141,6 +141,10 @@ TEST_F(WindowTest, AWheelGestureStaysWithItsWidgetUntilAPause)
 TEST_F(WindowTest, TooltipsShowAfterARestAndNotAgainAfterAPress)
 {
     m_window->add_tooltip(&m_right, {}, "Title", "Some help");
+    // The tip's window comes when the pointer first meets a widget with a tip, not before.
+    headless::send_mouse_move(native(), {30, 30});
+    headless::advance_clock(300);
+    EXPECT_EQ(nullptr, m_window->tooltip_window());
     headless::send_mouse_move(native(), {150, 50});
     headless::send_mouse_move(native(), {151, 50});
     tooltip* tip = m_window->tooltip_window();
@@ -165,6 +169,21 @@ TEST_F(WindowTest, TooltipsShowAfterARestAndNotAgainAfterAPress)
     headless::send_mouse_move(native(), {20, 20}); // away: hidden on the next tick
     headless::advance_clock(100);
     EXPECT_FALSE(tip->native().is_shown());
+}
+
+// A tip added under a pointer already resting on its widget still shows: the window is made on
+// the timer's tick.
+TEST_F(WindowTest, ATooltipAddedUnderTheRestingPointerShows)
+{
+    m_window->add_tooltip(&m_left, {}, "", "Left");
+    headless::send_mouse_move(native(), {150, 50});
+    headless::send_mouse_move(native(), {151, 50});
+    m_window->add_tooltip(&m_right, {}, "", "Added late");
+    headless::advance_clock(1200);
+    tooltip* tip = m_window->tooltip_window();
+    ASSERT_NE(nullptr, tip);
+    EXPECT_TRUE(tip->native().is_shown());
+    EXPECT_EQ("Added late", tip->text());
 }
 
 // The tooltip reads its keys from the widget it is shown for; once that widget is gone the tip

@@ -51,6 +51,26 @@ inline const color red{1, 0, 0, 1};
 inline const color magenta{1, 0, 1, 1};
 inline const color cyan{0, 1, 1, 1};
 
+// Dispatches the thread's timer messages for the window (only those: a paint would validate it)
+// until the window is marked for painting, for up to `milliseconds`.
+inline bool marked_within(HWND window, DWORD milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    RECT marked{};
+    while (!GetUpdateRect(window, &marked, FALSE)) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_TIMER);
+        MSG message{};
+        while (PeekMessageW(&message, window, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
 class drawing_window {
 public:
     drawing_window(int32_t width, int32_t height) : m_width(width), m_height(height)
@@ -101,7 +121,8 @@ public:
     }
 
     // One paint pass: a root widget over the whole window, cleared to black, and `draw` inside a
-    // child widget at `child` (in DIPs); then the client area is read back.
+    // child widget at `child` (in DIPs); then the client area is read back, unless the pass
+    // ended without a render target (a device lost in it, or not made again for it).
     void paint(rect child, const std::function<void(renderer&)>& draw)
     {
         renderer& target = *m_renderer;
@@ -118,6 +139,9 @@ public:
         draw(target);
         target.end_widget();
         target.end_widget();
+        if (!target.backend().target) {
+            return;
+        }
         wait_for_device();
         capture();
     }
@@ -164,16 +188,21 @@ private:
 
     // The drawing reaches the screen through the system's swap chain, possibly after EndDraw has
     // returned, and a window DC does not see it under every system: read the screen until the
-    // pass's own marker colour shows.
+    // pass's own marker colour shows. A new device's first frame waits for its shaders, which
+    // on a loaded machine takes seconds.
     void capture()
     {
         const pixel expected{static_cast<uint8_t>(m_pass_marker.r * 255),
                              static_cast<uint8_t>(m_pass_marker.g * 255),
                              static_cast<uint8_t>(m_pass_marker.b * 255)};
-        for (int attempt = 0; attempt < 200; ++attempt) {
+        const ULONGLONG end = GetTickCount64() + 20000;
+        for (;;) {
             read_screen();
             if (at(m_width - 4, m_height - 4) == expected) {
                 return;
+            }
+            if (GetTickCount64() >= end) {
+                break;
             }
             Sleep(10);
         }

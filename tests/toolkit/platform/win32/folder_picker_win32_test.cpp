@@ -1,6 +1,7 @@
 // The folder picker against Wine's File Open dialog, driven by a timer inside its modal loop.
 #include "toolkit/platform/native_services.h"
 
+#include "toolkit/core/window/window.h"
 #include "toolkit/core/zk_exception.h"
 #include "toolkit/platform/native_window.h"
 
@@ -8,6 +9,7 @@
 
 #include <windows.h>
 #include <ole2.h>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -91,6 +93,28 @@ TEST_F(FolderPickerWin32, ChoosingReturnsTheFolderWithBackslashes)
         }
         return lower;
     }());
+}
+
+// The dialog's own loop dispatches its owner's messages: a failure in one is thrown as the
+// dialog returns, before the caller could go on with the folder.
+TEST_F(FolderPickerWin32, AFailureInTheOwnersMessagesIsThrownAsTheDialogReturns)
+{
+    dialog_command = IDCANCEL;
+    typed_folder = nullptr;
+    window owner;
+    owner.create("Picker Owner", {0, 0, 300, 200}, 0);
+    event_dispatcher::instance().connect(&owner, &owner, event_type::timer, [&](const event_info&) {
+        owner.kill_timer(&owner, 1);
+        throw std::runtime_error("unable to go on");
+    });
+    owner.set_timer(&owner, 1, 30, false);
+    std::string caught;
+    try {
+        pick_folder(&owner.native(), "Picker Test", u"C:\\windows");
+    } catch (const std::runtime_error& failure) {
+        caught = failure.what();
+    }
+    EXPECT_EQ("unable to go on", caught);
 }
 
 TEST(FolderPickerWithoutCom, FailsToCreateTheDialogWithItsMessage)

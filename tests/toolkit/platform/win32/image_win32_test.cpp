@@ -252,8 +252,9 @@ TEST_F(ImageDrawingTest, RenderersAndImagesUnhookWhicheverSideGoesFirst)
 
 // A driver update, a GPU reset or a remote desktop reconnect loses the device: EndDraw then
 // reports that the target must be made again. Everything made from the old one goes with it,
-// the whole window is marked, and the next frame draws whole, at the DPI and in the colours that
-// were in force.
+// the whole window is marked, and the next pass makes a new target. While the device is being
+// reset, a pass whose new target is refused draws nothing and the window is painted again
+// shortly; the frame that finally draws is whole, at the DPI and in the colours in force.
 TEST_F(ImageDrawingTest, ALostDeviceBringsANewTargetAndTheNextFrameDrawsWhole)
 {
     image picture;
@@ -274,7 +275,7 @@ TEST_F(ImageDrawingTest, ALostDeviceBringsANewTargetAndTheNextFrameDrawsWhole)
 
     painter.backend().next_end_draw_result = static_cast<HRESULT>(D2DERR_RECREATE_TARGET);
     m_window.paint({0, 0, 80, 60}, draw);
-    EXPECT_EQ(2u, painter.backend().target_generation);
+    EXPECT_FALSE(painter.backend().target);
     EXPECT_FALSE(lists(painter, picture)) << "the old device's bitmap is gone";
     EXPECT_TRUE(picture.backend().device_bitmaps.empty());
     RECT marked{};
@@ -283,6 +284,27 @@ TEST_F(ImageDrawingTest, ALostDeviceBringsANewTargetAndTheNextFrameDrawsWhole)
     EXPECT_EQ(0, marked.top);
     EXPECT_EQ(120, marked.right);
     EXPECT_EQ(90, marked.bottom);
+
+    // Everything a pass can ask for, with no target to draw on; a resize meanwhile is kept for
+    // the target to come.
+    painter.backend().failing_target_creations = 1;
+    m_window.set_dpi(144, 144);
+    ValidateRect(m_window.handle(), nullptr);
+    m_window.paint({0, 0, 80, 60}, [&](renderer& target) {
+        draw(target);
+        target.set_stroke(red, 4);
+        target.draw_rect({0, 0, 20, 20});
+        target.draw_line({60, 20}, {75, 20});
+        target.fill_rounded_rect({0, 0, 20, 20}, 4);
+        target.fill_ellipse({10, 10}, 5, {});
+        target.fill_vertical_gradient({0, 0, 20, 20}, red, white);
+        target.set_text_color(white);
+        target.draw_text({0, 0, 80, 20}, "skipped");
+        target.draw_text_clipped({0, 0, 80, 20}, {0, 0, 10, 10}, "skipped");
+    });
+    EXPECT_FALSE(painter.backend().target);
+    EXPECT_EQ(1u, painter.backend().target_generation);
+    EXPECT_TRUE(marked_within(m_window.handle(), 5000)) << "the window is painted again";
 
     // The stroke colour was set before the loss and not since: the new brush carries it.
     m_window.paint({0, 0, 80, 60}, [&](renderer& target) {
@@ -293,6 +315,7 @@ TEST_F(ImageDrawingTest, ALostDeviceBringsANewTargetAndTheNextFrameDrawsWhole)
     EXPECT_TRUE(looks_like(m_window.at(67, 22), {255, 0, 0}));
     EXPECT_TRUE(looks_like(m_window.at(100, 30), {255, 0, 0})) << "the line in the old colour";
     EXPECT_TRUE(looks_like(m_window.at(100, 40), {0, 0, 0}));
+    EXPECT_EQ(2u, painter.backend().target_generation);
     EXPECT_TRUE(lists(painter, picture)) << "a bitmap made on the new device";
 }
 

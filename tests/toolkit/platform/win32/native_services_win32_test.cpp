@@ -9,6 +9,7 @@
 
 #include <windows.h>
 #include <array>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -17,9 +18,16 @@ namespace {
 
 class quiet_client : public native_window_client {
 public:
+    bool timer_fails = false;
+
     void route(event_type, void*, const void*) override {}
     void paint_native(rect) override {}
-    void native_timer(uint32_t) override {}
+    void native_timer(uint32_t) override
+    {
+        if (timer_fails) {
+            throw std::runtime_error("unable to go on");
+        }
+    }
     bool request_close() override { return false; }
     void native_resized(size) override {}
     bool has_pointer_handlers(event_type) override { return false; }
@@ -188,6 +196,29 @@ TEST_F(NativeServicesWin32, PopupMenusReturnTheChosenItemOrNothing)
         EXPECT_EQ(c.chosen, show_popup_menu(window, {600, 400}, items));
         KillTimer(nullptr, menu_fallback);
     }
+}
+
+// The menu's own loop dispatches its owner's messages: a failure in one is thrown as the menu
+// returns, not left for the owner's loop.
+TEST_F(NativeServicesWin32, AFailureInTheOwnersMessagesIsThrownAsTheMenuReturns)
+{
+    const std::array<popup_menu_item, 1> items{{{1, -1, "Copy"}}};
+    SetForegroundWindow(handle());
+    menu_owner = handle();
+    SetCursorPos(5, 5);
+    client.timer_fails = true;
+    window.start_timer(1, 30);
+    menu_keys = {VK_ESCAPE};
+    SetTimer(nullptr, 0, 300, press_menu_keys);
+    std::string caught;
+    try {
+        show_popup_menu(window, {600, 400}, items);
+    } catch (const std::runtime_error& failure) {
+        caught = failure.what();
+    }
+    window.stop_timer(1);
+    KillTimer(nullptr, menu_fallback);
+    EXPECT_EQ("unable to go on", caught);
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -673,6 +674,104 @@ TEST_F(ToolkitWindowWin32, ACallbacksExceptionLeavesTheModalLoop)
         KillTimer(nullptr, watchdog);
         EXPECT_EQ("unable to go on", caught);
     }
+}
+
+// A click goes to the widget where its message says it happened, even when the system's pointer
+// is elsewhere by then: it has moved on, or under Wine it lags behind the messages.
+TEST_F(ToolkitWindowWin32, AClickGoesWhereItsMessageSaysItHappened)
+{
+    window main;
+    main.create("click", {0, 0, 300, 200}, 0);
+    main.native().show();
+    widget left;
+    widget right;
+    for (auto [child, area] :
+         {std::pair{&left, rect{0, 0, 150, 200}}, std::pair{&right, rect{150, 0, 150, 200}}}) {
+        child->set_window(&main);
+        child->set_parent(&main.root());
+        child->create(area);
+        main.root().add_child(child);
+    }
+    std::string pressed;
+    connect(&left, &main, event_type::mouse_down, [&] { pressed += "left "; });
+    connect(&right, &main, event_type::mouse_down, [&] { pressed += "right "; });
+    POINT over_left{20, 20};
+    ClientToScreen(main.native().backend().handle, &over_left);
+    SetCursorPos(over_left.x, over_left.y);
+    const HWND handle = main.native().backend().handle;
+    SendMessageW(handle, WM_MOUSEMOVE, 0, MAKELPARAM(250, 50));
+    SendMessageW(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(250, 50));
+    SendMessageW(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 50));
+    EXPECT_EQ("right left ", pressed);
+    const point outside = pointer_screen_position();
+    EXPECT_EQ((point{over_left.x, over_left.y}), outside) << "outside a message, the system's";
+}
+
+// The toolkit answered 1 to a close it handled; a close whose callback threw gets the system's
+// own answer instead, which closes the window, and the failure still reaches the loop.
+TEST_F(ToolkitWindowWin32, AMessageWhoseCallbackThrewGetsTheSystemsAnswer)
+{
+    window main;
+    main.create("main", {0, 0, 300, 200}, 0);
+    const HWND handle = main.native().backend().handle;
+    connect(&main, &main, event_type::close_request,
+            [] { throw std::runtime_error("unable to go on"); });
+    EXPECT_EQ(0, SendMessageW(handle, WM_CLOSE, 0, 0));
+    EXPECT_FALSE(IsWindow(handle));
+    std::string caught;
+    try {
+        main.native().pump();
+    } catch (const std::runtime_error& error) {
+        caught = error.what();
+    }
+    EXPECT_EQ("unable to go on", caught);
+}
+
+// Each thread keeps its own windows' failure: another thread's loop runs on undisturbed, and
+// the failing thread's own loop throws it.
+TEST_F(ToolkitWindowWin32, AFailureIsThrownOnlyOnTheThreadWhoseWindowFailed)
+{
+    const HANDLE kept = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE checked = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::string caught_there;
+    std::thread other([&] {
+        {
+            // Gone before the main thread's loop runs, so that no message of that loop can
+            // wait for this thread; the failure stays kept.
+            window failing;
+            failing.create("failing", {0, 0, 400, 300}, 0);
+            connect(&failing, &failing, event_type::resized,
+                    [] { throw std::runtime_error("unable to go on"); });
+            failing.native().set_bounds({0, 0, 300, 200});
+        }
+        SetEvent(kept);
+        WaitForSingleObject(checked, 30000);
+        try {
+            win32::rethrow_kept_failure();
+        } catch (const std::runtime_error& error) {
+            caught_there = error.what();
+        }
+    });
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(kept, 30000));
+    window main;
+    main.create("main", {0, 0, 400, 300}, 0);
+    connect(&main, &main, event_type::timer, [&] { main.close(7); });
+    main.set_timer(&main, 1, 30, false);
+    const UINT_PTR watchdog =
+        SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); });
+    int32_t result = -1;
+    try {
+        result = main.run_modal();
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << "the other thread's failure came here: " << error.what();
+    }
+    KillTimer(nullptr, watchdog);
+    SetEvent(checked);
+    other.join();
+    CloseHandle(kept);
+    CloseHandle(checked);
+    EXPECT_EQ(7, result);
+    EXPECT_EQ("unable to go on", caught_there);
 }
 
 // The system DPI of a Wine prefix is read when a process starts, so this check runs in a child

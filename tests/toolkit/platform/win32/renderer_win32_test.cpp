@@ -76,6 +76,57 @@ TEST_F(RendererTest, AResizeMarksTheWholeWindowForPainting)
     EXPECT_EQ(window_height, marked.bottom);
 }
 
+// A failed frame is drawn again, not dropped; a device that does not come back, or frames that
+// keep failing, end in the toolkit's exception instead of a window that never draws. Once the
+// device is back the renderer draws again.
+TEST_F(RendererTest, FramesThatKeepFailingEndInTheToolkitsException)
+{
+    renderer& target = m_window.painter();
+    const auto fill = [](renderer& painter) {
+        painter.set_fill_color(white);
+        painter.fill_rect({0, 0, 10, 10});
+    };
+    ValidateRect(m_window.handle(), nullptr);
+    target.backend().next_end_draw_result = E_FAIL;
+    m_window.paint({0, 0, 40, 40}, fill);
+    EXPECT_TRUE(marked_within(m_window.handle(), 5000)) << "the failed frame is drawn again";
+    m_window.paint({0, 0, 40, 40}, fill);
+    EXPECT_TRUE(is_lit(m_window.at(5, 5)));
+
+    struct failure_case {
+        const char* name;
+        HRESULT end_draw; // for every pass; a lost device only for the first
+        uint32_t refused_targets;
+        std::string message;
+    };
+    const failure_case cases[] = {
+        {"EndDraw keeps failing", E_FAIL, 0, "unable to draw the window's frame"},
+        {"the lost device does not come back", static_cast<HRESULT>(D2DERR_RECREATE_TARGET), 100,
+         "unable to create a d2d render target"},
+    };
+    for (const failure_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int passes = 0;
+        std::string message;
+        try {
+            for (; passes < 30; ++passes) {
+                if (passes == 0 || c.end_draw != static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
+                    target.backend().next_end_draw_result = c.end_draw;
+                }
+                target.backend().failing_target_creations = c.refused_targets;
+                m_window.paint({0, 0, 40, 40}, fill);
+            }
+        } catch (const zk_exception& failure) {
+            message = failure.what();
+        }
+        EXPECT_EQ(c.message, message);
+        EXPECT_GE(passes, 5) << "a few failed frames in a row are retried";
+        target.backend().failing_target_creations = 0;
+        m_window.paint({0, 0, 40, 40}, fill);
+        EXPECT_TRUE(is_lit(m_window.at(5, 5)));
+    }
+}
+
 TEST_F(RendererTest, FillsCoverTheirShapesInWidgetCoordinatesAndInvisibleOnesNothing)
 {
     m_window.paint({20, 10, 100, 100}, [](renderer& target) {
