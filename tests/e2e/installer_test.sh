@@ -24,12 +24,13 @@ panel_time=1584976883
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimbic-installer-e2e.XXXXXX")
 prefix="$work/prefix"
 xvfb_pids=()
-fifo_fd="" drain_pid="" hold_pid=""
+fifo_fd="" feed_pid="" hold_pid=""
 
 cleanup() {
-    [ -n "$drain_pid" ] && kill "$drain_pid" 2>/dev/null
-    [ -n "$fifo_fd" ] && exec {fifo_fd}>&-
+    # The prefix goes before the pipe's writer: a worker still reading it must not find none.
     wizard_stop_prefix "$prefix"
+    [ -n "$feed_pid" ] && kill "$feed_pid" 2>/dev/null
+    [ -n "$fifo_fd" ] && exec {fifo_fd}>&-
     [ -n "$hold_pid" ] && kill "$hold_pid" 2>/dev/null
     for pid in "${xvfb_pids[@]}"; do kill "$pid" 2>/dev/null; done
     rm -rf "$work"
@@ -270,9 +271,9 @@ if wizard_start "$setup"; then
         '[ "$ticked" -gt 250 ] && [ "$ticked" -lt 450 ]'
     check "NEXT (INSTALL) is enabled on Versions" \
         'wizard_next_enabled "$artifacts/installer-versions.png"'
-    # Custom too, by keys: Tab from INSTALL reaches Custom first, then the versions, then the
-    # folder buttons, each of which opens the folder dialog with Enter.
-    wizard_keys Tab space Tab Tab Tab Tab
+    # Custom too, by keys: the page opens with the focus on its first choice, Custom; Tab goes on
+    # through the versions to the folder buttons, each of which opens the folder dialog with Enter.
+    wizard_keys space Tab Tab Tab Tab
     check "Custom's Plugin Path takes a folder typed into the dialog" \
         'wizard_pick_folder "$custom_plugins"'
     wizard_keys Tab
@@ -460,15 +461,14 @@ for folder in "$cc2015" "$cc2017" "$cc2018" "$ae2019"; do
     rm -rf "$(wizard_unix_path "$folder")/Vantrel" "$(dirname "$(panel_of "$folder")")"
 done
 rm -rf "$WINEPREFIX/drive_c/ProgramData/Vantrel"
-# CC2017's new plug-in file (written beside the target, then moved over it) is a full pipe:
-# the worker's write waits there until the test reads it, as on a slow disk. Targets go in list
-# order, so CC2015's copy is done before it and the others wait behind it.
-stuck=$(plugin_of "$cc2017").nimbic-new
+# CC2017's plug-in is an empty pipe the test holds open: the worker, reading it to see whether
+# it already holds our bytes, waits there until the test writes, as on a slow disk. Targets go in
+# list order, so CC2015's copy is done before it and the others wait behind it. The pipe keeps a
+# writer until the run ends: opening a pipe that has none would stall Wine's server itself.
+stuck=$(plugin_of "$cc2017")
 mkdir -p "$(dirname "$stuck")"
 mkfifo "$stuck"
 exec {fifo_fd}<>"$stuck"
-# Filled until a write would wait (dd then stops), so the worker's first write waits.
-dd if=/dev/zero of="$stuck" bs=4096 count=1024 oflag=nonblock 2>/dev/null
 # The copy before the stuck one is whole on disk: the worker has moved on to the stuck file.
 earlier_copied() {
     for _ in $(seq 1 300); do
@@ -496,23 +496,18 @@ if wizard_start "$setup"; then
         shot installer-cancel.png
         wizard_answer Return
         check "YES (Enter) closes the wizard window at once" wizard_gone
-        # A process that ended mid-run would have cut the stuck copy short: that the copy is
-        # written whole below shows it waited.
+        # The window is gone but the run is not: the process stays until the stuck read ends.
         check "the process is still there for the stuck copy" 'kill -0 "$wizard_pid"'
-        cat <&"$fifo_fd" >"$work/pipe.bin" &
-        drain_pid=$!
-        check "once the copy goes on, the run completes and the process exits" 'wizard_wait_exit 60'
-        pipe_holds_copy() {
-            for _ in $(seq 1 100); do
-                tail -c "$(stat -c %s "$payload")" "$work/pipe.bin" | cmp -s - "$payload" &&
-                    return 0
-                sleep 0.1
-            done
-            return 1
-        }
-        check "the stuck copy itself was written whole" pipe_holds_copy
-        kill "$drain_pid" 2>/dev/null
-        drain_pid=""
+        # Endless bytes that are not ours: the worker reads on, finds them different, and
+        # replaces the pipe with the plug-in.
+        cat /dev/zero >&"$fifo_fd" &
+        feed_pid=$!
+        check "once the read goes on, the run completes and the process exits" 'wizard_wait_exit 60'
+        kill "$feed_pid" 2>/dev/null
+        wait "$feed_pid" 2>/dev/null
+        check_installed "$cc2017" "CC2017, stuck until the cancel,"
+        check "the pipe the plug-in replaced is not kept as a backup" \
+            '[ -z "$(find "$(dirname "$stuck")" -name "*.nimbic-old" -o -type p)" ]'
         check_installed "$cc2015" "CC2015 after the cancel"
         check "CC2018 and 2019 got their plug-ins after the cancel" \
             "plugin_installed '$cc2018' && plugin_installed '$ae2019'"
@@ -525,10 +520,10 @@ if wizard_start "$setup"; then
 else
     check "the wizard window appears for the cancel run" false
 fi
+wizard_stop_prefix "$prefix"
 exec {fifo_fd}>&-
 fifo_fd=""
 rm -f "$stuck"
-wizard_stop_prefix "$prefix"
 
 echo "== at 144 DPI"
 # The system DPI is read when the prefix's processes start: none may outlive the change.
