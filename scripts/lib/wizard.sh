@@ -292,6 +292,16 @@ wizard_page_changes() {
 }
 
 # wizard_go "X Y" SECONDS: presses a control and waits for the page to change.
+# wizard_page_is SIGNATURE SECONDS: waits until the page area is exactly that picture again (a
+# page drawn part-way differs for a moment after it changes).
+wizard_page_is() {
+    local deadline=$((SECONDS + $2))
+    until [ "$(wizard_page_signature)" = "$1" ]; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.3
+    done
+}
+
 wizard_go() {
     local before
     before=$(wizard_page_signature)

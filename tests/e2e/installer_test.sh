@@ -83,16 +83,10 @@ check_installed() {
 }
 common_appdata_folder() { [ -d "$WINEPREFIX/drive_c/ProgramData/Vantrel" ]; }
 shot() { wizard_shot "$artifacts/$1"; }
-wizard_gone() {
-    for _ in $(seq 1 50); do
-        [ -z "$(wizard_windows "$wizard_title")" ] && return 0
-        sleep 0.2
-    done
-    return 1
-}
-# window_gone WINDOW: waits (10 s at most) until the X window is destroyed or unmapped.
+wizard_gone() { title_gone "$wizard_title"; }
+# window_gone WINDOW: waits (30 s at most) until the X window is destroyed or unmapped.
 window_gone() {
-    for _ in $(seq 1 50); do
+    for _ in $(seq 1 150); do
         xwininfo -id "$1" 2>/dev/null | grep -q IsViewable || return 0
         sleep 0.2
     done
@@ -151,9 +145,9 @@ finish() {
     echo "  FINISH to the end of the process: $((SECONDS - pressed)) s"
 }
 
-# window_gone TITLE: no window of ours has that title any more.
-window_gone() {
-    for _ in $(seq 1 50); do
+# title_gone TITLE: no window of ours has that title any more (30 s at most).
+title_gone() {
+    for _ in $(seq 1 150); do
         [ -z "$(wizard_windows "$1")" ] && return 0
         sleep 0.2
     done
@@ -260,7 +254,7 @@ if wizard_start "$setup"; then
     wizard_go "$wizard_back_button" 120
     welcome_page=$(wizard_measure "$artifacts/installer-welcome.png" "$wizard_page_area" "%#")
     check "BACK on License returns to the Welcome page as it was" \
-        '[ "$(wizard_page_signature)" = "$welcome_page" ]'
+        'wizard_page_is "$welcome_page" 20'
 
     wizard_go "$wizard_next_button" 30
     shot installer-versions.png
@@ -308,12 +302,12 @@ echo "== the Apps entry, the uninstall window by keys, and QuietUninstallString"
 wine reg query "$wizard_entry_key" /reg:64 2>/dev/null | tr -d '\r' >"$artifacts/installer-apps-entry.txt"
 cat "$artifacts/installer-apps-entry.txt"
 record="$(wizard_unix_path "$program_folder")/install-record.txt"
-cut -f5 "$record" 2>/dev/null | tail -n +2 | tr -d '\r' >"$work/recorded.txt"
+cut -f6 "$record" 2>/dev/null | tail -n +2 | tr -d '\r' >"$work/recorded.txt"
 check "the install record lists the plug-in and the panel of 3 versions and Custom" \
     '[ "$(wc -l <"$work/recorded.txt")" -eq 8 ] && grep -q "Custom Plug-ins" "$work/recorded.txt"'
 check "the program copy in the product folder is the setup program, byte for byte" \
     'cmp -s "$setup" "$(wizard_unix_path "$program_folder")/NimbicSetup.exe"'
-recorded_bytes=$(($(tail -n +2 "$record" | cut -f3 | paste -sd+)))
+recorded_bytes=$(($(tail -n +2 "$record" 2>/dev/null | cut -f4 | paste -sd+)+0))
 estimated=$(printf '0x%x' $(((recorded_bytes + $(stat -c %s "$setup") + 1023) / 1024)))
 program='"C:\Program Files\Vantrel\Nimbic Plug-in\NimbicSetup.exe"'
 entry_has() { grep -qxF "    $1    $2    $3" "$artifacts/installer-apps-entry.txt"; }
@@ -351,7 +345,7 @@ if wizard_open "$wizard_uninstaller_title" "$@"; then
     check "Tab moves the focus mark to CANCEL ($marked pixels)" '[ "$marked" -gt 100 ]'
     wizard_keys Return
     check "Enter on CANCEL closes the window, and nothing is removed" \
-        'window_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
+        'title_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
          plugin_installed "$cc2018" && wizard_entry_value DisplayName | grep -q Nimbic'
 else
     check "UninstallString opens \"$wizard_uninstaller_title\"" false
@@ -574,7 +568,7 @@ if xvfb_on 2048x1536; then
             'wizard_next_enabled "$artifacts/installer-uninstall-144-done.png"'
         wizard_keys Return
         check "Enter on FINISH closes it; the plug-in, the entry and the program folder are gone" \
-            'window_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
+            'title_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
              program_folder_gone && ! plugin_installed "$cc2018" &&
              [ -z "$(wizard_entry_value DisplayName)" ]'
     else
