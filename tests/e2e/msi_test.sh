@@ -83,8 +83,19 @@ check "the actions run nimbic-deploy's DLL as SYSTEM: two forward, two rollback,
     '[ "$(grep -cE "^Nimbic(Install|Uninstall)	3073	NimbicDeployAction	NimbicDeploy" <<<"$actions")" -eq 2 ] &&
      [ "$(grep -cE "^Nimbic(Install|Uninstall)Rollback	3393	NimbicDeployAction	" <<<"$actions")" -eq 2 ] &&
      [ "$(grep -cE "^NimbicCommit	3649	NimbicDeployAction	" <<<"$actions")" -eq 1 ] &&
-     [ "$(grep -cE "^Set[A-Za-z]+	51	" <<<"$actions")" -eq 6 ] &&
+     [ "$(grep -cE "^Set[A-Za-z]+	51	" <<<"$actions")" -eq 8 ] &&
      grep -q "^SetNimbicInstall	51	NimbicInstall	install --from \"\[INSTALLDIR\]NimbicSetup.exe\" --record \"\[INSTALLDIR\]install-record.txt\" --journal \"\[INSTALLDIR\]nimbic-deploy.journal\" --allow-no-versions --log-folder \"\[LOGFOLDER\]\"" <<<"$actions"'
+# Rollback disabled (policy or DISABLEROLLBACK): no rollback or commit action would run, so the
+# commands go without a journal, which would otherwise keep its backups for good.
+sequence=$(table "$msi" InstallExecuteSequence)
+check "with rollback disabled the install and uninstall run without a journal" \
+    'grep -q "^SetNimbicInstallDirect	51	NimbicInstall	install --from \"\[INSTALLDIR\]NimbicSetup.exe\" --record \"\[INSTALLDIR\]install-record.txt\" --allow-no-versions --log-folder" <<<"$actions" &&
+     grep -q "^SetNimbicUninstallDirect	51	NimbicUninstall	uninstall " <<<"$actions" &&
+     ! grep -E "^Set[A-Za-z]+Direct	" <<<"$actions" | grep -q -- "--journal" &&
+     grep -q "^SetNimbicInstallDirect	NOT REMOVE~=\"ALL\" AND RollbackDisabled	" <<<"$sequence" &&
+     grep -q "^SetNimbicInstall	NOT REMOVE~=\"ALL\" AND NOT RollbackDisabled	" <<<"$sequence" &&
+     grep -q "^SetNimbicUninstallDirect	.* AND RollbackDisabled	" <<<"$sequence" &&
+     grep -q "^SetNimbicUninstall	.* AND NOT RollbackDisabled	" <<<"$sequence"'
 check "the uninstall runs unless KEEPPLUGIN is exactly 1" \
     'table "$msi" InstallExecuteSequence | grep -q "^NimbicUninstall	REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE AND KEEPPLUGIN<>\"1\"	3498$"'
 check "the actions are described" \
