@@ -100,11 +100,11 @@ record_status RemoveFile(const OpenedFolder& folder, const std::u16string& name,
     if (journal) {
         std::string bytes;
         const std::u16string backup = BackupName(name);
-        removed =
-            sys::read_opened(file, record_size_limit, &bytes) &&
-            journal->NoteBackup(folder.ChildPath(name), backup, bytes.size(), Sha256Of(bytes)) &&
-            sys::rename_opened(file, folder.handle(), backup, sys::rename_mode::keep_existing) ==
-                sys::open_result::opened;
+        removed = sys::read_opened(file, record_size_limit, &bytes) &&
+                  journal->NoteBackup(folder.ChildPath(name), backup, bytes.size(), Sha256Of(bytes),
+                                      std::nullopt) &&
+                  sys::rename_opened(file, folder.handle(), backup,
+                                     sys::rename_mode::keep_existing) == sys::open_result::opened;
     } else {
         removed = sys::delete_opened(file);
     }

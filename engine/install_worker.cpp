@@ -152,9 +152,11 @@ void CreateMakerFolder(Journal* journal)
     // Without the shared folder nothing is made: the current folder is no place for it.
     if (!sys::common_app_data_folder(&app_data) || app_data.empty())
         return;
+    // The logs' folder, which every elevated run writes into: ProgramData's own list would let
+    // any user add to it.
     OpenedFolder made;
     OpenedFolder::Open(path_join(to_backslashes(std::move(app_data)), u"Vantrel"),
-                       sys::folder_creation::create_if_missing, journal, &made);
+                       sys::folder_creation::create_locked_if_missing, journal, &made);
 }
 
 } // namespace

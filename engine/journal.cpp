@@ -148,10 +148,14 @@ bool Journal::NoteCreated(const std::u16string& path, uint64_t size, const Sha25
 }
 
 bool Journal::NoteBackup(const std::u16string& path, std::u16string_view backup_name, uint64_t size,
-                         const Sha256Digest& digest)
+                         const Sha256Digest& digest, const std::optional<LeftBytes>& left)
 {
+    const std::string what_is_left =
+        left ? std::to_string(left->size) + "\t" + HexDigest(left->digest)
+             : std::string(nothing_left) + "\t" + std::string(nothing_left);
     return Note(std::string(backup_note) + "\t" + std::to_string(size) + "\t" + HexDigest(digest) +
-                "\t" + utf16_to_utf8(path) + "\t" + utf16_to_utf8(backup_name));
+                "\t" + utf16_to_utf8(path) + "\t" + utf16_to_utf8(backup_name) + "\t" +
+                what_is_left);
 }
 
 bool Journal::NoteRestartDeletion(const std::u16string& path, uint64_t size,

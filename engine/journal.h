@@ -7,11 +7,19 @@
 #include "engine/sha256.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace nimbic {
+
+// The bytes a run leaves at a file's name, so that a rollback can tell them from a change made
+// after the run.
+struct LeftBytes {
+    uint64_t size = 0;
+    Sha256Digest digest{};
+};
 
 enum class journal_status {
     ok,
@@ -49,10 +57,12 @@ public:
     // holds them).
     bool NoteCreated(const std::u16string& path, uint64_t size, const Sha256Digest& digest);
     // The file at `path`, holding these bytes, is kept as `backup_name` in the same folder
-    // before it is replaced or removed (rollback puts it back; commit deletes it, or leaves it
-    // for the restart while a host has it loaded).
+    // before it is replaced by the bytes `left` or removed (no `left`). A rollback puts it back
+    // only over what the run left there (or where nothing is now): a file someone changed or put
+    // there since is not ours to overwrite. A commit deletes the backup, or leaves it for the
+    // restart while a host has it loaded.
     bool NoteBackup(const std::u16string& path, std::u16string_view backup_name, uint64_t size,
-                    const Sha256Digest& digest);
+                    const Sha256Digest& digest, const std::optional<LeftBytes>& left);
     // A file of ours, holding these bytes, that another program holds so that it can be neither
     // removed nor renamed now: commit deletes it, or leaves it for the restart; a rollback has
     // nothing to undo, since nothing was changed.
@@ -81,8 +91,8 @@ private:
 
 // What a rollback or a commit did with one noted change.
 struct JournalStep {
-    // "restored", "removed", "removed backup", "removed folder", "kept", "scheduled for
-    // deletion at restart", "failed"
+    // "restored", "removed", "removed backup", "removed folder", "kept", "kept backup",
+    // "scheduled for deletion at restart", "failed"
     std::string action;
     std::u16string path;
     bool ok = true;

@@ -55,9 +55,18 @@ bool ParseNote(std::string_view line, Noted* note)
         return ParseSize(fields[1], &note->size) && ParseHexDigest(fields[2], &note->digest) &&
                !note->path.empty();
     }
-    if (note->kind == backup_note && fields.size() == 5) {
+    if (note->kind == backup_note && (fields.size() == 5 || fields.size() == 7)) {
         note->path = utf8_to_utf16(fields[3]);
         note->backup_name = utf8_to_utf16(fields[4]);
+        if (fields.size() == 5)
+            note->left = left_at_name::unknown;
+        else if (fields[5] == nothing_left && fields[6] == nothing_left)
+            note->left = left_at_name::nothing;
+        else if (ParseSize(fields[5], &note->left_size) &&
+                 ParseHexDigest(fields[6], &note->left_digest))
+            note->left = left_at_name::bytes;
+        else
+            return false;
         return ParseSize(fields[1], &note->size) && ParseHexDigest(fields[2], &note->digest) &&
                !note->path.empty() && !note->backup_name.empty();
     }

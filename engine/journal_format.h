@@ -19,7 +19,10 @@ inline constexpr size_t size_limit = 64u << 20;
 inline constexpr std::string_view folder_note = "folder";
 inline constexpr std::string_view temporary_note = "temporary";
 inline constexpr std::string_view created_note = "created";
+// A backup, then what the run left at the file's name: its size and digest, or nothing_left
+// twice when the run removed it.
 inline constexpr std::string_view backup_note = "backup";
+inline constexpr std::string_view nothing_left = "-";
 inline constexpr std::string_view remove_when_empty_note = "remove-when-empty";
 // A file of ours another program holds, for the commit to delete (or leave for the restart).
 inline constexpr std::string_view restart_note = "delete-at-restart";
@@ -29,12 +32,19 @@ inline constexpr std::string_view journal_folder_note = "journal-folder";
 // happens, so the journal is neither rolled back nor added to.
 inline constexpr std::string_view commit_note = "commit";
 
+// What a backup note says the run left at the file's name; `unknown` in the notes of journals
+// written before the notes said it.
+enum class left_at_name { bytes, nothing, unknown };
+
 struct Noted {
     std::string kind;
     std::u16string path;
     uint64_t size = 0;
     Sha256Digest digest{};
     std::u16string backup_name;
+    left_at_name left = left_at_name::nothing;
+    uint64_t left_size = 0;
+    Sha256Digest left_digest{};
 };
 
 // The whole line for a note of these tab-separated fields, its end mark and line break included.

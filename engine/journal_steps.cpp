@@ -7,6 +7,7 @@
 #include "engine/own_names.h"
 #include "engine/paths.h"
 #include "engine/whole_file.h"
+#include "toolkit/core/text_conversion.h"
 
 namespace nimbic::journal_steps {
 
@@ -138,35 +139,43 @@ void RemoveFolderIfEmpty(const std::u16string& path, std::vector<JournalStep>* s
 
 namespace {
 
-// The backup takes the file's name again. A file there that Windows will not replace (a module
-// a host has loaded since) is renamed aside first and left for the restart.
-sys::open_result PutBack(const OpenedFolder& folder, sys::file_handle backup,
-                         const std::u16string& path, std::vector<JournalStep>* steps)
+// Whether the file now at a backup's name is what the run left there; a journal that does not
+// say is taken at its word, as it always was.
+content IsWhatWasLeft(sys::file_handle current, const Noted& note)
+{
+    switch (note.left) {
+    case journal_format::left_at_name::bytes:
+        return CompareOpened(current, note.left_size, note.left_digest);
+    case journal_format::left_at_name::nothing:
+        return content::different;
+    case journal_format::left_at_name::unknown:
+        break;
+    }
+    return content::same;
+}
+
+// The backup takes the file's name again, over the file the run left there: that one is
+// renamed aside first (Windows lets a module a host has loaded be renamed, not replaced), then
+// deleted or left for the restart; if the backup cannot take the name, it goes straight back.
+sys::open_result PutBackOver(const OpenedFolder& folder, sys::file_handle backup,
+                             sys::file_handle current, const std::u16string& path,
+                             std::vector<JournalStep>* steps)
 {
     const std::u16string name = path_filename(path);
-    const sys::open_result moved =
-        sys::rename_opened(backup, folder.handle(), name, sys::rename_mode::replace_existing);
-    if (moved != sys::open_result::denied && moved != sys::open_result::held)
-        return moved;
-    sys::file_handle current = sys::invalid_file;
-    if (sys::open_child_file(folder.handle(), name, sys::child_access::remove, &current) !=
-        sys::open_result::opened)
-        return moved;
     const std::u16string aside = BackupName(name);
     sys::open_result result =
         sys::rename_opened(current, folder.handle(), aside, sys::rename_mode::keep_existing);
-    if (result == sys::open_result::opened) {
-        result = sys::rename_opened(backup, folder.handle(), name, sys::rename_mode::keep_existing);
-        if (result == sys::open_result::opened) {
-            std::u16string left;
-            const removal removed = DeleteOrLeaveForRestart(folder, current, aside, &left);
-            if (removed != removal::deleted)
-                RemovedStep(removed, folder.ChildPath(aside), left, "removed", steps);
-        } else {
-            sys::rename_opened(current, folder.handle(), name, sys::rename_mode::keep_existing);
-        }
+    if (result != sys::open_result::opened)
+        return result;
+    result = sys::rename_opened(backup, folder.handle(), name, sys::rename_mode::keep_existing);
+    if (result != sys::open_result::opened) {
+        sys::rename_opened(current, folder.handle(), name, sys::rename_mode::keep_existing);
+        return result;
     }
-    sys::close_file(current);
+    std::u16string left;
+    const removal removed = DeleteOrLeaveForRestart(folder, current, aside, &left);
+    if (removed != removal::deleted)
+        RemovedStep(removed, folder.ChildPath(aside), left, "removed", steps);
     return result;
 }
 
@@ -202,7 +211,48 @@ void Restore(const Noted& note, std::vector<JournalStep>* steps)
                               : not_ours});
         return;
     }
-    const sys::open_result moved = PutBack(folder, file, note.path, steps);
+    // What has the name now, opened once and compared through the handle that moves it.
+    const std::u16string name = path_filename(note.path);
+    sys::file_handle current = sys::invalid_file;
+    const sys::open_result now =
+        sys::open_child_file(folder.handle(), name, sys::child_access::remove, &current);
+    sys::open_result moved = sys::open_result::failed;
+    if (now == sys::open_result::missing) {
+        moved = sys::rename_opened(file, folder.handle(), name, sys::rename_mode::keep_existing);
+    } else if (now != sys::open_result::opened) {
+        moved = now;
+    } else {
+        const content left = IsWhatWasLeft(current, note);
+        if (left == content::same) {
+            moved = PutBackOver(folder, file, current, note.path, steps);
+        } else if (left == content::unreadable) {
+            sys::close_file(current);
+            sys::close_file(file);
+            steps->push_back({"failed", note.path, false, "it cannot be read"});
+            return;
+        } else if (CompareOpened(current, note.size, note.digest) == content::same) {
+            // Someone put the earlier bytes back already: the backup has nothing left to give.
+            sys::close_file(current);
+            std::u16string aside;
+            const removal removed = DeleteOrLeaveForRestart(folder, file, note.backup_name, &aside);
+            sys::close_file(file);
+            if (removed != removal::deleted)
+                RemovedStep(removed, backup, aside, "removed backup", steps);
+            steps->push_back({"restored", note.path, true, "it held the earlier bytes already"});
+            return;
+        } else {
+            // Changed or put there after the run, by someone else: theirs stays, and so does
+            // the earlier file, under its backup name.
+            sys::close_file(current);
+            sys::close_file(file);
+            steps->push_back({"kept", note.path, true,
+                              "it was changed after this run, so it is left as it is; the "
+                              "earlier file stays beside it as " +
+                                  zksdk::ui::utf16_to_utf8(note.backup_name)});
+            return;
+        }
+        sys::close_file(current);
+    }
     sys::close_file(file);
     if (moved == sys::open_result::opened)
         steps->push_back({"restored", note.path, true, {}});

@@ -66,8 +66,7 @@ sys::open_result OpenedFolder::Open(std::u16string_view path, sys::folder_creati
     // "C:" alone is the drive's current folder, not its root.
     if (parent_path.size() == 2 && parent_path[1] == u':')
         parent_path += u'\\';
-    if (result != sys::open_result::missing ||
-        creation != sys::folder_creation::create_if_missing || parent_path.empty() ||
+    if (result != sys::open_result::missing || !sys::creates(creation) || parent_path.empty() ||
         parent_path.size() >= clean.size())
         return result;
     OpenedFolder parent;
@@ -86,8 +85,7 @@ sys::open_result OpenedFolder::OpenChild(std::u16string_view name, sys::folder_c
     bool created = false;
     sys::open_result result = sys::open_child_folder(
         m_handle, name, sys::folder_creation::open_existing, &handle, &created);
-    if (result == sys::open_result::missing &&
-        creation == sys::folder_creation::create_if_missing) {
+    if (result == sys::open_result::missing && sys::creates(creation)) {
         // Noted first: a run killed right after the folder was made must still undo it.
         if (journal && !journal->NoteFolder(ChildPath(name)))
             return sys::open_result::failed;

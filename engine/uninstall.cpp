@@ -127,7 +127,7 @@ UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
     }
     // Kept beside itself until commit, so that a rollback can put it back.
     const std::u16string backup = BackupName(path_filename(entry.path));
-    if (!options.journal->NoteBackup(entry.path, backup, entry.size, entry.sha256))
+    if (!options.journal->NoteBackup(entry.path, backup, entry.size, entry.sha256, std::nullopt))
         return Failed(entry, "the journal cannot be written");
     const sys::open_result moved =
         sys::rename_opened(file, folder.handle(), backup, sys::rename_mode::keep_existing);

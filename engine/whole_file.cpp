@@ -187,7 +187,7 @@ bool WholeFileWriter::KeepBackupAndReplace(sys::file_handle target)
     const sys::folder_handle folder = m_folder->handle();
     const std::u16string backup = BackupName(m_name);
     if (!m_journal->NoteBackup(m_folder->ChildPath(m_name), backup, earlier.size(),
-                               Sha256Of(earlier))) {
+                               Sha256Of(earlier), LeftBytes{m_size, m_digest})) {
         m_failure = sys::open_result::failed;
         return false;
     }

@@ -216,10 +216,23 @@ enum class open_result {
 // Opens an existing folder by its whole path, for reading, adding and removing its children.
 open_result open_folder(const std::u16string& path, folder_handle* folder);
 
-enum class folder_creation { open_existing, create_if_missing };
+enum class folder_creation {
+    open_existing,
+    create_if_missing,
+    // For folders every run elevated writes into, such as the logs' folder under ProgramData
+    // (where any user may add to a folder that inherits its list): made with a protected access
+    // list of its own from the start, SYSTEM and Administrators full control, Users read. Where
+    // Administrators cannot be named as the owner (not elevated) it is made as by
+    // create_if_missing, so that its maker can still write into it.
+    create_locked_if_missing,
+};
+inline bool creates(folder_creation creation)
+{
+    return creation != folder_creation::open_existing;
+}
 // Opens (or makes) the child folder `name`. A folder made here gets a security descriptor of its
-// own: its access list inherited from the parent, Administrators as its owner (when the process
-// may name them). `created` tells whether it was made by this call.
+// own: its access list inherited from the parent (or the locked one), Administrators as its
+// owner (when the process may name them). `created` tells whether it was made by this call.
 open_result open_child_folder(folder_handle parent, std::u16string_view name,
                               folder_creation creation, folder_handle* child, bool* created);
 void close_folder(folder_handle folder);

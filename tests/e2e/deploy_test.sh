@@ -93,10 +93,13 @@ check "the log has the report with times" \
 deploy verify --log-folder 'C:\Logs\'
 check "verify after install: 0, every file matches" \
     '[ $status -eq 0 ] && has "Every file matches the payloads of this setup program."'
-check "--log-folder's missing folder is no failure, only a warning" \
-    'has "nimbic-deploy: warning: the log folder \"C:\Logs\" does not exist; no log is written"'
+check "--log-folder's missing folder is made, with the run's log in it" \
+    '! has "warning" && [ "$(ls "$prefix/drive_c/Logs" | grep -cE "^nimbic-deploy-verify-[0-9]{8}-[0-9]{6}\.log$")" -eq 1 ]'
+deploy verify --log-folder 'C:\Gone\Logs'
+check "--log-folder in a folder that is gone is no failure, only a warning" \
+    '[ $status -eq 0 ] && has "nimbic-deploy: warning: the log folder \"C:\Gone\Logs\" does not exist; no log is written"'
 # Each run's own log in the folder; a log folder that is a link is refused, and the run goes on.
-mkdir -p "$prefix/drive_c/Logs"
+rm -f "$prefix/drive_c/Logs/"*
 ln -s "$prefix/drive_c/Logs" "$prefix/drive_c/Linked logs"
 deploy verify --log-folder 'C:\Logs'
 deploy verify --log-folder 'C:\Linked logs'

@@ -7,8 +7,9 @@
 # downgrade, an uninstall keeping the plug-in (KEEPPLUGIN=1), an install whose log folder is a
 # link, an uninstall with NimbicSetup.exe gone, foreign files about and a plug-in a host has
 # loaded (left for the restart by the commit, which still ends), a failing install over
-# older plug-ins that Windows Installer's rollback puts back byte for byte, and a machine with
-# nothing registered. The console transcript goes to the artifacts folder.
+# older plug-ins that Windows Installer's rollback puts back byte for byte, an install and
+# uninstall with rollback disabled, and a machine with nothing registered. The console
+# transcript goes to the artifacts folder.
 #
 # What Wine cannot show, checked in the package's tables instead of in a run:
 #  - SYSTEM: Wine has no SYSTEM account, so the deferred no-impersonate actions run as the
@@ -83,8 +84,19 @@ check "the actions run nimbic-deploy's DLL as SYSTEM: two forward, two rollback,
     '[ "$(grep -cE "^Nimbic(Install|Uninstall)	3073	NimbicDeployAction	NimbicDeploy" <<<"$actions")" -eq 2 ] &&
      [ "$(grep -cE "^Nimbic(Install|Uninstall)Rollback	3393	NimbicDeployAction	" <<<"$actions")" -eq 2 ] &&
      [ "$(grep -cE "^NimbicCommit	3649	NimbicDeployAction	" <<<"$actions")" -eq 1 ] &&
-     [ "$(grep -cE "^Set[A-Za-z]+	51	" <<<"$actions")" -eq 6 ] &&
+     [ "$(grep -cE "^Set[A-Za-z]+	51	" <<<"$actions")" -eq 8 ] &&
      grep -q "^SetNimbicInstall	51	NimbicInstall	install --from \"\[INSTALLDIR\]NimbicSetup.exe\" --record \"\[INSTALLDIR\]install-record.txt\" --journal \"\[INSTALLDIR\]nimbic-deploy.journal\" --allow-no-versions --log-folder \"\[LOGFOLDER\]\"" <<<"$actions"'
+# Rollback disabled (policy or DISABLEROLLBACK): no rollback or commit action would run, so the
+# commands go without a journal, which would otherwise keep its backups for good.
+sequence=$(table "$msi" InstallExecuteSequence)
+check "with rollback disabled the install and uninstall run without a journal" \
+    'grep -q "^SetNimbicInstallDirect	51	NimbicInstall	install --from \"\[INSTALLDIR\]NimbicSetup.exe\" --record \"\[INSTALLDIR\]install-record.txt\" --allow-no-versions --log-folder" <<<"$actions" &&
+     grep -q "^SetNimbicUninstallDirect	51	NimbicUninstall	uninstall " <<<"$actions" &&
+     ! grep -E "^Set[A-Za-z]+Direct	" <<<"$actions" | grep -q -- "--journal" &&
+     grep -q "^SetNimbicInstallDirect	NOT REMOVE~=\"ALL\" AND RollbackDisabled	" <<<"$sequence" &&
+     grep -q "^SetNimbicInstall	NOT REMOVE~=\"ALL\" AND NOT RollbackDisabled	" <<<"$sequence" &&
+     grep -q "^SetNimbicUninstallDirect	.* AND RollbackDisabled	" <<<"$sequence" &&
+     grep -q "^SetNimbicUninstall	.* AND NOT RollbackDisabled	" <<<"$sequence"'
 check "the uninstall runs unless KEEPPLUGIN is exactly 1" \
     'table "$msi" InstallExecuteSequence | grep -q "^NimbicUninstall	REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE AND KEEPPLUGIN<>\"1\"	3498$"'
 check "the actions are described" \
@@ -334,6 +346,25 @@ check "the rollback puts every host folder back byte for byte" \
 check "the failed install left no entry and no programs, and logged the cause" \
     '! grep -q "Nimbic Plug-in" <<<"$(entries)" && [ ! -e "$programs" ] &&
      grep -q "^2020	plug-in	failed (error " <<<"$msilog"'
+
+# Rollback disabled: Windows sets RollbackDisabled for the DisableRollback policy or
+# DISABLEROLLBACK=1, and then runs no rollback or commit action, so the install and the
+# uninstall go without a journal and leave no backup behind. Wine's msiexec sets it for neither
+# and takes no private property from the command line: a copy of the package holds it instead.
+rm -f "$(dirname "$(plugin_of "$ae2020")")"
+mkdir -p "$(dirname "$(plugin_of "$ae2020")")"
+cp "$msi" "$work/no-rollback.msi"
+msibuild "$work/no-rollback.msi" -q "INSERT INTO Property (Property, Value) VALUES ('RollbackDisabled', '1')"
+msiexec no-rollback /i no-rollback.msi
+check "with rollback disabled: 0, every version installed, no journal and no backup left" \
+    '[ "$code" = 0 ] && installed_in "$cc2018" && installed_in "$ae2019" && installed_in "$ae2020" &&
+     [ -z "$(leftovers)" ] && grep -q "^nimbic-deploy install --from " <<<"$msilog" &&
+     ! grep "^nimbic-deploy install --from " <<<"$msilog" | grep -q -- "--journal"'
+msiexec no-rollback-uninstall /x "$product_code"
+check "and the uninstall removes our files the same way" \
+    '[ "$code" = 0 ] && [ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2020")" ] &&
+     [ ! -e "$programs" ] && [ -z "$(leftovers)" ] &&
+     ! grep "^nimbic-deploy uninstall " <<<"$msilog" | grep -q -- "--journal"'
 
 # Nothing registered: installing puts the tool in place, and uninstalling still works.
 wine reg delete "$wizard_versions_key" /f /reg:64 >/dev/null 2>&1

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """Checks a Windows program of ours as Windows will load it: every DLL in its import tables is
 a known system DLL, it narrows the search of later loads (SetDefaultDllDirectories), and its
-header asks for address randomisation over the 64-bit range and for non-executable data. Prints
-the import table and the header flags; exits 1 on any fault.
+header asks for address randomisation over the 64-bit range and for non-executable data. A DLL
+loaded into another program's process (the MSI's custom-action DLL) must instead leave that
+process's search alone: it must not import SetDefaultDllDirectories. Prints the import table
+and the header flags; exits 1 on any fault.
 
-Usage: pe_check.py PROGRAM.exe..."""
+Usage: pe_check.py PROGRAM.exe|LIBRARY.dll..."""
 import sys
 
 import pefile
@@ -79,7 +81,11 @@ def faults_of(path):
         if not is_known(dll):
             faults.append(f"{name} {how} {dll}, which is no known DLL: a copy beside the program "
                           "would be loaded instead of the system's")
-    if not narrows_dll_search(pe):
+    if pe.is_dll():
+        if narrows_dll_search(pe):
+            faults.append(f"{name} is a library and changes the DLL search of the process that "
+                          "loads it (it imports SetDefaultDllDirectories)")
+    elif not narrows_dll_search(pe):
         faults.append(f"{name} never narrows its DLL search: it does not import "
                       "SetDefaultDllDirectories")
     value, names = header_flags(pe)

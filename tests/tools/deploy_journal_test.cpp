@@ -3,6 +3,8 @@
 // uninstalling from the record alone.
 #include "tests/tools/deploy_journal_fixture.h"
 
+#include <functional>
+
 namespace nimbic {
 namespace {
 
@@ -66,6 +68,71 @@ TEST_F(DeployJournalTest, ACommitKeepsTheNewFilesAndDropsOnlyTheBackups)
     EXPECT_TRUE(Holds(Deploy({u"rollback", u"--journal", journal}).out, {"nothing to do"}));
     EXPECT_EQ(0, Deploy({u"commit", u"--journal", journal}).code);
     EXPECT_EQ(after, Tree());
+}
+
+// A rollback puts an earlier file back only over the bytes the run left at its name, or where
+// nothing is now: a file someone changed or put there after the run is theirs, and stays, with
+// the earlier file beside it under its backup name.
+TEST_F(DeployJournalTest, ARollbackPutsBackOnlyOverWhatTheRunLeft)
+{
+    const std::string hotfix = "MZ a hotfix the studio dropped in";
+    struct Case {
+        const char* what;
+        bool uninstall; // under an uninstall's journal (the panel), else an install's (the plug-in)
+        std::function<void(const std::u16string&)> meanwhile;
+        std::string after; // the file's bytes after the rollback
+        bool backup_stays;
+    };
+    const std::vector<Case> cases = {
+        {"untouched since the install", false, [](const std::u16string&) {}, old_plugin, false},
+        {"deleted since the install", false,
+         [](const std::u16string& path) {
+             ASSERT_EQ(sys::remove_result::removed, sys::delete_file(path));
+         },
+         old_plugin, false},
+        {"changed since the install", false,
+         [&](const std::u16string& path) { memsys::add_file(path, hotfix); }, hotfix, true},
+        {"put back as it was since the install", false,
+         [](const std::u16string& path) { memsys::add_file(path, old_plugin); }, old_plugin, false},
+        {"untouched since the uninstall", true, [](const std::u16string&) {}, panel_script, false},
+        {"put there since the uninstall", true,
+         [&](const std::u16string& path) { memsys::add_file(path, hotfix); }, hotfix, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        if (c.uninstall) {
+            ASSERT_EQ(0, Deploy({u"install", u"--from", setup, u"--record", record_path}).code);
+        }
+        const std::u16string path = c.uninstall ? Panel(cc2018) : Plugin(cc2018);
+        const std::u16string folder = path.substr(0, path.rfind(u'\\'));
+        const Outcome run = Deploy({c.uninstall ? u"uninstall" : u"install", u"--from", setup,
+                                    u"--record", record_path, u"--journal", journal});
+        ASSERT_EQ(0, run.code) << run.out << run.err;
+        c.meanwhile(path);
+        for (int again = 0; again < 2; ++again) {
+            const Outcome undone = Deploy({u"rollback", u"--journal", journal});
+            EXPECT_EQ(0, undone.code) << undone.out << undone.err;
+            EXPECT_EQ(c.after, Content(path));
+            std::vector<std::u16string> backups;
+            for (const memsys::entry& entry : memsys::entries()) {
+                if (entry.path.starts_with(folder + u"\\") && entry.path.ends_with(u".nimbic-old"))
+                    backups.push_back(entry.path);
+            }
+            ASSERT_EQ(c.backup_stays ? 1u : 0u, backups.size());
+            if (c.backup_stays) {
+                EXPECT_EQ(c.uninstall ? panel_script : old_plugin, Content(backups[0]));
+                if (again == 0) {
+                    EXPECT_TRUE(Holds(undone.out, {"kept\t" + zksdk::ui::utf16_to_utf8(path),
+                                                   "the earlier file stays beside it as "}))
+                        << undone.out;
+                }
+            }
+            // Everything else is back as it was.
+            EXPECT_EQ(c.uninstall ? plugin_bytes : old_plugin, Content(Plugin(v2019)));
+            EXPECT_FALSE(Exists(journal));
+        }
+    }
 }
 
 TEST_F(DeployJournalTest, AHeldFileStopsTheInstallBeforeAnythingChanges)

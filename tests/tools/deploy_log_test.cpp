@@ -73,7 +73,8 @@ TEST_F(DeployTest, ALogThatCannotBeWrittenSafelyIsSkippedAndTheRunGoesOn)
         const char* name;
         std::function<void()> arrange;
         std::vector<std::u16string> log;
-        const char* warning; // nullptr: the log is written
+        const char* warning;      // nullptr: the log is written
+        bool made_locked = false; // the log folder is made, with the locked access list
     } cases[] = {
         {"a log folder that is a link",
          linked,
@@ -98,10 +99,14 @@ TEST_F(DeployTest, ALogThatCannotBeWrittenSafelyIsSkippedAndTheRunGoesOn)
          },
          {u"--log-folder", logs},
          nullptr},
-        {"a log folder someone deleted",
+        // Made again through ProgramData's handle, locked from the start.
+        {"a log folder someone deleted", [] {}, {u"--log-folder", logs}, nullptr, true},
+        // No log; the install itself then makes the maker's folder in ProgramData, locked too.
+        {"a log folder whose parent is gone",
          [] {},
-         {u"--log-folder", logs},
-         "the log folder \"C:\\ProgramData\\Vantrel\" does not exist"},
+         {u"--log-folder", u"C:\\Gone\\Vantrel"},
+         "the log folder \"C:\\Gone\\Vantrel\" does not exist",
+         true},
         {"a log the system refuses to make",
          [&] {
              memsys::add_folder(logs);
@@ -129,6 +134,7 @@ TEST_F(DeployTest, ALogThatCannotBeWrittenSafelyIsSkippedAndTheRunGoesOn)
             EXPECT_EQ("", outcome.err);
             EXPECT_EQ(1u, Names(logs).size());
         }
+        EXPECT_EQ(c.made_locked, memsys::find(logs) && memsys::find(logs)->locked);
     }
 }
 

@@ -49,9 +49,10 @@ Options:
   --log FILE              Also writes the report, with times, to FILE (replaced; not for list).
   --log-folder DIR        Also writes the report, with times, to a log of this run's own in
                           DIR, nimbic-deploy-COMMAND-YYYYMMDD-HHMMSS.log; the newest ten of
-                          each command are kept. A log that cannot be written safely (a link
-                          on the way; run elevated, a folder Administrators do not own) is
-                          skipped with a warning.
+                          each command are kept. A missing DIR is made (elevated: only
+                          Administrators and SYSTEM may change it). A log that cannot be
+                          written safely (a link on the way; run elevated, a folder
+                          Administrators do not own) is skipped with a warning.
   --allow-no-versions     Install and uninstall only: when no version is registered (and no
                           custom folders are given), end with 0 instead of 3; install skips a
                           registered version whose plug-in folder is gone; uninstall without

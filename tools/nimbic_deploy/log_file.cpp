@@ -106,11 +106,28 @@ void LogFile::Close()
     m_folder.Close();
 }
 
-std::optional<std::string> LogFile::OpenFolder(const std::u16string& folder)
+// With `make`, a missing folder is made in its parent, which must exist, through the parent's
+// handle and with the locked access list from the start (see create_locked_if_missing): run
+// elevated, no moment passes in which a standard user could add to it or take it over.
+std::optional<std::string> LogFile::OpenFolder(const std::u16string& folder, bool make)
 {
     Close();
-    const sys::open_result opened =
+    sys::open_result opened =
         OpenedFolder::Open(folder, sys::folder_creation::open_existing, nullptr, &m_folder);
+    const std::u16string whole = WholePath(folder);
+    if (opened == sys::open_result::missing && make && !path_filename(whole).empty()) {
+        std::u16string parent_path = path_parent(whole);
+        // "C:" alone is the drive's current folder, not its root.
+        if (parent_path.size() == 2 && parent_path[1] == u':')
+            parent_path += u'\\';
+        OpenedFolder parent;
+        opened =
+            OpenedFolder::Open(parent_path, sys::folder_creation::open_existing, nullptr, &parent);
+        if (opened == sys::open_result::opened)
+            opened = parent.OpenChild(path_filename(whole),
+                                      sys::folder_creation::create_locked_if_missing, nullptr,
+                                      &m_folder);
+    }
     if (opened != sys::open_result::opened)
         return FolderProblem(CleanPath(folder), opened);
     // Elevated, a folder a standard user owns is one that user can change between our steps.
@@ -145,7 +162,7 @@ std::optional<std::string> LogFile::Create(std::u16string_view name)
 std::optional<std::string> LogFile::OpenFile(const std::u16string& path)
 {
     const std::u16string clean = CleanPath(path);
-    if (auto problem = OpenFolder(FolderOf(clean)))
+    if (auto problem = OpenFolder(FolderOf(clean), false))
         return problem;
     const std::u16string name = path_filename(clean);
     // The earlier log goes by its handle: a link there is removed as a link, never followed.
@@ -178,7 +195,7 @@ std::optional<std::string> LogFile::OpenFile(const std::u16string& path)
 std::optional<std::string> LogFile::OpenInFolder(const std::u16string& folder,
                                                  std::u16string_view stem, size_t kept)
 {
-    if (auto problem = OpenFolder(folder))
+    if (auto problem = OpenFolder(folder, true))
         return problem;
     const sys::local_clock now = sys::local_time();
     char text[32];

@@ -35,7 +35,7 @@ public:
     void Close();
 
 private:
-    std::optional<std::string> OpenFolder(const std::u16string& folder);
+    std::optional<std::string> OpenFolder(const std::u16string& folder, bool make);
     std::optional<std::string> Create(std::u16string_view name);
     void DeleteOldest(std::u16string_view stem, size_t kept);
 

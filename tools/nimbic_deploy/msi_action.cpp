@@ -4,7 +4,6 @@
 // already collects. The commands run inside the DLL rather than in nimbic-deploy.exe: the commit
 // action of an uninstall runs after Windows Installer has removed the installed programs, when
 // only the package's Binary table is left to run from.
-#include "engine/system/win32/dll_search.h"
 #include "toolkit/core/text_conversion.h"
 #include "tools/nimbic_deploy/action_arguments.h"
 #include "tools/nimbic_deploy/deploy.h"
@@ -111,9 +110,16 @@ std::u16string ActionData(const InstallerCalls& calls, MSIHANDLE install)
 } // namespace
 
 // The entry point every action of the package names (the CustomAction table's Target).
+//
+// Unlike our programs, the action leaves the process's DLL search and mitigation policies
+// alone: the process is Windows Installer's custom-action server, which may go on to run other
+// actions, and both settings are process-wide (the redirection policy cannot be taken back).
+// Nor would they protect anything: the server runs from System32, so its own folder is the
+// system's, Windows Installer loads this DLL by its whole path from a folder only it writes,
+// and the DLL imports known DLLs only and finds msi.dll among the modules already loaded.
+// Every file the commands open is checked through its handle for links anyway.
 extern "C" __declspec(dllexport) UINT __stdcall NimbicDeploy(MSIHANDLE install)
 {
-    nimbic::sys::restrict_dll_search_to_system32();
     InstallerCalls calls;
     if (!calls.Load())
         return ERROR_INSTALL_FAILURE;

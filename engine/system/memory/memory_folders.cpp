@@ -103,6 +103,7 @@ open_result open_child_folder(folder_handle parent, std::u16string_view name,
     if (faulted(m, memsys::op::create_directory, path))
         return open_result::failed;
     Entry& made = put_entry(m, path, true, {});
+    made.locked = creation == folder_creation::create_locked_if_missing && m.elevated;
     *created = true;
     *child = OpenFolderHandle(m, made, key);
     return open_result::opened;

@@ -111,6 +111,7 @@ struct entry {
     std::string bytes;
     std::optional<int64_t> creation; // set only through set_file_times
     std::optional<int64_t> last_write;
+    bool locked = false; // a folder made with the locked access list (create_locked_if_missing)
 };
 
 std::optional<entry> find(const std::u16string& path);

@@ -351,7 +351,7 @@ open_result open_child_folder(folder_handle parent, std::u16string_view name,
     const std::string component = Component(name);
     const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     int fd = openat(from, component.c_str(), flags);
-    if (fd < 0 && errno == ENOENT && creation == folder_creation::create_if_missing) {
+    if (fd < 0 && errno == ENOENT && creates(creation)) {
         if (mkdirat(from, component.c_str(), 0777) != 0 && errno != EEXIST)
             return FromErrno(errno);
         *created = errno != EEXIST;

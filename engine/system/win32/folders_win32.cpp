@@ -347,6 +347,22 @@ struct AdministratorsOwned {
     bool ready = false;
 };
 
+// The locked folders' descriptor, given whole to the call that makes them, so that no moment
+// passes with the parent's list: protected (nothing inherited), SYSTEM and Administrators full
+// control, Users read, Administrators the owner.
+struct LockedFolder {
+    LockedFolder()
+    {
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"O:BAG:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)", SDDL_REVISION_1,
+            &descriptor, nullptr);
+    }
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+    ~LockedFolder() { LocalFree(descriptor); }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+};
+
 bool RunningUnderWine()
 {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -420,12 +436,17 @@ open_result open_child_folder(folder_handle parent, std::u16string_view name,
     HANDLE handle = nullptr;
     open_result result =
         OpenExistingChild(from, name, folder_access, folder_sharing, option_directory, &handle);
-    if (result == open_result::missing && creation == folder_creation::create_if_missing) {
+    if (result == open_result::missing && creates(creation)) {
         static const AdministratorsOwned owned;
-        Opened made = OpenRelative(from.handle, name, folder_access, folder_sharing,
-                                   disposition_create, option_directory | option_open_reparse_point,
-                                   owned.ready ? const_cast<SECURITY_DESCRIPTOR*>(&owned.descriptor)
-                                               : nullptr);
+        static const LockedFolder locked;
+        SECURITY_DESCRIPTOR* descriptor =
+            creation == folder_creation::create_locked_if_missing && locked.descriptor
+                ? static_cast<SECURITY_DESCRIPTOR*>(locked.descriptor)
+            : owned.ready ? const_cast<SECURITY_DESCRIPTOR*>(&owned.descriptor)
+                          : nullptr;
+        Opened made =
+            OpenRelative(from.handle, name, folder_access, folder_sharing, disposition_create,
+                         option_directory | option_open_reparse_point, descriptor);
         // Only an elevated process may name Administrators as the owner.
         if (made.status == status_invalid_owner)
             made = OpenRelative(from.handle, name, folder_access, folder_sharing,
