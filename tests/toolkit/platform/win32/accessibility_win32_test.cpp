@@ -199,6 +199,23 @@ protected:
     std::unique_ptr<native_window> window = std::make_unique<native_window>();
 };
 
+// First of the accessibility tests: until a client asks for the window's objects, announcing
+// loads no UI Automation (the first frame and every event after it would pay for it).
+TEST_F(AccessibilityWin32, NoClientNoAutomationLibrary)
+{
+    ASSERT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll")) << "loaded before this test";
+    window->show();
+    drain();
+    SetFocus(handle());
+    for (const access_event event :
+         {access_event::focus, access_event::name_changed, access_event::structure_changed,
+          access_event::hidden, access_event::notification}) {
+        window->announce(event, 1, "said");
+    }
+    drain();
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll"));
+}
+
 TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndHandsOutObjects)
 {
     IAccessible* root = client_object();
@@ -225,6 +242,7 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndHandsOutObj
     EXPECT_EQ(L"OK", name_of(as_object));
     leaf = nullptr;
     EXPECT_EQ(S_OK, root->get_accChild(child(3), &leaf)) << "a grandchild, by its id";
+    as_object.vt = VT_DISPATCH;
     as_object.pdispVal = leaf;
     EXPECT_EQ(L"Remember", name_of(as_object));
 
@@ -403,6 +421,62 @@ TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
     UnhookWinEvent(hook);
 }
 
+// Active Accessibility readers find a document's reading place at the system caret: on the
+// caret's line when the place moves, only while the window has the focus, gone when the focus
+// moves on.
+TEST_F(AccessibilityWin32, TheReadingPlaceIsTheSystemCaretWhileTheWindowHasTheFocus)
+{
+    const auto caret_window = [] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetCurrentThreadId(), &info);
+        return info.hwndCaret;
+    };
+    client.document.caret = 4; // "two", on the second line
+    window->show();
+    drain();
+    SetFocus(nullptr);
+    window->announce(access_event::text_selection_changed, 8);
+    EXPECT_EQ(nullptr, caret_window()) << "no caret for a window without the focus";
+    SetFocus(handle());
+    window->announce(access_event::text_selection_changed, 8);
+    EXPECT_EQ(handle(), caret_window());
+    POINT place{};
+    GetCaretPos(&place);
+    EXPECT_EQ(0, place.x);
+    EXPECT_EQ(240, place.y);
+    client.document.caret = 8;
+    window->announce(access_event::text_selection_changed, 8);
+    GetCaretPos(&place);
+    EXPECT_EQ(260, place.y) << "the third line";
+    window->announce(access_event::focus, 1);
+    EXPECT_EQ(nullptr, caret_window()) << "the focus left the document";
+    SetFocus(nullptr);
+
+    // UI Automation's selection is the same place, as an empty range.
+    IRawElementProviderSimple* document = make_uia_element(handle(), 8);
+    IUnknown* pattern = nullptr;
+    ASSERT_EQ(S_OK, document->GetPatternProvider(uia::pattern::text, &pattern));
+    ITextProvider* text = nullptr;
+    ASSERT_EQ(S_OK,
+              pattern->QueryInterface(__uuidof(ITextProvider), reinterpret_cast<void**>(&text)));
+    SAFEARRAY* ranges = nullptr;
+    ASSERT_EQ(S_OK, text->GetSelection(&ranges));
+    LONG index = 0;
+    ITextRangeProvider* range = nullptr;
+    SafeArrayGetElement(ranges, &index, &range);
+    ASSERT_NE(nullptr, range);
+    range->ExpandToEnclosingUnit(static_cast<int>(text_unit::line));
+    BSTR read = nullptr;
+    range->GetText(-1, &read);
+    EXPECT_EQ(L"Three", take(read));
+    range->Release();
+    SafeArrayDestroy(ranges);
+    text->Release();
+    pattern->Release();
+    document->Release();
+}
+
 TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow)
 {
     IRawElementProviderSimple* root = make_uia_element(handle(), 0);
@@ -419,6 +493,7 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     VariantInit(&root_focusable);
     HRESULT toggle_on_button = S_OK;
     IUnknown* button_toggle = nullptr;
+    std::vector<VARTYPE> root_values;
     std::atomic<bool> done{false};
     std::thread automation([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -457,6 +532,15 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
             simple->QueryInterface(__uuidof(IToggleProvider), reinterpret_cast<void**>(&sneaked));
         root->GetPropertyValue(uia::property::control_type, &root_type);
         root->GetPropertyValue(uia::property::is_keyboard_focusable, &root_focusable);
+        for (const PROPERTYID property :
+             {uia::property::is_enabled, uia::property::has_keyboard_focus,
+              uia::property::is_offscreen, uia::property::automation_id,
+              uia::property::bounding_rectangle}) {
+            VARIANT value;
+            root->GetPropertyValue(property, &value);
+            root_values.push_back(value.vt);
+            VariantClear(&value);
+        }
         IRawElementProviderFragment* group = nullptr;
         ok->Navigate(NavigateDirection_NextSibling, &group);
         IRawElementProviderFragment* remember = nullptr;
@@ -508,6 +592,8 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     EXPECT_EQ(E_NOINTERFACE, toggle_on_button);
     EXPECT_EQ(uia::control_type::window, root_type.lVal) << "a window, not a pane";
     EXPECT_EQ(VT_EMPTY, root_focusable.vt) << "the window's host says whether it takes the focus";
+    EXPECT_EQ(std::vector<VARTYPE>(5, VT_EMPTY), root_values)
+        << "enabled, focus, offscreen, automation id and rectangle are the host's to say";
     EXPECT_EQ(S_OK, toggled);
     EXPECT_EQ(uia::toggle_on, toggle);
     const POINT at = origin();
