@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <oleacc.h>
+#include <vector>
 
 namespace access_client {
 
@@ -56,19 +57,25 @@ void write_line(const std::wstring& line)
     WriteFile(g_log, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-void CALLBACK heard(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD)
+struct event_seen {
+    DWORD event;
+    HWND window;
+    LONG object;
+    LONG child;
+};
+std::vector<event_seen> g_queue;
+bool g_telling = false;
+
+// As a reader reads it when it gets to the event: the source's name and description then.
+void tell(const event_seen& seen)
 {
-    const wchar_t* what = event_name(event, object);
-    if (what == nullptr || window == nullptr) {
-        return;
-    }
-    std::wstring line = what;
+    std::wstring line = event_name(seen.event, seen.object);
     IAccessible* source = nullptr;
     VARIANT which;
     VariantInit(&which);
-    if (object != OBJID_CARET &&
-        SUCCEEDED(AccessibleObjectFromEvent(window, static_cast<DWORD>(object),
-                                            static_cast<DWORD>(child), &source, &which)) &&
+    if (seen.object != OBJID_CARET &&
+        SUCCEEDED(AccessibleObjectFromEvent(seen.window, static_cast<DWORD>(seen.object),
+                                            static_cast<DWORD>(seen.child), &source, &which)) &&
         source != nullptr) {
         BSTR text = nullptr;
         const std::wstring name =
@@ -86,10 +93,33 @@ void CALLBACK heard(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG c
     write_line(line);
 }
 
+// Wine delivers another process's events only to a hook on every process, so the window's
+// process is picked here. Reading a source pumps messages, and with them more events: those
+// wait their turn, so the log keeps the order the events came in.
+void CALLBACK heard(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD)
+{
+    DWORD process = 0;
+    if (event_name(event, object) == nullptr || window == nullptr ||
+        GetWindowThreadProcessId(window, &process) == 0 || process != g_process) {
+        return;
+    }
+    g_queue.push_back({event, window, object, child});
+    if (g_telling) {
+        return;
+    }
+    g_telling = true;
+    for (size_t i = 0; i < g_queue.size(); ++i) {
+        const event_seen seen = g_queue[i];
+        tell(seen);
+    }
+    g_queue.clear();
+    g_telling = false;
+}
+
 DWORD WINAPI listen_loop(void*)
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, heard, g_process, 0,
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, heard, 0, 0,
                                                WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
