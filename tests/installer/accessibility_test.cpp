@@ -351,6 +351,12 @@ TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
                       "shown Click Finish to close installer.",
                       "notify Some components of Nimbic Plug-in not correctly installed."}),
               Joined(Heard()));
+    // The bar says the percentage its label says.
+    for (const access_node& node : wizard.access_tree()) {
+        if (node.role == zksdk::ui::access_role::progress_bar) {
+            EXPECT_EQ(node.name.substr(0, node.name.find(' ')), node.value);
+        }
+    }
     EXPECT_EQ("", Node("FINISH").description);
     headless::set_focus_window(nullptr);
     headless::set_focus_window(&native());
