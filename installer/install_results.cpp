@@ -20,14 +20,26 @@ constexpr std::string_view retry_question =
 
 } // namespace
 
+// FINISH takes the focus before CANCEL, which may have it, is disabled: no event may report the
+// focus on a control that cannot be used.
 void InstallerUI::FinishButtons()
 {
-    m_cancel.set_enabled(false);
-    m_back.set_enabled(false);
     m_next.set_enabled(true);
     m_cancel.set_visible(true);
     m_back.set_visible(true);
     SetNextCaption("FINISH");
+    focus_and_announce(&m_next);
+    m_cancel.set_enabled(false);
+    m_back.set_enabled(false);
+}
+
+// The result line is told once, by AnnounceResult; its own live change would tell it again.
+void InstallerUI::SetResultText(const std::string& text)
+{
+    m_status_label.set_live(access_live::off);
+    m_status_label.set_text(text, label_fit::fixed, label_fit::fixed);
+    m_status_label.set_live(access_live::polite);
+    m_status_label.invalidate(false);
 }
 
 bool InstallerUI::AskRetry(const std::string& message)
@@ -49,12 +61,9 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
     if (!plugin_failed && !scripts_failed) {
         // With no version ticked and no Custom folder chosen the run wrote nothing; saying
         // "successfully installed" would claim a plug-in the user does not have.
-        m_status_label.set_text(AnythingScheduled()
-                                    ? std::string(product::name) + " successfully installed."
-                                    : std::string(nothing_installed),
-                                label_fit::fixed, label_fit::fixed);
-        m_status_label.invalidate(false);
         FinishButtons();
+        SetResultText(AnythingScheduled() ? std::string(product::name) + " successfully installed."
+                                          : std::string(nothing_installed));
         m_finished = true;
         UpdateProgress();
         AnnounceResult();
@@ -84,11 +93,9 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
     if (AskRetry(message)) {
         StartInstall();
     } else {
-        m_status_label.set_text("Some components of " + std::string(product::name) +
-                                    " not correctly installed.",
-                                label_fit::fixed, label_fit::fixed);
-        m_status_label.invalidate(false);
         FinishButtons();
+        SetResultText("Some components of " + std::string(product::name) +
+                      " not correctly installed.");
         m_finished = true;
     }
     UpdateProgress();
@@ -97,12 +104,15 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
     }
 }
 
-// Last, once the page shows the whole result: a reader that follows the focus hears FINISH with
-// the result as its description, one that listens for notifications hears the result itself.
+// Last, once the page shows the whole result, and once for each reader: UI Automation clients
+// hear it as a notification, Active Accessibility readers as the status line's live change
+// (window::announce_text). FINISH, focused before, says only its name the first time.
 void InstallerUI::AnnounceResult()
 {
-    announce_text(m_status_label.text());
-    focus_and_announce(&m_next);
+    announce_text(m_status_label.text(), &m_status_label);
+    // In the background the focus landed on FINISH untold: it tells the result when the window
+    // gets the focus back.
+    m_result_told = !native().is_focus_window();
 }
 
 } // namespace nimbic

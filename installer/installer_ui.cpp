@@ -96,18 +96,27 @@ void InstallerUI::BuildFooter()
                                          bind_event(this, &InstallerUI::DescribeFooter));
     event_dispatcher::instance().connect(&m_footer_license_link, this, event_type::describe,
                                          bind_event(this, &InstallerUI::DescribeFooter));
+    event_dispatcher::instance().connect(&m_next, this, event_type::focus_lost,
+                                         bind_event(this, &InstallerUI::OnNextFocusLost));
 }
 
 // The footer's link is read with the sentence painted before it, which also tells it from the
-// Welcome page's link; FINISH carries the result of the run, read when it takes the focus.
+// Welcome page's link. FINISH carries the result of the run once the result has been said and
+// the focus comes back to it: readers read a description when the focus lands, and the result
+// was told as the run ended (AnnounceResult), so the first landing would say it twice.
 void InstallerUI::DescribeFooter(const event_info& info)
 {
     auto& node = *static_cast<access_node*>(info.data);
     if (info.sender == &m_footer_license_link) {
         node.name = std::string(footer_sentence) + " " + node.name;
-    } else if (m_finished) {
+    } else if (m_finished && m_result_told) {
         node.description = m_status_label.text();
     }
+}
+
+void InstallerUI::OnNextFocusLost()
+{
+    m_result_told = m_finished;
 }
 
 rect InstallerUI::PageArea()
@@ -154,35 +163,36 @@ void InstallerUI::SetNextCaption(std::string_view caption)
 
 void InstallerUI::ShowPage(int32_t page)
 {
-    const auto cancel_caption = [this] {
-        m_cancel.set_caption("CANCEL");
-        m_cancel.update_size();
-        m_cancel.invalidate(false);
-    };
     if (page == License) {
         BuildLicensePage();
     }
     if (page == Installing) {
         BuildInstallingPage();
-        m_back.set_enabled(false);
-        cancel_caption();
-        SetNextCaption("INSTALL");
-        m_next.set_enabled(false);
-        m_footer_license_link.set_visible(false);
-        m_footer_license_link.set_enabled(false);
-        root().invalidate(false);
-        StartInstall();
-    } else {
-        m_back.set_enabled(page != Welcome);
-        m_back.set_visible(true);
-        m_cancel.set_enabled(true);
-        m_cancel.set_visible(true);
-        cancel_caption();
-        SetNextCaption(page == Versions ? "INSTALL" : "I AGREE");
-        m_footer_license_link.set_visible(page == Welcome);
-        m_footer_license_link.set_enabled(page == Welcome);
-        root().invalidate(false);
     }
+    const bool running = page == Installing;
+    const bool back = !running && page != Welcome;
+    const bool link = page == Welcome;
+    // What the footer becomes is done in two halves around the focus move: what appears or
+    // becomes usable first, what goes or becomes unusable only once the focus has left it, so
+    // that no event ever reports the focus on a disabled or hidden control.
+    m_cancel.set_caption("CANCEL");
+    m_cancel.update_size();
+    m_cancel.invalidate(false);
+    m_cancel.set_visible(true);
+    m_cancel.set_enabled(true);
+    m_back.set_visible(true);
+    if (back) {
+        m_back.set_enabled(true);
+    }
+    SetNextCaption(running ? "INSTALLING..." : page == Versions ? "INSTALL" : "I AGREE");
+    if (!running) {
+        m_next.set_enabled(true);
+    }
+    if (link) {
+        m_footer_license_link.set_visible(true);
+        m_footer_license_link.set_enabled(true);
+    }
+    root().invalidate(false);
     m_pages.at(m_current_page).set_visible(false);
     m_pages.at(page).set_visible(true);
     m_previous_page = m_current_page;
@@ -196,10 +206,36 @@ void InstallerUI::ShowPage(int32_t page)
         entry = m_version_checks.front().get();
     } else if (page == License) {
         entry = &m_license_text;
-    } else if (page == Installing) {
+    } else if (running) {
         entry = &m_cancel;
     }
     focus_and_announce(entry);
+    // A reader names the grouping of a page only when the focus enters it: a page whose entry is
+    // in the footer (or one that keeps the focus where it was) is told by its name, after the
+    // focus, which readers speak first and which would cut a sentence said before it.
+    bool inside = false;
+    for (const widget* up = entry->parent(); up != nullptr && !inside; up = up->parent()) {
+        inside = up == &m_pages.at(page);
+    }
+    // The Installing page's name is the window's own; what it is about is its status line.
+    const widget* told = running ? static_cast<widget*>(&m_status_label) : &m_pages.at(page);
+    if (!inside) {
+        access_node node;
+        if (describe(*told, node)) {
+            announce_text(node.name, told);
+        }
+    }
+    if (!back) {
+        m_back.set_enabled(false);
+    }
+    if (!link) {
+        m_footer_license_link.set_visible(false);
+        m_footer_license_link.set_enabled(false);
+    }
+    if (running) {
+        m_next.set_enabled(false);
+        StartInstall();
+    }
 }
 
 void InstallerUI::OnNavigationClick(const event_info& info)

@@ -113,6 +113,8 @@ private:
     void BuildFooter();
     void SetNextCaption(std::string_view caption);
     void FinishButtons();
+    void SetResultText(const std::string& text);
+    void OnNextFocusLost();
     zksdk::ui::generic_panel& PlacePage(int32_t page);
     void AttachTitle(zksdk::ui::text_label& title, zksdk::ui::widget& page, int32_t width,
                      std::string_view text);
@@ -129,6 +131,7 @@ private:
     void OnLicenseTextKey(const zksdk::ui::event_info& info);
     void DescribeLicense(const zksdk::ui::event_info& info);
     void OnLicenseScrollRequest(const zksdk::ui::event_info& info);
+    void OnLicenseAccessText(const zksdk::ui::event_info& info);
     void BuildVersionsPage();
     void OnVersionsPageEvent(const zksdk::ui::event_info& info);
     void UpdateRequiredSpace();
@@ -173,6 +176,7 @@ private:
     zksdk::ui::generic_panel m_license_panel;
     zksdk::ui::scroll_bar m_license_scroll;
     zksdk::ui::text_label m_license_text;
+    int32_t m_license_caret_line = 0; // the reader's place: a line of the agreement
     // Footer.
     RoundedButton m_back;
     RoundedButton m_next;
@@ -191,6 +195,7 @@ private:
     int32_t m_current_page = Welcome;
     int32_t m_previous_page = Welcome;
     bool m_finished = false;
+    bool m_result_told = false; // the run's result was said and the focus left FINISH since
     // While a popup runs its own loop the install timer still ticks; the run's end waits for
     // the popup to close (see OnInstallTimer).
     int32_t m_open_popups = 0;

@@ -312,7 +312,10 @@ void InstallerUI::UpdateProgress()
 
     if (m_finished) {
         // The bar's own label goes; the line beside it tells what it reached.
-        m_progress_bar.set_labelled_by(&m_progress_label);
+        if (m_progress_bar.labelled_by() != m_progress_label.access_id()) {
+            m_progress_bar.set_labelled_by(&m_progress_label);
+            announce(access_event::name_changed, &m_progress_bar);
+        }
         m_installing_label.set_visible(false);
         m_finish_hint.set_visible(true);
         if (all_installed && AnythingScheduled()) {

@@ -63,18 +63,62 @@ void InstallerUI::BuildLicensePage()
                    bind_event(this, &InstallerUI::OnLicenseTextKey));
     events.connect(&m_license_text, this, event_type::describe,
                    bind_event(this, &InstallerUI::DescribeLicense));
+    events.connect(&m_license_text, this, event_type::access_text,
+                   bind_event(this, &InstallerUI::OnLicenseAccessText));
     events.connect(&m_license_text, this, event_type::access_scroll,
                    bind_event(this, &InstallerUI::OnLicenseScrollRequest));
     m_license_scroll.attach(&m_license_text);
 }
 
-// A reader's place in the agreement is the top of the view: each key that scrolls moves it.
+// A reader's place in the agreement (its caret) moves a line at a time with the arrows, to
+// either end with Home and End, and to the top of the new view with the page keys. The view
+// follows with the place at its top where it can be, so the arrows scroll a line a time for
+// those who read the screen too; every move is told as the caret's.
 void InstallerUI::OnLicenseTextKey(const event_info& info)
 {
-    const int32_t before = m_license_text.y();
-    m_license_scroll.scroll_for_key(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.data)));
-    if (m_license_text.y() != before) {
+    constexpr uint32_t page_up = 0x21, page_down = 0x22, end = 0x23, home = 0x24, up = 0x26,
+                       down = 0x28;
+    const auto key = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.data));
+    const std::vector<text_line_geometry>& lines = m_license_text.line_geometry();
+    const int32_t before_y = m_license_text.y();
+    const int32_t before_line = m_license_caret_line;
+    if (lines.empty()) {
+        m_license_scroll.scroll_for_key(key);
+    } else if (key == page_up || key == page_down) {
+        m_license_scroll.scroll_for_key(key);
+        const auto top = static_cast<float>(-m_license_text.y());
+        const auto first = std::find_if(lines.begin(), lines.end(),
+                                        [top](const auto& line) { return line.top >= top; });
+        m_license_caret_line =
+            static_cast<int32_t>(first == lines.end() ? lines.size() - 1 : first - lines.begin());
+    } else if (key == up || key == down || key == home || key == end) {
+        const auto last = static_cast<int32_t>(lines.size()) - 1;
+        int32_t& line = m_license_caret_line;
+        line = key == home  ? 0
+               : key == end ? last
+               : key == up  ? std::max(line - 1, 0)
+                            : std::min(line + 1, last);
+        const auto top = static_cast<int32_t>(lines[static_cast<size_t>(line)].top);
+        const int32_t offset = -m_license_text.y();
+        // Down and End bring the place to the top; Up and Home scroll only when it is above.
+        const int32_t wanted =
+            key == down || key == end ? std::max(offset, top) : std::min(offset, top);
+        m_license_scroll.scroll_to(std::clamp(wanted, 0, m_license_scroll.range()),
+                                   scroll_snap::exact);
+    }
+    if (m_license_caret_line != before_line || m_license_text.y() != before_y) {
         announce(access_event::text_selection_changed, &m_license_text);
+    }
+}
+
+// After the label's own answer, which gives the text and its lines.
+void InstallerUI::OnLicenseAccessText(const event_info& info)
+{
+    auto& source = *static_cast<access_text_source*>(info.data);
+    if (source.lines != nullptr && !source.lines->empty()) {
+        const auto line =
+            std::min<size_t>(static_cast<size_t>(m_license_caret_line), source.lines->size() - 1);
+        source.caret = (*source.lines)[line].first;
     }
 }
 

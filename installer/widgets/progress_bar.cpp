@@ -29,7 +29,9 @@ void ProgressBar::set_progress(float progress)
 
 int32_t ProgressBar::percent() const
 {
-    return static_cast<int32_t>(std::clamp(std::lround(m_progress * 100.0f), 0L, 100L));
+    // Rounded down, as the percentage beside it: 100 % only once everything is in place, and a
+    // reader hears the same number from the bar as from its label.
+    return std::clamp(static_cast<int32_t>(std::floor(m_progress * 100.0f)), 0, 100);
 }
 
 // Named by the label its owner puts beside it.

@@ -53,7 +53,8 @@ protected:
     void Key(uint32_t key) { headless::send_key_down(native(), key); }
 
     // What a reader was told since the last call, in order: the event and the node's name as it
-    // was then ("window" for the window itself), or a notification's sentence.
+    // was then ("window" for the window itself) with " ~ " and its description when it has one,
+    // or a notification's sentence. Repeats are kept: what is said twice shows twice.
     std::vector<std::string> Heard(zksdk::ui::native_window* where = nullptr)
     {
         static const char* events[] = {"focus", "state",  "name",    "value", "structure",
@@ -62,7 +63,8 @@ protected:
         zksdk::ui::native_window& window = where != nullptr ? *where : native();
         std::vector<std::string> heard;
         for (const headless::announcement& said : headless::announcements(window))
-            heard.push_back(std::string(events[static_cast<int>(said.event)]) + " " + said.text);
+            heard.push_back(std::string(events[static_cast<int>(said.event)]) + " " + said.text +
+                            (said.description.empty() ? "" : " ~ " + said.description));
         headless::clear_announcements(window);
         return heard;
     }
@@ -193,9 +195,10 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
     static text "Click Finish to close installer." [read-only]
   push button "CANCEL" [disabled] (Press)
   push button "BACK" [disabled] (Press)
-  push button "FINISH" ~ "Nimbic Plug-in successfully installed." [focusable,focused,default] (Press)
+  push button "FINISH" [focusable,focused,default] (Press)
 )T",
-              access_dump(wizard.access_tree()));
+              access_dump(wizard.access_tree()))
+        << "the result was just told: FINISH carries it once the focus comes back";
     EXPECT_EQ(wizard.next_button().window_rect(), Node("FINISH").bounds);
     EXPECT_DOUBLE_EQ(100.0, Node("100%  Complete (3.5MB of 3.5MB)").range_value);
     ASSERT_TRUE(Act("FINISH"));
@@ -218,24 +221,27 @@ TEST_F(AccessibilityTest, EachStepOfAKeyboardInstallIsToldOnceInOrder)
         {"start", [] {}, {"focus I AGREE"}},
         {"I AGREE",
          [&] { Key(enter_key); },
-         {"enabled BACK", "name INSTALL",
-          "hidden By installing, you agree to the Vantrel Software License Agreement",
-          "shown Nimbic Plug-in for After Effects Installer", "structure window", "focus Custom"}},
+         {"enabled BACK", "name INSTALL", "shown Nimbic Plug-in for After Effects Installer",
+          "structure window", "focus Custom",
+          "hidden By installing, you agree to the Vantrel Software License Agreement"}},
         {"BACK to Welcome",
          [&] {
              Tabs(2, true);
              Key(enter_key);
          },
-         {"focus INSTALL", "focus BACK", "enabled BACK", "name I AGREE",
+         // The focus leaves BACK before BACK is disabled; it lands in the footer, so the page
+         // is told by its name.
+         {"focus INSTALL", "focus BACK", "name I AGREE",
           "shown By installing, you agree to the Vantrel Software License Agreement",
           "enabled By installing, you agree to the Vantrel Software License Agreement",
           "shown Welcome to the Nimbic Plug-in Installer for After Effects!", "structure window",
-          "focus I AGREE"}},
+          "focus I AGREE", "notify Welcome to the Nimbic Plug-in Installer for After Effects!",
+          "enabled BACK"}},
         {"I AGREE again",
          [&] { Key(enter_key); },
-         {"enabled BACK", "name INSTALL",
-          "hidden By installing, you agree to the Vantrel Software License Agreement",
-          "shown Nimbic Plug-in for After Effects Installer", "structure window", "focus Custom"}},
+         {"enabled BACK", "name INSTALL", "shown Nimbic Plug-in for After Effects Installer",
+          "structure window", "focus Custom",
+          "hidden By installing, you agree to the Vantrel Software License Agreement"}},
         // The space line was still the first one, naming a single plug-in, until this change.
         {"Space on CC2018",
          [&] {
@@ -255,29 +261,43 @@ TEST_F(AccessibilityTest, EachStepOfAKeyboardInstallIsToldOnceInOrder)
          {"focus CC2018"}},
         {"INSTALL from a check box",
          [&] { Key(enter_key); },
-         {"enabled BACK", "enabled INSTALL", "name INSTALLING...",
-          "shown Nimbic Plug-in for After Effects Installer", "structure window", "focus CANCEL"}},
+         {"name INSTALLING...", "shown Nimbic Plug-in for After Effects Installer",
+          "structure window", "focus CANCEL",
+          "notify Installing Nimbic Plug-in for After Effects, please wait...", "enabled BACK",
+          "enabled INSTALLING..."}},
         // CANCEL is the only control left: Tab keeps it there, and nothing changed to be told.
         {"Tab during the run", [&] { Tab(native()); }, {}},
+        // FINISH takes the focus before CANCEL is disabled; the result is told once, last
+        // (a notification, or the status line's live change), FINISH without it.
         {"the run succeeds",
          [&] { FinishRun(); },
-         {"name Nimbic Plug-in successfully installed.",
-          "live Nimbic Plug-in successfully installed.", "enabled CANCEL", "enabled INSTALLING...",
-          "name FINISH", "value Installing...", "name 100%  Complete (3.5MB of 3.5MB)",
-          "live 100%  Complete (3.5MB of 3.5MB)",
+         {"enabled INSTALLING...", "name FINISH", "focus FINISH", "enabled CANCEL",
+          "name Nimbic Plug-in successfully installed.", "value Installing...",
+          "name 100%  Complete (3.5MB of 3.5MB)", "live 100%  Complete (3.5MB of 3.5MB)",
           "shown Nimbic Plug-in for After Effects CC2017 installed.",
           "live Nimbic Plug-in for After Effects CC2017 installed.",
           "shown Nimbic Plug-in for After Effects 2019 installed.",
-          "live Nimbic Plug-in for After Effects 2019 installed.", "hidden Installing...",
+          "live Nimbic Plug-in for After Effects 2019 installed.",
+          "name 100%  Complete (3.5MB of 3.5MB)", "hidden Installing...",
           "shown Click Finish to close installer.", "name Mission Success!",
-          "notify Nimbic Plug-in successfully installed.", "focus FINISH"}},
+          "notify Nimbic Plug-in successfully installed."}},
+        // Back on FINISH after the result was told (here: the window lost the focus and got
+        // it back), a reader hears it with FINISH.
+        {"back to the wizard",
+         [&] {
+             headless::set_focus_window(nullptr);
+             headless::set_focus_window(&native());
+         },
+         {"focus FINISH ~ Nimbic Plug-in successfully installed."}},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.step);
         step.act();
         EXPECT_EQ(Joined(step.heard), Joined(Heard()));
     }
-    EXPECT_EQ(Joined({"focus YES", "dialog window"}), Joined(popup_heard));
+    EXPECT_EQ(Joined({"focus YES", "dialog window ~ Are you sure you want to cancel Nimbic "
+                                   "Plug-in for After Effects installation?"}),
+              Joined(popup_heard));
     EXPECT_TRUE(wizard.is_finished());
 }
 
@@ -302,9 +322,10 @@ TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
     Act("INSTALL");
     const std::vector<std::string> installing = Heard();
     FinishRun();
-    EXPECT_EQ(Joined({"enabled BACK", "enabled INSTALL", "name INSTALLING...",
-                      "shown Nimbic Plug-in for After Effects Installer", "structure window",
-                      "focus CANCEL"}),
+    EXPECT_EQ(Joined({"name INSTALLING...", "shown Nimbic Plug-in for After Effects Installer",
+                      "structure window", "focus CANCEL",
+                      "notify Installing Nimbic Plug-in for After Effects, please wait...",
+                      "enabled BACK", "enabled INSTALLING..."}),
               Joined(installing));
     const std::string message = "The installation of Nimbic Plug-in for After Effects CC2017 "
                                 "failed!\n\nCould not create the plugin file (Error code: 40).\n"
@@ -313,7 +334,8 @@ TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
                                 " - Make sure you have administrative privileges.\n\n"
                                 "Please contact support if you continue to have trouble.\n\n"
                                 "Do you want to retry?";
-    EXPECT_EQ(Joined({"focus YES", "dialog window", "alert " + message}), Joined(popup_heard));
+    EXPECT_EQ(Joined({"focus YES", "dialog window ~ " + message, "alert " + message}),
+              Joined(popup_heard));
     // The page as the popup found it, then, after NO, what went wrong and FINISH.
     EXPECT_EQ(Joined({"value Installing...", "name 66%  Complete (3.5MB of 5.2MB)",
                       "live 66%  Complete (3.5MB of 5.2MB)",
@@ -323,17 +345,53 @@ TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
                       "live Nimbic Plug-in for After Effects CC2018 installed.",
                       "shown Nimbic Plug-in for After Effects 2019 installed.",
                       "live Nimbic Plug-in for After Effects 2019 installed.", "focus CANCEL",
+                      "enabled INSTALLING...", "name FINISH", "focus FINISH", "enabled CANCEL",
                       "name Some components of Nimbic Plug-in not correctly installed.",
-                      "live Some components of Nimbic Plug-in not correctly installed.",
-                      "enabled CANCEL", "enabled INSTALLING...", "name FINISH",
-                      "hidden Installing...", "shown Click Finish to close installer.",
-                      "notify Some components of Nimbic Plug-in not correctly installed.",
-                      "focus FINISH"}),
+                      "name 66%  Complete (3.5MB of 5.2MB)", "hidden Installing...",
+                      "shown Click Finish to close installer.",
+                      "notify Some components of Nimbic Plug-in not correctly installed."}),
               Joined(Heard()));
+    // The bar says the percentage its label says.
+    for (const access_node& node : wizard.access_tree()) {
+        if (node.role == zksdk::ui::access_role::progress_bar) {
+            EXPECT_EQ(node.name.substr(0, node.name.find(' ')), node.value);
+        }
+    }
+    EXPECT_EQ("", Node("FINISH").description);
+    headless::set_focus_window(nullptr);
+    headless::set_focus_window(&native());
     EXPECT_EQ("Some components of Nimbic Plug-in not correctly installed.",
               Node("FINISH").description);
     EXPECT_TRUE(wizard.is_finished());
     memsys::release_file(held);
+}
+
+// Readers drop or misplace focus events from a window without the system's focus: none is
+// raised there, and the window says where its focus is when it gets the focus back. FINISH
+// carries the result once it has been told, for a reader that comes back to it.
+TEST_F(AccessibilityTest, FocusIsToldOnlyByTheFocusedWindowAndTheResultOnlyOnce)
+{
+    InstallerUI& wizard = Start(ThreeVersions());
+    Act("I AGREE");
+    Act("INSTALL");
+    Heard();
+    headless::set_focus_window(nullptr);
+    FinishRun();
+    std::vector<std::string> heard = Heard();
+    EXPECT_EQ(0, std::count_if(heard.begin(), heard.end(),
+                               [](const std::string& line) { return line.starts_with("focus "); }))
+        << Joined(heard);
+    // Name changes of text that has no focus are not read; these are.
+    EXPECT_EQ(1, std::count_if(heard.begin(), heard.end(),
+                               [](const std::string& line) {
+                                   return !line.starts_with("name ") &&
+                                          line.find("successfully installed.") != std::string::npos;
+                               }))
+        << "the result, once: " << Joined(heard);
+    headless::set_focus_window(&native());
+    EXPECT_EQ(Joined({"focus FINISH ~ Nimbic Plug-in successfully installed."}), Joined(Heard()))
+        << "the focus came back: FINISH says the result with it";
+    EXPECT_TRUE(wizard.is_finished());
 }
 
 TEST_F(AccessibilityTest, AFailureOpensAnAlertDialogThatTheKeyboardAnswers)
@@ -421,14 +479,41 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
     EXPECT_EQ(1, Marks(wizard.license_text()));
     const int32_t range = wizard.license_scroll_bar().range();
     ASSERT_GT(range, 1000);
-    const std::pair<uint32_t, int32_t> scrolls[] = {
-        {0x28, -30}, {0x22, -30 - 466}, {0x26, -466}, {0x23, -range}, {0x24, 0}};
+    // The reader's place (the caret) moves a line at a time with the arrows and the view
+    // follows it, the place at the top where the view can go; the page keys move the view and
+    // put the place on the first line it shows; Home and End go to either end.
+    const std::vector<zksdk::ui::text_line_geometry>& lines = wizard.license_text().line_geometry();
+    ASSERT_GT(lines.size(), 100u);
+    const auto top = [&](size_t line) { return static_cast<int32_t>(lines[line].top); };
+    size_t paged = 0;
+    while (paged < lines.size() && lines[paged].top < static_cast<float>(top(1) + 466))
+        ++paged;
+    const struct {
+        uint32_t key;
+        size_t line;
+        int32_t y;
+    } moves[] = {{0x28, 1, -top(1)},
+                 {0x28, 2, -top(2)},
+                 {0x26, 1, -top(1)},
+                 {0x22, paged, -(top(1) + 466)},
+                 {0x23, lines.size() - 1, -range},
+                 {0x26, lines.size() - 2, -range},
+                 {0x24, 0, 0},
+                 {0x26, 0, 0}};
     Heard();
-    for (const auto& [key, y] : scrolls) {
-        Key(key);
-        EXPECT_EQ(y, wizard.license_text().y()) << key;
-        // The reader's place moved with the view.
-        EXPECT_EQ(Joined({"caret " + link}), Joined(Heard())) << key;
+    const int32_t document = Node(link).id;
+    for (const auto& move : moves) {
+        SCOPED_TRACE(testing::Message() << "key " << move.key << " to line " << move.line);
+        Key(move.key);
+        EXPECT_EQ(move.y, wizard.license_text().y());
+        zksdk::ui::access_text text;
+        ASSERT_TRUE(wizard.access_text_of(document, text));
+        EXPECT_EQ(lines[move.line].first, text.caret);
+        // Told once when it moved, not at all when it could not (Up on the first line).
+        EXPECT_EQ(Joined(move.line == 0 && move.key == 0x26
+                             ? std::vector<std::string>{}
+                             : std::vector<std::string>{"caret " + link}),
+                  Joined(Heard()));
     }
     EXPECT_EQ((std::vector<std::string>{"CANCEL", "BACK", "I AGREE"}), Tabs(3));
     Key(space_key);

@@ -37,6 +37,7 @@ struct access_text {
     std::u16string text;
     std::vector<text_line_geometry> lines;
     rect visible;
+    int32_t caret = -1; // the reader's place, UTF-16 units; -1: the start of the view
 };
 
 // A widget's answer to `access_text`: its text and lines in its own coordinates, which live
@@ -44,6 +45,7 @@ struct access_text {
 struct access_text_source {
     const std::string* text = nullptr; // UTF-8
     const std::vector<text_line_geometry>* lines = nullptr;
+    int32_t caret = -1; // UTF-16 units; set by whoever moves a reader's place through the text
 };
 
 // What `access_scroll` asks for: the rows [top, bottom) of the widget in view (its own

@@ -46,6 +46,10 @@ int check_paragraphs(HWND window, const std::wstring& name);
 // Waits until an element whose name contains `text` meets every condition.
 int wait_for(HWND window, const std::wstring& text, const std::vector<state_condition>& states);
 
+// Logs what a reader is told by the window's process (focus, live changes, alerts, dialogs,
+// the caret), one line each, into the file, until the next listen or the client's end.
+int listen(HWND window, const std::wstring& path);
+
 // UI Automation through the flat client API: the tree with name, control type and automation id.
 int print_uia_tree(HWND window);
 

@@ -90,6 +90,7 @@ int usage()
         L"                    waits until an element whose name contains TEXT has each STATE\n"
         L"                    and lacks each !STATE (states as the tree prints them)\n"
         L"  gone TITLE        waits until no visible window has the title\n"
+        L"  listen TITLE FILE logs what a reader is told by the window's program into FILE\n"
         L"  script            reads commands from standard input, one a line, with the fields\n"
         L"                    separated by tabs; each command's output ends with \"= CODE\"\n"
         L"every command ends within --timeout seconds (30 by default)\n"
@@ -121,7 +122,8 @@ int run(const std::vector<std::wstring>& fields, double seconds)
     const bool known =
         ((command == L"tree" || command == L"focus" || command == L"uia" || command == L"gone") &&
          arguments == 0) ||
-        ((command == L"press" || command == L"paragraphs") && arguments == 1) ||
+        ((command == L"press" || command == L"paragraphs" || command == L"listen") &&
+         arguments == 1) ||
         (command == L"wait" && arguments >= 1);
     if (!known) {
         return usage();
@@ -149,6 +151,9 @@ int run(const std::vector<std::wstring>& fields, double seconds)
     }
     if (command == L"paragraphs") {
         return check_paragraphs(window, fields[2]);
+    }
+    if (command == L"listen") {
+        return listen(window, fields[2]);
     }
     std::vector<state_condition> states;
     for (size_t i = 3; i < fields.size(); ++i) {

@@ -86,8 +86,10 @@ public:
     // Announces a change of the widget's node (null: the window's own node). Nothing is said
     // of what is hidden or silent.
     void announce(access_event event, const widget* target = nullptr);
-    // A sentence read out now (completion, failure), with no node of its own.
-    void announce_text(std::string_view sentence);
+    // A sentence read out now (a run's result, a page that opened), once for each reader: UI
+    // Automation clients hear it as a notification, Active Accessibility readers as a change of
+    // the live text or grouping `source` that shows it (null: notification only).
+    void announce_text(std::string_view sentence, const widget* source = nullptr);
     // client for an application window, dialog for a popup.
     void set_access_role(access_role role) { m_access_role = role; }
     access_role role() const { return m_access_role; }
@@ -97,9 +99,10 @@ public:
     // default; the focus falls back to it when the focused widget goes.
     void set_default_button(widget* button) { m_default_button = button; }
     widget* default_button() const { return m_default_button; }
-    // Moves the focus there and says so, also when it is there already: a page switch that
-    // keeps the focus changes what it means.
-    void focus_and_announce(widget* target);
+    // Moves the focus there, which is said. Where it is there already nothing is said: readers
+    // drop a focus event on the object they are on, and the caller tells what changed instead.
+    // True when the focus moved.
+    bool focus_and_announce(widget* target);
     // While a popup this window owns runs, the window takes no input, from users or readers.
     bool is_blocked() const;
     // Focus marks show only while the user drives the window with the keyboard: Tab or another

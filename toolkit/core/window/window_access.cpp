@@ -247,6 +247,7 @@ bool window::access_text_of(int32_t id, access_text& out)
             edge += static_cast<float>(place.x);
     }
     out.visible = visible_rect(*target);
+    out.caret = source.caret;
     return true;
 }
 
@@ -287,6 +288,10 @@ void window::announce(access_event event, const widget* target)
     // Nobody can read a window that is not shown yet; it announces itself when it opens.
     if (!m_native->is_created() || !m_native->is_visible())
         return;
+    // Readers drop or misplace a focus event from a window that does not have the system's
+    // focus; the window says where its focus is when it gets it (window_input.cpp).
+    if (event == access_event::focus && !m_native->is_focus_window())
+        return;
     int32_t id = 0;
     if (target != nullptr) {
         access_node node;
@@ -306,19 +311,23 @@ void window::announce(access_event event, const widget* target)
         m_native->announce(access_event::live_region_changed, id);
 }
 
-void window::announce_text(std::string_view sentence)
+void window::announce_text(std::string_view sentence, const widget* source)
 {
-    if (m_native->is_created() && m_native->is_visible() && !sentence.empty())
-        m_native->announce(access_event::notification, 0, sentence);
+    if (!m_native->is_created() || !m_native->is_visible() || sentence.empty())
+        return;
+    int32_t id = 0;
+    access_node node;
+    if (source != nullptr && source->is_visible(true) && describe(*source, node))
+        id = node.id;
+    m_native->announce(access_event::notification, id, sentence);
 }
 
-void window::focus_and_announce(widget* target)
+bool window::focus_and_announce(widget* target)
 {
-    if (target == m_focused) {
-        announce(access_event::focus, target);
-        return;
-    }
+    if (target == m_focused)
+        return false;
     set_focus(target, focus_by_program);
+    return true;
 }
 
 void window::settle_focus()

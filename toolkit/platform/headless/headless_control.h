@@ -116,7 +116,8 @@ const std::vector<std::string>& shell_opened();
 struct announcement {
     access_event event;
     int32_t id;
-    std::string text; // the node's name when announced ("window" for id 0), or the sentence
+    std::string text;        // the node's name when announced ("window" for id 0), or the sentence
+    std::string description; // the node's description when announced
     bool operator==(const announcement&) const = default;
 };
 const std::vector<announcement>& announcements(const native_window& window);

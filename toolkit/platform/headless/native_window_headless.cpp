@@ -335,16 +335,19 @@ void native_window::announce(access_event event, int32_t id, std::string_view te
     if (!m_impl->created) {
         return;
     }
-    // What a reader would read at that moment: the node's name then, or the sentence.
+    // What a reader would read at that moment: the node's name and description then, or the
+    // sentence. Every event is kept, repeats too: a test must see what is said twice.
     std::string said(text);
-    if (event != access_event::notification && m_impl->client != nullptr) {
+    std::string description;
+    if (m_impl->client != nullptr) {
         for (const access_node& node : m_impl->client->access_tree()) {
-            if (node.id == id) {
+            if (node.id == id && event != access_event::notification) {
                 said = id == 0 ? "window" : node.name;
+                description = node.description;
             }
         }
     }
-    m_impl->announcements.push_back({event, id, said});
+    m_impl->announcements.push_back({event, id, said, description});
 }
 
 namespace headless {

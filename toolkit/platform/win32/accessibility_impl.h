@@ -30,6 +30,8 @@ LRESULT answer_object_request(HWND window, native_window_client& client, WPARAM 
 // Before the window goes: lets UI Automation drop the providers it holds for it, once any was
 // handed out (the library is not loaded for this alone).
 void release_access_providers(HWND window);
+// True once a UI Automation client has been given a provider (by any window of ours).
+bool uia_providers_handed_out();
 // access_message, on the window's own thread.
 LRESULT run_access_message(HWND window, native_window_client& client, WPARAM wparam, LPARAM lparam);
 

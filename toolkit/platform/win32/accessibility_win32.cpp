@@ -388,6 +388,11 @@ LRESULT run_access_message(HWND window, native_window_client& client, WPARAM wpa
     return 1;
 }
 
+bool uia_providers_handed_out()
+{
+    return providers_handed_out.load();
+}
+
 void release_access_providers(HWND window)
 {
     // UI Automation keeps the providers it was given until told the window is gone; a client

@@ -1,6 +1,8 @@
-// The Active Accessibility view of a toolkit window: one object per described node that has
-// children, its leaf children as child ids (the node ids), all answered from a fresh
-// description taken on the window's thread.
+// The Active Accessibility view of a toolkit window: one object per described node, leaves too,
+// all answered from a fresh description taken on the window's thread. Node ids still serve as
+// child ids (the events name nodes so), but every answer that hands out a node hands out its
+// object: readers that follow IAccessible2 or keep objects need one, and a client gets the same
+// kind of answer whichever way it came (children, navigation, focus, hit test, get_accChild).
 #include "toolkit/platform/win32/accessibility_com.h"
 #include "toolkit/platform/win32/accessibility_impl.h"
 
@@ -74,8 +76,8 @@ public:
         if (const HRESULT failed = resolve(child, s, node)) {
             return failed;
         }
-        if (node->id == m_id || !s.has_children(node->id)) {
-            return S_FALSE; // a simple element: this object answers for it
+        if (node->id == m_id) {
+            return E_INVALIDARG; // CHILDID_SELF is no child
         }
         *object = make_msaa_object(m_link.window(), node->id);
         return S_OK;
@@ -339,15 +341,12 @@ private:
         return *out != nullptr ? S_OK : S_FALSE;
     }
 
-    // A node as this object names it: itself, a child id for a leaf below it, or an object.
-    void express(const access_snapshot& s, const access_node& node, VARIANT& out) const
+    // A node as this object names it: itself, or the node's own object.
+    void express(const access_snapshot&, const access_node& node, VARIANT& out) const
     {
         if (node.id == m_id) {
             out.vt = VT_I4;
             out.lVal = CHILDID_SELF;
-        } else if (node.parent == m_id && !s.has_children(node.id)) {
-            out.vt = VT_I4;
-            out.lVal = node.id;
         } else {
             out.vt = VT_DISPATCH;
             out.pdispVal = make_msaa_object(m_link.window(), node.id);

@@ -41,6 +41,8 @@ struct native_window::impl {
     bool session_registered = false;
     std::string title;
     text_input_state* text_input = nullptr;
+    // The system caret that marks a document reader's place (never shown) exists.
+    bool access_caret = false;
 };
 
 namespace win32 {

@@ -69,6 +69,17 @@ public:
         }
         const access_node& n = *self;
         const bool root = m_id == 0;
+        // Where the window's host element has the answer (enabled, focus, focusability, place,
+        // automation id), the root has none of its own: a provider's value wins over the
+        // host's, and ours would describe the client area, not the window.
+        if (root &&
+            (property == uia::property::is_enabled ||
+             property == uia::property::has_keyboard_focus ||
+             property == uia::property::is_keyboard_focusable ||
+             property == uia::property::is_offscreen || property == uia::property::automation_id ||
+             property == uia::property::bounding_rectangle)) {
+            return S_OK;
+        }
         switch (property) {
         case uia::property::name:
             out->vt = VT_BSTR;
@@ -95,18 +106,14 @@ public:
             out->lVal = static_cast<LONG>(n.live);
             break;
         case uia::property::automation_id:
-            if (!root) {
-                out->vt = VT_BSTR;
-                out->bstrVal = to_bstr(std::to_string(n.id));
-            }
+            out->vt = VT_BSTR;
+            out->bstrVal = to_bstr(std::to_string(n.id));
             break;
         case uia::property::is_enabled:
             set_bool(*out, (n.states & access_state::disabled) == 0);
             break;
         case uia::property::is_keyboard_focusable:
-            if (!root) {
-                set_bool(*out, (n.states & access_state::focusable) != 0);
-            }
+            set_bool(*out, (n.states & access_state::focusable) != 0);
             break;
         case uia::property::has_keyboard_focus:
             set_bool(*out, s.window_focused && (n.states & access_state::focused) != 0);

@@ -134,7 +134,7 @@ public:
 };
 
 // A document read as text. There is no selection to make; the reader's place (the caret) is
-// where the view starts, as the keys that scroll it move it.
+// where the document's keys put it, else where the view starts.
 class text_pattern final : public node_pattern<ITextProvider> {
 public:
     using node_pattern::node_pattern;
@@ -142,7 +142,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetSelection(SAFEARRAY** ranges) override
     {
         return one_range(ranges, [](const access_text& t) {
-            const int32_t caret = visible_span(t).first;
+            const int32_t caret = t.caret >= 0 ? t.caret : visible_span(t).first;
             return text_span{caret, caret};
         });
     }

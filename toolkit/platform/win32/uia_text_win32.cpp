@@ -197,8 +197,15 @@ public:
             m_span = {position, position};
             return S_OK;
         }
-        int32_t position = enclosing_unit(text, m_span.first, kind).first;
+        const int32_t start = enclosing_unit(text, m_span.first, kind).first;
+        int32_t position = start;
         *moved = move_by_units(text, position, kind, count);
+        // The text's end starts no unit: a range that would land there went one unit too far,
+        // and the move it counts is the one that stops on the last unit.
+        if (position >= length && *moved > 0) {
+            position = start;
+            *moved = move_by_units(text, position, kind, *moved - 1);
+        }
         m_span = position >= length ? text_span{length, length}
                                     : text_span{position, enclosing_unit(text, position, kind).end};
         return S_OK;

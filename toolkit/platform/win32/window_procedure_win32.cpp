@@ -259,6 +259,11 @@ LRESULT dispatch(const context& c, UINT message)
         c.route(event_type::focus_gained);
         return 0;
     case WM_KILLFOCUS:
+        // A caret belongs to the window with the focus; the place it marked is ours no more.
+        if (c.record.access_caret) {
+            DestroyCaret();
+            c.record.access_caret = false;
+        }
         c.route(event_type::focus_lost);
         return 0;
     case WM_PAINT:

@@ -143,6 +143,23 @@ VARIANT child(LONG id)
     return v;
 }
 
+// The name of a node handed out as an object (the variant is cleared); "" for anything else.
+std::wstring name_of(VARIANT& v)
+{
+    std::wstring name;
+    IAccessible* object = nullptr;
+    if (v.vt == VT_DISPATCH && v.pdispVal != nullptr &&
+        SUCCEEDED(
+            v.pdispVal->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&object)))) {
+        BSTR text = nullptr;
+        object->get_accName(child(CHILDID_SELF), &text);
+        name = take(text);
+        object->Release();
+    }
+    VariantClear(&v);
+    return name;
+}
+
 void drain()
 {
     MSG message{};
@@ -182,7 +199,24 @@ protected:
     std::unique_ptr<native_window> window = std::make_unique<native_window>();
 };
 
-TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObject)
+// First of the accessibility tests: until a client asks for the window's objects, announcing
+// loads no UI Automation (the first frame and every event after it would pay for it).
+TEST_F(AccessibilityWin32, NoClientNoAutomationLibrary)
+{
+    ASSERT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll")) << "loaded before this test";
+    window->show();
+    drain();
+    SetFocus(handle());
+    for (const access_event event :
+         {access_event::focus, access_event::name_changed, access_event::structure_changed,
+          access_event::hidden, access_event::notification}) {
+        window->announce(event, 1, "said");
+    }
+    drain();
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll"));
+}
+
+TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndHandsOutObjects)
 {
     IAccessible* root = client_object();
     ASSERT_NE(nullptr, root);
@@ -193,13 +227,24 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObj
     LONG got = 0;
     ASSERT_EQ(S_OK, AccessibleChildren(root, 0, 4, children, &got));
     ASSERT_EQ(4, got);
+    // Every child is an object of its own, leaves too, whichever way a client asks.
     EXPECT_EQ(VT_DISPATCH, children[3].vt) << "the document holds its paragraphs";
     VariantClear(&children[3]);
-    EXPECT_EQ(VT_I4, children[0].vt);
-    EXPECT_EQ(1, children[0].lVal);
-    ASSERT_EQ(VT_DISPATCH, children[1].vt) << "a node with children is an object of its own";
-    EXPECT_EQ(VT_I4, children[2].vt);
-    EXPECT_EQ(5, children[2].lVal);
+    EXPECT_EQ(L"OK", name_of(children[0]));
+    ASSERT_EQ(VT_DISPATCH, children[1].vt);
+    EXPECT_EQ(L"Licence", name_of(children[2]));
+    IDispatch* leaf = nullptr;
+    EXPECT_EQ(S_OK, root->get_accChild(child(1), &leaf));
+    ASSERT_NE(nullptr, leaf);
+    VARIANT as_object;
+    as_object.vt = VT_DISPATCH;
+    as_object.pdispVal = leaf;
+    EXPECT_EQ(L"OK", name_of(as_object));
+    leaf = nullptr;
+    EXPECT_EQ(S_OK, root->get_accChild(child(3), &leaf)) << "a grandchild, by its id";
+    as_object.vt = VT_DISPATCH;
+    as_object.pdispVal = leaf;
+    EXPECT_EQ(L"Remember", name_of(as_object));
 
     const struct {
         LONG id;
@@ -256,8 +301,7 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObj
     EXPECT_EQ(L"Options", take(name));
     VARIANT first;
     EXPECT_EQ(S_OK, group->accNavigate(NAVDIR_FIRSTCHILD, child(CHILDID_SELF), &first));
-    EXPECT_EQ(VT_I4, first.vt);
-    EXPECT_EQ(3, first.lVal);
+    EXPECT_EQ(L"Remember", name_of(first));
     VARIANT next;
     EXPECT_EQ(S_OK, root->accNavigate(NAVDIR_NEXT, child(1), &next));
     EXPECT_EQ(VT_DISPATCH, next.vt) << "the button's neighbour is the group";
@@ -269,8 +313,7 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndGroupsByObj
     drain();
     SetFocus(handle());
     EXPECT_EQ(S_OK, root->get_accFocus(&focus));
-    EXPECT_EQ(VT_I4, focus.vt);
-    EXPECT_EQ(1, focus.lVal);
+    EXPECT_EQ(L"OK", name_of(focus));
     SetFocus(nullptr);
     EXPECT_EQ(S_FALSE, root->get_accFocus(&focus));
     EXPECT_EQ(E_INVALIDARG, root->get_accName(child(99), &name));
@@ -361,6 +404,8 @@ TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
         {access_event::shown, 2, {EVENT_OBJECT_SHOW, OBJID_CLIENT, 2}},
         {access_event::hidden, 2, {EVENT_OBJECT_HIDE, OBJID_CLIENT, 2}},
         {access_event::live_region_changed, 9, {0x8019, OBJID_CLIENT, 9}},
+        // A sentence a node shows reaches these readers as that node's live change.
+        {access_event::notification, 9, {0x8019, OBJID_CLIENT, 9}},
         {access_event::text_selection_changed,
          8,
          {EVENT_OBJECT_TEXTSELECTIONCHANGED, OBJID_CLIENT, 8}},
@@ -374,6 +419,62 @@ TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
         EXPECT_EQ(std::vector<heard>{row.expected}, g_heard);
     }
     UnhookWinEvent(hook);
+}
+
+// Active Accessibility readers find a document's reading place at the system caret: on the
+// caret's line when the place moves, only while the window has the focus, gone when the focus
+// moves on.
+TEST_F(AccessibilityWin32, TheReadingPlaceIsTheSystemCaretWhileTheWindowHasTheFocus)
+{
+    const auto caret_window = [] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetCurrentThreadId(), &info);
+        return info.hwndCaret;
+    };
+    client.document.caret = 4; // "two", on the second line
+    window->show();
+    drain();
+    SetFocus(nullptr);
+    window->announce(access_event::text_selection_changed, 8);
+    EXPECT_EQ(nullptr, caret_window()) << "no caret for a window without the focus";
+    SetFocus(handle());
+    window->announce(access_event::text_selection_changed, 8);
+    EXPECT_EQ(handle(), caret_window());
+    POINT place{};
+    GetCaretPos(&place);
+    EXPECT_EQ(0, place.x);
+    EXPECT_EQ(240, place.y);
+    client.document.caret = 8;
+    window->announce(access_event::text_selection_changed, 8);
+    GetCaretPos(&place);
+    EXPECT_EQ(260, place.y) << "the third line";
+    window->announce(access_event::focus, 1);
+    EXPECT_EQ(nullptr, caret_window()) << "the focus left the document";
+    SetFocus(nullptr);
+
+    // UI Automation's selection is the same place, as an empty range.
+    IRawElementProviderSimple* document = make_uia_element(handle(), 8);
+    IUnknown* pattern = nullptr;
+    ASSERT_EQ(S_OK, document->GetPatternProvider(uia::pattern::text, &pattern));
+    ITextProvider* text = nullptr;
+    ASSERT_EQ(S_OK,
+              pattern->QueryInterface(__uuidof(ITextProvider), reinterpret_cast<void**>(&text)));
+    SAFEARRAY* ranges = nullptr;
+    ASSERT_EQ(S_OK, text->GetSelection(&ranges));
+    LONG index = 0;
+    ITextRangeProvider* range = nullptr;
+    SafeArrayGetElement(ranges, &index, &range);
+    ASSERT_NE(nullptr, range);
+    range->ExpandToEnclosingUnit(static_cast<int>(text_unit::line));
+    BSTR read = nullptr;
+    range->GetText(-1, &read);
+    EXPECT_EQ(L"Three", take(read));
+    range->Release();
+    SafeArrayDestroy(ranges);
+    text->Release();
+    pattern->Release();
+    document->Release();
 }
 
 TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow)
@@ -392,6 +493,7 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     VariantInit(&root_focusable);
     HRESULT toggle_on_button = S_OK;
     IUnknown* button_toggle = nullptr;
+    std::vector<VARTYPE> root_values;
     std::atomic<bool> done{false};
     std::thread automation([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -430,6 +532,15 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
             simple->QueryInterface(__uuidof(IToggleProvider), reinterpret_cast<void**>(&sneaked));
         root->GetPropertyValue(uia::property::control_type, &root_type);
         root->GetPropertyValue(uia::property::is_keyboard_focusable, &root_focusable);
+        for (const PROPERTYID property :
+             {uia::property::is_enabled, uia::property::has_keyboard_focus,
+              uia::property::is_offscreen, uia::property::automation_id,
+              uia::property::bounding_rectangle}) {
+            VARIANT value;
+            root->GetPropertyValue(property, &value);
+            root_values.push_back(value.vt);
+            VariantClear(&value);
+        }
         IRawElementProviderFragment* group = nullptr;
         ok->Navigate(NavigateDirection_NextSibling, &group);
         IRawElementProviderFragment* remember = nullptr;
@@ -481,6 +592,8 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     EXPECT_EQ(E_NOINTERFACE, toggle_on_button);
     EXPECT_EQ(uia::control_type::window, root_type.lVal) << "a window, not a pane";
     EXPECT_EQ(VT_EMPTY, root_focusable.vt) << "the window's host says whether it takes the focus";
+    EXPECT_EQ(std::vector<VARTYPE>(5, VT_EMPTY), root_values)
+        << "enabled, focus, offscreen, automation id and rectangle are the host's to say";
     EXPECT_EQ(S_OK, toggled);
     EXPECT_EQ(uia::toggle_on, toggle);
     const POINT at = origin();
@@ -531,7 +644,23 @@ TEST_F(AccessibilityWin32, TheTextPatternReadsTheDocumentByUnitsAndMeasuresInScr
     range->GetText(-1, &read);
     EXPECT_EQ(L"One two\n", take(read));
     EXPECT_EQ(S_OK, range->Move(static_cast<int>(text_unit::word), 5, &moved));
-    EXPECT_EQ(3, moved) << "to \"two\", \"Three\", then the end";
+    EXPECT_EQ(2, moved) << "to \"two\", then \"Three\": the end holds no word";
+    range->GetText(-1, &read);
+    EXPECT_EQ(L"Three", take(read));
+    EXPECT_EQ(S_OK, range->Move(static_cast<int>(text_unit::line), 1, &moved));
+    EXPECT_EQ(0, moved) << "on the last line already";
+    // An end moved past the text's end counts only the units it crossed.
+    range->ExpandToEnclosingUnit(static_cast<int>(text_unit::document));
+    range->MoveEndpointByRange(uia::endpoint_end, range, uia::endpoint_start);
+    EXPECT_EQ(S_OK, range->MoveEndpointByUnit(uia::endpoint_end, static_cast<int>(text_unit::line),
+                                              10, &moved));
+    EXPECT_EQ(3, moved);
+    EXPECT_EQ(S_OK, range->MoveEndpointByUnit(uia::endpoint_end, static_cast<int>(text_unit::line),
+                                              1, &moved));
+    EXPECT_EQ(0, moved);
+    EXPECT_EQ(S_OK, range->MoveEndpointByUnit(uia::endpoint_start,
+                                              static_cast<int>(text_unit::line), -2, &moved));
+    EXPECT_EQ(0, moved) << "already at the start";
 
     // The first paragraph's boxes: its two lines, in screen pixels; the third line is out of
     // the view.
