@@ -347,6 +347,21 @@ struct AdministratorsOwned {
     bool ready = false;
 };
 
+// Owner Administrators and a protected access list, inherited by what is made inside: nobody
+// but Administrators and SYSTEM may add a file there.
+struct PrivateFolder {
+    PrivateFolder()
+    {
+        ready = ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr);
+    }
+    ~PrivateFolder() { LocalFree(descriptor); }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool ready = false;
+};
+
 bool RunningUnderWine()
 {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -418,6 +433,21 @@ open_result open_child_folder(folder_handle parent, std::u16string_view name,
     *created = false;
     Folder& from = *AsFolder(parent);
     HANDLE handle = nullptr;
+    if (creation == folder_creation::create_private) {
+        static const PrivateFolder secured;
+        if (!secured.ready)
+            return open_result::failed;
+        const Opened made =
+            OpenRelative(from.handle, name, folder_access, folder_sharing, disposition_create,
+                         option_directory | option_open_reparse_point, secured.descriptor);
+        if (made.status < 0)
+            return FromStatus(made.status);
+        *created = true;
+        const open_result verified = Verified(made.handle, Join(from.path, name));
+        if (verified == open_result::opened)
+            *child = NewFolder(made.handle, Join(from.path, name));
+        return verified;
+    }
     open_result result =
         OpenExistingChild(from, name, folder_access, folder_sharing, option_directory, &handle);
     if (result == open_result::missing && creation == folder_creation::create_if_missing) {
