@@ -307,14 +307,13 @@ fi
 echo "== the Apps entry, the uninstall window by keys, and QuietUninstallString"
 wine reg query "$wizard_entry_key" /reg:64 2>/dev/null | tr -d '\r' >"$artifacts/installer-apps-entry.txt"
 cat "$artifacts/installer-apps-entry.txt"
-# component, target, origin, size, SHA-256, path
 record="$(wizard_unix_path "$program_folder")/install-record.txt"
-cut -f6 "$record" 2>/dev/null | tail -n +2 | tr -d '\r' >"$work/recorded.txt"
+cut -f5 "$record" 2>/dev/null | tail -n +2 | tr -d '\r' >"$work/recorded.txt"
 check "the install record lists the plug-in and the panel of 3 versions and Custom" \
     '[ "$(wc -l <"$work/recorded.txt")" -eq 8 ] && grep -q "Custom Plug-ins" "$work/recorded.txt"'
 check "the program copy in the product folder is the setup program, byte for byte" \
     'cmp -s "$setup" "$(wizard_unix_path "$program_folder")/NimbicSetup.exe"'
-recorded_bytes=$(($(tail -n +2 "$record" | cut -f4 | paste -sd+)))
+recorded_bytes=$(($(tail -n +2 "$record" | cut -f3 | paste -sd+)))
 estimated=$(printf '0x%x' $(((recorded_bytes + $(stat -c %s "$setup") + 1023) / 1024)))
 program='"C:\Program Files\Vantrel\Nimbic Plug-in\NimbicSetup.exe"'
 entry_has() { grep -qxF "    $1    $2    $3" "$artifacts/installer-apps-entry.txt"; }
