@@ -85,6 +85,10 @@ sys::open_result OpenedFolder::OpenChild(std::u16string_view name, sys::folder_c
     bool created = false;
     sys::open_result result = sys::open_child_folder(
         m_handle, name, sys::folder_creation::open_existing, &handle, &created);
+    if (result == sys::open_result::opened && creation == sys::folder_creation::create_private) {
+        sys::close_folder(handle);
+        return sys::open_result::exists;
+    }
     if (result == sys::open_result::missing && sys::creates(creation)) {
         // Noted first: a run killed right after the folder was made must still undo it.
         if (journal && !journal->NoteFolder(ChildPath(name)))

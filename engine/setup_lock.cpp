@@ -1,25 +1,34 @@
-// The setup mutex, through the seam.
+// The setup mutexes, through the seam.
 #include "engine/setup_lock.h"
-
-#include <string>
 
 namespace nimbic {
 
 SetupLock::~SetupLock()
 {
-    sys::unlock_named_mutex(m_held);
+    Release();
 }
 
 sys::lock_result SetupLock::Acquire(uint32_t timeout_ms)
 {
     if (held())
         return sys::lock_result::acquired;
-    return sys::lock_named_mutex(std::u16string(setup_mutex_name), timeout_ms, &m_held);
+    const sys::lock_result result = sys::lock_named_mutex(m_name, timeout_ms, &m_held);
+    if (result != sys::lock_result::not_ours)
+        return result;
+    m_alone = true;
+    return sys::lock_result::acquired;
 }
 
-bool SetupLock::IsTaken()
+void SetupLock::Release()
 {
-    return sys::named_mutex_exists(std::u16string(setup_mutex_name));
+    sys::unlock_named_mutex(m_held);
+    m_held = sys::invalid_mutex;
+    m_alone = false;
+}
+
+bool SetupLock::IsTaken(std::u16string_view name)
+{
+    return sys::named_mutex_exists(std::u16string(name));
 }
 
 } // namespace nimbic

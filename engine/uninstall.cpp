@@ -19,12 +19,12 @@ const std::string held_reason = "another program holds it";
 
 UninstallItem Failed(const RecordEntry& entry, std::string reason)
 {
-    return {entry, uninstall_outcome::failed, std::move(reason), false};
+    return {entry, uninstall_outcome::failed, std::move(reason), false, {}};
 }
 
 UninstallItem Outcome(const RecordEntry& entry, uninstall_outcome outcome)
 {
-    return {entry, outcome, {}, false};
+    return {entry, outcome, {}, false, {}};
 }
 
 std::string OpenReason(sys::open_result result, const std::string& otherwise)
@@ -65,7 +65,7 @@ void RemoveLeftovers(const OpenedFolder& folder, const RecordEntry& entry,
         }
         items.push_back({leftover, removed ? uninstall_outcome::removed : uninstall_outcome::failed,
                          removed ? std::string() : OpenReason(opened, "it cannot be deleted"),
-                         true});
+                         true, {}});
     }
 }
 
@@ -96,7 +96,9 @@ UninstallItem Held(const OpenedFolder& folder, const RecordEntry& entry,
     // Held so that it cannot be renamed aside: its own name is the only one to leave.
     if (!sys::delete_at_restart(path))
         return Failed(entry, held_reason + ", and it cannot be left for the restart");
-    return Outcome(entry, uninstall_outcome::scheduled_for_restart);
+    UninstallItem left = Outcome(entry, uninstall_outcome::scheduled_for_restart);
+    left.left = path;
+    return left;
 }
 
 UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
@@ -115,11 +117,15 @@ UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
             return sys::delete_opened(file) ? Outcome(entry, uninstall_outcome::removed)
                                             : Failed(entry, "it cannot be deleted");
         // A module a host has loaded opens for deletion but will not go until the host lets go.
-        switch (DeleteOrLeaveForRestart(folder, file, path_filename(entry.path))) {
+        std::u16string aside;
+        switch (DeleteOrLeaveForRestart(folder, file, path_filename(entry.path), &aside)) {
         case removal::deleted:
             return Outcome(entry, uninstall_outcome::removed);
-        case removal::at_restart:
-            return Outcome(entry, uninstall_outcome::scheduled_for_restart);
+        case removal::at_restart: {
+            UninstallItem left = Outcome(entry, uninstall_outcome::scheduled_for_restart);
+            left.left = aside.empty() ? entry.path : aside;
+            return left;
+        }
         case removal::failed:
             break;
         }

@@ -36,6 +36,9 @@ struct UninstallItem {
     uninstall_outcome outcome = uninstall_outcome::failed;
     std::string reason; // for failed: "another program holds it", "it is reached through a link"
     bool leftover = false;
+    // For scheduled_for_restart: where the file is now, which the restart deletes (an aside name
+    // when a module a host has loaded was renamed aside), and where its holder has it.
+    std::u16string left;
 };
 
 // What became of a maker's folder ("Vantrel") the removed files were in.

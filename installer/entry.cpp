@@ -100,8 +100,11 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
         // The elevated copy starts where the shell started its first copy, often Downloads:
         // nothing may ever be looked for, or land, there.
         sys::enter_system_folder();
-        SetupLock lock;
-        if (lock.Acquire(0) != sys::lock_result::acquired) {
+        // One window at a time. The writing lock is taken only while files change, so that
+        // nimbic-deploy and Windows Installer are not kept waiting by a window that waits for
+        // the user.
+        SetupLock window(setup_window_mutex_name);
+        if (window.Acquire(0) != sys::lock_result::acquired) {
             if (system.bring_to_front)
                 system.bring_to_front();
             return exit_success;
@@ -109,10 +112,9 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
         return request.uninstall ? RunUninstaller(system) : RunInstaller(system);
     }
     // A second double click brings the open setup forward instead of asking for elevation
-    // again. The first copy only asks and holds nothing: its elevated copy takes the lock.
-    if (!request.quiet && SetupLock::IsTaken()) {
-        if (system.bring_to_front)
-            system.bring_to_front();
+    // again. The first copy only looks for an elevated setup's window and holds nothing: its
+    // elevated copy takes the lock.
+    if (!request.quiet && system.bring_to_front && system.bring_to_front()) {
         return exit_success;
     }
     // The whole path, however long: a copy cut at MAX_PATH would start some other file or none.
@@ -138,7 +140,7 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
                               (found ? system.describe_error(error)
                                      : std::string("The installer could not find its own file.")));
     }
-    return request.quiet ? quiet_exit::unusable : exit_failure;
+    return request.quiet ? quiet_exit::not_elevated : exit_failure;
 }
 
 int RunInstaller(const EntrySystem& system)

@@ -23,9 +23,10 @@ struct EntrySystem {
     std::function<std::string(uint32_t code)> describe_error;
     // A message box with an OK button, owned by no window (the wizard is gone by then).
     std::function<void(const std::string& title, const std::string& text)> show_error;
-    // Brings the window of the setup that already runs (the wizard or the uninstaller) to the
-    // front.
-    std::function<void()> bring_to_front;
+    // Brings the window of the setup that already runs elevated (the wizard or the uninstaller)
+    // to the front; false when there is none. A window a process without administrator rights
+    // shows does not count: anyone could show one with that title.
+    std::function<bool()> bring_to_front;
 };
 
 // The user declined the elevation prompt (ERROR_CANCELLED): nothing to tell them.
@@ -39,6 +40,12 @@ constexpr int done = 0;
 constexpr int unusable = 1;      // the install record cannot be read; nothing was changed
 constexpr int failed = 2;        // a file or the entry could not be removed
 constexpr int another_setup = 4; // another setup kept running for 30 s; nothing was changed
+// Not run with administrator rights, and the elevation prompt was declined or could not be
+// shown; nothing was changed.
+constexpr int not_elevated = 5;
+// The Windows Installer package installed the product: it removes it (Settings > Apps, or
+// msiexec /x); no file was removed, only an entry of the wizard's that stood beside the package's.
+constexpr int msi_product = 6;
 } // namespace quiet_exit
 
 // What the command line asks for. "/UAC" (case-sensitive, anywhere) marks the elevated copy;

@@ -4,18 +4,32 @@
 
 #include "installer/registration.h"
 
+#include "engine/apps_entry.h"
 #include "engine/install_files.h"
 #include "engine/opened_folder.h"
 #include "engine/paths.h"
+#include "engine/setup_lock.h"
 #include "engine/whole_file.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace nimbic {
 
 namespace {
 
-constexpr uint32_t process_wait_ms = 60000;
+// The Temp copy gives up waiting after this long in all: a program that never ends must not keep
+// it (and its folder) around; the program folder then goes at the next restart instead.
+constexpr std::chrono::milliseconds finish_wait{60000};
+
+// Nothing of ours is recorded in the product folder: no setup has installed anything since the
+// uninstall emptied the record.
+bool NothingRecorded(const std::u16string& folder)
+{
+    InstallRecord record;
+    const record_status status = record.Load(RecordPathIn(folder));
+    return status == record_status::missing || (status == record_status::ok && record.empty());
+}
 
 bool RemoveEmptyFolder(const std::u16string& folder)
 {
@@ -55,8 +69,10 @@ void DeleteProgramFolder(const std::u16string& folder)
         RemoveEmptyFolder(maker);
 }
 
-// A copy of this program in a folder of its own below the Windows Temp folder, which only
-// administrators may change, started to finish the uninstall once `waited` have ended.
+// A copy of this program in a folder of its own below the Windows Temp folder, started to finish
+// the uninstall once `waited` have ended. Any user may add files to a folder that inherits the
+// Temp folder's access list, and an elevated program takes a DLL from its own folder first: this
+// one is made anew with a list of its own, Administrators and SYSTEM only.
 bool StartRemover(const std::vector<uint32_t>& waited)
 {
     std::u16string own;
@@ -69,9 +85,8 @@ bool StartRemover(const std::vector<uint32_t>& waited)
         OpenedFolder::Open(temp, sys::folder_creation::open_existing, nullptr, &temp_folder) !=
             sys::open_result::opened ||
         temp_folder.OpenChild(u"nimbic-uninstall-" + RandomHex(),
-                              sys::folder_creation::create_if_missing, nullptr,
+                              sys::folder_creation::create_private, nullptr,
                               &own_folder) != sys::open_result::opened ||
-        !own_folder.created() ||
         InstallFile(own_folder, setup_program_name, bytes, std::nullopt, nullptr, &change) !=
             install_file_status::done)
         return false;
@@ -106,7 +121,7 @@ record_status HandUninstall::Load()
 {
     m_complete = false;
     m_msi_product = MsiProductInstalled();
-    if (!ProductFolder(&m_folder))
+    if (!ProductFolderInUse(&m_folder))
         return record_status::unreadable;
     return m_record.Load(RecordPathIn(m_folder));
 }
@@ -132,6 +147,14 @@ UninstallReport HandUninstall::Run(when_held held,
                                    const std::function<void(size_t, size_t)>& progress,
                                    const std::vector<uint32_t>& waited)
 {
+    m_complete = false;
+    // Windows Installer would keep the product registered with its files gone, and its own
+    // uninstall removes the files this one lists: only the package's entry may stand, and an
+    // entry a wizard run made before the package came goes.
+    if (m_msi_product) {
+        DeleteAppsEntry(apps_entry_key);
+        return {};
+    }
     UninstallOptions options;
     options.held = held;
     options.progress = progress;
@@ -139,7 +162,7 @@ UninstallReport HandUninstall::Run(when_held held,
     // An entry may go only with the record emptied: a file that failed stays listed for a retry.
     m_complete = !m_folder.empty() && m_record.Save(RecordPathIn(m_folder)) == record_status::ok &&
                  m_record.empty();
-    if (!m_complete || m_msi_product)
+    if (!m_complete)
         return report;
     // The entry before the program: it never names a program that is gone.
     m_complete = DeleteAppsEntry(apps_entry_key);
@@ -150,10 +173,21 @@ UninstallReport HandUninstall::Run(when_held held,
 
 int FinishUninstall(const std::vector<uint32_t>& waited)
 {
+    using clock = std::chrono::steady_clock;
+    const clock::time_point deadline = clock::now() + finish_wait;
+    const auto left = [deadline] {
+        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
+        return static_cast<uint32_t>(std::max<int64_t>(0, rest.count()));
+    };
     for (const uint32_t process : waited)
-        sys::wait_for_process_exit(process, process_wait_ms);
+        sys::wait_for_process_exit(process, left());
+    // A setup may have started since the uninstall ended and put the program back, with an
+    // entry and a record: under the writing lock, only a product folder nobody uses any more
+    // goes. A program still held (its parent did not end in time) goes at the restart.
+    SetupLock lock;
     std::u16string folder;
-    if (ProductFolder(&folder) && !MsiProductInstalled())
+    if (lock.Acquire(left()) == sys::lock_result::acquired && ProductFolder(&folder) &&
+        !MsiProductInstalled() && !AppsEntryExists(apps_entry_key) && NothingRecorded(folder))
         DeleteProgramFolder(folder);
     // This copy and its folder cannot go while it runs.
     std::u16string own;

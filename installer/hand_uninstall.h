@@ -21,11 +21,15 @@ struct UninstallPlace {
 // One uninstall, owned by the window or the quiet run that does it.
 class HandUninstall {
 public:
-    // Reads the record in the product folder and whether the MSI's product is installed (whose
-    // entry and programs are then Windows Installer's to remove).
+    // Reads the record in the product folder (the MSI product's, when it is installed) and
+    // whether the MSI's product is installed (whose entry, programs and files are then Windows
+    // Installer's to remove).
     record_status Load();
     const InstallRecord& record() const { return m_record; }
     const std::u16string& folder() const { return m_folder; }
+    // The Windows Installer package's product is installed: it is the one to remove, and Run
+    // removes no file.
+    bool msi_product() const { return m_msi_product; }
     std::vector<UninstallPlace> Places() const;
 
     // Removes the recorded files (a held one as `held` says) and saves the record. Once nothing

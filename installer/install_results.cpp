@@ -56,6 +56,7 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
     if (m_worker.joinable()) {
         m_worker.join();
     }
+    m_write_lock.Release();
     const bool plugin_failed = plugin_failure_index >= 0;
     const bool scripts_failed = scripts_failure_index >= 0;
     if (!plugin_failed && !scripts_failed) {
@@ -90,7 +91,7 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
                   std::string(retry_question);
     }
     UpdateProgress();
-    if (AskRetry(message)) {
+    if (AskRetry(message) && NoOtherSetupWrites()) {
         StartInstall();
     } else {
         FinishButtons();

@@ -254,7 +254,7 @@ void InstallerUI::OnNavigationClick(const event_info& info)
     } else if (sender == &m_next) {
         if (m_finished) {
             close(1);
-        } else if (m_current_page != Versions || EnoughSpaceToInstall()) {
+        } else if (m_current_page != Versions || (EnoughSpaceToInstall() && NoOtherSetupWrites())) {
             ShowPage(m_current_page + 1);
         }
     } else if (sender == &m_cancel) {

@@ -13,6 +13,7 @@
 #include "engine/install_target.h"
 #include "engine/install_worker.h"
 #include "engine/payload_sizes.h"
+#include "engine/setup_lock.h"
 #include "toolkit/controls/check_box.h"
 #include "toolkit/controls/generic_button.h"
 #include "toolkit/controls/scroll_bar.h"
@@ -142,12 +143,14 @@ private:
     std::string VersionName(int32_t index) const;
     bool AskRetry(const std::string& message);
     bool EnoughSpaceToInstall();
+    bool NoOtherSetupWrites();
     InstallRun RecordedRun() const;
     std::string HeldFilesLine(int32_t failure_index, bool plugin) const;
     bool AnythingScheduled() const;
     int32_t RunPopup(NotificationPopup& popup);
 
     InstallState m_state;
+    SetupLock m_write_lock; // from INSTALL (or YES to a retry) until the run's worker has ended
     std::thread m_worker;
     WizardFrame m_frame;
     std::string m_license_markup;

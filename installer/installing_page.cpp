@@ -177,7 +177,7 @@ InstallRun InstallerUI::RecordedRun() const
 {
     InstallRun run;
     std::u16string folder;
-    if (!ProductFolder(&folder)) {
+    if (!ProductFolderInUse(&folder)) {
         return run;
     }
     run.record = RecordPathIn(folder);

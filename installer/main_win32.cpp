@@ -38,43 +38,84 @@ uint32_t RelaunchElevated(const std::u16string& program, const std::u16string& a
         const DWORD error = GetLastError();
         return error != 0 ? error : ERROR_GEN_FAILURE;
     }
-    if (exit_code && info.hProcess) {
-        WaitForSingleObject(info.hProcess, INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(info.hProcess, &code);
-        CloseHandle(info.hProcess);
-        *exit_code = static_cast<int>(code);
+    if (!exit_code) {
+        return 0;
     }
+    // Started, but with no process to wait for: how it ended is unknown, which is no success.
+    DWORD code = static_cast<DWORD>(nimbic::quiet_exit::failed);
+    if (info.hProcess) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        if (!GetExitCodeProcess(info.hProcess, &code)) {
+            code = static_cast<DWORD>(nimbic::quiet_exit::failed);
+        }
+        CloseHandle(info.hProcess);
+    }
+    *exit_code = static_cast<int>(code);
     return 0;
 }
 
+// Whether the process that shows a window runs with administrator rights. Ours always does; a
+// window with our title in a standard user's process is someone else's. An unelevated caller
+// may not read an elevated process's token at all, which tells as much; a process of the
+// caller's own rights always lets it.
+bool ShownElevated(HWND window)
+{
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+    if (!process)
+        return false;
+    HANDLE token = nullptr;
+    bool elevated = false;
+    if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        TOKEN_ELEVATION elevation{};
+        DWORD size = 0;
+        elevated =
+            GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+            elevation.TokenIsElevated;
+        CloseHandle(token);
+    } else {
+        elevated = GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    CloseHandle(process);
+    return elevated;
+}
+
+struct SetupWindowSearch {
+    std::vector<std::u16string> titles;
+    bool found = false;
+};
+
 // The window of the wizard or the uninstaller that already runs: one of our toolkit's windows
-// with either title.
-BOOL CALLBACK BringSetupToFront(HWND window, LPARAM titles)
+// with either title, shown by an elevated process.
+BOOL CALLBACK BringSetupToFront(HWND window, LPARAM search_address)
 {
     wchar_t name[64] = {};
     wchar_t title[256] = {};
     GetClassNameW(window, name, 64);
     GetWindowTextW(window, title, 256);
-    const auto& wanted = *reinterpret_cast<const std::vector<std::u16string>*>(titles);
+    auto& search = *reinterpret_cast<SetupWindowSearch*>(search_address);
     const std::u16string text(reinterpret_cast<const char16_t*>(title));
     if (std::wstring(name) != L"ZKSDK_WINDOW_CLASS" ||
-        std::find(wanted.begin(), wanted.end(), text) == wanted.end()) {
+        std::find(search.titles.begin(), search.titles.end(), text) == search.titles.end() ||
+        !ShownElevated(window)) {
         return TRUE;
     }
     if (IsIconic(window)) {
         ShowWindowAsync(window, SW_RESTORE);
     }
     SetForegroundWindow(window);
+    search.found = true;
     return FALSE;
 }
 
-void BringToFront()
+bool BringToFront()
 {
-    const std::vector<std::u16string> titles = {
-        zksdk::ui::utf8_to_utf16(nimbic::product::window_title),
-        zksdk::ui::utf8_to_utf16(nimbic::product::uninstaller_title)};
-    EnumWindows(BringSetupToFront, reinterpret_cast<LPARAM>(&titles));
+    SetupWindowSearch search;
+    search.titles = {zksdk::ui::utf8_to_utf16(nimbic::product::window_title),
+                     zksdk::ui::utf8_to_utf16(nimbic::product::uninstaller_title)};
+    EnumWindows(BringSetupToFront, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 std::string DescribeError(uint32_t code)

@@ -72,6 +72,15 @@ bool MsiProductInstalled()
     return sys::related_product_installed(std::u16string(msi_upgrade_code), &product_code);
 }
 
+bool ProductFolderInUse(std::u16string* folder)
+{
+    std::u16string product_code;
+    if (sys::related_product_installed(std::u16string(msi_upgrade_code), &product_code) &&
+        sys::product_install_location(product_code, folder) && !folder->empty())
+        return true;
+    return ProductFolder(folder);
+}
+
 uint64_t InstalledBytes(const std::u16string& record_path, uint64_t program_bytes)
 {
     InstallRecord record;

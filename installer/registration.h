@@ -33,6 +33,10 @@ std::vector<EntryValue> AppsEntryValues(const EntryFacts& facts);
 
 // True when the MSI's product is installed.
 bool MsiProductInstalled();
+// The folder the product lives in, which holds the program and the install record: where the
+// MSI's product was installed (its INSTALLDIR may be any folder), else the product folder the
+// wizard uses (Program Files\Vantrel\Nimbic Plug-in). False when neither can be found.
+bool ProductFolderInUse(std::u16string* folder);
 
 enum class registration {
     registered,     // the program is in the product folder and the entry points at it

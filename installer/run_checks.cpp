@@ -3,11 +3,13 @@
 #include "installer/installer_style.h"
 #include "installer/installer_ui.h"
 #include "installer/product.h"
+#include "installer/registration.h"
 #include "installer/widgets/notification_popup.h"
 
 #include "engine/disk_space.h"
 #include "engine/install_files.h"
 #include "engine/install_messages.h"
+#include "engine/install_record.h"
 #include "engine/opened_folder.h"
 #include "engine/paths.h"
 #include "engine/script_package.h"
@@ -64,6 +66,15 @@ bool InstallerUI::EnoughSpaceToInstall()
                 needs.push_back({target.scripts_folder, m_payload_sizes.scripts});
             }
         }
+        // A run that installs anything also puts the program copy the Apps entry runs into
+        // Program Files, unless the Windows Installer package's product owns the program.
+        std::u16string product_folder;
+        std::u16string program;
+        std::string program_bytes;
+        if (!needs.empty() && !MsiProductInstalled() && ProductFolder(&product_folder) &&
+            OwnProgramBytes(&program, &program_bytes)) {
+            needs.push_back({product_folder, program_bytes.size()});
+        }
         const std::vector<SpaceShortage> shortages = FindSpaceShortages(needs);
         if (shortages.empty()) {
             return true;
@@ -74,6 +85,25 @@ bool InstallerUI::EnoughSpaceToInstall()
             return false;
         }
     }
+}
+
+// The writing lock is taken only now, and given back when the run ends: nimbic-deploy and the
+// Windows Installer package, which wait a bounded time for it, are never held up by a wizard that
+// waits for its user.
+bool InstallerUI::NoOtherSetupWrites()
+{
+    while (m_write_lock.Acquire(0) != sys::lock_result::acquired) {
+        NotificationPopup popup;
+        SetupFailurePopup(popup, this, "Another setup is running",
+                          "Another setup of " + std::string(product::name) +
+                              " (nimbic-deploy, or its Windows Installer package) is installing "
+                              "or removing files right now.\n\nNothing has been written yet. "
+                              "Wait until it has finished.\n\nDo you want to check again?");
+        if (RunPopup(popup) != 1) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Under Wine, and whenever the Restart Manager names nobody, the line is empty and the popup

@@ -41,6 +41,10 @@ int RunQuietUninstall(const std::vector<uint32_t>& waited)
     HandUninstall uninstall;
     if (uninstall.Load() == record_status::unreadable)
         return quiet_exit::unusable;
+    if (uninstall.msi_product()) {
+        uninstall.Run(when_held::delete_at_restart, {}, waited);
+        return quiet_exit::msi_product;
+    }
     // Unattended: a file a running host holds is deleted when Windows restarts, as
     // nimbic-deploy does it.
     uninstall.Run(when_held::delete_at_restart, {}, waited);

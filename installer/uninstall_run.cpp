@@ -52,8 +52,41 @@ size_t KeptFiles(const UninstallReport& report)
 
 } // namespace
 
+// The writing lock only while files go: a window that waits for its user keeps nobody waiting.
+bool UninstallUI::NoOtherSetupWrites()
+{
+    while (m_write_lock.Acquire(0) != sys::lock_result::acquired) {
+        NotificationPopup popup;
+        SetupFailurePopup(popup, this, "Another setup is running",
+                          "Another setup of " + std::string(product::name) +
+                              " (nimbic-deploy, or its Windows Installer package) is installing "
+                              "or removing files right now.\n\nNothing has been removed yet. "
+                              "Wait until it has finished.\n\nDo you want to check again?");
+        if (popup.run_modal() != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void UninstallUI::RemoveAll()
 {
+    if (!NoOtherSetupWrites()) {
+        return;
+    }
+    // Read again under the lock: a setup that ran since the window opened may have added to
+    // the record, and the record saved after the removal must keep what it added.
+    if (m_uninstall.Load() == record_status::unreadable) {
+        m_write_lock.Release();
+        ShowResult(false, 0);
+        return;
+    }
+    if (m_uninstall.msi_product()) {
+        m_uninstall.Run(when_held::fail, {});
+        m_write_lock.Release();
+        ShowOutcome(std::string(msi_product_note) + " Nothing was removed here.", false);
+        return;
+    }
     m_running = true;
     m_cancel.set_enabled(false);
     m_uninstall_button.set_enabled(false);
@@ -73,6 +106,7 @@ void UninstallUI::RemoveAll()
         }
     }
     m_running = false;
+    m_write_lock.Release();
     ShowResult(m_uninstall.complete(), kept);
 }
 
@@ -105,6 +139,11 @@ void UninstallUI::ShowResult(bool complete, size_t kept)
         text += " " + std::to_string(kept) + (kept == 1 ? " file was" : " files were") +
                 " kept: changed since it was installed, or reached through a link.";
     }
+    ShowOutcome(text, complete);
+}
+
+void UninstallUI::ShowOutcome(const std::string& text, bool complete)
+{
     m_status.set_text(text, label_fit::fixed, label_fit::to_text);
     if (complete) {
         m_title.set_text("Uninstalled", label_fit::fixed, label_fit::to_text);

@@ -92,8 +92,9 @@ void UninstallUI::BuildPage()
     Attach(m_status, m_page, {0, m_title.height() + 15, content_width, 60});
     SetNone(m_status, "default_back_color");
     StyleIntroLabel(m_status);
-    m_status.set_text(Introduction(!m_uninstall.record().empty()), label_fit::fixed,
-                      label_fit::to_text);
+    m_status.set_text(m_uninstall.msi_product() ? std::string(msi_product_note)
+                                                : Introduction(!m_uninstall.record().empty()),
+                      label_fit::fixed, label_fit::to_text);
 
     const int32_t separator_y = m_status.y() + m_status.height() + 15;
     Attach(m_separator, m_page, {0, separator_y, content_width, 20});

@@ -8,6 +8,7 @@
 #include "installer/widgets/rounded_button.h"
 #include "installer/wizard_frame.h"
 
+#include "engine/setup_lock.h"
 #include "toolkit/controls/text_label.h"
 #include "toolkit/core/widget/generic_panel.h"
 #include "toolkit/core/window/window.h"
@@ -19,6 +20,11 @@
 namespace nimbic {
 
 class NotificationPopup;
+
+// What the window says when the Windows Installer package installed the product.
+inline constexpr std::string_view msi_product_note =
+    "Nimbic Plug-in was installed by its Windows Installer package, which removes it from every "
+    "place listed here: remove \"Nimbic Plug-in for After Effects\" in Settings > Apps.";
 
 // Built whole by its constructor (hidden, centred, UNINSTALL focused), run modally by the entry
 // point and destroyed. Owns its widgets; the uninstall it works on is the caller's, loaded.
@@ -53,7 +59,9 @@ private:
     void RemoveAll();
     void ShowProgress(size_t done, size_t total);
     void ShowResult(bool complete, size_t kept);
+    void ShowOutcome(const std::string& text, bool complete);
     bool AskRetry(const UninstallReport& report);
+    bool NoOtherSetupWrites();
 
     HandUninstall& m_uninstall;
     WizardFrame m_frame;
@@ -68,6 +76,7 @@ private:
     zksdk::ui::text_label m_finish_hint;
     RoundedButton m_cancel;
     RoundedButton m_uninstall_button;
+    SetupLock m_write_lock; // while RemoveAll runs
     bool m_running = false;
     bool m_finished = false;
 };

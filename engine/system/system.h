@@ -162,13 +162,23 @@ bool volume_root(const std::u16string& path, std::u16string* root);
 using mutex_handle = uintptr_t;
 constexpr mutex_handle invalid_mutex = 0;
 
-enum class lock_result { acquired, timed_out, failed };
-// CreateMutexW (not owned at first), then WaitForSingleObject for at most `timeout_ms`. A mutex
-// its last owner left without releasing it (a process that was killed) is acquired too.
+enum class lock_result {
+    acquired,
+    timed_out,
+    failed,
+    // A mutex of that name that is not ours: owned by someone other than Administrators or
+    // SYSTEM, or closed to Administrators. A standard user can make one first; it proves nothing
+    // and must block nothing, so the caller goes on alone (nothing is held).
+    not_ours,
+};
+// CreateMutexW (not owned at first) with Administrators as its owner and an access list of
+// Administrators and SYSTEM, then WaitForSingleObject for at most `timeout_ms`. A mutex its last
+// owner left without releasing it (a process that was killed) is acquired too.
 lock_result lock_named_mutex(const std::u16string& name, uint32_t timeout_ms, mutex_handle* held);
 // ReleaseMutex and CloseHandle.
 void unlock_named_mutex(mutex_handle held);
-// True while any process has the mutex open (OpenMutexW finds it, even one it may not use).
+// True while a mutex of ours with that name exists (one that is not ours does not count). Only
+// an administrator's process can tell: for others it is always false.
 bool named_mutex_exists(const std::u16string& name);
 
 // GetCurrentProcessId.
@@ -191,6 +201,9 @@ std::vector<std::u16string> programs_using_files(const std::vector<std::u16strin
 // Installer has a product with this upgrade code ("{...}") installed; its product code then goes
 // to `product_code`.
 bool related_product_installed(const std::u16string& upgrade_code, std::u16string* product_code);
+// MsiGetProductInfoW with INSTALLPROPERTY_INSTALLLOCATION: the folder the product was installed
+// in (ARPINSTALLLOCATION), without a "\" at its end; false when it has none.
+bool product_install_location(const std::u16string& product_code, std::u16string* folder);
 
 // ---------------------------------------------------------------------------------------------
 // Files reached through opened folders. Each folder on the way to a target is opened once and
@@ -225,14 +238,19 @@ enum class folder_creation {
     // Administrators cannot be named as the owner (not elevated) it is made as by
     // create_if_missing, so that its maker can still write into it.
     create_locked_if_missing,
+    // Made by this call, never one that was there (`exists` then), with an access list of its
+    // own that inherits nothing from the parent: Administrators and SYSTEM only. For a program
+    // run elevated from a folder like the Windows Temp folder, where any user may add files to
+    // the folders that inherit its list.
+    create_private,
 };
 inline bool creates(folder_creation creation)
 {
     return creation != folder_creation::open_existing;
 }
 // Opens (or makes) the child folder `name`. A folder made here gets a security descriptor of its
-// own: its access list inherited from the parent (or the locked one), Administrators as its
-// owner (when the process may name them). `created` tells whether it was made by this call.
+// own: its access list inherited from the parent (or the locked or private one), Administrators as
+// its owner (when the process may name them). `created` tells whether it was made by this call.
 open_result open_child_folder(folder_handle parent, std::u16string_view name,
                               folder_creation creation, folder_handle* child, bool* created);
 void close_folder(folder_handle folder);

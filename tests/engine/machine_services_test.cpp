@@ -46,6 +46,30 @@ TEST_F(MachineServicesTest, ASecondSetupFindsTheFirstAndWaitsOnlyAsLongAsItIsTol
     EXPECT_EQ(sys::lock_result::acquired, waiting.Acquire(deploy_lock_wait_ms));
 }
 
+TEST_F(MachineServicesTest, ANameAStandardUserMadeFirstBlocksNobodyAndFakesNoSetup)
+{
+    for (const std::u16string_view name : {setup_mutex_name, setup_window_mutex_name}) {
+        memsys::squat_mutex(std::u16string(name));
+        memsys::hold_mutex_elsewhere(std::u16string(name));
+        EXPECT_FALSE(SetupLock::IsTaken(name));
+        SetupLock lock(name);
+        EXPECT_EQ(sys::lock_result::acquired, lock.Acquire(deploy_lock_wait_ms));
+        EXPECT_TRUE(lock.held());
+        lock.Release();
+        EXPECT_FALSE(lock.held());
+    }
+    const std::vector<std::string> calls = memsys::calls();
+    EXPECT_EQ(calls.end(), std::find(calls.begin(), calls.end(), "WaitForSingleObject 30000"))
+        << "nobody waited";
+    // The two locks are apart: the window's does not stand for the writing one.
+    memsys::reset();
+    SetupLock window(setup_window_mutex_name);
+    ASSERT_EQ(sys::lock_result::acquired, window.Acquire(0));
+    SetupLock writing;
+    EXPECT_EQ(sys::lock_result::acquired, writing.Acquire(0));
+    EXPECT_TRUE(SetupLock::IsTaken(setup_window_mutex_name));
+}
+
 TEST_F(MachineServicesTest, FreeSpaceIsAddedUpPerVolumeAndOnlyAShortVolumeIsNamed)
 {
     memsys::add_folder(u"C:\\Hosts\\Plug-ins");

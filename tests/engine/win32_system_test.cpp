@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -425,6 +426,40 @@ TEST_F(Win32Test, EntryFreeSpaceMutexAndServicesWorkOnTheRealCalls)
         SetupLock next;
         EXPECT_EQ(sys::lock_result::acquired, next.Acquire(1000));
     }).join();
+
+    // A name a standard user made first, owned by that user and held by them: it blocks nobody
+    // and does not pass for a setup that runs.
+    {
+        HANDLE token = nullptr;
+        ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+        std::vector<BYTE> user(256);
+        DWORD length = 0;
+        ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(),
+                                        static_cast<DWORD>(user.size()), &length));
+        CloseHandle(token);
+        wchar_t* sid = nullptr;
+        ASSERT_TRUE(
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid));
+        const std::wstring sddl = L"O:" + std::wstring(sid) + L"D:(A;;GA;;;WD)";
+        LocalFree(sid);
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+        const std::u16string squatted = u"Global\\" + name + u".Squatted";
+        HANDLE planted =
+            CreateMutexW(&attributes, TRUE, reinterpret_cast<const wchar_t*>(squatted.c_str()));
+        LocalFree(descriptor);
+        ASSERT_NE(nullptr, planted);
+        std::thread([&squatted] {
+            SetupLock ours(squatted);
+            EXPECT_EQ(sys::lock_result::acquired, ours.Acquire(5000));
+            EXPECT_TRUE(ours.held());
+            EXPECT_FALSE(SetupLock::IsTaken(squatted));
+        }).join();
+        ReleaseMutex(planted);
+        CloseHandle(planted);
+    }
 
     // Wine's Restart Manager names nobody, and no MSI product of ours is installed here.
     const std::wstring file = m_root + L"\\held.txt";

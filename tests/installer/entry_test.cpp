@@ -34,7 +34,10 @@ protected:
                         m_on_report();
                     }
                 },
-                [this] { ++m_brought_to_front; }};
+                [this] {
+                    ++m_brought_to_front;
+                    return false;
+                }};
     }
 
     std::vector<std::u16string> m_relaunched;
@@ -93,6 +96,20 @@ TEST_F(EntryTest, CommandLineChoosesTheRunAndOnlyARealFailureIsReported)
             EXPECT_EQ(tested.reported, m_reported[0].text);
         }
     }
+}
+
+// A declined elevation prompt is no success, and says nothing: the window's relaunch ends with 1,
+// the quiet uninstall with its own code, 5.
+TEST_F(EntryTest, ADeclinedElevationPromptEndsWithADocumentedCode)
+{
+    memsys::set_elevated(false);
+    EXPECT_EQ(exit_failure, RunEntry(u"", System(relaunch_declined)));
+    EXPECT_EQ(exit_failure, RunEntry(u"/uninstall", System(relaunch_declined)));
+    EXPECT_EQ(quiet_exit::not_elevated, RunEntry(u"/uninstall /quiet", System(relaunch_declined)));
+    EXPECT_EQ(quiet_exit::not_elevated, RunEntry(u"/uninstall /quiet", System(5)));
+    EXPECT_EQ(4u, m_relaunched.size());
+    EXPECT_EQ(u"/UAC /uninstall /quiet /caller 4242", m_arguments.back());
+    EXPECT_TRUE(m_reported.empty()) << "a quiet run shows nothing, a declined prompt neither";
 }
 
 // A failure in a timer callback while the worker writes: the wizard unwinds, its destructor

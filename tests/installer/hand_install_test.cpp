@@ -5,6 +5,8 @@
 
 #include "installer/registration.h"
 
+#include "engine/setup_lock.h"
+
 #include "toolkit/core/text_conversion.h"
 
 #include <variant>
@@ -194,6 +196,60 @@ TEST_F(HandInstallTest, ShortFreeSpaceIsToldBeforeAnythingIsWritten)
     EXPECT_EQ(Installing, wizard.current_page());
     FinishRun();
     EXPECT_TRUE(plugin_module == FileContent(u"D:\\Plug\\Vantrel\\Nimbic.aex"));
+}
+
+// The program copy goes to Program Files on C: with the first run: a C: too small for it is
+// named even when every file of the run goes elsewhere.
+TEST_F(HandInstallTest, TheProgramCopyCountsInTheSpaceCheck)
+{
+    memsys::add_folder(u"D:\\Plug");
+    memsys::set_free_space(u"C:", 1000);
+    InstallerUI& wizard = Start({ThreeVersions()[1]});
+    ClickOn(wizard.next_button());
+    ClickOn(*wizard.version_checks()[1]);
+    ClickOn(*wizard.version_checks()[0]);
+    headless::answer_folder_picker(u"D:\\Plug");
+    ClickOn(wizard.plugin_folder_button());
+    PopupSeen seen;
+    AnswerPopup(escape_key, &seen);
+    ClickOn(wizard.next_button());
+    EXPECT_EQ("Not enough disk space", seen.title);
+    ASSERT_FALSE(seen.texts.empty());
+    EXPECT_TRUE(seen.texts.front().starts_with(
+        "The installation needs 68 KB on drive C:, which has 1 KB free: 67 KB more is needed."))
+        << seen.texts.front();
+    EXPECT_EQ(Versions, wizard.current_page());
+}
+
+// Another setup writing (nimbic-deploy, the Windows Installer package) is told at INSTALL before
+// anything is written; the wizard holds the writing lock only while its run writes.
+TEST_F(HandInstallTest, AnotherSetupWritingIsToldAtInstallAndTheLockLastsOnlyTheRun)
+{
+    InstallerUI& wizard = Start({ThreeVersions()[1]});
+    ClickOn(wizard.next_button());
+    EXPECT_FALSE(SetupLock::IsTaken()) << "an open wizard keeps nobody waiting";
+    const std::vector<memsys::entry> before = memsys::entries();
+    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
+    PopupSeen seen;
+    AnswerPopup(escape_key, &seen);
+    ClickOn(wizard.next_button());
+    EXPECT_EQ("Another setup is running", seen.title);
+    ASSERT_FALSE(seen.texts.empty());
+    EXPECT_EQ("Another setup of Nimbic Plug-in (nimbic-deploy, or its Windows Installer package) "
+              "is installing or removing files right now.\n\nNothing has been written yet. Wait "
+              "until it has finished.\n\nDo you want to check again?",
+              seen.texts.front());
+    EXPECT_EQ(Versions, wizard.current_page());
+    EXPECT_EQ(before.size(), memsys::entries().size());
+
+    // It ended while the question was open: YES checks again and the run starts.
+    AnswerPopup(enter_key, nullptr,
+                [] { memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name)); });
+    ClickOn(wizard.next_button());
+    EXPECT_EQ(Installing, wizard.current_page());
+    FinishRun();
+    EXPECT_TRUE(wizard.is_finished());
+    EXPECT_FALSE(SetupLock::IsTaken()) << "given back when the run ended";
 }
 
 } // namespace

@@ -4,9 +4,11 @@
 #include "tests/installer/hand_install_fixture.h"
 
 #include "installer/entry.h"
+#include "installer/registration.h"
 #include "installer/uninstall_ui.h"
 #include "tests/toolkit/core/access_dump.h"
 
+#include "engine/apps_entry.h"
 #include "engine/setup_lock.h"
 #include "toolkit/core/text_conversion.h"
 
@@ -30,7 +32,14 @@ protected:
                 },
                 [](uint32_t) { return std::string(); },
                 [this](const std::string&, const std::string& text) { m_reported.push_back(text); },
-                [this] { ++m_brought_to_front; }};
+                // An elevated setup's window is there while its window lock is held.
+                [this] {
+                    if (!SetupLock::IsTaken(setup_window_mutex_name)) {
+                        return false;
+                    }
+                    ++m_brought_to_front;
+                    return true;
+                }};
     }
 
     static std::u16string PluginOf(const HostVersion& version)
@@ -105,6 +114,54 @@ TEST_F(UninstallTest, QuietExitCodesForAnotherSetupAnUnreadableRecordAndAFailure
     EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
 }
 
+// A recorded file kept because a link stands where it was: the entry and the program stay, for
+// a later try, and the record still names it.
+TEST_F(UninstallTest, AFileKeptBehindALinkKeepsTheEntryAndTheProgram)
+{
+    const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
+    ASSERT_TRUE(InstallThroughWizard(versions));
+    const std::u16string maker = versions[1].plugin_folder + u"\\Vantrel";
+    memsys::move(maker, u"C:\\Elsewhere");
+    memsys::add_link(maker, u"C:\\Elsewhere");
+    EXPECT_EQ(quiet_exit::failed, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_FALSE(Exists(PluginOf(versions[0])));
+    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
+    EXPECT_EQ(std::vector<std::string>{"CC2018 plug-in"}, RecordLines());
+}
+
+// The Windows Installer package installed the product (into a folder of its own choosing): a hand
+// uninstall removes no file, only a wizard entry beside the package's, and says so.
+TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
+{
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    memsys::set_related_product(std::u16string(msi_upgrade_code),
+                                u"{11111111-2222-3333-4444-555555555555}", u"D:\\Nimbic");
+    memsys::add_folder(u"D:\\Nimbic");
+    EXPECT_EQ(quiet_exit::msi_product, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
+    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+
+    // A later wizard run records into the package's folder, not the default one.
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[0]}));
+    EXPECT_TRUE(Exists(u"D:\\Nimbic\\install-record.txt"));
+    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+
+    // The window says so, and UNINSTALL removes nothing.
+    HandUninstall uninstall;
+    ASSERT_EQ(record_status::ok, uninstall.Load());
+    UninstallUI window(uninstall);
+    window.native().show();
+    headless::set_focus_window(&window.native());
+    EXPECT_EQ(std::string(msi_product_note), window.status_label().text());
+    headless::send_key_down(window.native(), enter_key);
+    EXPECT_TRUE(window.is_finished());
+    EXPECT_EQ(std::string(msi_product_note) + " Nothing was removed here.",
+              window.status_label().text());
+    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[0])));
+    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
+}
+
 TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
@@ -123,12 +180,36 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_EQ(copy + u" /finish-uninstall 77 4242", started[0]);
     EXPECT_EQ(setup_bytes, FileContent(copy));
 
-    // The copy, once both have ended: the program folder goes, and the copy at the restart.
+    // A setup that started meanwhile and registered the product again, or one that writes
+    // now: the program folder stays.
     memsys::set_program_path(copy);
+    ASSERT_TRUE(WriteAppsEntry(apps_entry_key, {{u"DisplayName", std::u16string(u"Nimbic")}}));
+    EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
+    EXPECT_TRUE(Exists(program));
+    ASSERT_TRUE(DeleteAppsEntry(apps_entry_key));
+    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
+    EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
+    EXPECT_TRUE(Exists(program));
+    memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
+
+    // The copy, once both have ended: the program folder goes, and the copy at the restart. It
+    // waits 60 seconds at most in all, however many processes it waits for.
+    const size_t earlier = memsys::calls().size();
     EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
     const std::vector<std::string> calls = memsys::calls();
-    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForProcess 77 60000"));
-    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForProcess 4242 60000"));
+    std::vector<uint32_t> waits;
+    for (size_t i = earlier; i < calls.size(); ++i) {
+        const std::string& call = calls[i];
+        for (const std::string process : {"WaitForProcess 77 ", "WaitForProcess 4242 "}) {
+            if (call.starts_with(process)) {
+                waits.push_back(static_cast<uint32_t>(std::stoul(call.substr(process.size()))));
+            }
+        }
+    }
+    ASSERT_EQ(2u, waits.size());
+    EXPECT_LE(waits[0], 60000u);
+    EXPECT_GT(waits[0], 50000u);
+    EXPECT_LE(waits[1], waits[0]);
     EXPECT_FALSE(Exists(product_folder));
     EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
     const std::vector<std::u16string> later = memsys::restart_deletions();
@@ -222,7 +303,7 @@ TEST_F(UninstallTest, EscapeClosesTheWindowAndNothingIsRemoved)
 
 TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
 {
-    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
+    memsys::hold_mutex_elsewhere(std::u16string(setup_window_mutex_name));
     // The elevated copy finds the first setup: no window of its own.
     EXPECT_EQ(exit_success, RunEntry(u"/UAC", System()));
     // The first copy asks before the elevation prompt, and starts no copy at all.
@@ -231,12 +312,35 @@ TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
     EXPECT_EQ(3, m_brought_to_front);
     EXPECT_TRUE(m_relaunched.empty());
     EXPECT_EQ(0u, headless::pending_steps());
-    memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
+    memsys::release_mutex_elsewhere(std::u16string(setup_window_mutex_name));
 
     // Alone, the first copy holds nothing when it hands over: its copy takes the lock.
     EXPECT_EQ(exit_success, RunEntry(u"/uninstall", System()));
     EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall"}, m_relaunched);
     EXPECT_FALSE(SetupLock::IsTaken());
+    EXPECT_FALSE(SetupLock::IsTaken(setup_window_mutex_name));
+
+    // nimbic-deploy writing (the writing lock held) does not keep the window from opening; nor
+    // do names a standard user made first, which do not pass for a setup either.
+    const auto window_opens = [] {
+        bool opened = false;
+        headless::push_step([&opened] {
+            opened = headless::focus_window() != nullptr;
+            headless::send_key_down(*headless::focus_window(), escape_key);
+        });
+        return RunEntry(u"/UAC /uninstall", EntrySystem{}) == exit_success && opened;
+    };
+    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
+    EXPECT_TRUE(window_opens());
+    for (const std::u16string_view name : {setup_mutex_name, setup_window_mutex_name}) {
+        memsys::squat_mutex(std::u16string(name));
+        memsys::hold_mutex_elsewhere(std::u16string(name));
+    }
+    EXPECT_TRUE(window_opens());
+    EXPECT_EQ(3, m_brought_to_front) << "no setup was brought forward";
+    m_relaunched.clear();
+    EXPECT_EQ(exit_success, RunEntry(u"", System()));
+    EXPECT_EQ(std::vector<std::u16string>{u"/UAC"}, m_relaunched);
 }
 
 TEST(ParseEntry, SwitchesAndTheProcessesToWaitFor)

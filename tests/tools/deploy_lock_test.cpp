@@ -17,8 +17,7 @@ TEST_F(DeployLockTest, ChangingCommandsWaitForAnotherSetupThenEndWith4)
     const std::vector<std::u16string> before = Paths();
     for (const std::vector<std::u16string>& line :
          {std::vector<std::u16string>{u"install", u"--from", setup},
-          std::vector<std::u16string>{u"uninstall", u"--from", setup},
-          std::vector<std::u16string>{u"rollback", u"--journal", u"C:\\Work\\journal.txt"}}) {
+          std::vector<std::u16string>{u"uninstall", u"--from", setup}}) {
         SCOPED_TRACE(zksdk::ui::utf16_to_utf8(line[0]));
         const Outcome busy = Deploy(line);
         EXPECT_EQ(4, busy.code);
@@ -28,13 +27,23 @@ TEST_F(DeployLockTest, ChangingCommandsWaitForAnotherSetupThenEndWith4)
         EXPECT_EQ(before, Paths());
     }
     const std::vector<std::string> calls = memsys::calls();
-    EXPECT_EQ(3, std::count(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
-    // Reading commands change nothing and never wait.
+    EXPECT_EQ(2, std::count(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
+    // Reading commands change nothing and never wait; a commit or a rollback finishes a run
+    // that may itself still hold the lock, and never waits either.
     EXPECT_EQ(0, Deploy({u"list", u"--from", setup}).code);
     EXPECT_EQ(2, Deploy({u"verify", u"--from", setup}).code);
+    EXPECT_EQ(0, Deploy({u"rollback", u"--journal", u"C:\\Work\\journal.txt"}).code);
+    EXPECT_EQ(0, Deploy({u"commit", u"--journal", u"C:\\Work\\journal.txt"}).code);
+    const std::vector<std::string> later = memsys::calls();
+    EXPECT_EQ(2, std::count(later.begin(), later.end(), "WaitForSingleObject 30000"));
     memsys::release_mutex_elsewhere(mutex);
     EXPECT_EQ(0, Deploy({u"install", u"--from", setup}).code);
     EXPECT_FALSE(SetupLock::IsTaken()) << "released when the command ended";
+
+    // A name a standard user made first and holds keeps nobody waiting.
+    memsys::squat_mutex(mutex);
+    memsys::hold_mutex_elsewhere(mutex);
+    EXPECT_EQ(0, Deploy({u"uninstall", u"--from", setup}).code);
 }
 
 TEST_F(DeployLockTest, AHeldFileNamesItsHolderInTheReportAndTheLog)
@@ -56,11 +65,24 @@ TEST_F(DeployLockTest, AHeldFileNamesItsHolderInTheReportAndTheLog)
     memsys::release_file(Plugin(v2019));
     ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
     memsys::hold_file(Plugin(v2019), memsys::holding::sharing_reads);
+    memsys::set_file_holders(Plugin(v2019), {u"Adobe After Effects 2019"});
     const Outcome removed = Deploy({u"uninstall"});
     EXPECT_EQ(3010, removed.code) << "a restart finishes it";
     EXPECT_TRUE(Holds(removed.out, {"2019\tplug-in\tscheduled for deletion at restart\t" +
                                     zksdk::ui::utf16_to_utf8(Plugin(v2019)) +
                                     "\n    In use by: Adobe After Effects 2019\n"}));
+    memsys::release_file(Plugin(v2019));
+
+    // Loaded as a module: renamed aside for the restart, and still named, where it is now.
+    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
+    memsys::hold_file(Plugin(v2019), memsys::holding::mapped_image);
+    memsys::set_file_holders(Plugin(v2019), {u"Adobe After Effects 2019"});
+    const Outcome aside = Deploy({u"uninstall"});
+    EXPECT_EQ(3010, aside.code);
+    EXPECT_FALSE(memsys::find(Plugin(v2019)).has_value()) << "its own name is free at once";
+    EXPECT_TRUE(Holds(aside.out, {"2019\tplug-in\tscheduled for deletion at restart\t" +
+                                  zksdk::ui::utf16_to_utf8(Plugin(v2019)) +
+                                  "\n    In use by: Adobe After Effects 2019\n"}));
     memsys::release_file(Plugin(v2019));
 }
 

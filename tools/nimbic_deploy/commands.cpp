@@ -181,8 +181,9 @@ void ReportItem(const std::string& target, const UninstallItem& item, Report& re
         break;
     case uninstall_outcome::scheduled_for_restart:
         ++tally.scheduled;
+        // Asked by where the file is now: a module renamed aside is held under its aside name.
         report.Row(shown, component, OutcomeText(item.outcome), item.entry.path,
-                   InUseLine({item.entry.path}));
+                   InUseLine({item.left.empty() ? item.entry.path : item.left}));
         return;
     case uninstall_outcome::not_installed:
         break;

@@ -117,10 +117,14 @@ int Run(const std::vector<std::u16string>& arguments, const Console& console)
         console.problem("Run \"nimbic-deploy --help\" for the commands and options.\n");
         return exit_code::usage;
     }
-    // Two setups writing the same folders at once would leave neither's files whole.
+    // Two setups writing the same folders at once would leave neither's files whole. A commit
+    // or a rollback finishes a run that began under the lock and touches only what its journal
+    // names; the run it finishes (Windows Installer's own install, or whoever started it) may
+    // still hold the lock, and waiting for that would only leave the run unfinished.
     SetupLock lock;
-    if (options.what != command::list && options.what != command::verify &&
-        lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired) {
+    const bool writes = options.what != command::list && options.what != command::verify &&
+                        options.what != command::commit && options.what != command::rollback;
+    if (writes && lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired) {
         report.Problem("another setup of " + std::string(product::name) +
                        " (the wizard, its uninstaller or nimbic-deploy) did not end within " +
                        std::to_string(deploy_lock_wait_ms / 1000) +

@@ -92,6 +92,8 @@ open_result open_child_folder(folder_handle parent, std::u16string_view name,
     if (found != m.tree.end()) {
         if (IsLink(found->second))
             return open_result::redirected;
+        if (creation == folder_creation::create_private)
+            return open_result::exists;
         if (!found->second.folder)
             return open_result::failed;
         *child = OpenFolderHandle(m, found->second, key);

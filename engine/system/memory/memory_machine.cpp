@@ -264,9 +264,12 @@ void reset()
     m.wow64 = false;
     m.free_space.clear();
     m.holders.clear();
+    m.holders_by_file.clear();
     m.mutexes.clear();
     m.held_mutexes.clear();
+    m.squatted_mutexes.clear();
     m.related_products.clear();
+    m.install_locations.clear();
     m.started.clear();
     for (const char16_t* path : {u"C:", u"D:", u"C:\\ProgramData", u"C:\\Work"})
         put_entry(m, path, true, {});

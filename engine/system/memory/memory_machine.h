@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,11 +85,16 @@ struct Machine {
     std::map<size_t, std::function<void()>> call_hooks;
     std::vector<std::u16string> restart_deletions;
     uint64_t random_state = 0x9E3779B97F4A7C15;
-    std::map<std::u16string, uint64_t> free_space;                 // by lower-case volume ("c:")
-    std::map<std::u16string, std::vector<std::u16string>> holders; // by normalised path
+    std::map<std::u16string, uint64_t> free_space; // by lower-case volume ("c:")
+    // The Restart Manager's names: by normalised path for a path no file had when told, else by
+    // the file, which they follow through renames.
+    std::map<std::u16string, std::vector<std::u16string>> holders;
+    std::map<uint64_t, std::vector<std::u16string>> holders_by_file;
     std::map<std::u16string, int> mutexes; // by lower-case name: 0 ours, 1 held elsewhere
     std::map<uintptr_t, std::u16string> held_mutexes;
-    std::map<std::u16string, std::u16string> related_products; // by lower-case upgrade code
+    std::set<std::u16string> squatted_mutexes;                  // by lower-case name
+    std::map<std::u16string, std::u16string> related_products;  // by lower-case upgrade code
+    std::map<std::u16string, std::u16string> install_locations; // by lower-case product code
     std::vector<std::u16string> started;
 };
 

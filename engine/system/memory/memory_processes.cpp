@@ -35,7 +35,11 @@ void set_file_holders(const std::u16string& path, std::vector<std::u16string> na
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
-    m.holders[normalise(path)] = std::move(names);
+    const auto file = m.tree.find(normalise(path));
+    if (file != m.tree.end())
+        m.holders_by_file[file->second.id] = std::move(names);
+    else
+        m.holders[normalise(path)] = std::move(names);
 }
 
 void hold_mutex_elsewhere(const std::u16string& name)
@@ -53,11 +57,20 @@ void release_mutex_elsewhere(const std::u16string& name)
         --m.mutexes[lowered(name)];
 }
 
-void set_related_product(const std::u16string& upgrade_code, const std::u16string& product_code)
+void squat_mutex(const std::u16string& name)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    m.squatted_mutexes.insert(lowered(name));
+}
+
+void set_related_product(const std::u16string& upgrade_code, const std::u16string& product_code,
+                         const std::u16string& install_location)
 {
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     m.related_products[lowered(upgrade_code)] = product_code;
+    m.install_locations[lowered(product_code)] = install_location;
 }
 
 std::vector<std::u16string> started_programs()
@@ -99,6 +112,8 @@ lock_result lock_named_mutex(const std::u16string& name, uint32_t timeout_ms, mu
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     *held = invalid_mutex;
+    if (m.squatted_mutexes.count(lowered(name)) != 0)
+        return lock_result::not_ours;
     int& holders = m.mutexes[lowered(name)];
     if (holders > 0) {
         m.calls.push_back("WaitForSingleObject " + std::to_string(timeout_ms));
@@ -126,7 +141,8 @@ bool named_mutex_exists(const std::u16string& name)
     Machine& m = machine();
     std::lock_guard guard(m.lock);
     const auto found = m.mutexes.find(lowered(name));
-    return found != m.mutexes.end() && found->second > 0;
+    return m.squatted_mutexes.count(lowered(name)) == 0 && found != m.mutexes.end() &&
+           found->second > 0;
 }
 
 uint32_t own_process_id()
@@ -165,10 +181,18 @@ std::vector<std::u16string> programs_using_files(const std::vector<std::u16strin
     std::lock_guard guard(m.lock);
     std::vector<std::u16string> names;
     for (const std::u16string& path : paths) {
-        const auto found = m.holders.find(normalise(path));
-        if (found == m.holders.end())
+        const auto file = m.tree.find(normalise(path));
+        const auto by_file = file == m.tree.end() ? m.holders_by_file.end()
+                                                  : m.holders_by_file.find(file->second.id);
+        const auto by_path = m.holders.find(normalise(path));
+        const std::vector<std::u16string>* holders = nullptr;
+        if (by_file != m.holders_by_file.end())
+            holders = &by_file->second;
+        else if (by_path != m.holders.end())
+            holders = &by_path->second;
+        if (!holders)
             continue;
-        for (const std::u16string& name : found->second) {
+        for (const std::u16string& name : *holders) {
             if (std::find(names.begin(), names.end(), name) == names.end())
                 names.push_back(name);
         }
@@ -184,6 +208,17 @@ bool related_product_installed(const std::u16string& upgrade_code, std::u16strin
     if (found == m.related_products.end())
         return false;
     *product_code = found->second;
+    return true;
+}
+
+bool product_install_location(const std::u16string& product_code, std::u16string* folder)
+{
+    Machine& m = machine();
+    std::lock_guard guard(m.lock);
+    const auto found = m.install_locations.find(lowered(product_code));
+    if (found == m.install_locations.end() || found->second.empty())
+        return false;
+    *folder = found->second;
     return true;
 }
 

@@ -136,14 +136,21 @@ void fail_file_call(size_t number, call_fault how);
 void before_file_call(size_t number, std::function<void()> action);
 // The bytes free on a volume ("C:"); every volume has 1 TiB until told otherwise.
 void set_free_space(const std::u16string& volume, uint64_t bytes);
-// The programs the Restart Manager names as holding the file (it names nobody by default).
+// The programs the Restart Manager names as holding the file (it names nobody by default). Told
+// of an existing file, it names them under the file's later names too, as a program that has it
+// open or mapped keeps it when it is renamed.
 void set_file_holders(const std::u16string& path, std::vector<std::u16string> names);
 // Another process holds the named mutex until `release_mutex_elsewhere`: a lock waits its whole
 // timeout and then times out (at once: the wait is only logged as "WaitForSingleObject <ms>").
 void hold_mutex_elsewhere(const std::u16string& name);
 void release_mutex_elsewhere(const std::u16string& name);
-// Windows Installer has a product with this upgrade code installed.
-void set_related_product(const std::u16string& upgrade_code, const std::u16string& product_code);
+// A standard user's process made a mutex of that name first (and holds it): every lock on it
+// answers not_ours until the machine is reset.
+void squat_mutex(const std::u16string& name);
+// Windows Installer has a product with this upgrade code, installed in `install_location` (its
+// InstallLocation; none when empty).
+void set_related_product(const std::u16string& upgrade_code, const std::u16string& product_code,
+                         const std::u16string& install_location = {});
 // Every program started, as "<program> <arguments>"; own_process_id is 4242, and every process
 // waited for has ended.
 std::vector<std::u16string> started_programs();

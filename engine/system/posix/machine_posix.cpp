@@ -111,4 +111,9 @@ bool related_product_installed(const std::u16string&, std::u16string*)
     return false;
 }
 
+bool product_install_location(const std::u16string&, std::u16string*)
+{
+    return false;
+}
+
 } // namespace nimbic::sys

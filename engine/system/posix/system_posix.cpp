@@ -350,6 +350,16 @@ open_result open_child_folder(folder_handle parent, std::u16string_view name,
     const int from = static_cast<int>(parent);
     const std::string component = Component(name);
     const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    if (creation == folder_creation::create_private) {
+        if (mkdirat(from, component.c_str(), 0700) != 0)
+            return errno == EEXIST ? open_result::exists : FromErrno(errno);
+        *created = true;
+        const int made = openat(from, component.c_str(), flags);
+        if (made < 0)
+            return FromErrno(errno);
+        *child = static_cast<folder_handle>(made);
+        return open_result::opened;
+    }
     int fd = openat(from, component.c_str(), flags);
     if (fd < 0 && errno == ENOENT && creates(creation)) {
         if (mkdirat(from, component.c_str(), 0777) != 0 && errno != EEXIST)

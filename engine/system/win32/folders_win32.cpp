@@ -347,19 +347,17 @@ struct AdministratorsOwned {
     bool ready = false;
 };
 
-// The locked folders' descriptor, given whole to the call that makes them, so that no moment
-// passes with the parent's list: protected (nothing inherited), SYSTEM and Administrators full
-// control, Users read, Administrators the owner.
-struct LockedFolder {
-    LockedFolder()
+// A descriptor given whole to the call that makes a folder, so that no moment passes with the
+// parent's list.
+struct SddlDescriptor {
+    explicit SddlDescriptor(const wchar_t* sddl)
     {
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"O:BAG:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)", SDDL_REVISION_1,
-            &descriptor, nullptr);
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                             nullptr);
     }
-    LockedFolder(const LockedFolder&) = delete;
-    LockedFolder& operator=(const LockedFolder&) = delete;
-    ~LockedFolder() { LocalFree(descriptor); }
+    SddlDescriptor(const SddlDescriptor&) = delete;
+    SddlDescriptor& operator=(const SddlDescriptor&) = delete;
+    ~SddlDescriptor() { LocalFree(descriptor); }
     PSECURITY_DESCRIPTOR descriptor = nullptr;
 };
 
@@ -434,11 +432,31 @@ open_result open_child_folder(folder_handle parent, std::u16string_view name,
     *created = false;
     Folder& from = *AsFolder(parent);
     HANDLE handle = nullptr;
+    if (creation == folder_creation::create_private) {
+        // Owner Administrators and a protected list, inherited by what is made inside: nobody
+        // but Administrators and SYSTEM may add a file there.
+        static const SddlDescriptor secured(L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        if (!secured.descriptor)
+            return open_result::failed;
+        const Opened made =
+            OpenRelative(from.handle, name, folder_access, folder_sharing, disposition_create,
+                         option_directory | option_open_reparse_point, secured.descriptor);
+        if (made.status < 0)
+            return FromStatus(made.status);
+        *created = true;
+        const open_result verified = Verified(made.handle, Join(from.path, name));
+        if (verified == open_result::opened)
+            *child = NewFolder(made.handle, Join(from.path, name));
+        return verified;
+    }
     open_result result =
         OpenExistingChild(from, name, folder_access, folder_sharing, option_directory, &handle);
     if (result == open_result::missing && creates(creation)) {
         static const AdministratorsOwned owned;
-        static const LockedFolder locked;
+        // Protected (nothing inherited): SYSTEM and Administrators full control, Users read,
+        // Administrators the owner.
+        static const SddlDescriptor locked(
+            L"O:BAG:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)");
         SECURITY_DESCRIPTOR* descriptor =
             creation == folder_creation::create_locked_if_missing && locked.descriptor
                 ? static_cast<SECURITY_DESCRIPTOR*>(locked.descriptor)

@@ -113,4 +113,27 @@ bool related_product_installed(const std::u16string& upgrade_code, std::u16strin
     return true;
 }
 
+bool product_install_location(const std::u16string& product_code, std::u16string* folder)
+{
+    using Info = UINT(WINAPI*)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
+    static const auto info = Function<Info>(SystemLibrary(L"msi.dll"), "MsiGetProductInfoW");
+    if (!info)
+        return false;
+    const auto code = reinterpret_cast<LPCWSTR>(product_code.c_str());
+    DWORD length = 0;
+    WCHAR none[1] = {};
+    if (info(code, L"InstallLocation", none, &length) != ERROR_MORE_DATA &&
+        (length == 0 || none[0] == 0))
+        return false;
+    std::wstring text(length + 1, L'\0');
+    length = static_cast<DWORD>(text.size());
+    if (info(code, L"InstallLocation", text.data(), &length) != ERROR_SUCCESS || length == 0)
+        return false;
+    text.resize(length);
+    while (text.size() > 3 && text.back() == L'\\')
+        text.pop_back();
+    folder->assign(text.begin(), text.end());
+    return true;
+}
+
 } // namespace nimbic::sys

@@ -5,6 +5,7 @@
 #include "engine/system/win32/long_path.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <string>
@@ -28,15 +29,16 @@ HANDLE as_handle(mutex_handle held)
     return reinterpret_cast<HANDLE>(held);
 }
 
-// Administrators and SYSTEM only: the wizard, its elevated copies and nimbic-deploy (run by an
-// administrator or as SYSTEM by Windows Installer) share the mutex, and nobody else can take it
-// to block them. A standard user's process still learns that it exists (its open is denied).
+// Owned by Administrators, open to Administrators and SYSTEM only: the wizard, its elevated
+// copies and nimbic-deploy (run by an administrator or as SYSTEM by Windows Installer) share the
+// mutex, and nobody else can take it to block them. Only a process with administrator rights may
+// name Administrators as an owner, so the owner tells ours from one a standard user made first.
 class MutexSecurity {
 public:
     MutexSecurity()
     {
         if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &m_descriptor, nullptr)) {
+                L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &m_descriptor, nullptr)) {
             m_attributes.nLength = sizeof m_attributes;
             m_attributes.lpSecurityDescriptor = m_descriptor;
             m_attributes.bInheritHandle = FALSE;
@@ -52,6 +54,39 @@ private:
     PSECURITY_DESCRIPTOR m_descriptor = nullptr;
     SECURITY_ATTRIBUTES m_attributes{};
 };
+
+// Ours when Administrators or SYSTEM own it. A standard user who made the name first owns it
+// themselves (or left it without an owner), whatever access list they gave it.
+bool OwnedByAdministrators(HANDLE mutex)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool ours = owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                                           IsWellKnownSid(owner, WinLocalSystemSid));
+    LocalFree(descriptor);
+    return ours;
+}
+
+// Opens or makes the mutex with the rights to wait, release and read its owner; not_ours when a
+// mutex of that name exists that is not ours (or that we may not even open: ours never refuses
+// Administrators).
+lock_result OpenOurMutex(const std::u16string& name, HANDLE* mutex)
+{
+    static MutexSecurity security;
+    *mutex = CreateMutexExW(security.attributes(), wide(name), 0,
+                            SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL);
+    if (!*mutex)
+        return GetLastError() == ERROR_ACCESS_DENIED ? lock_result::not_ours : lock_result::failed;
+    if (!OwnedByAdministrators(*mutex)) {
+        CloseHandle(*mutex);
+        *mutex = nullptr;
+        return lock_result::not_ours;
+    }
+    return lock_result::acquired;
+}
 
 } // namespace
 
@@ -125,13 +160,10 @@ bool volume_root(const std::u16string& path, std::u16string* root)
 lock_result lock_named_mutex(const std::u16string& name, uint32_t timeout_ms, mutex_handle* held)
 {
     *held = invalid_mutex;
-    static MutexSecurity security;
-    HANDLE mutex = CreateMutexW(security.attributes(), FALSE, wide(name));
-    // Made by a program whose rights differ from ours: waiting and releasing are all we need.
-    if (!mutex && GetLastError() == ERROR_ACCESS_DENIED)
-        mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, wide(name));
-    if (!mutex)
-        return lock_result::failed;
+    HANDLE mutex = nullptr;
+    const lock_result opened = OpenOurMutex(name, &mutex);
+    if (opened != lock_result::acquired)
+        return opened;
     switch (WaitForSingleObject(mutex, timeout_ms)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED:
@@ -156,12 +188,12 @@ void unlock_named_mutex(mutex_handle held)
 
 bool named_mutex_exists(const std::u16string& name)
 {
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, wide(name));
-    if (mutex) {
-        CloseHandle(mutex);
-        return true;
-    }
-    return GetLastError() == ERROR_ACCESS_DENIED;
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE | READ_CONTROL, FALSE, wide(name));
+    if (!mutex)
+        return false;
+    const bool ours = OwnedByAdministrators(mutex);
+    CloseHandle(mutex);
+    return ours;
 }
 
 uint32_t own_process_id()
