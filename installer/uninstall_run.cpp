@@ -144,7 +144,10 @@ void UninstallUI::ShowResult(bool complete, size_t kept)
 
 void UninstallUI::ShowOutcome(const std::string& text, bool complete)
 {
+    // The line is told once, by announce_text below; its own live change would tell it again.
+    m_status.set_live(access_live::off);
     m_status.set_text(text, label_fit::fixed, label_fit::to_text);
+    m_status.set_live(access_live::polite);
     if (complete) {
         m_title.set_text("Uninstalled", label_fit::fixed, label_fit::to_text);
     }
@@ -154,10 +157,13 @@ void UninstallUI::ShowOutcome(const std::string& text, bool complete)
     m_uninstall_button.update_size();
     m_uninstall_button.set_enabled(true);
     m_uninstall_button.invalidate(false);
-    set_focus(&m_uninstall_button, focus_by_program);
+    focus_and_announce(&m_uninstall_button);
     announce(access_event::structure_changed);
     root().invalidate(false);
     update_now();
+    // Told once, last, as the wizard tells its result: a notification to UI Automation clients,
+    // the line's live change to Active Accessibility readers.
+    announce_text(text, &m_status);
 }
 
 } // namespace nimbic

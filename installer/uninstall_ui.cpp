@@ -56,6 +56,7 @@ UninstallUI::UninstallUI(HandUninstall& uninstall) : m_uninstall(uninstall)
     native().center();
     m_header_notice = RightsNotice(local_calendar_year());
     // Enter uninstalls at once, as Enter goes on in the wizard; a screen reader starts there.
+    set_default_button(&m_uninstall_button);
     set_focus(&m_uninstall_button, focus_by_program);
 }
 
@@ -88,6 +89,8 @@ void UninstallUI::BuildPage()
     Attach(m_title, m_page, {0, 0, area.width, 60});
     StyleTitleLabel(m_title);
     m_title.set_text(product::uninstaller_title, label_fit::fixed, label_fit::to_text);
+    // A reader names the page by its title, as it names the wizard's pages.
+    m_page.set_labelled_by(&m_title);
 
     Attach(m_status, m_page, {0, m_title.height() + 15, content_width, 60});
     SetNone(m_status, "default_back_color");
@@ -109,6 +112,7 @@ void UninstallUI::BuildPage()
                                 {"label_font_size", "progress_label_font_size"},
                                 {"label_font_name", "intro_font_name"},
                                 {"label_font_color", "intro_font_color"}});
+    m_progress_label.set_live(access_live::polite);
     m_progress_label.set_visible(false);
     Attach(m_finish_hint, m_page, {0, y + 60, content_width, 20});
     SetNone(m_finish_hint, "default_back_color");

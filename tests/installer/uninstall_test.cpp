@@ -240,13 +240,14 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
                               "from all of them; a file changed since it was installed is kept.";
     EXPECT_TRUE(tree.starts_with(
         "client \"Nimbic Plug-in for After Effects Uninstaller\"\n"
-        "  static text \"Nimbic Plug-in for After Effects Uninstaller\" [read-only]\n"
-        "  static text " +
-        quoted(intro) + " [read-only]\n  static text \"CC2017\" [read-only]\n  static text " +
-        quoted(folders) + " [read-only]\n  static text \"CC2018\" [read-only]\n"))
+        "  grouping \"Nimbic Plug-in for After Effects Uninstaller\"\n"
+        "    static text \"Nimbic Plug-in for After Effects Uninstaller\" [read-only]\n"
+        "    static text " +
+        quoted(intro) + " [read-only]\n    static text \"CC2017\" [read-only]\n    static text " +
+        quoted(folders) + " [read-only]\n    static text \"CC2018\" [read-only]\n"))
         << tree;
     EXPECT_TRUE(tree.ends_with(R"T(  push button "CANCEL" [focusable] (Press)
-  push button "UNINSTALL" [focusable,focused] (Press)
+  push button "UNINSTALL" [focusable,focused,default] (Press)
 )T")) << tree;
 
     // Tab goes round the two buttons; Enter presses the focused one.
@@ -268,6 +269,7 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     });
     // The retry, with After Effects closed meanwhile.
     AnswerPopup(enter_key, nullptr, [&] { memsys::release_file(PluginOf(versions[1])); });
+    headless::clear_announcements(window.native());
     headless::send_key_down(window.native(), enter_key);
     EXPECT_TRUE(only_held_left);
     EXPECT_EQ("Failed to uninstall", seen.title);
@@ -287,6 +289,22 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     EXPECT_FALSE(Exists(PluginOf(versions[1])));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     EXPECT_FALSE(Exists(product_folder));
+    // A reader hears each progress line and the result once (a name change of text that has no
+    // focus is read by nobody), the result last.
+    using zksdk::ui::access_event;
+    int told = 0, progress = 0;
+    const std::string result = window.status_label().text();
+    for (const headless::announcement& said : headless::announcements(window.native())) {
+        const bool spoken = said.event == access_event::live_region_changed ||
+                            said.event == access_event::notification;
+        told += spoken && said.text == result;
+        progress += spoken && said.text.starts_with("Removed ");
+    }
+    EXPECT_EQ(1, told);
+    EXPECT_EQ(6, progress);
+    ASSERT_FALSE(headless::announcements(window.native()).empty());
+    EXPECT_EQ(access_event::notification, headless::announcements(window.native()).back().event);
+    EXPECT_EQ(result, headless::announcements(window.native()).back().text);
     headless::send_key_down(window.native(), enter_key);
     EXPECT_FALSE(window.native().is_visible());
 }
