@@ -46,6 +46,9 @@ constexpr int not_elevated = 5;
 // The Windows Installer package installed the product: it removes it (Settings > Apps, or
 // msiexec /x); no file was removed, only an entry of the wizard's that stood beside the package's.
 constexpr int msi_product = 6;
+// Removed, but a file another program holds goes only when Windows restarts: Windows
+// Installer's code for the same, which deployment tools count as success with a restart pending.
+constexpr int restart_needed = 3010;
 } // namespace quiet_exit
 
 // What the command line asks for. "/UAC" (case-sensitive, anywhere) marks the elevated copy;

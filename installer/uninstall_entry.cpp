@@ -8,6 +8,7 @@
 
 #include "engine/setup_lock.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace nimbic {
@@ -47,8 +48,14 @@ int RunQuietUninstall(const std::vector<uint32_t>& waited)
     }
     // Unattended: a file a running host holds is deleted when Windows restarts, as
     // nimbic-deploy does it.
-    uninstall.Run(when_held::delete_at_restart, {}, waited);
-    return uninstall.complete() ? quiet_exit::done : quiet_exit::failed;
+    const UninstallReport report = uninstall.Run(when_held::delete_at_restart, {}, waited);
+    if (!uninstall.complete())
+        return quiet_exit::failed;
+    const bool restart =
+        std::any_of(report.files.begin(), report.files.end(), [](const auto& item) {
+            return item.outcome == uninstall_outcome::scheduled_for_restart;
+        });
+    return restart ? quiet_exit::restart_needed : quiet_exit::done;
 }
 
 } // namespace nimbic

@@ -114,6 +114,17 @@ TEST_F(UninstallTest, QuietExitCodesForAnotherSetupAnUnreadableRecordAndAFailure
     EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
 }
 
+// After Effects open: its plug-in goes at the restart, and deployment tools are told one is due.
+TEST_F(UninstallTest, AQuietUninstallLeavingAHeldFileForTheRestartEndsWith3010)
+{
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    memsys::hold_file(PluginOf(ThreeVersions()[1]), memsys::holding::sharing_reads);
+    EXPECT_EQ(quiet_exit::restart_needed, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_FALSE(Exists(PanelOf(ThreeVersions()[1])));
+    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    memsys::release_file(PluginOf(ThreeVersions()[1]));
+}
+
 // A recorded file kept because a link stands where it was: the entry and the program stay, for
 // a later try, and the record still names it.
 TEST_F(UninstallTest, AFileKeptBehindALinkKeepsTheEntryAndTheProgram)
