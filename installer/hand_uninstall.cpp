@@ -52,12 +52,14 @@ void DeleteProgramFolder(const std::u16string& folder)
     const sys::open_result opened = sys::open_child_file(product.handle(), setup_program_name,
                                                          sys::child_access::remove, &program);
     bool at_restart = false;
+    bool deleted = false;
     if (opened == sys::open_result::opened) {
-        sys::delete_opened(program);
+        // A program still running opens for deletion, yet Windows refuses to delete its image.
+        deleted = sys::delete_opened(program);
         sys::close_file(program);
-    } else if (opened == sys::open_result::held) {
-        at_restart = sys::delete_at_restart(product.ChildPath(setup_program_name));
     }
+    if (!deleted && (opened == sys::open_result::held || opened == sys::open_result::opened))
+        at_restart = sys::delete_at_restart(product.ChildPath(setup_program_name));
     product.Close();
     const std::u16string maker = path_parent(folder);
     if (at_restart) {

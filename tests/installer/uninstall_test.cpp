@@ -203,6 +203,15 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_TRUE(Exists(program));
     memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
 
+    // The parent outlived the wait: its image opens for deletion but will not go, so the
+    // restart takes the program and its folders instead of leaving them for good.
+    memsys::fail(memsys::op::delete_file, 1, u"Nimbic Plug-in\\NimbicSetup.exe");
+    EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
+    EXPECT_TRUE(Exists(program));
+    const std::vector<std::u16string> pending = memsys::restart_deletions();
+    EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), program));
+    EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), product_folder));
+
     // The copy, once both have ended: the program folder goes, and the copy at the restart. It
     // waits 60 seconds at most in all, however many processes it waits for.
     const size_t earlier = memsys::calls().size();
