@@ -6,6 +6,7 @@
 #include "installer/rights_notice.h"
 
 #include "toolkit/core/text_conversion.h"
+#include "toolkit/platform/key_message.h"
 #include "toolkit/platform/native_services.h"
 
 #include <algorithm>
@@ -51,12 +52,16 @@ UninstallUI::UninstallUI(HandUninstall& uninstall) : m_uninstall(uninstall)
     event_dispatcher& events = event_dispatcher::instance();
     events.connect(&root(), this, event_type::paint, bind_event(this, &UninstallUI::PaintFrame));
     events.connect(this, this, event_type::key_down, bind_event(this, &UninstallUI::OnKey));
+    events.connect(this, this, event_type::key_down_extended,
+                   bind_event(this, &UninstallUI::OnKey));
     BuildPage();
     BuildFooter();
     native().center();
     m_header_notice = RightsNotice(local_calendar_year());
     // Enter uninstalls at once, as Enter goes on in the wizard; a screen reader starts there.
     set_default_button(&m_uninstall_button);
+    events.connect(&m_uninstall_button, this, event_type::describe,
+                   bind_event(this, &UninstallUI::DescribeUninstall));
     set_focus(&m_uninstall_button, focus_by_program);
 }
 
@@ -199,13 +204,29 @@ void UninstallUI::OnButton(const event_info& info)
     }
 }
 
-// Nothing has changed before UNINSTALL: Escape, like CANCEL, just closes.
+// Nothing has changed before UNINSTALL: Escape and Alt+F4, like CANCEL, just close; once it has
+// finished Alt+F4 closes as FINISH does. Nothing closes the window while files go.
 void UninstallUI::OnKey(const event_info& info)
 {
-    if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input() &&
-        !m_running) {
+    constexpr uint32_t f4_key = 0x73;
+    constexpr int32_t alt_held = 1 << 29;
+    if (m_running)
+        return;
+    if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
+        const auto& message = *static_cast<const key_message*>(info.data);
+        if (message.virtual_key == f4_key && (message.flags & alt_held) != 0)
+            close(m_finished ? 1 : 0);
+    } else if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input()) {
         close(0);
     }
+}
+
+// The focus starts on UNINSTALL, in the footer, outside the page a reader would name: the button
+// says what it does until it has done it.
+void UninstallUI::DescribeUninstall(const event_info& info)
+{
+    if (!m_finished && !m_running)
+        static_cast<access_node*>(info.data)->description = m_status.text();
 }
 
 } // namespace nimbic

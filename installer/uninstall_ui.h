@@ -56,6 +56,7 @@ private:
     void PaintFrame();
     void OnButton(const zksdk::ui::event_info& info);
     void OnKey(const zksdk::ui::event_info& info);
+    void DescribeUninstall(const zksdk::ui::event_info& info);
     void RemoveAll();
     void ShowProgress(size_t done, size_t total);
     void ShowResult(bool complete, size_t kept);

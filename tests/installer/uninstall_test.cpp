@@ -267,7 +267,8 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
         quoted(folders) + " [read-only]\n    static text \"CC2018\" [read-only]\n"))
         << tree;
     EXPECT_TRUE(tree.ends_with(R"T(  push button "CANCEL" [focusable] (Press)
-  push button "UNINSTALL" [focusable,focused,default] (Press)
+  push button "UNINSTALL" ~ )T" +
+                               quoted(intro) + R"T( [focusable,focused,default] (Press)
 )T")) << tree;
 
     // Tab goes round the two buttons; Enter presses the focused one.
@@ -329,11 +330,14 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     EXPECT_FALSE(window.native().is_visible());
 }
 
-TEST_F(UninstallTest, EscapeClosesTheWindowAndNothingIsRemoved)
+TEST_F(UninstallTest, EscapeAndAltF4CloseTheWindowAndNothingIsRemoved)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     const std::vector<memsys::entry> before = memsys::entries();
     headless::push_step([] { headless::send_key_down(*headless::focus_window(), escape_key); });
+    EXPECT_EQ(exit_success, RunEntry(u"/UAC /uninstall", System()));
+    headless::push_step(
+        [] { headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29); }); // Alt+F4
     EXPECT_EQ(exit_success, RunEntry(u"/UAC /uninstall", System()));
     EXPECT_EQ(before.size(), memsys::entries().size());
     EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
