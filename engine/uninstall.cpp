@@ -63,9 +63,11 @@ void RemoveLeftovers(const OpenedFolder& folder, const RecordEntry& entry,
             removed = sys::delete_opened(file);
             sys::close_file(file);
         }
-        items.push_back({leftover, removed ? uninstall_outcome::removed : uninstall_outcome::failed,
+        items.push_back({leftover,
+                         removed ? uninstall_outcome::removed : uninstall_outcome::failed,
                          removed ? std::string() : OpenReason(opened, "it cannot be deleted"),
-                         true, {}});
+                         true,
+                         {}});
     }
 }
 
