@@ -261,12 +261,14 @@ wizard_next_enabled() {
     [ "$b" -gt 150 ] && [ "$r" -lt 60 ]
 }
 
-# Waits until two shots of the client area a moment apart are the same (painting done).
+# Waits until two shots of the client area a moment apart are the same (painting done). A window
+# of one colour has not presented its first frame yet (X shows it black until then, for as long
+# as a loaded machine makes it), however long it stays so.
 wizard_settle() {
     local previous="" now
-    for _ in $(seq 1 25); do
-        now=$(wizard_shot -format '%#' info: 2>/dev/null)
-        [ -n "$now" ] && [ "$now" = "$previous" ] && return 0
+    for _ in $(seq 1 60); do
+        now=$(wizard_shot -format '%k %#' info: 2>/dev/null)
+        [ -n "$now" ] && [ "${now%% *}" -gt 1 ] && [ "$now" = "$previous" ] && return 0
         previous=$now
         sleep 0.3
     done
