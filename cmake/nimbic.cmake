@@ -15,6 +15,11 @@ function(nimbic_defaults target)
 endfunction()
 
 if(NIMBIC_SANITIZE)
+    # -O1, as the sanitizers' authors advise: their reports stay exact, and the build is half as
+    # long as at -O2. Line tables (-g1) are all a report's stack needs.
+    foreach(lang C CXX)
+        set(CMAKE_${lang}_FLAGS_RELWITHDEBINFO "-O1 -g1 -DNDEBUG")
+    endforeach()
     list(JOIN NIMBIC_SANITIZE "," nimbic_sanitizers)
     add_compile_options(-fsanitize=${nimbic_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=${nimbic_sanitizers})
@@ -108,6 +113,14 @@ function(nimbic_add_gtest name)
     add_executable(${name} ${ARG_SOURCES})
     nimbic_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+    # Every test source parses GoogleTest's headers: once per executable is enough.
+    target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <functional> <memory> <string>
+                              <vector>)
+    if(NIMBIC_SANITIZE)
+        # Test bodies are mostly GoogleTest's macros: unoptimised, they compile in half the time,
+        # and the suite still runs in seconds. The code under test keeps its flags.
+        target_compile_options(${name} PRIVATE -O0)
+    endif()
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES LABELS "wine;${ARG_LABELS}" TIMEOUT 600)
