@@ -354,6 +354,17 @@ wizard_wait_run_end() {
     return $status
 }
 
+# wizard_install [SECONDS]: INSTALL pressed on the Versions page, then wizard_wait_run_end. The
+# Versions page's INSTALL is the same blue pill as FINISH: the end is looked for only once the
+# page has changed, or a press not yet taken would pass for a finished run.
+wizard_install() {
+    local before
+    before=$(wizard_page_signature)
+    wizard_press "$wizard_next_button"
+    wizard_page_changes "$before" 30 || return 1
+    wizard_wait_run_end "${1:-120}"
+}
+
 # wizard_wait_exit [SECONDS]: true once the wizard's process has ended.
 wizard_wait_exit() {
     local deadline=$((SECONDS + ${1:-30}))

@@ -88,8 +88,7 @@ if [ -n "$wizard_window" ]; then
     wizard_park_pointer
     wizard_settle
     wizard_go "$wizard_next_button" 30
-    wizard_press "$wizard_next_button"
-    wizard_wait_run_end 120
+    wizard_install 120
     wizard_shot "$artifacts/signed-install.png"
 fi
 check "the signed program installs the module byte for byte" \
