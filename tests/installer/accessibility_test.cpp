@@ -224,6 +224,23 @@ TEST_F(AccessibilityTest, EachStepOfAKeyboardInstallIsToldOnceInOrder)
         {"start",
          [] {},
          {"focus I AGREE", "notify Welcome to the Nimbic Plug-in Installer for After Effects!"}},
+        // Enter on a link follows it; Enter on the agreement, as on anything but a button,
+        // presses the default button, I AGREE, which goes back to Welcome.
+        {"Enter on the licence link",
+         [&] {
+             Tab(native());
+             Key(enter_key);
+         },
+         {"focus Vantrel Software License Agreement", "enabled BACK", "structure window",
+          "focus Vantrel Software License Agreement",
+          "hidden By installing, you agree to the Vantrel Software License Agreement"}},
+        {"Enter on the agreement",
+         [&] { Key(enter_key); },
+         {"shown By installing, you agree to the Vantrel Software License Agreement",
+          "enabled By installing, you agree to the Vantrel Software License Agreement",
+          "shown Welcome to the Nimbic Plug-in Installer for After Effects!", "structure window",
+          "focus I AGREE", "notify Welcome to the Nimbic Plug-in Installer for After Effects!",
+          "enabled BACK"}},
         {"I AGREE",
          [&] { Key(enter_key); },
          {"enabled BACK", "name INSTALL", "shown Nimbic Plug-in for After Effects Installer",

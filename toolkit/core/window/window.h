@@ -97,8 +97,8 @@ public:
     access_role role() const { return m_access_role; }
     // What a reader adds after the window's name: a dialog's message.
     void set_access_description(std::string_view text) { m_access_description = text; }
-    // Enter presses it from a widget that asks so (a check box), and it reports itself as the
-    // default; the focus falls back to it when the focused widget goes.
+    // Enter presses it from any widget that does not press itself (every one but a button), and
+    // it reports itself as the default; the focus falls back to it when the focused widget goes.
     void set_default_button(widget* button) { m_default_button = button; }
     widget* default_button() const { return m_default_button; }
     // Moves the focus there, which is said. Where it is there already nothing is said: readers
