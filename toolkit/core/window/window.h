@@ -88,9 +88,9 @@ public:
     void announce(access_event event, const widget* target = nullptr);
     // A sentence read out now (a run's result, a page that opened), once for each reader: UI
     // Automation clients hear it as a notification, Active Accessibility readers as a change of
-    // the live text or grouping `source` that shows it (null: notification only). Said before
-    // the window is shown, the latest one waits and follows the focus the window tells when it
-    // first gets it (unless its source is hidden by then).
+    // the live text `source` that shows it (null: notification only). Said before the window is
+    // shown, the latest one waits and follows the focus the window tells when it first gets it
+    // (unless its source is hidden by then).
     void announce_text(std::string_view sentence, const widget* source = nullptr);
     // client for an application window, dialog for a popup.
     void set_access_role(access_role role) { m_access_role = role; }
