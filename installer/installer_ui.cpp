@@ -211,15 +211,16 @@ void InstallerUI::ShowPage(int32_t page)
     }
     focus_and_announce(entry);
     // A reader names the grouping of a page only when the focus enters it: a page whose entry is
-    // in the footer (or one that keeps the focus where it was) is told by its name, after the
-    // focus, which readers speak first and which would cut a sentence said before it.
+    // in the footer (or one that keeps the focus where it was) is told by the line that names
+    // it, a live text, after the focus, which readers speak first and which would cut a
+    // sentence said before it. Before the window is shown (Welcome, from the constructor) the
+    // window keeps the sentence until it opens and has told its focus.
     bool inside = false;
     for (const widget* up = entry->parent(); up != nullptr && !inside; up = up->parent()) {
         inside = up == &m_pages.at(page);
     }
-    // The Installing page's name is the window's own; what it is about is its status line.
-    const widget* told = running ? static_cast<widget*>(&m_status_label) : &m_pages.at(page);
-    if (!inside) {
+    const widget* told = widget_by_access_id(m_pages.at(page).labelled_by());
+    if (!inside && told != nullptr) {
         access_node node;
         if (describe(*told, node)) {
             announce_text(node.name, told);

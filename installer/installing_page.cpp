@@ -51,7 +51,6 @@ void InstallerUI::BuildInstallingPage()
     const int32_t pw = page.width();
 
     AttachTitle(m_installing_title, page, pw - 140, product::window_title);
-    page.set_labelled_by(&m_installing_title);
 
     const int32_t y2 = m_installing_title.height() + 15;
     Attach(m_status_label, page, {0, y2, pw - 150, 60});
@@ -60,6 +59,9 @@ void InstallerUI::BuildInstallingPage()
     m_status_label.set_text("Installing " + std::string(product::with_host) + ", please wait...",
                             label_fit::fixed, label_fit::to_text);
     m_status_label.set_live(access_live::polite);
+    // The title repeats the window's name until it says "Mission Success!"; till then the status
+    // line is what the page says, and names it.
+    page.set_labelled_by(&m_status_label);
 
     const int32_t y3 = y2 + m_status_label.height() + 15;
     Attach(m_installing_separator, page, {0, y3, pw - 150, 20});
@@ -321,6 +323,7 @@ void InstallerUI::UpdateProgress()
         if (all_installed && AnythingScheduled()) {
             m_installing_title.set_text("Mission Success!", label_fit::fixed, label_fit::fixed);
             m_installing_title.invalidate(false);
+            m_pages[Installing].set_labelled_by(&m_installing_title);
         }
     }
     // Everything this tick changed reaches the screen at once: repainting the bar before the

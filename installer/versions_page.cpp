@@ -68,13 +68,15 @@ void InstallerUI::BuildVersionsPage()
     const int32_t pw = page.width();
 
     AttachTitle(m_versions_title, page, pw, product::window_title);
-    page.set_labelled_by(&m_versions_title);
 
     Attach(m_versions_intro, page, {0, m_versions_title.height() + 15, pw - 150, 60});
     SetNone(m_versions_intro, "default_back_color");
     StyleIntroLabel(m_versions_intro);
     m_versions_intro.set_text("Select which versions of Adobe After Effects to install.",
                               label_fit::fixed, label_fit::to_text);
+    // The title only repeats the window's name, which a reader has already heard; the line
+    // under it is what changed, and a reader speaks the grouping's name as the focus enters it.
+    page.set_labelled_by(&m_versions_intro);
 
     const int32_t y1 = m_versions_title.height() + 15 + m_versions_intro.height() + 15;
     Attach(m_versions_separator, page, {0, y1, pw - 150, 20});

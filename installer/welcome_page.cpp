@@ -30,6 +30,10 @@ void InstallerUI::BuildWelcomePage()
 
     AttachTitle(m_welcome_title, page, pw - 140, WelcomeTitle());
     page.set_labelled_by(&m_welcome_title);
+    // The page opens with the focus on I AGREE, outside it, so the title tells it (ShowPage). As
+    // a live text it is, in both interfaces, a polite live region where the sentence's live
+    // change is raised (for Active Accessibility, and UI Automation without notifications).
+    m_welcome_title.set_live(access_live::polite);
     const int32_t title_height = m_welcome_title.height();
 
     Attach(m_welcome_text, page, {0, title_height + 15, pw - 150, 60});

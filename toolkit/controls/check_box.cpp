@@ -24,8 +24,6 @@ check_box::check_box()
 {
     set_name("check_box");
     set_tab_stop(true);
-    // Enter is the wizard's: it presses the window's default button.
-    set_enter_presses_default(true);
     event_dispatcher::instance().connect(this, this, event_type::created,
                                          bind_event<check_box>(this, &check_box::on_created));
 }

@@ -28,6 +28,8 @@ uintptr_t small_integer(const event_info& info)
 generic_button::generic_button()
 {
     set_tab_stop(true);
+    // Enter presses the focused button itself, the default one or not.
+    set_enter_presses_default(false);
     event_dispatcher& events = event_dispatcher::instance();
     events.connect(this, this, event_type::paint,
                    bind_event<generic_button>(this, &generic_button::paint));

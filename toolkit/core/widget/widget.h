@@ -83,7 +83,8 @@ public:
     // Changes of a live widget's text are read out when the reader is next quiet.
     void set_live(access_live live) { m_live = live; }
     access_live live() const { return m_live; }
-    // Enter on it presses the window's default button (a check box in a wizard).
+    // Enter on it presses the window's default button, as in a dialog: on a check box, a
+    // document, anything but a button, which presses itself.
     void set_enter_presses_default(bool presses) { m_enter_presses_default = presses; }
     bool enter_presses_default() const { return m_enter_presses_default; }
 
@@ -115,7 +116,7 @@ private:
     int32_t m_labelled_by = 0;
     access_live m_live = access_live::off;
     const widget* m_read_after = nullptr;
-    bool m_enter_presses_default = false;
+    bool m_enter_presses_default = true;
 };
 
 } // namespace zksdk::ui

@@ -191,9 +191,13 @@ void window::native_timer(uint32_t id)
     const timer_entry entry = found->second;
     if (entry.one_shot)
         kill_timer(entry.owner, entry.number);
-    event_dispatcher::instance().emit(entry.owner, event_type::timer, 2, 1,
-                                      integer_data(entry.number));
-    settle_focus();
+    {
+        const work_scope work(*this);
+        event_dispatcher::instance().emit(entry.owner, event_type::timer, 2, 1,
+                                          integer_data(entry.number));
+        settle_focus();
+    }
+    tell_untold();
 }
 
 void window::add_widget(widget* created)
@@ -317,7 +321,13 @@ void window::paint_tree(widget* target, const rect& update)
 
 bool window::request_close()
 {
-    return emit(event_type::close_request);
+    bool kept = false;
+    {
+        const work_scope work(*this);
+        kept = emit(event_type::close_request);
+    }
+    tell_untold();
+    return kept;
 }
 
 void window::native_resized(size pixels)
@@ -337,8 +347,12 @@ bool window::has_pointer_handlers(event_type code)
 
 void window::user_message(intptr_t lparam, uintptr_t wparam)
 {
-    on_user_message(lparam, wparam);
-    settle_focus();
+    {
+        const work_scope work(*this);
+        on_user_message(lparam, wparam);
+        settle_focus();
+    }
+    tell_untold();
 }
 
 } // namespace zksdk::ui

@@ -88,15 +88,17 @@ public:
     void announce(access_event event, const widget* target = nullptr);
     // A sentence read out now (a run's result, a page that opened), once for each reader: UI
     // Automation clients hear it as a notification, Active Accessibility readers as a change of
-    // the live text or grouping `source` that shows it (null: notification only).
+    // the live text `source` that shows it (null: notification only). Said before the window is
+    // shown, the latest one waits and follows the focus the window tells when it first gets it
+    // (unless its source is hidden by then).
     void announce_text(std::string_view sentence, const widget* source = nullptr);
     // client for an application window, dialog for a popup.
     void set_access_role(access_role role) { m_access_role = role; }
     access_role role() const { return m_access_role; }
     // What a reader adds after the window's name: a dialog's message.
     void set_access_description(std::string_view text) { m_access_description = text; }
-    // Enter presses it from a widget that asks so (a check box), and it reports itself as the
-    // default; the focus falls back to it when the focused widget goes.
+    // Enter presses it from any widget that does not press itself (every one but a button), and
+    // it reports itself as the default; the focus falls back to it when the focused widget goes.
     void set_default_button(widget* button) { m_default_button = button; }
     widget* default_button() const { return m_default_button; }
     // Moves the focus there, which is said. Where it is there already nothing is said: readers
@@ -137,6 +139,19 @@ private:
     void traverse_tab();
     void route_input(event_type code, void* data, const void* extra);
     void press_default();
+    // The work of one message (an input, a timer, a reader's action or a user message) counts
+    // while it runs; what it left untold is told when the outermost one ends.
+    struct work_scope {
+        explicit work_scope(window& owner) : depth(owner.m_work_depth) { ++depth; }
+        ~work_scope() { --depth; }
+        work_scope(const work_scope&) = delete;
+        work_scope& operator=(const work_scope&) = delete;
+        int32_t& depth;
+    };
+    // The focus the window got back and has not said yet, if it has the system's focus still.
+    void tell_focus();
+    // Outside any work: that focus, then a sentence said before the window was shown.
+    void tell_untold();
     // The focused widget was disabled or hidden: the focus goes to the default button, else
     // the first tab stop, once the change that caused it is complete.
     void settle_focus();
@@ -184,6 +199,11 @@ private:
     std::string m_access_description;
     widget* m_default_button = nullptr;
     bool m_focus_check_pending = false;
+    int32_t m_work_depth = 0;
+    // The window got the system's focus and has not said where its focus is since.
+    bool m_focus_untold = false;
+    std::string m_untold_sentence;
+    int32_t m_untold_source = 0; // the sentence's source, by access id (0: none)
     std::map<std::pair<int32_t, size_t>, int32_t> m_part_ids;
     bool m_keyboard_cues = false;
     widget m_root;

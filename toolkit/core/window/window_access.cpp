@@ -213,8 +213,13 @@ bool window::access_default_action(int32_t id)
         return false;
     if ((node.states & (access_state::disabled | access_state::invisible)) != 0)
         return false;
-    const bool done = event_dispatcher::instance().emit(target, event_type::access_action);
-    settle_focus();
+    bool done = false;
+    {
+        const work_scope work(*this);
+        done = event_dispatcher::instance().emit(target, event_type::access_action);
+        settle_focus();
+    }
+    tell_untold();
     return done;
 }
 
@@ -288,10 +293,18 @@ void window::announce(access_event event, const widget* target)
     // Nobody can read a window that is not shown yet; it announces itself when it opens.
     if (!m_native->is_created() || !m_native->is_visible())
         return;
+    // What readers speak wherever their focus is comes after the focus: said before a focus
+    // event, it would be cut short by it.
+    const bool live = target != nullptr && target->live() != access_live::off &&
+                      (event == access_event::name_changed || event == access_event::shown);
+    if (live || event == access_event::alert || event == access_event::live_region_changed)
+        tell_focus();
     // Readers drop or misplace a focus event from a window that does not have the system's
     // focus; the window says where its focus is when it gets it (window_input.cpp).
     if (event == access_event::focus && !m_native->is_focus_window())
         return;
+    if (event == access_event::focus)
+        m_focus_untold = false;
     int32_t id = 0;
     if (target != nullptr) {
         access_node node;
@@ -313,13 +326,46 @@ void window::announce(access_event event, const widget* target)
 
 void window::announce_text(std::string_view sentence, const widget* source)
 {
-    if (!m_native->is_created() || !m_native->is_visible() || sentence.empty())
+    if (!m_native->is_created() || sentence.empty())
         return;
+    // Nobody hears a window before it is shown; what it says then (the first page's name) is
+    // for the reader who meets it when it opens.
+    if (!m_native->is_visible()) {
+        m_untold_sentence = sentence;
+        m_untold_source = source != nullptr ? source->access_id() : 0;
+        return;
+    }
+    tell_focus();
     int32_t id = 0;
     access_node node;
     if (source != nullptr && source->is_visible(true) && describe(*source, node))
         id = node.id;
     m_native->announce(access_event::notification, id, sentence);
+}
+
+void window::tell_focus()
+{
+    if (!m_focus_untold || !m_native->is_focus_window())
+        return;
+    m_focus_untold = false;
+    if (m_focused != nullptr && m_focused->accepts_input())
+        announce(access_event::focus, m_focused);
+}
+
+void window::tell_untold()
+{
+    if (m_work_depth != 0 || !m_native->is_created() || !m_native->is_visible() ||
+        !m_native->is_focus_window())
+        return;
+    tell_focus();
+    if (m_untold_sentence.empty())
+        return;
+    const std::string sentence = std::move(m_untold_sentence);
+    m_untold_sentence.clear();
+    const widget* source = m_untold_source != 0 ? widget_by_access_id(m_untold_source) : nullptr;
+    // What the window had to say of a widget that is gone from sight no longer holds.
+    if (m_untold_source == 0 || (source != nullptr && source->is_visible(true)))
+        announce_text(sentence, source);
 }
 
 bool window::focus_and_announce(widget* target)

@@ -51,8 +51,12 @@ bool contains_inclusive(const rect& area, point p)
 // Whatever an input changed, the focus lands somewhere usable before the next one.
 void window::route(event_type code, void* data, const void* extra)
 {
-    route_input(code, data, extra);
-    settle_focus();
+    {
+        const work_scope work(*this);
+        route_input(code, data, extra);
+        settle_focus();
+    }
+    tell_untold();
 }
 
 void window::route_input(event_type code, void* data, const void* extra)
@@ -131,9 +135,13 @@ void window::route_input(event_type code, void* data, const void* extra)
     case event_type::focus_lost:
         if (is_enabled(m_focused))
             deliver(m_focused, code, nullptr);
-        // A window that gets the focus back (it opened, a popup closed) says where it is.
-        if (code == event_type::focus_gained && is_enabled(m_focused))
-            announce(access_event::focus, m_focused);
+        // A window that gets the focus back (it opened, a popup closed) says where it is once
+        // the work it was doing is done, or before that work says anything read out wherever
+        // the focus is: a popup that closes hands the focus back in the middle of the work that
+        // opened it, and when that work moves the focus on (an answer that ends what was going
+        // on), the move is told and the place it left is never said.
+        if (code == event_type::focus_gained)
+            m_focus_untold = true;
         emit(code);
         return;
     case event_type::file_drop:

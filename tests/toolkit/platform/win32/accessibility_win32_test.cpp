@@ -107,6 +107,7 @@ std::vector<access_node> sample_tree()
     nodes[4].value = "13%";
     nodes[4].range_value = 13;
     nodes[8].value = "One two\nThree";
+    nodes[9].live = access_live::polite;
     return nodes;
 }
 
@@ -419,6 +420,16 @@ TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
         EXPECT_EQ(std::vector<heard>{row.expected}, g_heard);
     }
     UnhookWinEvent(hook);
+    // The node whose live changes Active Accessibility readers hear is the one UI Automation
+    // calls a polite live region, where its clients hear them; the others are not live.
+    for (const auto& [id, live] : {std::pair{9, 1L}, std::pair{1, 0L}}) {
+        IRawElementProviderSimple* element = make_uia_element(handle(), id);
+        VARIANT setting;
+        ASSERT_EQ(S_OK, element->GetPropertyValue(uia::property::live_setting, &setting));
+        EXPECT_EQ(VT_I4, setting.vt);
+        EXPECT_EQ(live, setting.lVal) << "node " << id;
+        element->Release();
+    }
 }
 
 // Active Accessibility readers find a document's reading place at the system caret: on the
