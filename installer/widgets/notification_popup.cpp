@@ -160,16 +160,14 @@ void NotificationPopup::setup(window* owner, std::string_view title, std::string
     native().center();
 }
 
-// Shown now, with the focus on YES (which the window told as it got the focus). The message is
-// told once, with the dialog: it is the dialog's description (accDescription, FullDescription),
-// and a reader speaks the description of the dialog the focus enters together with its title,
-// before YES. NVDA reads our windows through UI Automation (they have a provider of their own)
-// and speaks every system alert there as well; reading through Active Accessibility, it cuts
-// the dialog short on an alert event and starts the message again. So an alert raises no alert
-// event: its message keeps the alert role, which tells a reader who walks the popup what it is.
+// Shown now, with the focus on YES (which the window told as it got the focus): a screen
+// reader reads the dialog's title and message, and an alert's message as an alert.
 void NotificationPopup::on_opened()
 {
     announce(access_event::dialog_opened);
+    if (m_urgency == popup_urgency::alert) {
+        announce(access_event::alert, &m_message);
+    }
 }
 
 void NotificationPopup::paint_background()

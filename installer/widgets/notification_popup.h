@@ -12,8 +12,7 @@
 
 namespace nimbic {
 
-// What assistive technology calls the popup's message: the text of a question, or an alert (a
-// failure). Either is told once, as the dialog's description (see on_opened).
+// How assistive technology hears the popup open: as a question, or as an alert (a failure).
 enum class popup_urgency { question, alert };
 
 // A local object of the code that asks: constructed, set up once, run modally once

