@@ -106,6 +106,14 @@ function(nimbic_finish_shipped target)
     endif()
 endfunction()
 
+function(nimbic_test_flags target)
+    if(NIMBIC_SANITIZE)
+        # Test bodies are mostly GoogleTest's macros: unoptimised, they compile in half the time,
+        # and the suite still runs in seconds. The code under test keeps its flags.
+        target_compile_options(${target} PRIVATE -O0)
+    endif()
+endfunction()
+
 # One test executable; on the host each GoogleTest case becomes a ctest test, under Wine the
 # executable is one ctest test (discovering cases would start Wine once more per build).
 function(nimbic_add_gtest name)
@@ -113,14 +121,19 @@ function(nimbic_add_gtest name)
     add_executable(${name} ${ARG_SOURCES})
     nimbic_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
-    # Every test source parses GoogleTest's headers: once per executable is enough.
-    target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <functional> <memory> <string>
-                              <vector>)
-    if(NIMBIC_SANITIZE)
-        # Test bodies are mostly GoogleTest's macros: unoptimised, they compile in half the time,
-        # and the suite still runs in seconds. The code under test keeps its flags.
-        target_compile_options(${name} PRIVATE -O0)
+    # Every test source parses GoogleTest's headers: once for all the test executables, which
+    # share their flags, is enough.
+    if(NOT TARGET nimbic_gtest_headers)
+        file(WRITE ${PROJECT_BINARY_DIR}/nimbic_gtest_headers.cpp "")
+        add_library(nimbic_gtest_headers STATIC ${PROJECT_BINARY_DIR}/nimbic_gtest_headers.cpp)
+        nimbic_defaults(nimbic_gtest_headers)
+        nimbic_test_flags(nimbic_gtest_headers)
+        target_link_libraries(nimbic_gtest_headers PRIVATE GTest::gtest_main)
+        target_precompile_headers(nimbic_gtest_headers PRIVATE <gtest/gtest.h> <functional>
+                                  <memory> <string> <vector>)
     endif()
+    nimbic_test_flags(${name})
+    target_precompile_headers(${name} REUSE_FROM nimbic_gtest_headers)
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES LABELS "wine;${ARG_LABELS}" TIMEOUT 600)
