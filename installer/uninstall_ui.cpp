@@ -1,6 +1,7 @@
 // UninstallUI: construction, the page with the places the plug-in is in, the footer and keys.
 #include "installer/uninstall_ui.h"
 
+#include "installer/entry.h"
 #include "installer/installer_style.h"
 #include "installer/product.h"
 #include "installer/rights_notice.h"
@@ -45,7 +46,8 @@ std::string FolderLines(const UninstallPlace& place)
 
 } // namespace
 
-UninstallUI::UninstallUI(HandUninstall& uninstall) : m_uninstall(uninstall)
+UninstallUI::UninstallUI(HandUninstall& uninstall, std::vector<uint32_t> waited)
+    : m_uninstall(uninstall), m_waited(std::move(waited))
 {
     create(product::uninstaller_title, {600, 200, 1024, 610}, 0);
     ApplyWizardTheme();
@@ -62,12 +64,18 @@ UninstallUI::UninstallUI(HandUninstall& uninstall) : m_uninstall(uninstall)
     set_default_button(&m_uninstall_button);
     events.connect(&m_uninstall_button, this, event_type::describe,
                    bind_event(this, &UninstallUI::DescribeUninstall));
+    events.connect(&m_uninstall_button, this, event_type::focus_lost,
+                   bind_event(this, &UninstallUI::OnUninstallFocusLost));
     set_focus(&m_uninstall_button, focus_by_program);
 }
 
-// The members go before the window base does: the tree is taken apart while they are whole.
+// The members go before the window base does: the tree is taken apart while they are whole. A
+// window closed while its worker runs waits for it: the files are whole, and so is the record.
 UninstallUI::~UninstallUI()
 {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
     m_page.remove_all_children();
     root().remove_all_children();
 }
@@ -198,7 +206,7 @@ void UninstallUI::OnButton(const event_info& info)
         return;
     }
     if (info.sender == &m_cancel || (info.sender == &m_uninstall_button && m_finished)) {
-        close(m_finished ? 1 : 0);
+        close(m_finished ? m_exit_code : uninstall_exit::cancelled);
     } else if (info.sender == &m_uninstall_button) {
         RemoveAll();
     }
@@ -215,18 +223,25 @@ void UninstallUI::OnKey(const event_info& info)
     if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
         const auto& message = *static_cast<const key_message*>(info.data);
         if (message.virtual_key == f4_key && (message.flags & alt_held) != 0)
-            close(m_finished ? 1 : 0);
+            close(m_finished ? m_exit_code : uninstall_exit::cancelled);
     } else if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input()) {
-        close(0);
+        close(uninstall_exit::cancelled);
     }
 }
 
 // The focus starts on UNINSTALL, in the footer, outside the page a reader would name: the button
-// says what it does until it has done it.
+// says what it does until it has done it. FINISH then carries the result, as the wizard's does,
+// once the result has been told and the focus comes back to it (told as the removal ended, the
+// first landing would say it twice).
 void UninstallUI::DescribeUninstall(const event_info& info)
 {
-    if (!m_finished && !m_running)
+    if ((!m_finished && !m_running) || (m_finished && m_result_told))
         static_cast<access_node*>(info.data)->description = m_status.text();
+}
+
+void UninstallUI::OnUninstallFocusLost()
+{
+    m_result_told = m_finished;
 }
 
 } // namespace nimbic

@@ -52,6 +52,20 @@ protected:
     }
     static bool Exists(const std::u16string& path) { return memsys::find(path).has_value(); }
 
+    // Lets the window's poll take each end of its worker (a retry asked in a popup starts it
+    // again) until the removal is over.
+    static void FinishRemoval(UninstallUI& window)
+    {
+        for (int i = 0; i < 20000 && window.is_running(); ++i) {
+            if (window.removal_ended()) {
+                headless::advance_clock(100);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        EXPECT_FALSE(window.is_running());
+    }
+
     std::vector<std::u16string> m_relaunched;
     std::vector<std::string> m_reported;
     int m_brought_to_front = 0;
@@ -68,7 +82,7 @@ TEST_F(UninstallTest, RemovesExactlyTheRecordedFilesWhoseBytesAreOursThenEntryAn
     memsys::add_file(foreign, "MZ another vendor");
     memsys::add_file(PanelOf(versions[0]), "// my own edit");
 
-    EXPECT_EQ(quiet_exit::done, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/uninstall /quiet", System()));
     EXPECT_TRUE(m_relaunched.empty()) << "an elevated quiet run needs no relaunch";
     for (const std::u16string& gone :
          {PluginOf(versions[0]), PluginOf(versions[1]), PanelOf(versions[1]),
@@ -84,20 +98,20 @@ TEST_F(UninstallTest, RemovesExactlyTheRecordedFilesWhoseBytesAreOursThenEntryAn
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
 
     // Nothing left to do is no failure.
-    EXPECT_EQ(quiet_exit::done, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/uninstall /quiet", System()));
 }
 
 TEST_F(UninstallTest, QuietExitCodesForAnotherSetupAnUnreadableRecordAndAFailure)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
-    EXPECT_EQ(quiet_exit::another_setup, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::another_setup, RunEntry(u"/uninstall /quiet", System()));
     const std::vector<std::string> calls = memsys::calls();
     EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
     memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
 
     memsys::fail(memsys::op::read_file, 1, u"install-record.txt");
-    EXPECT_EQ(quiet_exit::unusable, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::unusable, RunEntry(u"/uninstall /quiet", System()));
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
 
     // Not elevated: the elevated copy does the work and its exit code is passed on.
@@ -109,7 +123,7 @@ TEST_F(UninstallTest, QuietExitCodesForAnotherSetupAnUnreadableRecordAndAFailure
     // A plug-in folder that cannot be opened fails its file; the entry and program stay for a
     // later try.
     memsys::fail(memsys::op::open_folder, -1, u"CC 2018");
-    EXPECT_EQ(quiet_exit::failed, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::failed, RunEntry(u"/uninstall /quiet", System()));
     EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
 }
@@ -119,7 +133,7 @@ TEST_F(UninstallTest, AQuietUninstallLeavingAHeldFileForTheRestartEndsWith3010)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     memsys::hold_file(PluginOf(ThreeVersions()[1]), memsys::holding::sharing_reads);
-    EXPECT_EQ(quiet_exit::restart_needed, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::restart_needed, RunEntry(u"/uninstall /quiet", System()));
     EXPECT_FALSE(Exists(PanelOf(ThreeVersions()[1])));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     memsys::release_file(PluginOf(ThreeVersions()[1]));
@@ -134,7 +148,7 @@ TEST_F(UninstallTest, AFileKeptBehindALinkKeepsTheEntryAndTheProgram)
     const std::u16string maker = versions[1].plugin_folder + u"\\Vantrel";
     memsys::move(maker, u"C:\\Elsewhere");
     memsys::add_link(maker, u"C:\\Elsewhere");
-    EXPECT_EQ(quiet_exit::failed, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::failed, RunEntry(u"/uninstall /quiet", System()));
     EXPECT_FALSE(Exists(PluginOf(versions[0])));
     EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
@@ -149,7 +163,7 @@ TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
     memsys::set_related_product(std::u16string(msi_upgrade_code),
                                 u"{11111111-2222-3333-4444-555555555555}", u"D:\\Nimbic");
     memsys::add_folder(u"D:\\Nimbic");
-    EXPECT_EQ(quiet_exit::msi_product, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::msi_product, RunEntry(u"/uninstall /quiet", System()));
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
 
@@ -180,7 +194,7 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     const std::u16string program = product_folder + u"\\NimbicSetup.exe";
     memsys::set_program_path(program);
 
-    EXPECT_EQ(quiet_exit::done, RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     EXPECT_TRUE(Exists(program)) << "a running program cannot delete itself";
     const std::vector<std::u16string> started = memsys::started_programs();
@@ -292,6 +306,13 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     AnswerPopup(enter_key, nullptr, [&] { memsys::release_file(PluginOf(versions[1])); });
     headless::clear_announcements(window.native());
     headless::send_key_down(window.native(), enter_key);
+    // While files go the focus is on the progress bar, which a reader follows, never on a
+    // disabled button.
+    EXPECT_TRUE(window.is_running());
+    EXPECT_EQ(&window.progress_bar(), window.focused_widget());
+    EXPECT_TRUE(window.progress_bar().accepts_input());
+    EXPECT_FALSE(window.uninstall_button().is_enabled());
+    FinishRemoval(window);
     EXPECT_TRUE(only_held_left);
     EXPECT_EQ("Failed to uninstall", seen.title);
     ASSERT_FALSE(seen.texts.empty());
@@ -310,22 +331,42 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     EXPECT_FALSE(Exists(PluginOf(versions[1])));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     EXPECT_FALSE(Exists(product_folder));
-    // A reader hears each progress line and the result once (a name change of text that has no
-    // focus is read by nobody), the result last.
+    // A reader hears each progress line once, as the window's poll sees it change, and the result
+    // once (a name change of text that has no focus is read by nobody), the result last.
     using zksdk::ui::access_event;
-    int told = 0, progress = 0;
+    int told = 0;
+    std::vector<std::string> progress;
     const std::string result = window.status_label().text();
     for (const headless::announcement& said : headless::announcements(window.native())) {
         const bool spoken = said.event == access_event::live_region_changed ||
                             said.event == access_event::notification;
         told += spoken && said.text == result;
-        progress += spoken && said.text.starts_with("Removed ");
+        if (spoken && said.text.starts_with("Removed ")) {
+            EXPECT_TRUE(progress.empty() || progress.back() != said.text) << said.text;
+            progress.push_back(said.text);
+        }
     }
     EXPECT_EQ(1, told);
-    EXPECT_EQ(6, progress);
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ("Removed 0 of 4 files", progress.front());
+    EXPECT_EQ("Removed 1 of 1 file", progress.back());
     ASSERT_FALSE(headless::announcements(window.native()).empty());
     EXPECT_EQ(access_event::notification, headless::announcements(window.native()).back().event);
     EXPECT_EQ(result, headless::announcements(window.native()).back().text);
+    // FINISH says the result too, as the wizard's does, once it has been told: when the focus
+    // comes back to it.
+    const auto finish_description = [&window] {
+        for (const zksdk::ui::access_node& node : window.access_tree()) {
+            if (node.name == "FINISH") {
+                return node.description;
+            }
+        }
+        return std::string("no FINISH");
+    };
+    EXPECT_EQ("", finish_description());
+    headless::set_focus_window(nullptr);
+    headless::set_focus_window(&window.native());
+    EXPECT_EQ(result, finish_description());
     headless::send_key_down(window.native(), enter_key);
     EXPECT_FALSE(window.native().is_visible());
 }
@@ -335,10 +376,10 @@ TEST_F(UninstallTest, EscapeAndAltF4CloseTheWindowAndNothingIsRemoved)
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     const std::vector<memsys::entry> before = memsys::entries();
     headless::push_step([] { headless::send_key_down(*headless::focus_window(), escape_key); });
-    EXPECT_EQ(exit_success, RunEntry(u"/UAC /uninstall", System()));
+    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
     headless::push_step(
         [] { headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29); }); // Alt+F4
-    EXPECT_EQ(exit_success, RunEntry(u"/UAC /uninstall", System()));
+    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
     EXPECT_EQ(before.size(), memsys::entries().size());
     EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
 }
@@ -356,9 +397,11 @@ TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
     EXPECT_EQ(0u, headless::pending_steps());
     memsys::release_mutex_elsewhere(std::u16string(setup_window_mutex_name));
 
-    // Alone, the first copy holds nothing when it hands over: its copy takes the lock.
-    EXPECT_EQ(exit_success, RunEntry(u"/uninstall", System()));
-    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall"}, m_relaunched);
+    // Alone, the first copy holds nothing when it hands over: its copy takes the lock. It waits
+    // for that copy (and the folder's removal for it) and ends with its code, so that Settings >
+    // Apps reads its list again only once the uninstall is over.
+    EXPECT_EQ(7, RunEntry(u"/uninstall", System()));
+    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /caller 4242"}, m_relaunched);
     EXPECT_FALSE(SetupLock::IsTaken());
     EXPECT_FALSE(SetupLock::IsTaken(setup_window_mutex_name));
 
@@ -370,7 +413,7 @@ TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
             opened = headless::focus_window() != nullptr;
             headless::send_key_down(*headless::focus_window(), escape_key);
         });
-        return RunEntry(u"/UAC /uninstall", EntrySystem{}) == exit_success && opened;
+        return RunEntry(u"/UAC /uninstall", EntrySystem{}) == uninstall_exit::cancelled && opened;
     };
     memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
     EXPECT_TRUE(window_opens());
