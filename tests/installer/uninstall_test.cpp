@@ -9,6 +9,8 @@
 #include "tests/toolkit/core/access_dump.h"
 
 #include "engine/apps_entry.h"
+#include "engine/own_names.h"
+#include "engine/paths.h"
 #include "engine/setup_lock.h"
 #include "toolkit/core/text_conversion.h"
 
@@ -187,10 +189,30 @@ TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
 }
 
+// The program in the product folder cannot delete itself: a copy in a folder of its own below the
+// Windows Temp folder does it once the uninstall has ended, and earlier copies' folders are swept.
+// Only a copy that really cannot be deleted is left for the restart, and only under an aside
+// name: a setup run before the restart keeps its program.
 TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     memsys::add_folder(u"C:\\Windows\\Temp");
+    // What earlier uninstalls left: a copy that has ended, one that still runs, a folder of that
+    // name a standard user made, a link of that name, and a name StartRemover never makes.
+    const std::u16string earlier = u"C:\\Windows\\Temp\\nimbic-uninstall-";
+    const std::u16string ended = earlier + u"00000000000000a1";
+    const std::u16string running = earlier + u"00000000000000b2";
+    const std::u16string users = earlier + u"00000000000000c3";
+    const std::u16string other = earlier + u"old";
+    for (const std::u16string& folder : {ended, running, users, other}) {
+        memsys::add_folder(folder);
+        memsys::add_file(folder + u"\\NimbicSetup.exe", setup_bytes);
+    }
+    memsys::hold_file(running + u"\\NimbicSetup.exe", memsys::holding::mapped_image);
+    memsys::set_administrator_owner(users, false);
+    memsys::add_folder(u"C:\\Elsewhere");
+    memsys::add_file(u"C:\\Elsewhere\\NimbicSetup.exe", "MZ elsewhere");
+    memsys::add_link(earlier + u"00000000000000d4", u"C:\\Elsewhere");
     const std::u16string program = product_folder + u"\\NimbicSetup.exe";
     memsys::set_program_path(program);
 
@@ -200,10 +222,14 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     const std::vector<std::u16string> started = memsys::started_programs();
     ASSERT_EQ(1u, started.size());
     const std::u16string copy = started[0].substr(0, started[0].find(u".exe ") + 4);
-    EXPECT_TRUE(copy.starts_with(u"C:\\Windows\\Temp\\nimbic-uninstall-"));
+    EXPECT_TRUE(copy.starts_with(earlier));
     EXPECT_TRUE(copy.ends_with(u"\\NimbicSetup.exe"));
     EXPECT_EQ(copy + u" /finish-uninstall 77 4242", started[0]);
     EXPECT_EQ(setup_bytes, FileContent(copy));
+    EXPECT_FALSE(Exists(ended));
+    for (const std::u16string& kept : {running, users, other, std::u16string(u"C:\\Elsewhere")}) {
+        EXPECT_TRUE(Exists(kept + u"\\NimbicSetup.exe")) << zksdk::ui::utf16_to_utf8(kept);
+    }
 
     // A setup that started meanwhile and registered the product again, or one that writes
     // now: the program folder stays.
@@ -216,23 +242,41 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
     EXPECT_TRUE(Exists(program));
     memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
+    EXPECT_TRUE(memsys::restart_deletions().empty());
 
-    // The parent outlived the wait: its image opens for deletion but will not go, so the
-    // restart takes the program and its folders instead of leaving them for good.
-    memsys::fail(memsys::op::delete_file, 1, u"Nimbic Plug-in\\NimbicSetup.exe");
+    // The parent outlived the wait: its image will not go, so it goes aside, and only the aside
+    // name is left for the restart, with the folders (which Windows removes only when empty).
+    memsys::hold_file(program, memsys::holding::mapped_image);
     EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
-    EXPECT_TRUE(Exists(program));
+    EXPECT_FALSE(Exists(program)) << "its name is free for the next setup";
     const std::vector<std::u16string> pending = memsys::restart_deletions();
-    EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), program));
-    EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), product_folder));
+    ASSERT_EQ(3u, pending.size());
+    EXPECT_EQ(product_folder, path_parent(pending[0]));
+    EXPECT_TRUE(IsBackupNameOf(path_filename(pending[0]), u"NimbicSetup.exe"));
+    EXPECT_EQ((std::vector<std::u16string>{product_folder, u"C:\\Program Files\\Vantrel"}),
+              std::vector<std::u16string>(pending.begin() + 1, pending.end()));
+    // A reinstall before the restart: its program, record and folders survive it.
+    memsys::set_program_path(u"C:\\Work\\program.exe");
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    memsys::restart();
+    EXPECT_EQ(setup_bytes, FileContent(program));
+    EXPECT_TRUE(Exists(record_path));
+    EXPECT_FALSE(Exists(pending[0]));
 
-    // The copy, once both have ended: the program folder goes, and the copy at the restart. It
-    // waits 60 seconds at most in all, however many processes it waits for.
-    const size_t earlier = memsys::calls().size();
+    // Uninstalled again, and the copy this time finds both processes ended: the program folder
+    // goes and nothing waits for a restart. It waits 60 seconds at most in all, however many
+    // processes it waits for.
+    memsys::set_program_path(program);
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
+    const std::u16string second = memsys::started_programs().back();
+    const std::u16string second_copy = second.substr(0, second.find(u".exe ") + 4);
+    EXPECT_FALSE(Exists(copy)) << "the earlier copy, ended, is swept";
+    memsys::set_program_path(second_copy);
+    const size_t before = memsys::calls().size();
     EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
     const std::vector<std::string> calls = memsys::calls();
     std::vector<uint32_t> waits;
-    for (size_t i = earlier; i < calls.size(); ++i) {
+    for (size_t i = before; i < calls.size(); ++i) {
         const std::string& call = calls[i];
         for (const std::string process : {"WaitForProcess 77 ", "WaitForProcess 4242 "}) {
             if (call.starts_with(process)) {
@@ -246,8 +290,8 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_LE(waits[1], waits[0]);
     EXPECT_FALSE(Exists(product_folder));
     EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
-    const std::vector<std::u16string> later = memsys::restart_deletions();
-    EXPECT_NE(later.end(), std::find(later.begin(), later.end(), copy));
+    EXPECT_TRUE(memsys::restart_deletions().empty());
+    EXPECT_TRUE(Exists(second_copy)) << "a running copy stays until the next uninstall";
 }
 
 TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
