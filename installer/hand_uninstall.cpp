@@ -33,15 +33,6 @@ bool NothingRecorded(const std::u16string& folder)
     return status == record_status::missing || (status == record_status::ok && record.empty());
 }
 
-bool RemoveEmptyFolder(const std::u16string& folder)
-{
-    OpenedFolder parent;
-    return OpenedFolder::Open(path_parent(folder), sys::folder_creation::open_existing, nullptr,
-                              &parent) == sys::open_result::opened &&
-           sys::remove_child_folder(parent.handle(), path_filename(folder)) ==
-               sys::remove_result::removed;
-}
-
 // A copy of the program, or one an earlier uninstall renamed aside or a write left half done:
 // names no setup gives the program itself.
 bool IsProgramCopyName(std::u16string_view name)

@@ -31,12 +31,22 @@ std::u16string Date(const sys::local_clock& day)
     return utf8_to_utf16(text);
 }
 
+// A setup program is a few megabytes; anything far beyond is not one of ours.
+constexpr size_t program_size_limit = 512u << 20;
+
 } // namespace
+
+bool RemoveEmptyFolder(const std::u16string& folder)
+{
+    OpenedFolder parent;
+    return OpenedFolder::Open(path_parent(folder), sys::folder_creation::open_existing, nullptr,
+                              &parent) == sys::open_result::opened &&
+           sys::remove_child_folder(parent.handle(), path_filename(folder)) ==
+               sys::remove_result::removed;
+}
 
 bool OwnProgramBytes(std::u16string* path, std::string* bytes)
 {
-    // A setup program is a few megabytes; anything far beyond is not one of ours.
-    constexpr size_t program_size_limit = 512u << 20;
     return sys::own_program_path(path) &&
            sys::read_file_bytes(*path, program_size_limit, bytes) == sys::read_result::read &&
            !bytes->empty();
@@ -93,13 +103,13 @@ uint64_t InstalledBytes(const std::u16string& record_path, uint64_t program_byte
 
 registration RegisterInstall(const std::u16string& folder)
 {
+    std::u16string own;
+    std::string program;
     // One entry whichever way the product came: the MSI's, which also owns the program.
     if (MsiProductInstalled()) {
         DeleteAppsEntry(apps_entry_key);
         return registration::msi_product;
     }
-    std::u16string own;
-    std::string program;
     OpenedFolder product;
     file_change change = file_change::unchanged;
     // Run from the product folder itself, the copy already holds these bytes and stays.
@@ -108,12 +118,12 @@ registration RegisterInstall(const std::u16string& folder)
             sys::open_result::opened ||
         InstallFile(product, setup_program_name, program, std::nullopt, nullptr, &change) !=
             install_file_status::done)
-        return registration::not_registered;
+        return registration::program_not_copied;
 
     const EntryFacts facts{folder, InstalledBytes(RecordPathIn(folder), program.size()),
                            sys::local_time()};
     return WriteAppsEntry(apps_entry_key, AppsEntryValues(facts)) ? registration::registered
-                                                                  : registration::not_registered;
+                                                                  : registration::entry_not_written;
 }
 
 } // namespace nimbic

@@ -5,10 +5,12 @@
 
 #include "installer/registration.h"
 
+#include "engine/install_worker.h"
 #include "engine/setup_lock.h"
 
 #include "toolkit/core/text_conversion.h"
 
+#include <functional>
 #include <variant>
 
 namespace nimbic::test {
@@ -52,6 +54,66 @@ TEST_F(HandInstallTest, AWizardRunLeavesTheProgramAndAnEntryWithTheseValues)
     // Nothing else: the product has no about or help page, so neither link is written.
     EXPECT_EQ(std::size(expected),
               memsys::registry_value_names(memsys::registry_view::native, entry_key).size());
+}
+
+// Settings > Apps cannot list a working plug-in: the install stays a success, its result line
+// says so with where the log is, and the run's log tells IT what it installed and what failed.
+TEST_F(HandInstallTest, AnEntryThatCannotBeMadeIsToldAndLoggedAndTheInstallStillSucceeds)
+{
+    const std::string plugin =
+        zksdk::ui::utf16_to_utf8(ThreeVersions()[1].plugin_folder) + "\\Vantrel\\Nimbic.aex";
+    const std::string panel = zksdk::ui::utf16_to_utf8(ScriptsFolder(ThreeVersions()[1])) +
+                              "\\ScriptUI Panels\\Nimbic.jsx";
+    const struct {
+        const char* name;
+        memsys::op failing;
+        const char16_t* filter;
+        const char* note; // above the finish hint
+        const char* apps_line;
+    } cases[] = {
+        {"listed", memsys::op::reg_enum, u"nothing", "",
+         "Settings > Apps: listed, HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+         "Vantrel.NimbicPlugin"},
+        {"the registry refuses the entry", memsys::op::reg_write, u"Vantrel.NimbicPlugin",
+         "It is not listed in Settings > Apps: its entry could not be written in the registry "
+         "(see the setup log in C:\\ProgramData\\Vantrel).",
+         "Settings > Apps: NOT LISTED, its entry could not be written in the registry"},
+        {"no product folder for the program copy", memsys::op::create_directory, u"Nimbic Plug-in",
+         "It is not listed in Settings > Apps: the program copy that uninstalls it could not be "
+         "put in C:\\Program Files\\Vantrel\\Nimbic Plug-in (see the setup log in "
+         "C:\\ProgramData\\Vantrel).",
+         "Settings > Apps: NOT LISTED, the program copy that uninstalls it could not be put in "
+         "C:\\Program Files\\Vantrel\\Nimbic Plug-in"},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        memsys::fail(tested.failing, -1, tested.filter);
+        InstallerUI& wizard = Start({ThreeVersions()[1]});
+        ClickOn(wizard.next_button());
+        ClickOn(wizard.next_button());
+        FinishRun();
+        EXPECT_EQ("Mission Success!", wizard.installing_title().text());
+        EXPECT_EQ("Nimbic Plug-in successfully installed.", wizard.status_label().text());
+        const std::string note = tested.note;
+        EXPECT_EQ(note.empty() ? "Click Finish to close installer."
+                               : note + "\n\nClick Finish to close installer.",
+                  wizard.finish_hint().text());
+        // Its lines fit on the page, which stays within the page's area above the footer.
+        const zksdk::ui::rect page = wizard.page(Installing).window_rect();
+        EXPECT_GE(page.height, wizard.finish_hint().y() + wizard.finish_hint().height());
+        EXPECT_LE(page.y + page.height, 610 - wizard.root().style().read_int("footer_size"));
+        // A reader hears the whole result, last.
+        EXPECT_EQ("Nimbic Plug-in successfully installed." + (note.empty() ? "" : " " + note),
+                  headless::announcements(wizard.native()).back().text);
+        EXPECT_EQ(
+            "2026-01-02 03:04:05 Nimbic Plug-in for After Effects 1.0.5, installed by its "
+            "installer\r\ninstalled\tCC2018\tplug-in\t" +
+                plugin + "\r\ninstalled\tCC2018\tscript\t" + panel + "\r\n" + tested.apps_line +
+                "\r\n",
+            FileContent(u"C:\\ProgramData\\Vantrel\\NimbicSetup-install-20260102-030405.log"));
+        m_ui.reset();
+    }
 }
 
 TEST_F(HandInstallTest, TheRecordGrowsAcrossRunsVersionsThenCustom)
