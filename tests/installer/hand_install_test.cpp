@@ -158,6 +158,50 @@ TEST_F(HandInstallTest, OneEntryWhenTheMsisProductIsInstalled)
     EXPECT_EQ(4u, RecordLines().size());
 }
 
+// The MSI installed into a folder of its own after a wizard install: the next wizard run folds
+// the wizard's record into the product's and removes its program copy, when the copy is ours, and
+// the folders it leaves empty.
+TEST_F(HandInstallTest, TheMsiInAnotherFolderTakesOverTheWizardsRecordAndItsProgramCopyGoes)
+{
+    const std::u16string msi_folder = u"D:\\Nimbic";
+    const std::u16string msi_record = msi_folder + u"\\install-record.txt";
+    const struct {
+        const char* name;
+        std::function<void()> program; // what is at the wizard's program copy by then
+        bool removed;
+    } cases[] = {
+        {"this setup's bytes", [] {}, true},
+        {"another version of this setup",
+         [] {
+             memsys::add_program(product_folder + u"\\NimbicSetup.exe",
+                                 {{plugin_resource_id, "MZ"}, {scripts_resource_id, "NP"}});
+         },
+         true},
+        {"someone else's program",
+         [] { memsys::add_file(product_folder + u"\\NimbicSetup.exe", "MZ someone else"); }, false},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        memsys::add_folder(u"D:\\Plug");
+        ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[0]}, {u"D:\\Plug", u""}));
+        tested.program();
+        memsys::set_related_product(std::u16string(msi_upgrade_code),
+                                    u"{11111111-2222-3333-4444-555555555555}", msi_folder);
+        memsys::add_folder(msi_folder);
+        ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[0], ThreeVersions()[1]}));
+
+        InstallRecord record;
+        ASSERT_EQ(record_status::ok, record.Load(msi_record));
+        EXPECT_EQ(5u, record.entries().size()) << "both runs' files, the Custom plug-in included";
+        EXPECT_NE(nullptr, record.Find(u"D:\\Plug\\Vantrel\\Nimbic.aex"));
+        EXPECT_FALSE(memsys::find(record_path).has_value());
+        EXPECT_EQ(!tested.removed, memsys::find(product_folder + u"\\NimbicSetup.exe").has_value());
+        EXPECT_EQ(!tested.removed, memsys::find(u"C:\\Program Files\\Vantrel").has_value());
+        EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    }
+}
+
 TEST_F(HandInstallTest, SizesComeFromThePayloadsAndNeverReadZeroPointZero)
 {
     const struct {
