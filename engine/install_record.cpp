@@ -201,7 +201,11 @@ void InstallRecord::Add(RecordEntry entry)
             return;
         }
     }
-    m_entries.push_back(std::move(entry));
+    // After the target's other files, so that the uninstall window lists the places, and an
+    // uninstall goes through them, in the record's own order.
+    const auto last = std::find_if(m_entries.rbegin(), m_entries.rend(),
+                                   [&](const RecordEntry& e) { return e.target == entry.target; });
+    m_entries.insert(last == m_entries.rend() ? m_entries.end() : last.base(), std::move(entry));
 }
 
 bool InstallRecord::Remove(std::u16string_view path)

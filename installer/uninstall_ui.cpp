@@ -44,6 +44,37 @@ std::string FolderLines(const UninstallPlace& place)
     return lines;
 }
 
+// The folder on one line of `label`: whole when it fits, else its drive and as many of its last
+// folders as fit, with "…" for those between (a wrapped line would split "ScriptUI Panels").
+std::string OneLine(text_label& label, const std::u16string& folder)
+{
+    const auto fits = [&label](const std::string& text) {
+        label.set_text(text, label_fit::fixed, label_fit::fixed);
+        return label.line_geometry().size() <= 1;
+    };
+    const std::string whole = utf16_to_utf8(folder);
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        const size_t end = whole.find('\\', start);
+        parts.push_back(whole.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    if (parts.size() < 3 || fits(whole))
+        return whole;
+    std::string shortest;
+    for (size_t kept = parts.size() - 2; kept >= 1; --kept) {
+        std::string candidate = parts.front() + "\\\u2026";
+        for (size_t i = parts.size() - kept; i < parts.size(); ++i)
+            candidate += "\\" + parts[i];
+        shortest = candidate;
+        if (fits(candidate))
+            break;
+    }
+    return shortest;
+}
+
 } // namespace
 
 UninstallUI::UninstallUI(HandUninstall& uninstall, std::vector<uint32_t> waited)
@@ -168,7 +199,15 @@ int32_t UninstallUI::BuildPlaces(int32_t y, int32_t width)
                             {"label_font_name", "intro_font_name"},
                             {"label_font_color", "intro_font_color"},
                             {"label_text_valign", "label_path_text_valign"}});
-        folders->set_text(FolderLines(places[i]), label_fit::fixed, label_fit::to_text);
+        std::string lines;
+        for (const std::u16string& folder : places[i].folders) {
+            lines += (lines.empty() ? "" : "\n") + OneLine(*folders, folder);
+        }
+        folders->set_text(lines, label_fit::fixed, label_fit::to_text);
+        // A reader hears each folder whole.
+        m_whole_folders.emplace_back(folders.get(), FolderLines(places[i]));
+        event_dispatcher::instance().connect(folders.get(), this, event_type::describe,
+                                             bind_event(this, &UninstallUI::DescribeFolders));
         y += folders->height() + 10;
         m_place_labels.push_back(std::move(name));
         m_place_labels.push_back(std::move(folders));
@@ -237,6 +276,14 @@ void UninstallUI::DescribeUninstall(const event_info& info)
 {
     if ((!m_finished && !m_running) || (m_finished && m_result_told))
         static_cast<access_node*>(info.data)->description = m_status.text();
+}
+
+void UninstallUI::DescribeFolders(const event_info& info)
+{
+    for (const auto& [label, whole] : m_whole_folders) {
+        if (label == info.sender)
+            static_cast<access_node*>(info.data)->name = whole;
+    }
 }
 
 void UninstallUI::OnUninstallFocusLost()

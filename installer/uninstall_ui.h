@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace nimbic {
@@ -66,6 +67,7 @@ private:
     void OnButton(const zksdk::ui::event_info& info);
     void OnKey(const zksdk::ui::event_info& info);
     void DescribeUninstall(const zksdk::ui::event_info& info);
+    void DescribeFolders(const zksdk::ui::event_info& info);
     void OnUninstallFocusLost();
     void KeepOpen() {}
     void RemoveAll();
@@ -86,6 +88,8 @@ private:
     zksdk::ui::text_label m_status;
     BreakLine m_separator;
     std::vector<std::unique_ptr<zksdk::ui::text_label>> m_place_labels;
+    // Each folder list and its folders whole, which its lines may shorten.
+    std::vector<std::pair<const zksdk::ui::widget*, std::string>> m_whole_folders;
     ProgressBar m_progress_bar;
     zksdk::ui::text_label m_progress_label;
     zksdk::ui::text_label m_finish_hint;

@@ -120,7 +120,8 @@ TEST_F(HandInstallTest, TheRecordGrowsAcrossRunsVersionsThenCustom)
 {
     const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
     ASSERT_TRUE(InstallThroughWizard(versions));
-    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2018 plug-in", "CC2017 script",
+    // Each target's files together, as the uninstall window lists them.
+    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2017 script", "CC2018 plug-in",
                                         "CC2018 script"}),
               RecordLines());
     const uint32_t first_size =
@@ -130,7 +131,7 @@ TEST_F(HandInstallTest, TheRecordGrowsAcrossRunsVersionsThenCustom)
     memsys::add_folder(u"D:\\Plug");
     memsys::add_folder(u"D:\\Scripts");
     ASSERT_TRUE(InstallThroughWizard(versions, {u"D:\\Plug", u"D:\\Scripts"}, untick_versions));
-    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2018 plug-in", "CC2017 script",
+    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2017 script", "CC2018 plug-in",
                                         "CC2018 script", "Custom plug-in", "Custom script"}),
               RecordLines());
     InstallRecord record;

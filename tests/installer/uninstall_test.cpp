@@ -324,6 +324,23 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
         quoted(intro) + " [read-only]\n    static text \"CC2017\" [read-only]\n    static text " +
         quoted(folders) + " [read-only]\n    static text \"CC2018\" [read-only]\n"))
         << tree;
+    // Each folder on one line, shortened in the middle where it would wrap, and the places in
+    // the record's order.
+    ASSERT_EQ(4u, window.place_labels().size());
+    for (size_t i = 1; i < 4; i += 2) {
+        const zksdk::ui::text_label& listed = *window.place_labels()[i];
+        EXPECT_EQ(2u, listed.line_geometry().size()) << listed.text();
+        EXPECT_TRUE(listed.text().ends_with("\\Scripts\\ScriptUI Panels")) << listed.text();
+    }
+    std::vector<std::string> order;
+    for (const UninstallPlace& place : uninstall.Places()) {
+        order.push_back(place.target);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{window.place_labels()[0]->text(),
+                                               window.place_labels()[2]->text()}));
+    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2017 script", "CC2018 plug-in",
+                                        "CC2018 script"}),
+              RecordLines());
     EXPECT_TRUE(tree.ends_with(R"T(  push button "CANCEL" [focusable] (Press)
   push button "UNINSTALL" ~ )T" +
                                quoted(intro) + R"T( [focusable,focused,default] (Press)
