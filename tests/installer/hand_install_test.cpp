@@ -273,90 +273,97 @@ TEST_F(HandInstallTest, TheProgramHoldingTheFileIsNamedInThePopup)
     memsys::release_file(held);
 }
 
-TEST_F(HandInstallTest, ShortFreeSpaceIsToldBeforeAnythingIsWritten)
+// What would stop a run is asked at INSTALL, before anything is written: a drive short of space
+// (the program copy for Settings > Apps counts, on the drive of Program Files), another setup
+// writing (nimbic-deploy, the Windows Installer package). YES checks again once it is cleared.
+// The wizard holds the writing lock only while its run writes.
+TEST_F(HandInstallTest, WhatWouldStopARunIsToldAtInstallBeforeAnythingIsWritten)
 {
-    memsys::add_folder(u"D:\\Plug");
-    memsys::set_free_space(u"D:", 500000);
-    const HostVersion version = ThreeVersions()[1];
-    InstallerUI& wizard = Start({version});
-    ClickOn(wizard.next_button());
-    ClickOn(*wizard.version_checks()[0]);
-    headless::answer_folder_picker(u"D:\\Plug");
-    ClickOn(wizard.plugin_folder_button());
-    const std::vector<memsys::entry> before = memsys::entries();
-
-    PopupSeen seen;
-    AnswerPopup(escape_key, &seen);
-    ClickOn(wizard.next_button());
-    EXPECT_EQ("Not enough disk space", seen.title);
-    ASSERT_FALSE(seen.texts.empty());
-    EXPECT_EQ("The installation needs 1.7 MB on drive D:, which has 0.5 MB free: 1.3 MB more is "
-              "needed.\n\nFree some disk space there, or choose other folders. Nothing has been "
-              "written yet.\n\nDo you want to check again?",
-              seen.texts.front());
-    EXPECT_EQ(Versions, wizard.current_page());
-    EXPECT_EQ(before.size(), memsys::entries().size()) << "nothing written on either drive";
-
-    // Space made while the question is open: YES checks again and the run starts.
-    AnswerPopup(enter_key, nullptr, [] { memsys::set_free_space(u"D:", 1u << 30); });
-    ClickOn(wizard.next_button());
-    EXPECT_EQ(Installing, wizard.current_page());
-    FinishRun();
-    EXPECT_TRUE(plugin_module == FileContent(u"D:\\Plug\\Vantrel\\Nimbic.aex"));
-}
-
-// The program copy goes to Program Files on C: with the first run: a C: too small for it is
-// named even when every file of the run goes elsewhere.
-TEST_F(HandInstallTest, TheProgramCopyCountsInTheSpaceCheck)
-{
-    memsys::add_folder(u"D:\\Plug");
-    memsys::set_free_space(u"C:", 1000);
-    InstallerUI& wizard = Start({ThreeVersions()[1]});
-    ClickOn(wizard.next_button());
-    ClickOn(*wizard.version_checks()[1]);
-    ClickOn(*wizard.version_checks()[0]);
-    headless::answer_folder_picker(u"D:\\Plug");
-    ClickOn(wizard.plugin_folder_button());
-    PopupSeen seen;
-    AnswerPopup(escape_key, &seen);
-    ClickOn(wizard.next_button());
-    EXPECT_EQ("Not enough disk space", seen.title);
-    ASSERT_FALSE(seen.texts.empty());
-    EXPECT_TRUE(seen.texts.front().starts_with(
-        "The installation needs 68 KB on drive C:, which has 1 KB free: 67 KB more is needed."))
-        << seen.texts.front();
-    EXPECT_EQ(Versions, wizard.current_page());
-}
-
-// Another setup writing (nimbic-deploy, the Windows Installer package) is told at INSTALL before
-// anything is written; the wizard holds the writing lock only while its run writes.
-TEST_F(HandInstallTest, AnotherSetupWritingIsToldAtInstallAndTheLockLastsOnlyTheRun)
-{
-    InstallerUI& wizard = Start({ThreeVersions()[1]});
-    ClickOn(wizard.next_button());
-    EXPECT_FALSE(SetupLock::IsTaken()) << "an open wizard keeps nobody waiting";
-    const std::vector<memsys::entry> before = memsys::entries();
-    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
-    PopupSeen seen;
-    AnswerPopup(escape_key, &seen);
-    ClickOn(wizard.next_button());
-    EXPECT_EQ("Another setup is running", seen.title);
-    ASSERT_FALSE(seen.texts.empty());
-    EXPECT_EQ("Another setup of Nimbic Plug-in (nimbic-deploy, or its Windows Installer package) "
-              "is installing or removing files right now.\n\nNothing has been written yet. Wait "
-              "until it has finished.\n\nDo you want to check again?",
-              seen.texts.front());
-    EXPECT_EQ(Versions, wizard.current_page());
-    EXPECT_EQ(before.size(), memsys::entries().size());
-
-    // It ended while the question was open: YES checks again and the run starts.
-    AnswerPopup(enter_key, nullptr,
-                [] { memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name)); });
-    ClickOn(wizard.next_button());
-    EXPECT_EQ(Installing, wizard.current_page());
-    FinishRun();
-    EXPECT_TRUE(wizard.is_finished());
-    EXPECT_FALSE(SetupLock::IsTaken()) << "given back when the run ended";
+    const auto custom_plugin_on_d = [](InstallerUI& wizard, bool untick_version) {
+        memsys::add_folder(u"D:\\Plug");
+        if (untick_version) {
+            ClickOn(*wizard.version_checks()[1]);
+        }
+        ClickOn(*wizard.version_checks()[0]);
+        headless::answer_folder_picker(u"D:\\Plug");
+        ClickOn(wizard.plugin_folder_button());
+    };
+    const struct {
+        const char* name;
+        std::function<void(InstallerUI&)> arrange; // on the Versions page, before INSTALL
+        const char* title;
+        std::string text;
+        bool whole;                  // the whole message, or how it starts
+        std::function<void()> clear; // while the question is open; none: it stays unanswered
+        std::function<void(InstallerUI&)> after_run;
+    } cases[] = {
+        {"a drive short of space",
+         [&](InstallerUI& wizard) {
+             memsys::set_free_space(u"D:", 500000);
+             custom_plugin_on_d(wizard, false);
+         },
+         "Not enough disk space",
+         "The installation needs 1.7 MB on drive D:, which has 0.5 MB free: 1.3 MB more is "
+         "needed.\n\nFree some disk space there, or choose other folders. Nothing has been "
+         "written yet.\n\nDo you want to check again?",
+         true, [] { memsys::set_free_space(u"D:", 1u << 30); },
+         [](InstallerUI&) {
+             EXPECT_TRUE(plugin_module == FileContent(u"D:\\Plug\\Vantrel\\Nimbic.aex"));
+         }},
+        // Every file of the run goes to D:, yet the program copy needs C:.
+        {"no room for the program copy",
+         [&](InstallerUI& wizard) {
+             memsys::set_free_space(u"C:", 1000);
+             custom_plugin_on_d(wizard, true);
+         },
+         "Not enough disk space",
+         "The installation needs 68 KB on drive C:, which has 1 KB free: 67 KB more is needed.",
+         false,
+         {},
+         {}},
+        {"another setup writing",
+         [](InstallerUI&) {
+             EXPECT_FALSE(SetupLock::IsTaken()) << "an open wizard keeps nobody waiting";
+             memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
+         },
+         "Another setup is running",
+         "Another setup of Nimbic Plug-in (nimbic-deploy, or its Windows Installer package) is "
+         "installing or removing files right now.\n\nNothing has been written yet. Wait until it "
+         "has finished.\n\nDo you want to check again?",
+         true, [] { memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name)); },
+         [](InstallerUI& wizard) {
+             EXPECT_TRUE(wizard.is_finished());
+             EXPECT_FALSE(SetupLock::IsTaken()) << "given back when the run ended";
+         }},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        InstallerUI& wizard = Start({ThreeVersions()[1]});
+        ClickOn(wizard.next_button());
+        tested.arrange(wizard);
+        const std::vector<memsys::entry> before = memsys::entries();
+        PopupSeen seen;
+        AnswerPopup(escape_key, &seen);
+        ClickOn(wizard.next_button());
+        EXPECT_EQ(tested.title, seen.title);
+        ASSERT_FALSE(seen.texts.empty());
+        if (tested.whole) {
+            EXPECT_EQ(tested.text, seen.texts.front());
+        } else {
+            EXPECT_TRUE(seen.texts.front().starts_with(tested.text)) << seen.texts.front();
+        }
+        EXPECT_EQ(Versions, wizard.current_page());
+        EXPECT_EQ(before.size(), memsys::entries().size()) << "nothing written on any drive";
+        if (tested.clear) {
+            AnswerPopup(enter_key, nullptr, tested.clear);
+            ClickOn(wizard.next_button());
+            EXPECT_EQ(Installing, wizard.current_page());
+            FinishRun();
+            tested.after_run(wizard);
+        }
+        m_ui.reset();
+    }
 }
 
 } // namespace

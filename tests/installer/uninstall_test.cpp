@@ -15,6 +15,7 @@
 #include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace nimbic::test {
 namespace {
@@ -103,73 +104,98 @@ TEST_F(UninstallTest, RemovesExactlyTheRecordedFilesWhoseBytesAreOursThenEntryAn
     EXPECT_EQ(uninstall_exit::done, RunEntry(u"/uninstall /quiet", System()));
 }
 
-TEST_F(UninstallTest, QuietExitCodesForAnotherSetupAnUnreadableRecordAndAFailure)
-{
-    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
-    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
-    EXPECT_EQ(uninstall_exit::another_setup, RunEntry(u"/uninstall /quiet", System()));
-    const std::vector<std::string> calls = memsys::calls();
-    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
-    memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
-
-    memsys::fail(memsys::op::read_file, 1, u"install-record.txt");
-    EXPECT_EQ(uninstall_exit::unusable, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
-
-    // Not elevated: the elevated copy does the work and its exit code is passed on.
-    memsys::set_elevated(false);
-    EXPECT_EQ(7, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /quiet /caller 4242"}, m_relaunched);
-    memsys::set_elevated(true);
-
-    // A plug-in folder that cannot be opened fails its file; the entry and program stay for a
-    // later try.
-    memsys::fail(memsys::op::open_folder, -1, u"CC 2018");
-    EXPECT_EQ(uninstall_exit::failed, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
-    EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
-}
-
-// After Effects open: its plug-in goes at the restart, and deployment tools are told one is due.
-TEST_F(UninstallTest, AQuietUninstallLeavingAHeldFileForTheRestartEndsWith3010)
-{
-    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
-    memsys::hold_file(PluginOf(ThreeVersions()[1]), memsys::holding::sharing_reads);
-    EXPECT_EQ(uninstall_exit::restart_needed, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_FALSE(Exists(PanelOf(ThreeVersions()[1])));
-    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
-    memsys::release_file(PluginOf(ThreeVersions()[1]));
-}
-
-// A recorded file kept because a link stands where it was: the entry and the program stay, for
-// a later try, and the record still names it.
-TEST_F(UninstallTest, AFileKeptBehindALinkKeepsTheEntryAndTheProgram)
+// "/uninstall /quiet" as deployment tools run it: one exit code per outcome, and what each
+// leaves. Removed with a file left for the restart is Windows Installer's 3010; a file kept behind
+// a link or failed keeps the entry and the program for a later try.
+TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
 {
     const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
-    ASSERT_TRUE(InstallThroughWizard(versions));
-    const std::u16string maker = versions[1].plugin_folder + u"\\Vantrel";
-    memsys::move(maker, u"C:\\Elsewhere");
-    memsys::add_link(maker, u"C:\\Elsewhere");
-    EXPECT_EQ(uninstall_exit::failed, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_FALSE(Exists(PluginOf(versions[0])));
-    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
-    EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
-    EXPECT_EQ(std::vector<std::string>{"CC2018 plug-in"}, RecordLines());
+    const std::u16string held = PluginOf(versions[1]);
+    const std::u16string program = product_folder + u"\\NimbicSetup.exe";
+    const auto entry = [] {
+        return memsys::registry_key_exists(memsys::registry_view::native, entry_key);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        int code;
+        std::function<void()> check;
+    } cases[] = {
+        {"another setup writes",
+         [] { memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name)); },
+         uninstall_exit::another_setup,
+         [&] {
+             const std::vector<std::string> calls = memsys::calls();
+             EXPECT_NE(calls.end(),
+                       std::find(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
+             EXPECT_TRUE(Exists(held) && entry());
+         }},
+        {"the record cannot be read",
+         [] { memsys::fail(memsys::op::read_file, 1, u"install-record.txt"); },
+         uninstall_exit::unusable, [&] { EXPECT_TRUE(Exists(held) && entry()); }},
+        // The elevated copy does the work and its exit code is passed on.
+        {"not elevated", [] { memsys::set_elevated(false); }, 7,
+         [&] {
+             EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /quiet /caller 4242"},
+                       m_relaunched);
+         }},
+        {"a plug-in folder that cannot be opened",
+         [] { memsys::fail(memsys::op::open_folder, -1, u"CC 2018"); }, uninstall_exit::failed,
+         [&] { EXPECT_TRUE(entry() && Exists(program)); }},
+        {"a recorded file kept because a link stands where it was",
+         [&] {
+             const std::u16string maker = versions[1].plugin_folder + u"\\Vantrel";
+             memsys::move(maker, u"C:\\Elsewhere");
+             memsys::add_link(maker, u"C:\\Elsewhere");
+         },
+         uninstall_exit::failed,
+         [&] {
+             EXPECT_FALSE(Exists(PluginOf(versions[0])));
+             EXPECT_TRUE(entry() && Exists(program));
+             EXPECT_EQ(std::vector<std::string>{"CC2018 plug-in"}, RecordLines());
+         }},
+        // After Effects open: its plug-in goes at the restart, and deployment tools are told one
+        // is due.
+        {"a file another program holds",
+         [&] { memsys::hold_file(held, memsys::holding::sharing_reads); },
+         uninstall_exit::restart_needed,
+         [&] {
+             EXPECT_FALSE(Exists(PanelOf(versions[1])));
+             EXPECT_FALSE(entry());
+             memsys::release_file(held);
+         }},
+        // The Windows Installer package installed the product (into a folder of its own
+        // choosing): no file is removed, only a wizard entry beside the package's.
+        {"the MSI's product",
+         [] {
+             memsys::set_related_product(std::u16string(msi_upgrade_code),
+                                         u"{11111111-2222-3333-4444-555555555555}", u"D:\\Nimbic");
+             memsys::add_folder(u"D:\\Nimbic");
+         },
+         uninstall_exit::msi_product, [&] { EXPECT_TRUE(Exists(held) && !entry()); }},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        m_relaunched.clear();
+        ASSERT_TRUE(InstallThroughWizard(versions));
+        tested.arrange();
+        EXPECT_EQ(tested.code, RunEntry(u"/uninstall /quiet", System()));
+        tested.check();
+    }
 }
 
-// The Windows Installer package installed the product (into a folder of its own choosing): a hand
-// uninstall removes no file, only a wizard entry beside the package's, and says so.
+// The Windows Installer package installed the product (into a folder of its own choosing): the
+// wizard records into the package's folder, and the uninstall window removes no file and says so.
 TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     memsys::set_related_product(std::u16string(msi_upgrade_code),
                                 u"{11111111-2222-3333-4444-555555555555}", u"D:\\Nimbic");
     memsys::add_folder(u"D:\\Nimbic");
-    EXPECT_EQ(uninstall_exit::msi_product, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
-    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
 
-    // A later wizard run records into the package's folder, not the default one.
+    // A later wizard run records into the package's folder, not the default one, and leaves
+    // no entry of its own.
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[0]}));
     EXPECT_TRUE(Exists(u"D:\\Nimbic\\install-record.txt"));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
