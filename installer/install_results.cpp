@@ -119,8 +119,9 @@ std::string InstallerUI::RegistrationNote() const
         return {};
     }
     std::u16string logs;
-    const std::string log_hint =
-        SetupLogFolder(&logs) ? " (see the setup log in " + utf16_to_utf8(logs) + ")" : "";
+    const std::string log_hint = m_run_logged && SetupLogFolder(&logs)
+                                     ? " (see the setup log in " + utf16_to_utf8(logs) + ")"
+                                     : "";
     return "It is not listed in Settings > Apps: " + m_registration_problem + log_hint + ".";
 }
 

@@ -215,8 +215,10 @@ private:
     // What the run writes in all: every scheduled component, done or not, so that the progress
     // line's two numbers and its percentage always agree.
     uint64_t m_total_bytes = 0;
-    // Why Settings > Apps does not list the product after the last run; written by its worker.
+    // Why Settings > Apps does not list the product after the last run, and whether the run's
+    // log was written; both written by its worker.
     std::string m_registration_problem;
+    bool m_run_logged = false;
     PayloadSizes m_payload_sizes;
 };
 

@@ -177,6 +177,7 @@ void InstallerUI::StartInstall()
 InstallRun InstallerUI::RecordedRun()
 {
     m_registration_problem.clear();
+    m_run_logged = false;
     InstallRun run;
     std::u16string folder;
     if (!ProductFolderInUse(&folder)) {
@@ -191,7 +192,7 @@ InstallRun InstallerUI::RecordedRun()
             return;
         }
         const registration registered = RegisterInstall(folder);
-        LogWizardRun(state.installed_files(), names, registered, folder);
+        m_run_logged = LogWizardRun(state.installed_files(), names, registered, folder);
         m_registration_problem = RegistrationProblem(registered, folder);
     };
     return run;

@@ -64,31 +64,40 @@ TEST_F(HandInstallTest, AnEntryThatCannotBeMadeIsToldAndLoggedAndTheInstallStill
         zksdk::ui::utf16_to_utf8(ThreeVersions()[1].plugin_folder) + "\\Vantrel\\Nimbic.aex";
     const std::string panel = zksdk::ui::utf16_to_utf8(ScriptsFolder(ThreeVersions()[1])) +
                               "\\ScriptUI Panels\\Nimbic.jsx";
+    const auto refused = [] { memsys::fail(memsys::op::reg_write, -1, u"Vantrel.NimbicPlugin"); };
     const struct {
         const char* name;
-        memsys::op failing;
-        const char16_t* filter;
-        const char* note; // above the finish hint
-        const char* apps_line;
+        std::function<void()> arrange;
+        const char* note;      // above the finish hint
+        const char* apps_line; // the log's last line; none: no log
     } cases[] = {
-        {"listed", memsys::op::reg_enum, u"nothing", "",
+        {"listed", [] {}, "",
          "Settings > Apps: listed, HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
          "Vantrel.NimbicPlugin"},
-        {"the registry refuses the entry", memsys::op::reg_write, u"Vantrel.NimbicPlugin",
+        {"the registry refuses the entry", refused,
          "It is not listed in Settings > Apps: its entry could not be written in the registry "
          "(see the setup log in C:\\ProgramData\\Vantrel).",
          "Settings > Apps: NOT LISTED, its entry could not be written in the registry"},
-        {"no product folder for the program copy", memsys::op::create_directory, u"Nimbic Plug-in",
+        {"no product folder for the program copy",
+         [] { memsys::fail(memsys::op::create_directory, -1, u"Nimbic Plug-in"); },
          "It is not listed in Settings > Apps: the program copy that uninstalls it could not be "
          "put in C:\\Program Files\\Vantrel\\Nimbic Plug-in (see the setup log in "
          "C:\\ProgramData\\Vantrel).",
          "Settings > Apps: NOT LISTED, the program copy that uninstalls it could not be put in "
          "C:\\Program Files\\Vantrel\\Nimbic Plug-in"},
+        // No log to point to.
+        {"the entry refused and no log",
+         [&] {
+             refused();
+             memsys::fail(memsys::op::open_file, -1, u"NimbicSetup-install");
+         },
+         "It is not listed in Settings > Apps: its entry could not be written in the registry.",
+         nullptr},
     };
     for (const auto& tested : cases) {
         SCOPED_TRACE(tested.name);
         SetUp();
-        memsys::fail(tested.failing, -1, tested.filter);
+        tested.arrange();
         InstallerUI& wizard = Start({ThreeVersions()[1]});
         ClickOn(wizard.next_button());
         ClickOn(wizard.next_button());
@@ -106,12 +115,17 @@ TEST_F(HandInstallTest, AnEntryThatCannotBeMadeIsToldAndLoggedAndTheInstallStill
         // A reader hears the whole result, last.
         EXPECT_EQ("Nimbic Plug-in successfully installed." + (note.empty() ? "" : " " + note),
                   headless::announcements(wizard.native()).back().text);
-        EXPECT_EQ(
-            "2026-01-02 03:04:05 Nimbic Plug-in for After Effects 1.0.5, installed by its "
-            "installer\r\ninstalled\tCC2018\tplug-in\t" +
-                plugin + "\r\ninstalled\tCC2018\tscript\t" + panel + "\r\n" + tested.apps_line +
-                "\r\n",
-            FileContent(u"C:\\ProgramData\\Vantrel\\NimbicSetup-install-20260102-030405.log"));
+        const std::string log =
+            FileContent(u"C:\\ProgramData\\Vantrel\\NimbicSetup-install-20260102-030405.log");
+        if (tested.apps_line == nullptr) {
+            EXPECT_EQ("<missing>", log);
+        } else {
+            EXPECT_EQ("2026-01-02 03:04:05 Nimbic Plug-in for After Effects 1.0.5, installed by "
+                      "its installer\r\ninstalled\tCC2018\tplug-in\t" +
+                          plugin + "\r\ninstalled\tCC2018\tscript\t" + panel + "\r\n" +
+                          tested.apps_line + "\r\n",
+                      log);
+        }
         m_ui.reset();
     }
 }
