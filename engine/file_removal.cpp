@@ -14,7 +14,8 @@ constexpr int name_attempts = 4;
 } // namespace
 
 removal DeleteOrLeaveForRestart(const OpenedFolder& folder, sys::file_handle file,
-                                std::u16string_view name, std::u16string* left)
+                                std::u16string_view name, std::u16string* left,
+                                own_name by_own_name)
 {
     if (sys::delete_opened(file))
         return removal::deleted;
@@ -29,8 +30,11 @@ removal DeleteOrLeaveForRestart(const OpenedFolder& folder, sys::file_handle fil
             break;
     }
     // A file that cannot even be renamed goes by its own name: the only way left.
-    if (!renamed)
+    if (!renamed) {
+        if (by_own_name == own_name::never && !IsAsideName(name))
+            return removal::failed;
         aside = std::u16string(name);
+    }
     if (sys::delete_at_restart(folder.ChildPath(aside))) {
         if (left)
             *left = folder.ChildPath(aside);

@@ -18,9 +18,15 @@ enum class removal {
     failed,     // neither deleted nor left for the restart; the file is as it was
 };
 
+// Whether a file that cannot be renamed aside may be left for the restart by its own name, which
+// the restart deletes whatever has that name by then: never for a file a later setup puts back
+// under the same name (the setup program's copy), which had better stay as it is.
+enum class own_name { allowed, never };
+
 // Deletes the file `name` in `folder`, open through `file` (child_access::remove), or else
 // renames it aside and leaves it for the restart. `left` gets the path the restart deletes.
 removal DeleteOrLeaveForRestart(const OpenedFolder& folder, sys::file_handle file,
-                                std::u16string_view name, std::u16string* left = nullptr);
+                                std::u16string_view name, std::u16string* left = nullptr,
+                                own_name by_own_name = own_name::allowed);
 
 } // namespace nimbic

@@ -201,7 +201,19 @@ void InstallRecord::Add(RecordEntry entry)
             return;
         }
     }
-    m_entries.push_back(std::move(entry));
+    // With the target's other files, its plug-in before its scripts, so that the uninstall
+    // window lists the places, and an uninstall goes through them, in the record's own order.
+    const auto same_target = [&](const RecordEntry& e) { return e.target == entry.target; };
+    const auto last = std::find_if(m_entries.rbegin(), m_entries.rend(), same_target);
+    auto at = last == m_entries.rend() ? m_entries.end() : last.base();
+    if (entry.component == record_component::plugin) {
+        const auto script = std::find_if(m_entries.begin(), m_entries.end(), [&](const auto& e) {
+            return same_target(e) && e.component == record_component::script;
+        });
+        if (script != m_entries.end())
+            at = script;
+    }
+    m_entries.insert(at, std::move(entry));
 }
 
 bool InstallRecord::Remove(std::u16string_view path)

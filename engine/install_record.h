@@ -54,7 +54,8 @@ enum class record_status {
 };
 
 // A record in memory, owned by whoever installs or uninstalls. Entries are unique by path (paths
-// compare ignoring case, as Windows does); their order is the order they were first added.
+// compare ignoring case, as Windows does) and kept together by target: the targets in the order
+// they first came, each target's plug-in before its scripts.
 class InstallRecord {
 public:
     // Replaces the entries with the record at `path`.
@@ -64,7 +65,8 @@ public:
     // record is kept as a backup until commit, so a rollback brings it back.
     record_status Save(const std::u16string& path, Journal* journal = nullptr) const;
 
-    // Adds the entry, replacing any entry for the same path.
+    // Adds the entry with its target's (at the end for a new target; a plug-in before the
+    // target's scripts), or puts it in place of the entry for the same path.
     void Add(RecordEntry entry);
     // False when no entry has that path.
     bool Remove(std::u16string_view path);

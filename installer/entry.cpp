@@ -109,7 +109,7 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
                 system.bring_to_front();
             return exit_success;
         }
-        return request.uninstall ? RunUninstaller(system) : RunInstaller(system);
+        return request.uninstall ? RunUninstaller(system, request.processes) : RunInstaller(system);
     }
     // A second double click brings the open setup forward instead of asking for elevation
     // again. The first copy only looks for an elevated setup's window and holds nothing: its
@@ -124,13 +124,19 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
     if (request.uninstall)
         arguments += u" /uninstall";
     if (request.quiet)
-        arguments += u" /quiet /caller " + Number(sys::own_process_id());
+        arguments += u" /quiet";
+    // Settings > Apps reads its list again once the program it started has ended: this copy
+    // waits until the uninstall is over, and the program folder's removal waits for it in turn,
+    // as it runs from that folder too.
+    if (request.uninstall)
+        arguments += u" /caller " + Number(sys::own_process_id());
     int exit_code = 0;
     const uint32_t error =
-        found ? system.relaunch_elevated(program, arguments, request.quiet ? &exit_code : nullptr)
-              : 0;
+        found
+            ? system.relaunch_elevated(program, arguments, request.uninstall ? &exit_code : nullptr)
+            : 0;
     if (found && error == 0) {
-        return request.quiet ? exit_code : exit_success;
+        return request.uninstall ? exit_code : exit_success;
     }
     // A double click that ends in nothing needs a reason, unless the user said no themselves;
     // a quiet run shows nothing at all.
@@ -140,7 +146,7 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
                               (found ? system.describe_error(error)
                                      : std::string("The installer could not find its own file.")));
     }
-    return request.quiet ? quiet_exit::not_elevated : exit_failure;
+    return request.quiet ? uninstall_exit::not_elevated : exit_failure;
 }
 
 int RunInstaller(const EntrySystem& system)

@@ -34,27 +34,32 @@ inline constexpr uint32_t relaunch_declined = 1223;
 inline constexpr int exit_success = 0;
 inline constexpr int exit_failure = 1;
 
-// "/uninstall /quiet" ends with nimbic-deploy's exit codes.
-namespace quiet_exit {
+// "/uninstall" and "/uninstall /quiet" end with nimbic-deploy's exit codes, the window's with
+// one more for a window closed before UNINSTALL.
+namespace uninstall_exit {
 constexpr int done = 0;
 constexpr int unusable = 1;      // the install record cannot be read; nothing was changed
 constexpr int failed = 2;        // a file or the entry could not be removed
 constexpr int another_setup = 4; // another setup kept running for 30 s; nothing was changed
 // Not run with administrator rights, and the elevation prompt was declined or could not be
-// shown; nothing was changed.
+// shown; nothing was changed (the window's relaunch ends with exit_failure then).
 constexpr int not_elevated = 5;
 // The Windows Installer package installed the product: it removes it (Settings > Apps, or
 // msiexec /x); no file was removed, only an entry of the wizard's that stood beside the package's.
 constexpr int msi_product = 6;
+// The window was closed (CANCEL, Escape, Alt+F4) before anything was removed: Windows
+// Installer's code for an uninstall the user cancelled.
+constexpr int cancelled = 1602;
 // Removed, but a file another program holds goes only when Windows restarts: Windows
 // Installer's code for the same, which deployment tools count as success with a restart pending.
 constexpr int restart_needed = 3010;
-} // namespace quiet_exit
+} // namespace uninstall_exit
 
 // What the command line asks for. "/UAC" (case-sensitive, anywhere) marks the elevated copy;
 // "/uninstall" and "/quiet" choose the uninstall; "/finish-uninstall PID..." is the Temp copy
 // that removes the program folder. Numbers after "/finish-uninstall" or "/caller" are processes
-// to wait for.
+// to wait for: "/caller" names the uninstall's first copy, which runs from the program folder
+// too.
 struct EntryRequest {
     bool elevated_copy = false;
     bool uninstall = false;
@@ -65,15 +70,17 @@ struct EntryRequest {
 EntryRequest ParseEntry(std::u16string_view command_line);
 
 // Without "/UAC" the program relaunches itself elevated (a second setup's window comes forward
-// instead); with it, the wizard or the uninstaller runs, one setup at a time. Returns the process
-// exit code.
+// instead); with it, the wizard or the uninstaller runs, one setup at a time. An uninstall's first
+// copy waits for its elevated copy and ends with its code, so that whoever started it (Settings >
+// Apps, a script) goes on only once the uninstall is over. Returns the process exit code.
 int RunEntry(std::u16string_view command_line, const EntrySystem& system);
 
 // The wizard, run modally and destroyed. An exception from its construction or its loop is
 // reported only after the wizard is gone, so a running install worker has finished its files.
 int RunInstaller(const EntrySystem& system);
-// The uninstall window, the same way.
-int RunUninstaller(const EntrySystem& system);
+// The uninstall window, the same way; ends with its uninstall_exit code. `waited`: processes the
+// program folder's removal waits for.
+int RunUninstaller(const EntrySystem& system, const std::vector<uint32_t>& waited = {});
 // The uninstall with no window (waiting at most 30 s for another setup to end); a file another
 // program holds is deleted at the next restart. `waited`: processes the program folder's removal
 // waits for.

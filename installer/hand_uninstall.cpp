@@ -5,8 +5,10 @@
 #include "installer/registration.h"
 
 #include "engine/apps_entry.h"
+#include "engine/file_removal.h"
 #include "engine/install_files.h"
 #include "engine/opened_folder.h"
+#include "engine/own_names.h"
 #include "engine/paths.h"
 #include "engine/setup_lock.h"
 #include "engine/whole_file.h"
@@ -19,7 +21,7 @@ namespace nimbic {
 namespace {
 
 // The Temp copy gives up waiting after this long in all: a program that never ends must not keep
-// it (and its folder) around; the program folder then goes at the next restart instead.
+// it around; a program copy still running then goes aside and at the next restart instead.
 constexpr std::chrono::milliseconds finish_wait{60000};
 
 // Nothing of ours is recorded in the product folder: no setup has installed anything since the
@@ -31,35 +33,57 @@ bool NothingRecorded(const std::u16string& folder)
     return status == record_status::missing || (status == record_status::ok && record.empty());
 }
 
-bool RemoveEmptyFolder(const std::u16string& folder)
+// A copy of the program, or one an earlier uninstall renamed aside or a write left half done:
+// names no setup gives the program itself.
+bool IsProgramCopyName(std::u16string_view name)
 {
-    OpenedFolder parent;
-    return OpenedFolder::Open(path_parent(folder), sys::folder_creation::open_existing, nullptr,
-                              &parent) == sys::open_result::opened &&
-           sys::remove_child_folder(parent.handle(), path_filename(folder)) ==
-               sys::remove_result::removed;
+    return same_path(name, setup_program_name) || IsBackupNameOf(name, setup_program_name) ||
+           IsTemporaryNameOf(name, setup_program_name);
 }
 
-// The program copy, then the product folder and the maker's folder above it once empty; a copy
-// that is still held goes at the next restart, and the folders with it.
-void DeleteProgramFolder(const std::u16string& folder)
+// Deletes the program copy `name`, or renames a running one (which Windows will not delete) aside
+// and leaves only that aside name for the restart, so that the restart never deletes a program a
+// later setup put under the real name. A copy held so that it cannot even be renamed stays: a
+// later setup replaces it. True when it is gone now.
+bool RemoveProgramCopy(const OpenedFolder& folder, std::u16string_view name, bool* at_restart)
+{
+    sys::file_handle program = sys::invalid_file;
+    const sys::open_result opened =
+        sys::open_child_file(folder.handle(), name, sys::child_access::remove, &program);
+    if (opened == sys::open_result::missing)
+        return true;
+    if (opened != sys::open_result::opened)
+        return false;
+    const removal done = DeleteOrLeaveForRestart(folder, program, name, nullptr, own_name::never);
+    sys::close_file(program);
+    *at_restart = *at_restart || done == removal::at_restart;
+    return done == removal::deleted;
+}
+
+enum class program_copies {
+    all,        // nothing of ours is installed any more: the program goes, and its folders
+    aside_only, // a setup has installed again: only what earlier uninstalls left aside goes
+};
+
+// The program copy, then the product folder and the maker's folder above it once empty. When a
+// copy is left for the restart the folders are too, which Windows then removes only if nothing
+// has been put in them since.
+void DeleteProgramFolder(const std::u16string& folder, program_copies copies)
 {
     OpenedFolder product;
     if (OpenedFolder::Open(folder, sys::folder_creation::open_existing, nullptr, &product) !=
         sys::open_result::opened)
         return;
-    sys::file_handle program = sys::invalid_file;
-    const sys::open_result opened = sys::open_child_file(product.handle(), setup_program_name,
-                                                         sys::child_access::remove, &program);
+    std::vector<std::u16string> children;
+    sys::list_children(product.handle(), &children);
     bool at_restart = false;
-    bool deleted = false;
-    if (opened == sys::open_result::opened) {
-        // A program still running opens for deletion, yet Windows refuses to delete its image.
-        deleted = sys::delete_opened(program);
-        sys::close_file(program);
+    for (const std::u16string& child : children) {
+        if (IsProgramCopyName(child) && !same_path(child, setup_program_name))
+            RemoveProgramCopy(product, child, &at_restart);
     }
-    if (!deleted && (opened == sys::open_result::held || opened == sys::open_result::opened))
-        at_restart = sys::delete_at_restart(product.ChildPath(setup_program_name));
+    if (copies == program_copies::aside_only)
+        return;
+    RemoveProgramCopy(product, setup_program_name, &at_restart);
     product.Close();
     const std::u16string maker = path_parent(folder);
     if (at_restart) {
@@ -69,6 +93,43 @@ void DeleteProgramFolder(const std::u16string& folder)
     }
     if (RemoveEmptyFolder(folder))
         RemoveEmptyFolder(maker);
+}
+
+// "nimbic-uninstall-" and 16 hex digits, as StartRemover names the Temp copy's folder.
+bool IsTempCopyFolderName(std::u16string_view name)
+{
+    constexpr size_t digits = 16;
+    if (name.size() != temp_copy_prefix.size() + digits || !name.starts_with(temp_copy_prefix))
+        return false;
+    return std::all_of(name.begin() + temp_copy_prefix.size(), name.end(), [](char16_t c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+    });
+}
+
+// One earlier Temp copy's folder: its program (unless it still runs, which Windows will not
+// delete) and then the folder, which goes only once empty.
+void SweepTempCopy(const OpenedFolder& temp, const std::u16string& name)
+{
+    OpenedFolder copy;
+    // A link is never followed; a folder a standard user made (the name is easy to take first)
+    // is not ours.
+    if (temp.OpenChild(name, sys::folder_creation::open_existing, nullptr, &copy) !=
+            sys::open_result::opened ||
+        !sys::has_administrator_owner(copy.handle()))
+        return;
+    std::vector<std::u16string> children;
+    sys::list_children(copy.handle(), &children);
+    for (const std::u16string& child : children) {
+        sys::file_handle program = sys::invalid_file;
+        if (!IsProgramCopyName(child) ||
+            sys::open_child_file(copy.handle(), child, sys::child_access::remove, &program) !=
+                sys::open_result::opened)
+            continue;
+        sys::delete_opened(program);
+        sys::close_file(program);
+    }
+    copy.Close();
+    sys::remove_child_folder(temp.handle(), name);
 }
 
 // A copy of this program in a folder of its own below the Windows Temp folder, started to finish
@@ -86,7 +147,7 @@ bool StartRemover(const std::vector<uint32_t>& waited)
     if (!OwnProgramBytes(&own, &bytes) || !sys::system_temp_folder(&temp) ||
         OpenedFolder::Open(temp, sys::folder_creation::open_existing, nullptr, &temp_folder) !=
             sys::open_result::opened ||
-        temp_folder.OpenChild(u"nimbic-uninstall-" + RandomHex(),
+        temp_folder.OpenChild(std::u16string(temp_copy_prefix) + RandomHex(),
                               sys::folder_creation::create_private, nullptr,
                               &own_folder) != sys::open_result::opened ||
         InstallFile(own_folder, setup_program_name, bytes, std::nullopt, nullptr, &change) !=
@@ -105,19 +166,36 @@ void RemoveProgram(const std::u16string& folder, std::vector<uint32_t> waited)
     std::u16string own;
     const std::u16string program = path_join(folder, setup_program_name);
     if (!sys::own_program_path(&own) || !same_path(CleanPath(own), program)) {
-        DeleteProgramFolder(folder);
+        DeleteProgramFolder(folder, program_copies::all);
         return;
     }
     // A running program cannot delete itself: its copy does it once this process has ended.
+    // Without one, this program goes aside and at the restart.
     waited.push_back(sys::own_process_id());
-    if (StartRemover(waited))
-        return;
-    sys::delete_at_restart(program);
-    sys::delete_at_restart(folder);
-    sys::delete_at_restart(path_parent(folder));
+    if (!StartRemover(waited))
+        DeleteProgramFolder(folder, program_copies::all);
 }
 
 } // namespace
+
+void SweepTempCopies()
+{
+    std::u16string temp;
+    std::u16string own;
+    OpenedFolder temp_folder;
+    std::vector<std::u16string> children;
+    if (!sys::system_temp_folder(&temp) ||
+        OpenedFolder::Open(temp, sys::folder_creation::open_existing, nullptr, &temp_folder) !=
+            sys::open_result::opened ||
+        !sys::list_children(temp_folder.handle(), &children))
+        return;
+    const bool own_known = sys::own_program_path(&own);
+    for (const std::u16string& child : children) {
+        if (IsTempCopyFolderName(child) &&
+            !(own_known && same_path(path_parent(CleanPath(own)), temp_folder.ChildPath(child))))
+            SweepTempCopy(temp_folder, child);
+    }
+}
 
 record_status HandUninstall::Load()
 {
@@ -150,6 +228,8 @@ UninstallReport HandUninstall::Run(when_held held,
                                    const std::vector<uint32_t>& waited)
 {
     m_complete = false;
+    // Under the writing lock, which every uninstall holds while its Temp copy is made and started.
+    SweepTempCopies();
     // Windows Installer would keep the product registered with its files gone, and its own
     // uninstall removes the files this one lists: only the package's entry may stand, and an
     // entry a wizard run made before the package came goes.
@@ -185,18 +265,20 @@ int FinishUninstall(const std::vector<uint32_t>& waited)
         sys::wait_for_process_exit(process, left());
     // A setup may have started since the uninstall ended and put the program back, with an
     // entry and a record: under the writing lock, only a product folder nobody uses any more
-    // goes. A program still held (its parent did not end in time) goes at the restart.
+    // goes (copies left aside go in any case). A program still running (its parent did not end
+    // in time) goes aside and at the restart.
     SetupLock lock;
+    if (lock.Acquire(left()) != sys::lock_result::acquired)
+        return 0;
+    SweepTempCopies();
     std::u16string folder;
-    if (lock.Acquire(left()) == sys::lock_result::acquired && ProductFolder(&folder) &&
-        !MsiProductInstalled() && !AppsEntryExists(apps_entry_key) && NothingRecorded(folder))
-        DeleteProgramFolder(folder);
-    // This copy and its folder cannot go while it runs.
-    std::u16string own;
-    if (sys::own_program_path(&own)) {
-        sys::delete_at_restart(own);
-        sys::delete_at_restart(path_parent(own));
+    if (ProductFolder(&folder)) {
+        const bool unused =
+            !MsiProductInstalled() && !AppsEntryExists(apps_entry_key) && NothingRecorded(folder);
+        DeleteProgramFolder(folder, unused ? program_copies::all : program_copies::aside_only);
     }
+    // This copy cannot delete itself while it runs, and leaving it for the restart would leave
+    // every uninstall with a restart pending: the next uninstall sweeps its folder instead.
     return 0;
 }
 

@@ -8,9 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nimbic {
+
+// The Temp copy's folder below the Windows Temp folder: this and 16 random hex digits.
+inline constexpr std::u16string_view temp_copy_prefix = u"nimbic-uninstall-";
 
 // One target as the record names it, and the folders its files are in, each once.
 struct UninstallPlace {
@@ -32,10 +36,11 @@ public:
     bool msi_product() const { return m_msi_product; }
     std::vector<UninstallPlace> Places() const;
 
-    // Removes the recorded files (a held one as `held` says) and saves the record. Once nothing
-    // of ours is left in it, the entry goes, then the program folder: when the running program
-    // is the one there, a copy of it in the Windows Temp folder deletes it after this process
-    // (and `waited`, the processes that wait for this one) ended.
+    // Sweeps earlier Temp copies, removes the recorded files (a held one as `held` says) and
+    // saves the record. Once nothing of ours is left in it, the entry goes, then the program
+    // folder: when the running program is the one there, a copy of it in the Windows Temp folder
+    // deletes it after this process (and `waited`, the processes that wait for this one) ended.
+    // Call it holding the writing lock.
     UninstallReport Run(when_held held, const std::function<void(size_t, size_t)>& progress,
                         const std::vector<uint32_t>& waited = {});
     // After Run: nothing failed, and the entry and the program are gone (or going).
@@ -48,9 +53,16 @@ private:
     bool m_complete = false;
 };
 
-// The Temp copy's work ("/finish-uninstall PID..."): once those processes ended, deletes the
-// program copy in the product folder, that folder and Vantrel when empty, and then leaves itself
-// for deletion at restart. Returns the exit code (0).
+// The Temp copy's work ("/finish-uninstall PID..."): once those processes ended, sweeps earlier
+// Temp copies and deletes the program copy in the product folder, that folder and Vantrel when
+// empty. A copy still running is renamed aside and only that name is left for the restart;
+// this copy itself stays until the next uninstall sweeps it. Returns the exit code (0).
 int FinishUninstall(const std::vector<uint32_t>& waited);
+
+// Deletes the folders earlier Temp copies ran from ("nimbic-uninstall-..." below the Windows
+// Temp folder), each with its program, once that program no longer runs: only folders owned by
+// Administrators or SYSTEM, never through a link, and never a file but the program's. The
+// running program's own folder is left alone. Call it holding the writing lock.
+void SweepTempCopies();
 
 } // namespace nimbic

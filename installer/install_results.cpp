@@ -3,7 +3,10 @@
 #include "installer/installer_style.h"
 #include "installer/installer_ui.h"
 #include "installer/product.h"
+#include "installer/run_log.h"
 #include "installer/widgets/notification_popup.h"
+
+#include "toolkit/core/text_conversion.h"
 
 #include <string>
 
@@ -65,6 +68,7 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
         FinishButtons();
         SetResultText(AnythingScheduled() ? std::string(product::name) + " successfully installed."
                                           : std::string(nothing_installed));
+        ShowRegistrationNote();
         m_finished = true;
         UpdateProgress();
         AnnounceResult();
@@ -97,6 +101,7 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
         FinishButtons();
         SetResultText("Some components of " + std::string(product::name) +
                       " not correctly installed.");
+        ShowRegistrationNote();
         m_finished = true;
     }
     UpdateProgress();
@@ -105,12 +110,46 @@ void InstallerUI::CompleteRun(int32_t plugin_failure_index, int32_t plugin_failu
     }
 }
 
+// A plug-in that works is a success even when Settings > Apps cannot list it: the page says so
+// above the finish hint, with where the log is, and the result told includes it, without a popup
+// that would read as a failed install. The block grows by those lines and is centred again.
+std::string InstallerUI::RegistrationNote() const
+{
+    if (m_registration_problem.empty()) {
+        return {};
+    }
+    std::u16string logs;
+    const std::string log_hint = m_run_logged && SetupLogFolder(&logs)
+                                     ? " (see the setup log in " + utf16_to_utf8(logs) + ")"
+                                     : "";
+    return "It is not listed in Settings > Apps: " + m_registration_problem + log_hint + ".";
+}
+
+void InstallerUI::ShowRegistrationNote()
+{
+    const std::string note = RegistrationNote();
+    if (note.empty()) {
+        return;
+    }
+    m_finish_hint.set_text(note + "\n\n" + std::string(finish_hint_text), label_fit::fixed,
+                           label_fit::to_text);
+    m_finish_hint.invalidate(false);
+    const generic_panel& page = m_pages[Installing];
+    CentreBlock(Installing, page.width(), m_finish_hint.y() + m_finish_hint.height() + 15);
+}
+
+std::string InstallerUI::ResultSentence() const
+{
+    const std::string note = RegistrationNote();
+    return m_status_label.text() + (note.empty() ? "" : " " + note);
+}
+
 // Last, once the page shows the whole result, and once for each reader: UI Automation clients
 // hear it as a notification, Active Accessibility readers as the status line's live change
 // (window::announce_text). FINISH, focused before, says only its name the first time.
 void InstallerUI::AnnounceResult()
 {
-    announce_text(m_status_label.text(), &m_status_label);
+    announce_text(ResultSentence(), &m_status_label);
     // In the background the focus landed on FINISH untold: it tells the result when the window
     // gets the focus back.
     m_result_told = !native().is_focus_window();

@@ -110,7 +110,7 @@ void InstallerUI::DescribeFooter(const event_info& info)
     if (info.sender == &m_footer_license_link) {
         node.name = std::string(footer_sentence) + " " + node.name;
     } else if (m_finished && m_result_told) {
-        node.description = m_status_label.text();
+        node.description = ResultSentence();
     }
 }
 

@@ -33,6 +33,9 @@ namespace nimbic {
 
 class NotificationPopup;
 
+// The Installing page's last line once a run has ended.
+inline constexpr std::string_view finish_hint_text = "Click Finish to close installer.";
+
 // A component is installed exactly when its target is ticked and its folder is known: the
 // Custom target gets a plug-in, its scripts, both or nothing, as its folders were chosen.
 inline bool PluginScheduled(const InstallTarget& target)
@@ -144,7 +147,10 @@ private:
     bool AskRetry(const std::string& message);
     bool EnoughSpaceToInstall();
     bool NoOtherSetupWrites();
-    InstallRun RecordedRun() const;
+    InstallRun RecordedRun();
+    std::string RegistrationNote() const;
+    void ShowRegistrationNote();
+    std::string ResultSentence() const;
     std::string HeldFilesLine(int32_t failure_index, bool plugin) const;
     bool AnythingScheduled() const;
     int32_t RunPopup(NotificationPopup& popup);
@@ -209,6 +215,10 @@ private:
     // What the run writes in all: every scheduled component, done or not, so that the progress
     // line's two numbers and its percentage always agree.
     uint64_t m_total_bytes = 0;
+    // Why Settings > Apps does not list the product after the last run, and whether the run's
+    // log was written; both written by its worker.
+    std::string m_registration_problem;
+    bool m_run_logged = false;
     PayloadSizes m_payload_sizes;
 };
 

@@ -4,6 +4,7 @@
 #include "installer/product.h"
 
 #include "installer/registration.h"
+#include "installer/run_log.h"
 
 #include "engine/install_record.h"
 #include "engine/install_worker.h"
@@ -118,8 +119,7 @@ void InstallerUI::BuildInstallingPage()
     m_finish_hint.style().set("default_back_color", clear_white);
     StyleIntroLabel(m_finish_hint);
     m_finish_hint.set_fit(label_fit::fixed, label_fit::to_text);
-    m_finish_hint.set_text("Click Finish to close installer.", label_fit::fixed,
-                           label_fit::to_text);
+    m_finish_hint.set_text(finish_hint_text, label_fit::fixed, label_fit::to_text);
     m_finish_hint.update_size();
     m_finish_hint.invalidate(false);
     m_finish_hint.set_visible(false);
@@ -173,10 +173,13 @@ void InstallerUI::StartInstall()
     m_worker = StartInstallWorker(m_state, plugin_folders, scripts_folders, RecordedRun());
 }
 
-// The wizard's files go into the install record nimbic-deploy and the MSI keep, and the run
-// ends by updating the Apps entry, both on the worker thread.
-InstallRun InstallerUI::RecordedRun() const
+// The wizard's files go into the install record nimbic-deploy and the MSI keep, and the run ends
+// by updating the Apps entry and logging what it did, all on the worker thread. What keeps the
+// product out of Settings > Apps is kept for the result line, read once the worker has ended.
+InstallRun InstallerUI::RecordedRun()
 {
+    m_registration_problem.clear();
+    m_run_logged = false;
     InstallRun run;
     std::u16string folder;
     if (!ProductFolderInUse(&folder)) {
@@ -186,10 +189,13 @@ InstallRun InstallerUI::RecordedRun() const
     for (const InstallTarget& target : m_targets) {
         run.target_names.push_back(VersionName(target.index));
     }
-    run.finished = [folder](const InstallState& state) {
-        if (!state.installed_files().empty()) {
-            RegisterInstall(folder);
+    run.finished = [this, folder, names = run.target_names](const InstallState& state) {
+        if (state.installed_files().empty()) {
+            return;
         }
+        const registration registered = RegisterInstall(folder);
+        m_run_logged = LogWizardRun(state.installed_files(), names, registered, folder);
+        m_registration_problem = RegistrationProblem(registered, folder);
     };
     return run;
 }

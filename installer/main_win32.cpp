@@ -21,7 +21,7 @@ const wchar_t* wide(const std::u16string& text)
 }
 
 // The first copy only asks the shell to start an elevated second copy; the marker tells that
-// copy it is the one that shows the wizard. A quiet uninstall waits for its copy's exit code.
+// copy it is the one that shows the wizard. An uninstall waits for its copy's exit code.
 uint32_t RelaunchElevated(const std::u16string& program, const std::u16string& arguments,
                           int* exit_code)
 {
@@ -33,7 +33,8 @@ uint32_t RelaunchElevated(const std::u16string& program, const std::u16string& a
     info.lpVerb = L"runas";
     info.lpFile = wide(program);
     info.lpParameters = wide(arguments);
-    info.nShow = exit_code ? SW_HIDE : SW_SHOWDEFAULT;
+    // The quiet uninstall shows no window at all; the uninstall window must show.
+    info.nShow = SW_SHOWDEFAULT;
     if (!ShellExecuteExW(&info)) {
         const DWORD error = GetLastError();
         return error != 0 ? error : ERROR_GEN_FAILURE;
@@ -42,11 +43,11 @@ uint32_t RelaunchElevated(const std::u16string& program, const std::u16string& a
         return 0;
     }
     // Started, but with no process to wait for: how it ended is unknown, which is no success.
-    DWORD code = static_cast<DWORD>(nimbic::quiet_exit::failed);
+    DWORD code = static_cast<DWORD>(nimbic::uninstall_exit::failed);
     if (info.hProcess) {
         WaitForSingleObject(info.hProcess, INFINITE);
         if (!GetExitCodeProcess(info.hProcess, &code)) {
-            code = static_cast<DWORD>(nimbic::quiet_exit::failed);
+            code = static_cast<DWORD>(nimbic::uninstall_exit::failed);
         }
         CloseHandle(info.hProcess);
     }

@@ -5,6 +5,7 @@
 
 #include "engine/install_files.h"
 #include "engine/install_record.h"
+#include "engine/install_worker.h"
 #include "engine/opened_folder.h"
 #include "engine/paths.h"
 #include "toolkit/core/text_conversion.h"
@@ -31,12 +32,88 @@ std::u16string Date(const sys::local_clock& day)
     return utf8_to_utf16(text);
 }
 
+// A setup program is a few megabytes; anything far beyond is not one of ours.
+constexpr size_t program_size_limit = 512u << 20;
+
+// Another version of this setup program: a Windows program that carries both of our payloads.
+bool IsOtherVersion(const std::u16string& path)
+{
+    sys::module module = sys::own_program;
+    if (sys::open_data_module(path, &module) != sys::module_result::opened)
+        return false;
+    const bool payloads = sys::find_resource(plugin_resource_id, module) != 0 &&
+                          sys::find_resource(scripts_resource_id, module) != 0;
+    sys::close_module(module);
+    return payloads;
+}
+
+// Deletes the program copy in `folder` when it holds this setup program's bytes or is another
+// version of it; anything else with its name is someone else's.
+void DeleteOurProgramCopy(const OpenedFolder& folder, const std::string& own)
+{
+    const std::u16string path = folder.ChildPath(setup_program_name);
+    // Asked before the copy is held for deletion, which a module's reader would have to share.
+    const bool other_version = IsOtherVersion(path);
+    sys::file_handle copy = sys::invalid_file;
+    if (sys::open_child_file(folder.handle(), setup_program_name, sys::child_access::remove,
+                             &copy) != sys::open_result::opened)
+        return;
+    std::string bytes;
+    if (other_version || (sys::read_opened(copy, program_size_limit, &bytes) && bytes == own))
+        sys::delete_opened(copy);
+    sys::close_file(copy);
+}
+
+// The wizard's own product folder (Program Files\Vantrel\Nimbic Plug-in) once the MSI's product
+// lives in another: what its record lists joins the product's record, where the package's
+// uninstall finds it, and the record, the program copy (when it is ours) and the folder go. A
+// record that cannot be read is left as it is, and so is the folder: nothing it lists may be
+// forgotten.
+void FoldEarlierProductFolder(const std::u16string& folder, const std::string& own)
+{
+    std::u16string earlier;
+    OpenedFolder old;
+    if (!ProductFolder(&earlier) || same_path(earlier, folder) ||
+        OpenedFolder::Open(earlier, sys::folder_creation::open_existing, nullptr, &old) !=
+            sys::open_result::opened ||
+        (sys::is_elevated() && !sys::has_administrator_owner(old.handle())))
+        return;
+    InstallRecord listed;
+    const record_status status = listed.Load(RecordPathIn(earlier));
+    if (status != record_status::ok && status != record_status::missing)
+        return;
+    if (!listed.empty()) {
+        InstallRecord product;
+        const record_status loaded = product.Load(RecordPathIn(folder));
+        if (loaded != record_status::ok && loaded != record_status::missing)
+            return;
+        for (const RecordEntry& entry : listed.entries()) {
+            if (product.Find(entry.path) == nullptr)
+                product.Add(entry);
+        }
+        if (product.Save(RecordPathIn(folder)) != record_status::ok ||
+            InstallRecord().Save(RecordPathIn(earlier)) != record_status::ok)
+            return;
+    }
+    DeleteOurProgramCopy(old, own);
+    old.Close();
+    if (RemoveEmptyFolder(earlier))
+        RemoveEmptyFolder(path_parent(earlier));
+}
+
 } // namespace
+
+bool RemoveEmptyFolder(const std::u16string& folder)
+{
+    OpenedFolder parent;
+    return OpenedFolder::Open(path_parent(folder), sys::folder_creation::open_existing, nullptr,
+                              &parent) == sys::open_result::opened &&
+           sys::remove_child_folder(parent.handle(), path_filename(folder)) ==
+               sys::remove_result::removed;
+}
 
 bool OwnProgramBytes(std::u16string* path, std::string* bytes)
 {
-    // A setup program is a few megabytes; anything far beyond is not one of ours.
-    constexpr size_t program_size_limit = 512u << 20;
     return sys::own_program_path(path) &&
            sys::read_file_bytes(*path, program_size_limit, bytes) == sys::read_result::read &&
            !bytes->empty();
@@ -93,13 +170,15 @@ uint64_t InstalledBytes(const std::u16string& record_path, uint64_t program_byte
 
 registration RegisterInstall(const std::u16string& folder)
 {
+    std::u16string own;
+    std::string program;
     // One entry whichever way the product came: the MSI's, which also owns the program.
     if (MsiProductInstalled()) {
         DeleteAppsEntry(apps_entry_key);
+        if (OwnProgramBytes(&own, &program))
+            FoldEarlierProductFolder(folder, program);
         return registration::msi_product;
     }
-    std::u16string own;
-    std::string program;
     OpenedFolder product;
     file_change change = file_change::unchanged;
     // Run from the product folder itself, the copy already holds these bytes and stays.
@@ -108,12 +187,12 @@ registration RegisterInstall(const std::u16string& folder)
             sys::open_result::opened ||
         InstallFile(product, setup_program_name, program, std::nullopt, nullptr, &change) !=
             install_file_status::done)
-        return registration::not_registered;
+        return registration::program_not_copied;
 
     const EntryFacts facts{folder, InstalledBytes(RecordPathIn(folder), program.size()),
                            sys::local_time()};
     return WriteAppsEntry(apps_entry_key, AppsEntryValues(facts)) ? registration::registered
-                                                                  : registration::not_registered;
+                                                                  : registration::entry_not_written;
 }
 
 } // namespace nimbic

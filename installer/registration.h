@@ -39,9 +39,10 @@ bool MsiProductInstalled();
 bool ProductFolderInUse(std::u16string* folder);
 
 enum class registration {
-    registered,     // the program is in the product folder and the entry points at it
-    msi_product,    // the MSI's entry stands for the product; an entry of ours is gone
-    not_registered, // the program could not be put in place: no entry names a missing one
+    registered,         // the program is in the product folder and the entry points at it
+    msi_product,        // the MSI's entry stands for the product; an entry of ours is gone
+    program_not_copied, // the program could not be put in place: no entry names a missing one
+    entry_not_written,  // the registry refused the entry
 };
 
 // After a run that installed anything, on the worker thread. `folder` is the product folder,
@@ -51,6 +52,9 @@ registration RegisterInstall(const std::u16string& folder);
 // The running program's path and bytes, for its copies (in the product folder, in the Temp
 // folder); false when they cannot be read.
 bool OwnProgramBytes(std::u16string* path, std::string* bytes);
+
+// Removes the folder when it is empty (RemoveDirectory refuses one that is not).
+bool RemoveEmptyFolder(const std::u16string& folder);
 
 // What the product takes on disk: the files the record lists, and the program copy.
 uint64_t InstalledBytes(const std::u16string& record_path, uint64_t program_bytes);

@@ -13,17 +13,19 @@
 
 namespace nimbic {
 
-int RunUninstaller(const EntrySystem& system)
+int RunUninstaller(const EntrySystem& system, const std::vector<uint32_t>& waited)
 {
     HandUninstall uninstall;
     std::string reason;
+    int code = uninstall_exit::unusable;
     if (uninstall.Load() == record_status::unreadable) {
         reason = "the install record cannot be read, so nothing was removed";
     } else {
+        // Stopped, whatever it had removed by then: the entry stays until a later try.
+        code = uninstall_exit::failed;
         try {
-            UninstallUI window(uninstall);
-            window.run_modal();
-            return exit_success;
+            UninstallUI window(uninstall, waited);
+            return window.run_modal();
         } catch (const std::exception& error) {
             reason = error.what();
         } catch (...) {
@@ -31,31 +33,31 @@ int RunUninstaller(const EntrySystem& system)
         }
     }
     system.show_error(std::string(product::name), "The uninstaller stopped: " + reason + ".");
-    return exit_failure;
+    return code;
 }
 
 int RunQuietUninstall(const std::vector<uint32_t>& waited)
 {
     SetupLock lock;
     if (lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired)
-        return quiet_exit::another_setup;
+        return uninstall_exit::another_setup;
     HandUninstall uninstall;
     if (uninstall.Load() == record_status::unreadable)
-        return quiet_exit::unusable;
+        return uninstall_exit::unusable;
     if (uninstall.msi_product()) {
         uninstall.Run(when_held::delete_at_restart, {}, waited);
-        return quiet_exit::msi_product;
+        return uninstall_exit::msi_product;
     }
     // Unattended: a file a running host holds is deleted when Windows restarts, as
     // nimbic-deploy does it.
     const UninstallReport report = uninstall.Run(when_held::delete_at_restart, {}, waited);
     if (!uninstall.complete())
-        return quiet_exit::failed;
+        return uninstall_exit::failed;
     const bool restart =
         std::any_of(report.files.begin(), report.files.end(), [](const auto& item) {
             return item.outcome == uninstall_outcome::scheduled_for_restart;
         });
-    return restart ? quiet_exit::restart_needed : quiet_exit::done;
+    return restart ? uninstall_exit::restart_needed : uninstall_exit::done;
 }
 
 } // namespace nimbic

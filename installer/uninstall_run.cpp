@@ -1,5 +1,6 @@
 // The uninstall as the window runs it: the progress line, a failure's popup with its retry, and
 // the result.
+#include "installer/entry.h"
 #include "installer/installer_style.h"
 #include "installer/product.h"
 #include "installer/uninstall_ui.h"
@@ -15,6 +16,8 @@ using namespace zksdk::ui;
 
 namespace {
 
+constexpr uint32_t removal_timer = 1;
+constexpr uint32_t removal_poll_ms = 100;
 constexpr std::string_view retry_question =
     "\n\nPlease contact support if you continue to have trouble.\n\nDo you want to retry?";
 
@@ -78,46 +81,94 @@ void UninstallUI::RemoveAll()
     // the record, and the record saved after the removal must keep what it added.
     if (m_uninstall.Load() == record_status::unreadable) {
         m_write_lock.Release();
-        ShowResult(false, 0);
+        ShowOutcome("Some components of " + std::string(product::name) + " were not removed.",
+                    false, uninstall_exit::unusable);
         return;
     }
     if (m_uninstall.msi_product()) {
         m_uninstall.Run(when_held::fail, {});
         m_write_lock.Release();
-        ShowOutcome(std::string(msi_product_note) + " Nothing was removed here.", false);
+        ShowOutcome(std::string(msi_product_note) + " Nothing was removed here.", false,
+                    uninstall_exit::msi_product);
         return;
     }
     m_running = true;
+    m_kept = 0;
+    m_progress_bar.set_visible(true);
+    m_progress_label.set_visible(true);
+    ShowProgress(0, m_uninstall.record().entries().size());
+    // The focus goes to the progress bar, which a reader follows while files go, before UNINSTALL
+    // is disabled: no event may report the focus on a control that cannot be used.
+    m_progress_bar.set_tab_stop(true);
+    focus_and_announce(&m_progress_bar);
     m_cancel.set_enabled(false);
     m_uninstall_button.set_enabled(false);
     m_uninstall_button.set_caption("UNINSTALLING...");
     m_uninstall_button.update_size();
-    m_progress_bar.set_visible(true);
-    m_progress_label.set_visible(true);
-    ShowProgress(0, m_uninstall.record().entries().size());
-    size_t kept = 0;
-    for (;;) {
-        const UninstallReport report = m_uninstall.Run(
-            when_held::fail, [this](size_t done, size_t total) { ShowProgress(done, total); });
-        kept += KeptFiles(report);
-        const UninstallItem* failed = FirstFailure(report);
-        if (failed == nullptr || !AskRetry(report)) {
-            break;
-        }
+    m_close_connection = event_dispatcher::instance().connect(
+        this, this, event_type::close_request, bind_event(this, &UninstallUI::KeepOpen));
+    StartRemoval();
+}
+
+// The files go on a worker, as the wizard's do, so that the window keeps answering (screen
+// readers ask it while files go); the timer shows what the worker did.
+void UninstallUI::StartRemoval()
+{
+    m_removed.store(0);
+    m_selected.store(m_uninstall.record().entries().size());
+    m_removal_ended.store(false);
+    m_worker = std::thread([this] { RemoveOnWorker(); });
+    set_timer(&m_page, removal_timer, removal_poll_ms, false);
+    m_timer_connection = event_dispatcher::instance().connect(
+        &m_page, this, event_type::timer, bind_event(this, &UninstallUI::OnRemovalTimer));
+}
+
+// Touches no widget: the window reads the counts and, once the flag is set, the report.
+void UninstallUI::RemoveOnWorker()
+{
+    m_report = m_uninstall.Run(
+        when_held::fail,
+        [this](size_t done, size_t total) {
+            m_selected.store(total);
+            m_removed.store(done);
+        },
+        m_waited);
+    m_removal_ended.store(true);
+}
+
+void UninstallUI::OnRemovalTimer()
+{
+    // The flag before the counts: counts read after it is seen set are final.
+    const bool ended = m_removal_ended.load();
+    ShowProgress(m_removed.load(), m_selected.load());
+    if (!ended) {
+        return;
+    }
+    kill_timer(&m_page, removal_timer);
+    event_dispatcher::instance().disconnect(m_timer_connection);
+    m_worker.join();
+    m_kept += KeptFiles(m_report);
+    if (FirstFailure(m_report) != nullptr && AskRetry(m_report)) {
+        StartRemoval();
+        return;
     }
     m_running = false;
+    event_dispatcher::instance().disconnect(m_close_connection);
     m_write_lock.Release();
-    ShowResult(m_uninstall.complete(), kept);
+    ShowResult(m_uninstall.complete(), m_kept);
 }
 
 void UninstallUI::ShowProgress(size_t done, size_t total)
 {
+    const std::string line = "Removed " + std::to_string(done) + " of " + std::to_string(total) +
+                             (total == 1 ? " file" : " files");
+    if (line == m_progress_label.text()) {
+        return;
+    }
     m_progress_bar.set_progress(total == 0 ? 1.0f
                                            : static_cast<float>(done) / static_cast<float>(total));
     m_progress_bar.invalidate(false);
-    m_progress_label.set_text("Removed " + std::to_string(done) + " of " + std::to_string(total) +
-                                  (total == 1 ? " file" : " files"),
-                              label_fit::fixed, label_fit::fixed);
+    m_progress_label.set_text(line, label_fit::fixed, label_fit::fixed);
     update_now();
 }
 
@@ -139,11 +190,12 @@ void UninstallUI::ShowResult(bool complete, size_t kept)
         text += " " + std::to_string(kept) + (kept == 1 ? " file was" : " files were") +
                 " kept: changed since it was installed, or reached through a link.";
     }
-    ShowOutcome(text, complete);
+    ShowOutcome(text, complete, complete ? uninstall_exit::done : uninstall_exit::failed);
 }
 
-void UninstallUI::ShowOutcome(const std::string& text, bool complete)
+void UninstallUI::ShowOutcome(const std::string& text, bool complete, int exit_code)
 {
+    m_exit_code = exit_code;
     // The line is told once, by announce_text below; its own live change would tell it again.
     m_status.set_live(access_live::off);
     m_status.set_text(text, label_fit::fixed, label_fit::to_text);
@@ -158,12 +210,15 @@ void UninstallUI::ShowOutcome(const std::string& text, bool complete)
     m_uninstall_button.set_enabled(true);
     m_uninstall_button.invalidate(false);
     focus_and_announce(&m_uninstall_button);
+    m_progress_bar.set_tab_stop(false);
     announce(access_event::structure_changed);
     root().invalidate(false);
     update_now();
     // Told once, last, as the wizard tells its result: a notification to UI Automation clients,
-    // the line's live change to Active Accessibility readers.
+    // the line's live change to Active Accessibility readers. In the background the focus
+    // landed on FINISH untold: it tells the result when the window gets the focus back.
     announce_text(text, &m_status);
+    m_result_told = !native().is_focus_window();
 }
 
 } // namespace nimbic

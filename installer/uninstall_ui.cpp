@@ -1,6 +1,7 @@
 // UninstallUI: construction, the page with the places the plug-in is in, the footer and keys.
 #include "installer/uninstall_ui.h"
 
+#include "installer/entry.h"
 #include "installer/installer_style.h"
 #include "installer/product.h"
 #include "installer/rights_notice.h"
@@ -43,9 +44,41 @@ std::string FolderLines(const UninstallPlace& place)
     return lines;
 }
 
+// The folder on one line of `label`: whole when it fits, else its drive and as many of its last
+// folders as fit, with "…" for those between (a wrapped line would split "ScriptUI Panels").
+std::string OneLine(text_label& label, const std::u16string& folder)
+{
+    const auto fits = [&label](const std::string& text) {
+        label.set_text(text, label_fit::fixed, label_fit::fixed);
+        return label.line_geometry().size() <= 1;
+    };
+    const std::string whole = utf16_to_utf8(folder);
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        const size_t end = whole.find('\\', start);
+        parts.push_back(whole.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    if (parts.size() < 3 || fits(whole))
+        return whole;
+    std::string shortest;
+    for (size_t kept = parts.size() - 2; kept >= 1; --kept) {
+        std::string candidate = parts.front() + "\\\u2026";
+        for (size_t i = parts.size() - kept; i < parts.size(); ++i)
+            candidate += "\\" + parts[i];
+        shortest = candidate;
+        if (fits(candidate))
+            break;
+    }
+    return shortest;
+}
+
 } // namespace
 
-UninstallUI::UninstallUI(HandUninstall& uninstall) : m_uninstall(uninstall)
+UninstallUI::UninstallUI(HandUninstall& uninstall, std::vector<uint32_t> waited)
+    : m_uninstall(uninstall), m_waited(std::move(waited))
 {
     create(product::uninstaller_title, {600, 200, 1024, 610}, 0);
     ApplyWizardTheme();
@@ -62,12 +95,18 @@ UninstallUI::UninstallUI(HandUninstall& uninstall) : m_uninstall(uninstall)
     set_default_button(&m_uninstall_button);
     events.connect(&m_uninstall_button, this, event_type::describe,
                    bind_event(this, &UninstallUI::DescribeUninstall));
+    events.connect(&m_uninstall_button, this, event_type::focus_lost,
+                   bind_event(this, &UninstallUI::OnUninstallFocusLost));
     set_focus(&m_uninstall_button, focus_by_program);
 }
 
-// The members go before the window base does: the tree is taken apart while they are whole.
+// The members go before the window base does: the tree is taken apart while they are whole. A
+// window closed while its worker runs waits for it: the files are whole, and so is the record.
 UninstallUI::~UninstallUI()
 {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
     m_page.remove_all_children();
     root().remove_all_children();
 }
@@ -160,7 +199,15 @@ int32_t UninstallUI::BuildPlaces(int32_t y, int32_t width)
                             {"label_font_name", "intro_font_name"},
                             {"label_font_color", "intro_font_color"},
                             {"label_text_valign", "label_path_text_valign"}});
-        folders->set_text(FolderLines(places[i]), label_fit::fixed, label_fit::to_text);
+        std::string lines;
+        for (const std::u16string& folder : places[i].folders) {
+            lines += (lines.empty() ? "" : "\n") + OneLine(*folders, folder);
+        }
+        folders->set_text(lines, label_fit::fixed, label_fit::to_text);
+        // A reader hears each folder whole.
+        m_whole_folders.emplace_back(folders.get(), FolderLines(places[i]));
+        event_dispatcher::instance().connect(folders.get(), this, event_type::describe,
+                                             bind_event(this, &UninstallUI::DescribeFolders));
         y += folders->height() + 10;
         m_place_labels.push_back(std::move(name));
         m_place_labels.push_back(std::move(folders));
@@ -198,7 +245,7 @@ void UninstallUI::OnButton(const event_info& info)
         return;
     }
     if (info.sender == &m_cancel || (info.sender == &m_uninstall_button && m_finished)) {
-        close(m_finished ? 1 : 0);
+        close(m_finished ? m_exit_code : uninstall_exit::cancelled);
     } else if (info.sender == &m_uninstall_button) {
         RemoveAll();
     }
@@ -215,18 +262,33 @@ void UninstallUI::OnKey(const event_info& info)
     if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
         const auto& message = *static_cast<const key_message*>(info.data);
         if (message.virtual_key == f4_key && (message.flags & alt_held) != 0)
-            close(m_finished ? 1 : 0);
+            close(m_finished ? m_exit_code : uninstall_exit::cancelled);
     } else if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input()) {
-        close(0);
+        close(uninstall_exit::cancelled);
     }
 }
 
 // The focus starts on UNINSTALL, in the footer, outside the page a reader would name: the button
-// says what it does until it has done it.
+// says what it does until it has done it. FINISH then carries the result, as the wizard's does,
+// once the result has been told and the focus comes back to it (told as the removal ended, the
+// first landing would say it twice).
 void UninstallUI::DescribeUninstall(const event_info& info)
 {
-    if (!m_finished && !m_running)
+    if ((!m_finished && !m_running) || (m_finished && m_result_told))
         static_cast<access_node*>(info.data)->description = m_status.text();
+}
+
+void UninstallUI::DescribeFolders(const event_info& info)
+{
+    for (const auto& [label, whole] : m_whole_folders) {
+        if (label == info.sender)
+            static_cast<access_node*>(info.data)->name = whole;
+    }
+}
+
+void UninstallUI::OnUninstallFocusLost()
+{
+    m_result_told = m_finished;
 }
 
 } // namespace nimbic

@@ -86,20 +86,32 @@ wizard_start() {
 }
 
 # wizard_open TITLE PROGRAM [ARGUMENTS...]: as wizard_start, for a window of another title (the
-# uninstaller) and a program given by its Windows path, as the Apps entry starts it.
+# uninstaller) and a program given by its Windows path, as the Apps entry starts it. That launcher
+# waits for the window's process: it is wizard_launcher_pid, and wizard_launcher_end collects it.
 wizard_open() {
     local title=$1 earlier
     shift
-    wizard_window="" wizard_pid=""
+    wizard_window="" wizard_pid="" wizard_launcher_status=""
     earlier=$(wizard_windows "$title")
     (exec wine "$@" </dev/null >/dev/null 2>&1) &
-    wizard_launcher_status=0
-    wait $! || wizard_launcher_status=$?
+    wizard_launcher_pid=$!
     wizard_window=$(wizard_find_window "$title" 60 "$earlier") || return 1
     wizard_pid=$(xdotool getwindowpid "$wizard_window" 2>/dev/null)
     wizard_geometry
     wizard_park_pointer
     wizard_settle
+}
+
+# wizard_launcher_end [SECONDS]: true once wizard_open's launcher has ended (30 s at most), its exit
+# code then in wizard_launcher_status.
+wizard_launcher_end() {
+    local deadline=$((SECONDS + ${1:-30}))
+    while kill -0 "$wizard_launcher_pid" 2>/dev/null; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.2
+    done
+    wizard_launcher_status=0
+    wait "$wizard_launcher_pid" || wizard_launcher_status=$?
 }
 
 # wizard_keys KEY...: keys pressed on the program's window, as a keyboard user does.

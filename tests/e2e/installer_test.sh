@@ -3,9 +3,10 @@
 # where After Effects versions are registered, clicked through in a real X window, with a
 # screenshot of every page in the artifacts folder. Checks what lands on disk and on screen: the
 # payloads in every version's folders and a Custom folder, the Apps entry and the program copy,
-# the licence on the clipboard, the uninstall window by keys and the quiet uninstall, the Versions
-# page with no version, a second setup, a failed run retried, a cancelled run that still finishes
-# its files, and the whole wizard and the uninstaller scaled at 144 DPI.
+# the licence on the clipboard, the uninstall window by keys (its first copy waiting for it) and the
+# quiet uninstall (nothing left for a restart, earlier Temp copies swept), the Versions page with no
+# version, a second setup, a failed run retried, a cancelled run that still finishes its files, and
+# the whole wizard and the uninstaller scaled at 144 DPI.
 # Usage: installer_test.sh BUILD_DIR ARTIFACT_DIR [first|second]: the first part is the whole way
 # through, the Apps entry and its uninstalls, no version and a second setup; the second part the
 # failed run, the cancelled one and 144 DPI. Each part on a prefix of its own, so the suite runs
@@ -161,6 +162,15 @@ program_folder_gone() {
         sleep 0.2
     done
     return 1
+}
+# Deletions left for the restart that name a file or folder of ours.
+pending_restart_deletions() {
+    wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -ci nimbic
+}
+# The Temp copies' folders in the Windows Temp folder.
+temp_copies() {
+    find "$WINEPREFIX/drive_c/windows/temp" -maxdepth 1 -iname 'nimbic-uninstall-*' | wc -l
 }
 # Setup processes of our prefix running now.
 setup_processes() {
@@ -328,9 +338,10 @@ if [ "$part" != second ]; then
     eval "set -- $(wizard_entry_value UninstallString)"
     if wizard_open "$wizard_uninstaller_title" "$@"; then
         passes=$((passes + 1))
-        check "UninstallString relaunches elevated (/UAC /uninstall) and its first copy ends with 0" \
-            '[ "$wizard_launcher_status" -eq 0 ] &&
-             tr "\0" " " <"/proc/$wizard_pid/cmdline" | grep -q "/UAC /uninstall"'
+        # Settings > Apps reads its list again once the program it started has ended.
+        check "UninstallString relaunches elevated (/UAC /uninstall /caller) and its first copy waits" \
+            'tr "\0" " " <"/proc/$wizard_pid/cmdline" | grep -q "/UAC /uninstall /caller [0-9]" &&
+             kill -0 "$wizard_launcher_pid"'
         shot installer-uninstall-96.png
         listed=$(wizard_bright_pixels "$artifacts/installer-uninstall-96.png" "$wizard_page_area")
         check "the uninstall window lists where the plug-in is ($listed text pixels)" \
@@ -346,6 +357,9 @@ if [ "$part" != second ]; then
         check "Enter on CANCEL closes the window, and nothing is removed" \
             'title_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
              plugin_installed "$cc2018" && wizard_entry_value DisplayName | grep -q Nimbic'
+        # Wine passes the Windows exit code on to Unix, which keeps its low 8 bits.
+        check "the first copy then ends with the window's 1602, an uninstall the user cancelled" \
+            'wizard_launcher_end 30 && [ "$wizard_launcher_status" -eq $((1602 % 256)) ]'
     else
         check "UninstallString opens \"$wizard_uninstaller_title\"" false
     fi
@@ -370,6 +384,9 @@ if [ "$part" != second ]; then
     check "the entry is gone, and Program Files\\Vantrel with it" \
         '[ -z "$(wizard_entry_value DisplayName)" ] &&
          [ ! -e "$(dirname "$(wizard_unix_path "$program_folder")")" ]'
+    check "nothing of ours waits for a restart" '[ "$(pending_restart_deletions)" -eq 0 ]'
+    check "the Temp copy's folder stays, for the next uninstall to sweep" \
+        '[ "$(temp_copies)" -eq 1 ]'
     rm -f "$foreign"
 
     echo "== no version registered, and a second setup (at $((SECONDS - started)) s)"
@@ -533,11 +550,18 @@ if [ "$part" != first ]; then
             shot installer-uninstall-144-done.png
             check "the result page offers FINISH (the blue pill)" \
                 'wizard_next_enabled "$artifacts/installer-uninstall-144-done.png"'
+            check "the entry is gone while the result shows, and the first copy still waits" \
+                '[ -z "$(wizard_entry_value DisplayName)" ] && kill -0 "$wizard_launcher_pid"'
             wizard_keys Return
             check "Enter on FINISH closes it; the plug-in, the entry and the program folder are gone" \
                 'title_gone "$wizard_uninstaller_title" && wizard_wait_exit 30 &&
                  program_folder_gone && ! plugin_installed "$cc2018" &&
                  [ -z "$(wizard_entry_value DisplayName)" ]'
+            check "the first copy ends with 0 once FINISH closed the window" \
+                'wizard_launcher_end 30 && [ "$wizard_launcher_status" -eq 0 ]'
+            # (Run alone, this part has no earlier uninstall: then this uninstall's copy is the one.)
+            check "one Temp copy's folder at most (earlier ones swept), and nothing waits for a restart" \
+                '[ "$(temp_copies)" -eq 1 ] && [ "$(pending_restart_deletions)" -eq 0 ]'
         else
             check "UninstallString opens the uninstaller at 144 DPI" false
         fi

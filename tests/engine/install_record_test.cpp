@@ -26,10 +26,14 @@ TEST_F(InstallRecordTest, GrowsAcrossRunsAndReadsBackWhatWasSaved)
 
     InstallRecord first;
     EXPECT_EQ(record_status::missing, first.Load(record_path));
-    first.Add(
-        Entry(record_component::plugin, "2019", u"C:\\AE\\Plug-ins\\Vantrel\\Nimbic.aex", "old"));
+    // Each target's files together, its plug-in first, whatever order they came in (a plug-in
+    // a host held goes in after the panel, at a retry).
     first.Add(Entry(record_component::script, "2019",
                     u"C:\\AE\\Scripts\\ScriptUI Panels\\Nimbic.jsx", "panel"));
+    first.Add(
+        Entry(record_component::script, "Custom", u"D:\\S\\ScriptUI Panels\\Nimbic.jsx", "panel"));
+    first.Add(
+        Entry(record_component::plugin, "2019", u"C:\\AE\\Plug-ins\\Vantrel\\Nimbic.aex", "old"));
     // The product folder is made on the first save.
     ASSERT_EQ(record_status::ok, first.Save(record_path));
 
@@ -45,17 +49,18 @@ TEST_F(InstallRecordTest, GrowsAcrossRunsAndReadsBackWhatWasSaved)
 
     InstallRecord read;
     ASSERT_EQ(record_status::ok, read.Load(record_path));
-    ASSERT_EQ(3u, read.entries().size());
+    ASSERT_EQ(4u, read.entries().size());
     EXPECT_EQ(u"c:\\ae\\PLUG-INS\\Vantrel\\Nimbic.aex", read.entries()[0].path);
     EXPECT_EQ(Sha256Of("newer"), read.entries()[0].sha256);
     EXPECT_EQ(5u, read.entries()[0].size);
     EXPECT_EQ(record_component::script, read.entries()[1].component);
     EXPECT_EQ("Custom", read.entries()[2].target);
     EXPECT_EQ(u"D:\\M\u00FCller\\Vantrel\\Nimbic.aex", read.entries()[2].path);
+    EXPECT_EQ(u"D:\\S\\ScriptUI Panels\\Nimbic.jsx", read.entries()[3].path);
     EXPECT_NE(nullptr, read.Find(u"C:\\AE\\SCRIPTS\\ScriptUI Panels\\nimbic.jsx"));
     EXPECT_TRUE(read.Remove(u"C:\\AE\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
     EXPECT_FALSE(read.Remove(u"C:\\AE\\Scripts\\ScriptUI Panels\\Nimbic.jsx"));
-    EXPECT_EQ(2u, read.entries().size());
+    EXPECT_EQ(3u, read.entries().size());
 }
 
 TEST_F(InstallRecordTest, DamagedRecordsKeepTheirGoodLinesAndOthersAreRefused)

@@ -105,8 +105,9 @@ TEST_F(EntryTest, ADeclinedElevationPromptEndsWithADocumentedCode)
     memsys::set_elevated(false);
     EXPECT_EQ(exit_failure, RunEntry(u"", System(relaunch_declined)));
     EXPECT_EQ(exit_failure, RunEntry(u"/uninstall", System(relaunch_declined)));
-    EXPECT_EQ(quiet_exit::not_elevated, RunEntry(u"/uninstall /quiet", System(relaunch_declined)));
-    EXPECT_EQ(quiet_exit::not_elevated, RunEntry(u"/uninstall /quiet", System(5)));
+    EXPECT_EQ(uninstall_exit::not_elevated,
+              RunEntry(u"/uninstall /quiet", System(relaunch_declined)));
+    EXPECT_EQ(uninstall_exit::not_elevated, RunEntry(u"/uninstall /quiet", System(5)));
     EXPECT_EQ(4u, m_relaunched.size());
     EXPECT_EQ(u"/UAC /uninstall /quiet /caller 4242", m_arguments.back());
     EXPECT_TRUE(m_reported.empty()) << "a quiet run shows nothing, a declined prompt neither";

@@ -69,6 +69,9 @@ protected:
         headless::reset();
         headless::set_calendar_year(2026);
         memsys::reset();
+        // The running program's own file, which a run copies into the product folder for its
+        // Apps entry.
+        memsys::add_file(u"C:\\Work\\program.exe", "MZ setup program");
         const std::vector<unsigned char> package = pack::EncodePackage(
             {"ScriptUI Panels"},
             {{"ScriptUI Panels\\Nimbic.jsx", panel_script, 1647261376, 1584976883}});

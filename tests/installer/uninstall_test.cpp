@@ -9,10 +9,13 @@
 #include "tests/toolkit/core/access_dump.h"
 
 #include "engine/apps_entry.h"
+#include "engine/own_names.h"
+#include "engine/paths.h"
 #include "engine/setup_lock.h"
 #include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace nimbic::test {
 namespace {
@@ -52,6 +55,20 @@ protected:
     }
     static bool Exists(const std::u16string& path) { return memsys::find(path).has_value(); }
 
+    // Lets the window's poll take each end of its worker (a retry asked in a popup starts it
+    // again) until the removal is over.
+    static void FinishRemoval(UninstallUI& window)
+    {
+        for (int i = 0; i < 20000 && window.is_running(); ++i) {
+            if (window.removal_ended()) {
+                headless::advance_clock(100);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        EXPECT_FALSE(window.is_running());
+    }
+
     std::vector<std::u16string> m_relaunched;
     std::vector<std::string> m_reported;
     int m_brought_to_front = 0;
@@ -68,7 +85,7 @@ TEST_F(UninstallTest, RemovesExactlyTheRecordedFilesWhoseBytesAreOursThenEntryAn
     memsys::add_file(foreign, "MZ another vendor");
     memsys::add_file(PanelOf(versions[0]), "// my own edit");
 
-    EXPECT_EQ(quiet_exit::done, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/uninstall /quiet", System()));
     EXPECT_TRUE(m_relaunched.empty()) << "an elevated quiet run needs no relaunch";
     for (const std::u16string& gone :
          {PluginOf(versions[0]), PluginOf(versions[1]), PanelOf(versions[1]),
@@ -84,76 +101,101 @@ TEST_F(UninstallTest, RemovesExactlyTheRecordedFilesWhoseBytesAreOursThenEntryAn
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
 
     // Nothing left to do is no failure.
-    EXPECT_EQ(quiet_exit::done, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/uninstall /quiet", System()));
 }
 
-TEST_F(UninstallTest, QuietExitCodesForAnotherSetupAnUnreadableRecordAndAFailure)
-{
-    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
-    memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
-    EXPECT_EQ(quiet_exit::another_setup, RunEntry(u"/uninstall /quiet", System()));
-    const std::vector<std::string> calls = memsys::calls();
-    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
-    memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
-
-    memsys::fail(memsys::op::read_file, 1, u"install-record.txt");
-    EXPECT_EQ(quiet_exit::unusable, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
-
-    // Not elevated: the elevated copy does the work and its exit code is passed on.
-    memsys::set_elevated(false);
-    EXPECT_EQ(7, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /quiet /caller 4242"}, m_relaunched);
-    memsys::set_elevated(true);
-
-    // A plug-in folder that cannot be opened fails its file; the entry and program stay for a
-    // later try.
-    memsys::fail(memsys::op::open_folder, -1, u"CC 2018");
-    EXPECT_EQ(quiet_exit::failed, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
-    EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
-}
-
-// After Effects open: its plug-in goes at the restart, and deployment tools are told one is due.
-TEST_F(UninstallTest, AQuietUninstallLeavingAHeldFileForTheRestartEndsWith3010)
-{
-    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
-    memsys::hold_file(PluginOf(ThreeVersions()[1]), memsys::holding::sharing_reads);
-    EXPECT_EQ(quiet_exit::restart_needed, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_FALSE(Exists(PanelOf(ThreeVersions()[1])));
-    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
-    memsys::release_file(PluginOf(ThreeVersions()[1]));
-}
-
-// A recorded file kept because a link stands where it was: the entry and the program stay, for
-// a later try, and the record still names it.
-TEST_F(UninstallTest, AFileKeptBehindALinkKeepsTheEntryAndTheProgram)
+// "/uninstall /quiet" as deployment tools run it: one exit code per outcome, and what each
+// leaves. Removed with a file left for the restart is Windows Installer's 3010; a file kept behind
+// a link or failed keeps the entry and the program for a later try.
+TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
 {
     const std::vector<HostVersion> versions = {ThreeVersions()[0], ThreeVersions()[1]};
-    ASSERT_TRUE(InstallThroughWizard(versions));
-    const std::u16string maker = versions[1].plugin_folder + u"\\Vantrel";
-    memsys::move(maker, u"C:\\Elsewhere");
-    memsys::add_link(maker, u"C:\\Elsewhere");
-    EXPECT_EQ(quiet_exit::failed, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_FALSE(Exists(PluginOf(versions[0])));
-    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
-    EXPECT_TRUE(Exists(product_folder + u"\\NimbicSetup.exe"));
-    EXPECT_EQ(std::vector<std::string>{"CC2018 plug-in"}, RecordLines());
+    const std::u16string held = PluginOf(versions[1]);
+    const std::u16string program = product_folder + u"\\NimbicSetup.exe";
+    const auto entry = [] {
+        return memsys::registry_key_exists(memsys::registry_view::native, entry_key);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        int code;
+        std::function<void()> check;
+    } cases[] = {
+        {"another setup writes",
+         [] { memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name)); },
+         uninstall_exit::another_setup,
+         [&] {
+             const std::vector<std::string> calls = memsys::calls();
+             EXPECT_NE(calls.end(),
+                       std::find(calls.begin(), calls.end(), "WaitForSingleObject 30000"));
+             EXPECT_TRUE(Exists(held) && entry());
+         }},
+        {"the record cannot be read",
+         [] { memsys::fail(memsys::op::read_file, 1, u"install-record.txt"); },
+         uninstall_exit::unusable, [&] { EXPECT_TRUE(Exists(held) && entry()); }},
+        // The elevated copy does the work and its exit code is passed on.
+        {"not elevated", [] { memsys::set_elevated(false); }, 7,
+         [&] {
+             EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /quiet /caller 4242"},
+                       m_relaunched);
+         }},
+        {"a plug-in folder that cannot be opened",
+         [] { memsys::fail(memsys::op::open_folder, -1, u"CC 2018"); }, uninstall_exit::failed,
+         [&] { EXPECT_TRUE(entry() && Exists(program)); }},
+        {"a recorded file kept because a link stands where it was",
+         [&] {
+             const std::u16string maker = versions[1].plugin_folder + u"\\Vantrel";
+             memsys::move(maker, u"C:\\Elsewhere");
+             memsys::add_link(maker, u"C:\\Elsewhere");
+         },
+         uninstall_exit::failed,
+         [&] {
+             EXPECT_FALSE(Exists(PluginOf(versions[0])));
+             EXPECT_TRUE(entry() && Exists(program));
+             EXPECT_EQ(std::vector<std::string>{"CC2018 plug-in"}, RecordLines());
+         }},
+        // After Effects open: its plug-in goes at the restart, and deployment tools are told one
+        // is due.
+        {"a file another program holds",
+         [&] { memsys::hold_file(held, memsys::holding::sharing_reads); },
+         uninstall_exit::restart_needed,
+         [&] {
+             EXPECT_FALSE(Exists(PanelOf(versions[1])));
+             EXPECT_FALSE(entry());
+             memsys::release_file(held);
+         }},
+        // The Windows Installer package installed the product (into a folder of its own
+        // choosing): no file is removed, only a wizard entry beside the package's.
+        {"the MSI's product",
+         [] {
+             memsys::set_related_product(std::u16string(msi_upgrade_code),
+                                         u"{11111111-2222-3333-4444-555555555555}", u"D:\\Nimbic");
+             memsys::add_folder(u"D:\\Nimbic");
+         },
+         uninstall_exit::msi_product, [&] { EXPECT_TRUE(Exists(held) && !entry()); }},
+    };
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        m_relaunched.clear();
+        ASSERT_TRUE(InstallThroughWizard(versions));
+        tested.arrange();
+        EXPECT_EQ(tested.code, RunEntry(u"/uninstall /quiet", System()));
+        tested.check();
+    }
 }
 
-// The Windows Installer package installed the product (into a folder of its own choosing): a hand
-// uninstall removes no file, only a wizard entry beside the package's, and says so.
+// The Windows Installer package installed the product (into a folder of its own choosing): the
+// wizard records into the package's folder, and the uninstall window removes no file and says so.
 TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     memsys::set_related_product(std::u16string(msi_upgrade_code),
                                 u"{11111111-2222-3333-4444-555555555555}", u"D:\\Nimbic");
     memsys::add_folder(u"D:\\Nimbic");
-    EXPECT_EQ(quiet_exit::msi_product, RunEntry(u"/uninstall /quiet", System()));
-    EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
-    EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
 
-    // A later wizard run records into the package's folder, not the default one.
+    // A later wizard run records into the package's folder, not the default one, and leaves
+    // no entry of its own.
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[0]}));
     EXPECT_TRUE(Exists(u"D:\\Nimbic\\install-record.txt"));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
@@ -173,23 +215,47 @@ TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
 }
 
+// The program in the product folder cannot delete itself: a copy in a folder of its own below the
+// Windows Temp folder does it once the uninstall has ended, and earlier copies' folders are swept.
+// Only a copy that really cannot be deleted is left for the restart, and only under an aside
+// name: a setup run before the restart keeps its program.
 TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
 {
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     memsys::add_folder(u"C:\\Windows\\Temp");
+    // What earlier uninstalls left: a copy that has ended, one that still runs, a folder of that
+    // name a standard user made, a link of that name, and a name StartRemover never makes.
+    const std::u16string earlier = u"C:\\Windows\\Temp\\nimbic-uninstall-";
+    const std::u16string ended = earlier + u"00000000000000a1";
+    const std::u16string running = earlier + u"00000000000000b2";
+    const std::u16string users = earlier + u"00000000000000c3";
+    const std::u16string other = earlier + u"old";
+    for (const std::u16string& folder : {ended, running, users, other}) {
+        memsys::add_folder(folder);
+        memsys::add_file(folder + u"\\NimbicSetup.exe", setup_bytes);
+    }
+    memsys::hold_file(running + u"\\NimbicSetup.exe", memsys::holding::mapped_image);
+    memsys::set_administrator_owner(users, false);
+    memsys::add_folder(u"C:\\Elsewhere");
+    memsys::add_file(u"C:\\Elsewhere\\NimbicSetup.exe", "MZ elsewhere");
+    memsys::add_link(earlier + u"00000000000000d4", u"C:\\Elsewhere");
     const std::u16string program = product_folder + u"\\NimbicSetup.exe";
     memsys::set_program_path(program);
 
-    EXPECT_EQ(quiet_exit::done, RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     EXPECT_TRUE(Exists(program)) << "a running program cannot delete itself";
     const std::vector<std::u16string> started = memsys::started_programs();
     ASSERT_EQ(1u, started.size());
     const std::u16string copy = started[0].substr(0, started[0].find(u".exe ") + 4);
-    EXPECT_TRUE(copy.starts_with(u"C:\\Windows\\Temp\\nimbic-uninstall-"));
+    EXPECT_TRUE(copy.starts_with(earlier));
     EXPECT_TRUE(copy.ends_with(u"\\NimbicSetup.exe"));
     EXPECT_EQ(copy + u" /finish-uninstall 77 4242", started[0]);
     EXPECT_EQ(setup_bytes, FileContent(copy));
+    EXPECT_FALSE(Exists(ended));
+    for (const std::u16string& kept : {running, users, other, std::u16string(u"C:\\Elsewhere")}) {
+        EXPECT_TRUE(Exists(kept + u"\\NimbicSetup.exe")) << zksdk::ui::utf16_to_utf8(kept);
+    }
 
     // A setup that started meanwhile and registered the product again, or one that writes
     // now: the program folder stays.
@@ -202,23 +268,41 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
     EXPECT_TRUE(Exists(program));
     memsys::release_mutex_elsewhere(std::u16string(setup_mutex_name));
+    EXPECT_TRUE(memsys::restart_deletions().empty());
 
-    // The parent outlived the wait: its image opens for deletion but will not go, so the
-    // restart takes the program and its folders instead of leaving them for good.
-    memsys::fail(memsys::op::delete_file, 1, u"Nimbic Plug-in\\NimbicSetup.exe");
+    // The parent outlived the wait: its image will not go, so it goes aside, and only the aside
+    // name is left for the restart, with the folders (which Windows removes only when empty).
+    memsys::hold_file(program, memsys::holding::mapped_image);
     EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
-    EXPECT_TRUE(Exists(program));
+    EXPECT_FALSE(Exists(program)) << "its name is free for the next setup";
     const std::vector<std::u16string> pending = memsys::restart_deletions();
-    EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), program));
-    EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), product_folder));
+    ASSERT_EQ(3u, pending.size());
+    EXPECT_EQ(product_folder, path_parent(pending[0]));
+    EXPECT_TRUE(IsBackupNameOf(path_filename(pending[0]), u"NimbicSetup.exe"));
+    EXPECT_EQ((std::vector<std::u16string>{product_folder, u"C:\\Program Files\\Vantrel"}),
+              std::vector<std::u16string>(pending.begin() + 1, pending.end()));
+    // A reinstall before the restart: its program, record and folders survive it.
+    memsys::set_program_path(u"C:\\Work\\program.exe");
+    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    memsys::restart();
+    EXPECT_EQ(setup_bytes, FileContent(program));
+    EXPECT_TRUE(Exists(record_path));
+    EXPECT_FALSE(Exists(pending[0]));
 
-    // The copy, once both have ended: the program folder goes, and the copy at the restart. It
-    // waits 60 seconds at most in all, however many processes it waits for.
-    const size_t earlier = memsys::calls().size();
+    // Uninstalled again, and the copy this time finds both processes ended: the program folder
+    // goes and nothing waits for a restart. It waits 60 seconds at most in all, however many
+    // processes it waits for.
+    memsys::set_program_path(program);
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
+    const std::u16string second = memsys::started_programs().back();
+    const std::u16string second_copy = second.substr(0, second.find(u".exe ") + 4);
+    EXPECT_FALSE(Exists(copy)) << "the earlier copy, ended, is swept";
+    memsys::set_program_path(second_copy);
+    const size_t before = memsys::calls().size();
     EXPECT_EQ(0, RunEntry(u"/finish-uninstall 77 4242", System()));
     const std::vector<std::string> calls = memsys::calls();
     std::vector<uint32_t> waits;
-    for (size_t i = earlier; i < calls.size(); ++i) {
+    for (size_t i = before; i < calls.size(); ++i) {
         const std::string& call = calls[i];
         for (const std::string process : {"WaitForProcess 77 ", "WaitForProcess 4242 "}) {
             if (call.starts_with(process)) {
@@ -232,8 +316,8 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_LE(waits[1], waits[0]);
     EXPECT_FALSE(Exists(product_folder));
     EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
-    const std::vector<std::u16string> later = memsys::restart_deletions();
-    EXPECT_NE(later.end(), std::find(later.begin(), later.end(), copy));
+    EXPECT_TRUE(memsys::restart_deletions().empty());
+    EXPECT_TRUE(Exists(second_copy)) << "a running copy stays until the next uninstall";
 }
 
 TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
@@ -266,6 +350,23 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
         quoted(intro) + " [read-only]\n    static text \"CC2017\" [read-only]\n    static text " +
         quoted(folders) + " [read-only]\n    static text \"CC2018\" [read-only]\n"))
         << tree;
+    // Each folder on one line, shortened in the middle where it would wrap, and the places in
+    // the record's order.
+    ASSERT_EQ(4u, window.place_labels().size());
+    for (size_t i = 1; i < 4; i += 2) {
+        const zksdk::ui::text_label& listed = *window.place_labels()[i];
+        EXPECT_EQ(2u, listed.line_geometry().size()) << listed.text();
+        EXPECT_TRUE(listed.text().ends_with("\\Scripts\\ScriptUI Panels")) << listed.text();
+    }
+    std::vector<std::string> order;
+    for (const UninstallPlace& place : uninstall.Places()) {
+        order.push_back(place.target);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{window.place_labels()[0]->text(),
+                                               window.place_labels()[2]->text()}));
+    EXPECT_EQ((std::vector<std::string>{"CC2017 plug-in", "CC2017 script", "CC2018 plug-in",
+                                        "CC2018 script"}),
+              RecordLines());
     EXPECT_TRUE(tree.ends_with(R"T(  push button "CANCEL" [focusable] (Press)
   push button "UNINSTALL" ~ )T" +
                                quoted(intro) + R"T( [focusable,focused,default] (Press)
@@ -292,6 +393,13 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     AnswerPopup(enter_key, nullptr, [&] { memsys::release_file(PluginOf(versions[1])); });
     headless::clear_announcements(window.native());
     headless::send_key_down(window.native(), enter_key);
+    // While files go the focus is on the progress bar, which a reader follows, never on a
+    // disabled button.
+    EXPECT_TRUE(window.is_running());
+    EXPECT_EQ(&window.progress_bar(), window.focused_widget());
+    EXPECT_TRUE(window.progress_bar().accepts_input());
+    EXPECT_FALSE(window.uninstall_button().is_enabled());
+    FinishRemoval(window);
     EXPECT_TRUE(only_held_left);
     EXPECT_EQ("Failed to uninstall", seen.title);
     ASSERT_FALSE(seen.texts.empty());
@@ -310,22 +418,42 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     EXPECT_FALSE(Exists(PluginOf(versions[1])));
     EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     EXPECT_FALSE(Exists(product_folder));
-    // A reader hears each progress line and the result once (a name change of text that has no
-    // focus is read by nobody), the result last.
+    // A reader hears each progress line once, as the window's poll sees it change, and the result
+    // once (a name change of text that has no focus is read by nobody), the result last.
     using zksdk::ui::access_event;
-    int told = 0, progress = 0;
+    int told = 0;
+    std::vector<std::string> progress;
     const std::string result = window.status_label().text();
     for (const headless::announcement& said : headless::announcements(window.native())) {
         const bool spoken = said.event == access_event::live_region_changed ||
                             said.event == access_event::notification;
         told += spoken && said.text == result;
-        progress += spoken && said.text.starts_with("Removed ");
+        if (spoken && said.text.starts_with("Removed ")) {
+            EXPECT_TRUE(progress.empty() || progress.back() != said.text) << said.text;
+            progress.push_back(said.text);
+        }
     }
     EXPECT_EQ(1, told);
-    EXPECT_EQ(6, progress);
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ("Removed 0 of 4 files", progress.front());
+    EXPECT_EQ("Removed 1 of 1 file", progress.back());
     ASSERT_FALSE(headless::announcements(window.native()).empty());
     EXPECT_EQ(access_event::notification, headless::announcements(window.native()).back().event);
     EXPECT_EQ(result, headless::announcements(window.native()).back().text);
+    // FINISH says the result too, as the wizard's does, once it has been told: when the focus
+    // comes back to it.
+    const auto finish_description = [&window] {
+        for (const zksdk::ui::access_node& node : window.access_tree()) {
+            if (node.name == "FINISH") {
+                return node.description;
+            }
+        }
+        return std::string("no FINISH");
+    };
+    EXPECT_EQ("", finish_description());
+    headless::set_focus_window(nullptr);
+    headless::set_focus_window(&window.native());
+    EXPECT_EQ(result, finish_description());
     headless::send_key_down(window.native(), enter_key);
     EXPECT_FALSE(window.native().is_visible());
 }
@@ -335,10 +463,10 @@ TEST_F(UninstallTest, EscapeAndAltF4CloseTheWindowAndNothingIsRemoved)
     ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
     const std::vector<memsys::entry> before = memsys::entries();
     headless::push_step([] { headless::send_key_down(*headless::focus_window(), escape_key); });
-    EXPECT_EQ(exit_success, RunEntry(u"/UAC /uninstall", System()));
+    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
     headless::push_step(
         [] { headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29); }); // Alt+F4
-    EXPECT_EQ(exit_success, RunEntry(u"/UAC /uninstall", System()));
+    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
     EXPECT_EQ(before.size(), memsys::entries().size());
     EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
 }
@@ -356,9 +484,11 @@ TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
     EXPECT_EQ(0u, headless::pending_steps());
     memsys::release_mutex_elsewhere(std::u16string(setup_window_mutex_name));
 
-    // Alone, the first copy holds nothing when it hands over: its copy takes the lock.
-    EXPECT_EQ(exit_success, RunEntry(u"/uninstall", System()));
-    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall"}, m_relaunched);
+    // Alone, the first copy holds nothing when it hands over: its copy takes the lock. It waits
+    // for that copy (and the folder's removal for it) and ends with its code, so that Settings >
+    // Apps reads its list again only once the uninstall is over.
+    EXPECT_EQ(7, RunEntry(u"/uninstall", System()));
+    EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /caller 4242"}, m_relaunched);
     EXPECT_FALSE(SetupLock::IsTaken());
     EXPECT_FALSE(SetupLock::IsTaken(setup_window_mutex_name));
 
@@ -370,7 +500,7 @@ TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
             opened = headless::focus_window() != nullptr;
             headless::send_key_down(*headless::focus_window(), escape_key);
         });
-        return RunEntry(u"/UAC /uninstall", EntrySystem{}) == exit_success && opened;
+        return RunEntry(u"/UAC /uninstall", EntrySystem{}) == uninstall_exit::cancelled && opened;
     };
     memsys::hold_mutex_elsewhere(std::u16string(setup_mutex_name));
     EXPECT_TRUE(window_opens());

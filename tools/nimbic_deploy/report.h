@@ -1,8 +1,8 @@
 // What nimbic-deploy tells: lines to the console and, with timestamps, to the log.
 #pragma once
 
+#include "engine/log_file.h"
 #include "tools/nimbic_deploy/deploy.h"
-#include "tools/nimbic_deploy/log_file.h"
 #include "tools/nimbic_deploy/targets.h"
 
 #include <string>

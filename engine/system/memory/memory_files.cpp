@@ -148,7 +148,13 @@ void restart()
     m.open_files.clear();
     for (const std::u16string& path : m.restart_deletions) {
         const auto found = m.tree.find(normalise(path));
-        if (found != m.tree.end() && !found->second.folder)
+        if (found == m.tree.end())
+            continue;
+        // As Windows does, a folder goes only when nothing is in it by then.
+        const std::u16string prefix = found->first + u"\\";
+        const auto below = m.tree.lower_bound(prefix);
+        if (!found->second.folder || below == m.tree.end() ||
+            below->first.compare(0, prefix.size(), prefix) != 0)
             m.tree.erase(found);
     }
     m.restart_deletions.clear();

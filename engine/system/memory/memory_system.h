@@ -155,7 +155,8 @@ void set_related_product(const std::u16string& upgrade_code, const std::u16strin
 // waited for has ended.
 std::vector<std::u16string> started_programs();
 
-// Deletions left for the next restart, in order; `restart` carries them out.
+// Deletions left for the next restart, in order; `restart` carries them out (a folder only when
+// it is empty by then, as Windows does) and ends every hold.
 std::vector<std::u16string> restart_deletions();
 void restart();
 

@@ -1,18 +1,23 @@
-// Opening, naming, writing and pruning nimbic-deploy's logs through their folder's handle.
-#include "tools/nimbic_deploy/log_file.h"
+// Opening, naming, writing and pruning the setups' logs through their folder's handle.
+#include "engine/log_file.h"
 
 #include "engine/paths.h"
-#include "tools/nimbic_deploy/options.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-namespace nimbic::deploy {
+namespace nimbic {
 
 namespace {
 
 constexpr std::u16string_view log_extension = u".log";
+
+std::string Quoted(std::u16string_view text)
+{
+    return "\"" + zksdk::ui::utf16_to_utf8(text) + "\"";
+}
 
 bool IsDigits(std::u16string_view text)
 {
@@ -256,4 +261,4 @@ bool LogFile::Write(std::string_view text)
     return false;
 }
 
-} // namespace nimbic::deploy
+} // namespace nimbic

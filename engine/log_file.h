@@ -7,12 +7,13 @@
 #include <string>
 #include <string_view>
 
-namespace nimbic::deploy {
+namespace nimbic {
 
-// One open log, owned by the report of the run. A log runs as SYSTEM under the MSI, in a folder
-// a user might have made or turned into a link first, so it is never opened through a link or
-// mount point, never in a folder a standard user could own while elevated, and never over a
-// file it did not make itself (a name taken by a link is deleted as the link, or left alone).
+// One open log, owned by the report of the run (nimbic-deploy's, the wizard's). A log runs as
+// SYSTEM under the MSI, in a folder a user might have made or turned into a link first, so it is
+// never opened through a link or mount point, never in a folder a standard user could own while
+// elevated, and never over a file it did not make itself (a name taken by a link is deleted as
+// the link, or left alone).
 class LogFile {
 public:
     LogFile() = default;
@@ -44,4 +45,4 @@ private:
     std::u16string m_path;
 };
 
-} // namespace nimbic::deploy
+} // namespace nimbic

@@ -1,0 +1,88 @@
+// The wizard's own log, made as nimbic-deploy makes its logs.
+#include "installer/run_log.h"
+
+#include "installer/product.h"
+
+#include "engine/log_file.h"
+#include "engine/paths.h"
+#include "toolkit/core/text_conversion.h"
+
+#include <cstdio>
+
+namespace nimbic {
+
+namespace {
+
+using zksdk::ui::utf16_to_utf8;
+
+constexpr size_t logs_kept = 10;
+
+std::string Stamp(const sys::local_clock& now)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    return text;
+}
+
+std::string AppsLine(registration registered, const std::u16string& product_folder)
+{
+    switch (registered) {
+    case registration::registered:
+        return "Settings > Apps: listed, HKLM\\" +
+               utf16_to_utf8(path_join(uninstall_keys, apps_entry_key));
+    case registration::msi_product:
+        return "Settings > Apps: listed by the Windows Installer package's entry";
+    default:
+        break;
+    }
+    return "Settings > Apps: NOT LISTED, " + RegistrationProblem(registered, product_folder);
+}
+
+} // namespace
+
+bool SetupLogFolder(std::u16string* folder)
+{
+    std::u16string app_data;
+    if (!sys::common_app_data_folder(&app_data) || app_data.empty())
+        return false;
+    *folder = path_join(to_backslashes(std::move(app_data)), maker_folder_name);
+    return true;
+}
+
+std::string RegistrationProblem(registration registered, const std::u16string& product_folder)
+{
+    switch (registered) {
+    case registration::program_not_copied:
+        return "the program copy that uninstalls it could not be put in " +
+               utf16_to_utf8(product_folder);
+    case registration::entry_not_written:
+        return "its entry could not be written in the registry";
+    default:
+        break;
+    }
+    return {};
+}
+
+bool LogWizardRun(const std::vector<InstalledFile>& installed,
+                  const std::vector<std::string>& target_names, registration registered,
+                  const std::u16string& product_folder)
+{
+    std::u16string folder;
+    LogFile log;
+    if (!SetupLogFolder(&folder) || log.OpenInFolder(folder, u"NimbicSetup-install", logs_kept))
+        return false;
+    std::string text = Stamp(sys::local_time()) + " " + std::string(product::with_host) + " " +
+                       std::string(product::version.substr(0, product::version.find(' '))) +
+                       ", installed by its installer\r\n";
+    for (const InstalledFile& file : installed) {
+        const std::string target =
+            file.target < target_names.size() ? target_names[file.target] : std::string();
+        text += "installed\t" + target + "\t" + std::string(ComponentName(file.component)) + "\t" +
+                utf16_to_utf8(file.path) + "\r\n";
+    }
+    text += AppsLine(registered, product_folder) + "\r\n";
+    return log.Write(text);
+}
+
+} // namespace nimbic
