@@ -4,6 +4,7 @@
 
 #include "toolkit/core/accessibility.h"
 #include "toolkit/core/accessibility_text.h"
+#include "toolkit/platform/native_window.h"
 #include "toolkit/platform/win32/uia_declarations.h"
 
 #include <windows.h>
@@ -22,6 +23,7 @@ namespace zksdk::ui::win32 {
 constexpr UINT access_message = WM_APP + 0x0A11;
 constexpr WPARAM forwarded_call = 1;  // lparam: the token of a pending call
 constexpr WPARAM deferred_action = 2; // lparam: the token of a posted default action
+constexpr WPARAM held_events = 3;     // the window's first UI Automation client has come
 
 // WM_GETOBJECT: the client object for OBJID_CLIENT, the UI Automation root for its id.
 // A window with nothing to describe gets the system's answer.
@@ -32,6 +34,9 @@ LRESULT answer_object_request(HWND window, native_window_client& client, WPARAM 
 void release_access_providers(HWND window);
 // True once a UI Automation client has been given a provider (by any window of ours).
 bool uia_providers_handed_out();
+// The focus and sentence a window told before its first UI Automation client came (see
+// native_window::impl), raised now, once.
+void raise_held_uia_events(HWND window, native_window::impl& record);
 // access_message, on the window's own thread.
 LRESULT run_access_message(HWND window, native_window_client& client, WPARAM wparam, LPARAM lparam);
 

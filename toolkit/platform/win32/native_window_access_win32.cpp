@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zksdk::ui {
 
@@ -192,6 +193,18 @@ void raise_uia_event(HWND window, access_event event, int32_t id, std::string_vi
     element->Release();
 }
 
+void raise_held_uia_events(HWND window, native_window::impl& record)
+{
+    const int32_t focus = std::exchange(record.uia_held_focus, -1);
+    const auto sentence = std::exchange(record.uia_held_sentence, std::nullopt);
+    if (focus >= 0 && GetFocus() == window) {
+        raise_uia_event(window, access_event::focus, focus, {});
+    }
+    if (sentence) {
+        raise_uia_event(window, access_event::notification, sentence->first, sentence->second);
+    }
+}
+
 } // namespace win32
 
 bool native_window::is_input_enabled() const
@@ -216,6 +229,13 @@ void native_window::announce(access_event event, int32_t id, std::string_view te
     if (const DWORD win_event = win32::event_for(event); win_event != 0) {
         NotifyWinEvent(win_event, window, whole_window ? OBJID_WINDOW : OBJID_CLIENT,
                        whole_window || id == 0 ? CHILDID_SELF : id);
+    }
+    if (!m_impl->uia_root_requested && !win32::uia_providers_handed_out()) {
+        if (event == access_event::focus) {
+            m_impl->uia_held_focus = id;
+        } else if (event == access_event::notification) {
+            m_impl->uia_held_sentence.emplace(id, std::string(text));
+        }
     }
     win32::raise_uia_event(window, event, id, text);
     win32::place_caret(window, *m_impl, event, id);

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <optional>
 #include <string>
+#include <utility>
+#include <string>
 
 namespace zksdk::ui {
 
@@ -43,6 +45,12 @@ struct native_window::impl {
     text_input_state* text_input = nullptr;
     // The system caret that marks a document reader's place (never shown) exists.
     bool access_caret = false;
+    // A reader connects to UI Automation when Windows tells it of the window's focus: after
+    // the focus and the sentence of that moment were raised, to nobody. Until a client asks
+    // for this window, the last of each is kept and raised once, when one has.
+    bool uia_root_requested = false;
+    int32_t uia_held_focus = -1;
+    std::optional<std::pair<int32_t, std::string>> uia_held_sentence;
 };
 
 namespace win32 {

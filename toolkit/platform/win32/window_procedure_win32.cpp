@@ -353,9 +353,20 @@ LRESULT dispatch(const context& c, UINT message)
     case WM_USER:
         c.client.user_message(c.lparam, c.wparam);
         return 0;
-    case WM_GETOBJECT:
-        return answer_object_request(c.window, c.client, c.wparam, c.lparam);
+    case WM_GETOBJECT: {
+        const LRESULT answer = answer_object_request(c.window, c.client, c.wparam, c.lparam);
+        // Posted: the client is still inside its request, and hears events once it has the root.
+        if (static_cast<LONG>(static_cast<DWORD>(c.lparam)) == uia::root_object_id &&
+            !std::exchange(c.record.uia_root_requested, true)) {
+            PostMessageW(c.window, access_message, held_events, 0);
+        }
+        return answer;
+    }
     case access_message:
+        if (c.wparam == held_events) {
+            raise_held_uia_events(c.window, c.record);
+            return 0;
+        }
         return run_access_message(c.window, c.client, c.wparam, c.lparam);
     default:
         return c.fallback(message);

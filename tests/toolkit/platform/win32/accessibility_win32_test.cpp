@@ -201,8 +201,9 @@ protected:
 };
 
 // First of the accessibility tests: until a client asks for the window's objects, announcing
-// loads no UI Automation (the first frame and every event after it would pay for it).
-TEST_F(AccessibilityWin32, NoClientNoAutomationLibrary)
+// loads no UI Automation (the first frame and every event after it would pay for it). The
+// focus and the sentence of that moment wait for the first client, which is posted them once.
+TEST_F(AccessibilityWin32, NoClientNoAutomationLibraryAndTheFirstClientIsToldWhatWasSaid)
 {
     ASSERT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll")) << "loaded before this test";
     window->show();
@@ -215,6 +216,26 @@ TEST_F(AccessibilityWin32, NoClientNoAutomationLibrary)
     }
     drain();
     EXPECT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll"));
+    window->announce(access_event::notification, 2, "later");
+    EXPECT_EQ(1, window->backend().uia_held_focus);
+    ASSERT_TRUE(window->backend().uia_held_sentence.has_value());
+    EXPECT_EQ("later", window->backend().uia_held_sentence->second);
+
+    const auto posted = [&] {
+        MSG message{};
+        int count = 0;
+        while (PeekMessageW(&message, handle(), access_message, access_message, PM_REMOVE)) {
+            count += message.wParam == held_events ? 1 : 0;
+            DispatchMessageW(&message);
+        }
+        return count;
+    };
+    SendMessageW(handle(), WM_GETOBJECT, 0, static_cast<LPARAM>(uia::root_object_id));
+    EXPECT_EQ(1, posted());
+    EXPECT_EQ(-1, window->backend().uia_held_focus);
+    EXPECT_FALSE(window->backend().uia_held_sentence.has_value());
+    SendMessageW(handle(), WM_GETOBJECT, 0, static_cast<LPARAM>(uia::root_object_id));
+    EXPECT_EQ(0, posted()) << "told twice";
 }
 
 TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndHandsOutObjects)
