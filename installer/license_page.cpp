@@ -129,6 +129,12 @@ void InstallerUI::OnLicenseScrollRequest(const event_info& info)
     const int32_t shown = m_license_panel.height();
     const int32_t offset = request.align_to_top ? request.top : request.bottom - shown;
     m_license_scroll.scroll_to(std::clamp(offset, 0, m_license_scroll.range()), scroll_snap::exact);
+    const auto lines = static_cast<int32_t>(m_license_text.line_geometry().size());
+    if (request.place_line >= 0 && request.place_line < lines &&
+        request.place_line != m_license_caret_line) {
+        m_license_caret_line = request.place_line;
+        announce(access_event::text_selection_changed, &m_license_text);
+    }
 }
 
 // The label calls itself static text named by all it shows; the agreement is a document with

@@ -559,6 +559,17 @@ TEST_F(AccessibilityTest, TheKeyboardAloneGoesThroughTheWizard)
                              : std::vector<std::string>{"caret " + link}),
                   Joined(Heard()));
     }
+    // A reader reading on selects where it goes next: the place follows, told once.
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(wizard.access_scroll(document, {lines[40].first, lines[40].first}, true, true));
+        zksdk::ui::access_text text;
+        ASSERT_TRUE(wizard.access_text_of(document, text));
+        EXPECT_EQ(lines[40].first, text.caret);
+        EXPECT_EQ(-top(40), wizard.license_text().y());
+        EXPECT_EQ(Joined(i == 0 ? std::vector<std::string>{"caret " + link}
+                                : std::vector<std::string>{}),
+                  Joined(Heard()));
+    }
     EXPECT_EQ((std::vector<std::string>{"CANCEL", "BACK", "I AGREE"}), Tabs(3));
     Key(space_key);
     ASSERT_EQ(Welcome, wizard.current_page());

@@ -54,6 +54,8 @@ struct access_scroll_request {
     int32_t top = 0;
     int32_t bottom = 0;
     bool align_to_top = true;
+    // The line of the widget's text the reader's place moves to, or -1 when it stays.
+    int32_t place_line = -1;
 };
 
 // The paragraphs: runs of text between line breaks, without the breaks; empty lines have none.

@@ -53,8 +53,13 @@ public:
     virtual bool access_focus(int32_t) { return false; }
     // A document node's text and lines, in window DIPs; false for a node without a text.
     virtual bool access_text_of(int32_t, access_text&) { return false; }
-    // Brings a range of a document node into view; false when nothing could scroll it.
-    virtual bool access_scroll(int32_t, text_span, bool) { return false; }
+    // Brings a range of a document node into view (at the top, or by the shortest move), and
+    // with `place` moves the reader's place (the caret) to the range's start: what a reader
+    // asks when it selects where it reads on; false when nothing could scroll it.
+    virtual bool access_scroll(int32_t, text_span, bool /*align_to_top*/, bool /*place*/)
+    {
+        return false;
+    }
 
 protected:
     ~native_window_client() = default;

@@ -79,7 +79,7 @@ public:
     bool access_default_action(int32_t id) override;
     bool access_focus(int32_t id) override;
     bool access_text_of(int32_t id, access_text& out) override;
-    bool access_scroll(int32_t id, text_span range, bool align_to_top) override;
+    bool access_scroll(int32_t id, text_span range, bool align_to_top, bool place) override;
     // Describes one widget; false when it has nothing to say (no role and no name).
     bool describe(const widget& target, access_node& node) const;
     widget* widget_by_access_id(int32_t id) const;

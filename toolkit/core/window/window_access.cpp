@@ -256,7 +256,7 @@ bool window::access_text_of(int32_t id, access_text& out)
     return true;
 }
 
-bool window::access_scroll(int32_t id, text_span range, bool align_to_top)
+bool window::access_scroll(int32_t id, text_span range, bool align_to_top, bool place)
 {
     widget* target = widget_by_access_id(id);
     access_text text;
@@ -271,7 +271,8 @@ bool window::access_scroll(int32_t id, text_span range, bool align_to_top)
     const text_line_geometry& bottom_line = text.lines[static_cast<size_t>(last)];
     access_scroll_request request{
         static_cast<int32_t>(top_line.top) - origin,
-        static_cast<int32_t>(bottom_line.top + bottom_line.height) - origin, align_to_top};
+        static_cast<int32_t>(bottom_line.top + bottom_line.height) - origin, align_to_top,
+        place ? first : -1};
     return event_dispatcher::instance().emit(target, event_type::access_scroll, 2, 1, &request);
 }
 

@@ -95,7 +95,7 @@ public:
     call_result focus(int32_t id, bool& accepted) const;
     // A document node's text and lines; false in `found` for a node without them.
     call_result text(int32_t id, access_text& out, bool& found) const;
-    call_result scroll(int32_t id, text_span range, bool align_to_top) const;
+    call_result scroll(int32_t id, text_span range, bool align_to_top, bool place) const;
 
 private:
     call_result on_window_thread(const std::function<void(native_window_client&)>& work) const;

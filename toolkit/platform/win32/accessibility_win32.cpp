@@ -338,10 +338,11 @@ call_result window_link::text(int32_t id, access_text& out, bool& found) const
     return result;
 }
 
-call_result window_link::scroll(int32_t id, text_span range, bool align_to_top) const
+call_result window_link::scroll(int32_t id, text_span range, bool align_to_top,
+                                bool place) const
 {
-    return on_window_thread([id, range, align_to_top](native_window_client& client) {
-        client.access_scroll(id, range, align_to_top);
+    return on_window_thread([id, range, align_to_top, place](native_window_client& client) {
+        client.access_scroll(id, range, align_to_top, place);
     });
 }
 

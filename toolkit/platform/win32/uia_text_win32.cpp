@@ -233,12 +233,18 @@ public:
         place(endpoint, at(other, target_endpoint));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Select() override { return uia::invalid_operation; }
+    // The document is read-only and shows no selection: selecting a range moves the reader's
+    // place there, which is how a reader reading on (NVDA's say-all) moves the caret.
+    HRESULT STDMETHODCALLTYPE Select() override
+    {
+        const call_result result = m_link.scroll(m_id, m_span, true, true);
+        return result == call_result::done ? S_OK : uia_failure(result);
+    }
     HRESULT STDMETHODCALLTYPE AddToSelection() override { return uia::invalid_operation; }
     HRESULT STDMETHODCALLTYPE RemoveFromSelection() override { return uia::invalid_operation; }
     HRESULT STDMETHODCALLTYPE ScrollIntoView(BOOL align_to_top) override
     {
-        const call_result result = m_link.scroll(m_id, m_span, align_to_top != FALSE);
+        const call_result result = m_link.scroll(m_id, m_span, align_to_top != FALSE, false);
         return result == call_result::done ? S_OK : uia_failure(result);
     }
     // The paragraphs the range touches, as the document's children.

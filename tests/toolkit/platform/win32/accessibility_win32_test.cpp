@@ -26,6 +26,7 @@ struct access_text_query {
     int32_t id;
     text_span range;
     bool align_to_top;
+    bool place;
     bool operator==(const access_text_query&) const = default;
 };
 
@@ -54,9 +55,9 @@ public:
         out = document;
         return true;
     }
-    bool access_scroll(int32_t id, text_span range, bool align_to_top) override
+    bool access_scroll(int32_t id, text_span range, bool align_to_top, bool place) override
     {
-        scrolled.push_back({id, range, align_to_top});
+        scrolled.push_back({id, range, align_to_top, place});
         return true;
     }
     bool access_default_action(int32_t id) override
@@ -743,9 +744,10 @@ TEST_F(AccessibilityWin32, TheTextPatternReadsTheDocumentByUnitsAndMeasuresInScr
     VARIANT read_only;
     paragraph->GetAttributeValue(uia::is_read_only_attribute, &read_only);
     EXPECT_EQ(VT_BOOL, read_only.vt);
-    EXPECT_EQ(uia::invalid_operation, paragraph->Select());
     EXPECT_EQ(S_OK, paragraph->ScrollIntoView(TRUE));
-    EXPECT_EQ((std::vector<access_text_query>{{8, {8, 13}, true}}), client.scrolled);
+    EXPECT_EQ(S_OK, paragraph->Select());
+    EXPECT_EQ((std::vector<access_text_query>{{8, {8, 13}, true, false}, {8, {8, 13}, true, true}}),
+              client.scrolled);
 
     // The document has no other pattern than its own; a button has no text.
     IUnknown* none = nullptr;
