@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 namespace zksdk::ui {
@@ -31,6 +32,27 @@ void raise_property(const access_functions& api, IRawElementProviderSimple* elem
     element->GetPropertyValue(property, &after);
     api.raise_property_changed(element, property, before, after);
     VariantClear(&after);
+}
+
+std::wstring string_property(IRawElementProviderSimple* element, PROPERTYID property)
+{
+    VARIANT value;
+    VariantInit(&value);
+    element->GetPropertyValue(property, &value);
+    std::wstring text = value.vt == VT_BSTR && value.bstrVal != nullptr ? value.bstrVal : L"";
+    VariantClear(&value);
+    return text;
+}
+
+// NVDA speaks a dialog's full description as the focus enters it and a UI Automation alert as
+// if it had the focus: a message that is both would be read twice, half a minute each for a
+// failure's. Such an alert is told to Active Accessibility readers only, by its WinEvent.
+bool alert_is_dialog_description(HWND window, IRawElementProviderSimple* element)
+{
+    IRawElementProviderSimple* root = make_uia_element(window, 0);
+    const std::wstring description = string_property(root, uia::property::full_description);
+    root->Release();
+    return !description.empty() && description == string_property(element, uia::property::name);
 }
 
 bool is_role(IRawElementProviderSimple* element, CONTROLTYPEID type)
@@ -134,7 +156,9 @@ void raise_uia_event(HWND window, access_event event, int32_t id, std::string_vi
         raise_structure(api, element, uia::children_invalidated);
         break;
     case access_event::alert:
-        api.raise_event(element, uia::event::system_alert);
+        if (!alert_is_dialog_description(window, element)) {
+            api.raise_event(element, uia::event::system_alert);
+        }
         break;
     case access_event::dialog_opened:
         api.raise_event(element, uia::event::window_opened);
