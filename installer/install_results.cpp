@@ -150,10 +150,9 @@ std::string InstallerUI::ResultSentence() const
 void InstallerUI::AnnounceResult()
 {
     announce_text(ResultSentence(), &m_status_label);
-    // From now on FINISH carries the result, raising nothing: a reader asked where the focus is
-    // (NVDA+Tab, Insert+Tab) says it, and one in the background says it when the window gets
-    // the focus back.
-    m_result_told = true;
+    // In the background the focus landed on FINISH untold: it tells the result when the window
+    // gets the focus back.
+    m_result_told = !native().is_focus_window();
 }
 
 } // namespace nimbic

@@ -96,12 +96,14 @@ void InstallerUI::BuildFooter()
                                          bind_event(this, &InstallerUI::DescribeFooter));
     event_dispatcher::instance().connect(&m_footer_license_link, this, event_type::describe,
                                          bind_event(this, &InstallerUI::DescribeFooter));
+    event_dispatcher::instance().connect(&m_next, this, event_type::focus_lost,
+                                         bind_event(this, &InstallerUI::OnNextFocusLost));
 }
 
 // The footer's link is read with the sentence painted before it, which also tells it from the
-// Welcome page's link. FINISH carries the result of the run once the result has been said
-// (AnnounceResult): the focus moved to FINISH before, and landing there with the description
-// would have said it twice.
+// Welcome page's link. FINISH carries the result of the run once the result has been said and
+// the focus comes back to it: readers read a description when the focus lands, and the result
+// was told as the run ended (AnnounceResult), so the first landing would say it twice.
 void InstallerUI::DescribeFooter(const event_info& info)
 {
     auto& node = *static_cast<access_node*>(info.data);
@@ -110,6 +112,11 @@ void InstallerUI::DescribeFooter(const event_info& info)
     } else if (m_finished && m_result_told) {
         node.description = ResultSentence();
     }
+}
+
+void InstallerUI::OnNextFocusLost()
+{
+    m_result_told = m_finished;
 }
 
 rect InstallerUI::PageArea()

@@ -118,6 +118,7 @@ private:
     void SetNextCaption(std::string_view caption);
     void FinishButtons();
     void SetResultText(const std::string& text);
+    void OnNextFocusLost();
     zksdk::ui::generic_panel& PlacePage(int32_t page);
     void AttachTitle(zksdk::ui::text_label& title, zksdk::ui::widget& page, int32_t width,
                      std::string_view text);
@@ -203,7 +204,7 @@ private:
     int32_t m_current_page = Welcome;
     int32_t m_previous_page = Welcome;
     bool m_finished = false;
-    bool m_result_told = false; // the run's result was said
+    bool m_result_told = false; // the run's result was said and the focus left FINISH since
     // While a popup runs its own loop the install timer still ticks; the run's end waits for
     // the popup to close (see OnInstallTimer).
     int32_t m_open_popups = 0;

@@ -215,10 +215,10 @@ void UninstallUI::ShowOutcome(const std::string& text, bool complete, int exit_c
     root().invalidate(false);
     update_now();
     // Told once, last, as the wizard tells its result: a notification to UI Automation clients,
-    // the line's live change to Active Accessibility readers. FINISH carries it from now on,
-    // raising nothing: a reader asked where the focus is says it again.
+    // the line's live change to Active Accessibility readers. In the background the focus
+    // landed on FINISH untold: it tells the result when the window gets the focus back.
     announce_text(text, &m_status);
-    m_result_told = true;
+    m_result_told = !native().is_focus_window();
 }
 
 } // namespace nimbic

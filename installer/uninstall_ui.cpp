@@ -95,6 +95,8 @@ UninstallUI::UninstallUI(HandUninstall& uninstall, std::vector<uint32_t> waited)
     set_default_button(&m_uninstall_button);
     events.connect(&m_uninstall_button, this, event_type::describe,
                    bind_event(this, &UninstallUI::DescribeUninstall));
+    events.connect(&m_uninstall_button, this, event_type::focus_lost,
+                   bind_event(this, &UninstallUI::OnUninstallFocusLost));
     set_focus(&m_uninstall_button, focus_by_program);
 }
 
@@ -268,8 +270,8 @@ void UninstallUI::OnKey(const event_info& info)
 
 // The focus starts on UNINSTALL, in the footer, outside the page a reader would name: the button
 // says what it does until it has done it. FINISH then carries the result, as the wizard's does,
-// once the result has been told (the focus landed on FINISH before: with it, the landing would
-// have said it twice).
+// once the result has been told and the focus comes back to it (told as the removal ended, the
+// first landing would say it twice).
 void UninstallUI::DescribeUninstall(const event_info& info)
 {
     if ((!m_finished && !m_running) || (m_finished && m_result_told))
@@ -282,6 +284,11 @@ void UninstallUI::DescribeFolders(const event_info& info)
         if (label == info.sender)
             static_cast<access_node*>(info.data)->name = whole;
     }
+}
+
+void UninstallUI::OnUninstallFocusLost()
+{
+    m_result_told = m_finished;
 }
 
 } // namespace nimbic

@@ -68,6 +68,7 @@ private:
     void OnKey(const zksdk::ui::event_info& info);
     void DescribeUninstall(const zksdk::ui::event_info& info);
     void DescribeFolders(const zksdk::ui::event_info& info);
+    void OnUninstallFocusLost();
     void KeepOpen() {}
     void RemoveAll();
     void StartRemoval();

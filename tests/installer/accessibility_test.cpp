@@ -209,10 +209,10 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
     static text "Click Finish to close installer." [read-only]
   push button "CANCEL" [disabled] (Press)
   push button "BACK" [disabled] (Press)
-  push button "FINISH" ~ "Nimbic Plug-in successfully installed." [focusable,focused,default] (Press)
+  push button "FINISH" [focusable,focused,default] (Press)
 )T",
               access_dump(wizard.access_tree()))
-        << "the result was just told: FINISH carries it from now on, for a reader asking again";
+        << "the result was just told: FINISH carries it once the focus comes back";
     EXPECT_EQ(wizard.next_button().window_rect(), Node("FINISH").bounds);
     EXPECT_DOUBLE_EQ(100.0, Node("100%  Complete (3.5MB of 3.5MB)").range_value);
     ASSERT_TRUE(Act("FINISH"));
@@ -401,6 +401,9 @@ TEST_F(AccessibilityTest, AFailureAndNoAreToldOnceInOrder)
             EXPECT_EQ(node.name.substr(0, node.name.find(' ')), node.value);
         }
     }
+    EXPECT_EQ("", Node("FINISH").description);
+    headless::set_focus_window(nullptr);
+    headless::set_focus_window(&native());
     EXPECT_EQ("Some components of Nimbic Plug-in not correctly installed.",
               Node("FINISH").description);
     EXPECT_TRUE(wizard.is_finished());

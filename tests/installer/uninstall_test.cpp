@@ -450,6 +450,9 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
         }
         return std::string("no FINISH");
     };
+    EXPECT_EQ("", finish_description());
+    headless::set_focus_window(nullptr);
+    headless::set_focus_window(&window.native());
     EXPECT_EQ(result, finish_description());
     headless::send_key_down(window.native(), enter_key);
     EXPECT_FALSE(window.native().is_visible());
