@@ -20,9 +20,14 @@ namespace nimbic {
 
 namespace {
 
-// The Temp copy gives up waiting after this long in all: a program that never ends must not keep
-// it around; a program copy still running then goes aside and at the next restart instead.
+// The Temp copy waits for the processes it was given without a limit: they are ours, the
+// uninstall window (whose user may read its result page for as long as they like: a copy that
+// gave up after a minute left the program and a restart pending) and the copy Settings > Apps
+// started, which ends with it. After them it gives the writing lock this long: a setup that
+// holds it longer keeps the product folder, and a program copy still running goes aside and at
+// the next restart instead.
 constexpr std::chrono::milliseconds finish_wait{60000};
+constexpr uint32_t without_limit = 0xFFFFFFFF;
 
 // Nothing of ours is recorded in the product folder: no setup has installed anything since the
 // uninstall emptied the record.
@@ -256,13 +261,13 @@ UninstallReport HandUninstall::Run(when_held held,
 int FinishUninstall(const std::vector<uint32_t>& waited)
 {
     using clock = std::chrono::steady_clock;
+    for (const uint32_t process : waited)
+        sys::wait_for_process_exit(process, without_limit);
     const clock::time_point deadline = clock::now() + finish_wait;
     const auto left = [deadline] {
         const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
         return static_cast<uint32_t>(std::max<int64_t>(0, rest.count()));
     };
-    for (const uint32_t process : waited)
-        sys::wait_for_process_exit(process, left());
     // A setup may have started since the uninstall ended and put the program back, with an
     // entry and a record: under the writing lock, only a product folder nobody uses any more
     // goes (copies left aside go in any case). A program still running (its parent did not end
