@@ -107,9 +107,10 @@ function(nimbic_finish_shipped target)
 endfunction()
 
 function(nimbic_test_flags target)
-    if(NIMBIC_SANITIZE)
+    if(NIMBIC_SANITIZE OR CMAKE_CROSSCOMPILING)
         # Test bodies are mostly GoogleTest's macros: unoptimised, they compile in half the time,
-        # and the suite still runs in seconds. The code under test keeps its flags.
+        # and the suite still runs in seconds (under Wine it waits on windows, not on code). The
+        # code under test keeps its flags.
         target_compile_options(${target} PRIVATE -O0)
     endif()
 endfunction()
