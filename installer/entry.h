@@ -50,6 +50,10 @@ constexpr int msi_product = 6;
 // The window was closed (CANCEL, Escape, Alt+F4) before anything was removed: Windows
 // Installer's code for an uninstall the user cancelled.
 constexpr int cancelled = 1602;
+// "/uninstall" found the wizard's or the uninstaller's window open and brought it to the front;
+// nothing was changed. Windows Installer's code for another installation in progress, which
+// deployment tools retry later.
+constexpr int window_open = 1618;
 // Removed, but a file another program holds goes only when Windows restarts: Windows
 // Installer's code for the same, which deployment tools count as success with a restart pending.
 constexpr int restart_needed = 3010;

@@ -348,6 +348,12 @@ if [ "$part" != second ]; then
             '[ "$listed" -gt 3000 ]'
         check "UNINSTALL (the blue pill) starts focused, as the wizard's main button does" \
             'wizard_next_enabled "$artifacts/installer-uninstall-96.png"'
+        # Uninstall clicked again in Apps: nothing is removed, so it must not pass for done.
+        again_status=0
+        (exec wine "$@" </dev/null >/dev/null 2>&1) || again_status=$?
+        check "a second UninstallString meanwhile ends with 1618 and leaves one uninstaller" \
+            '[ "$again_status" -eq $((1618 % 256)) ] &&
+             [ "$(wizard_windows "$wizard_uninstaller_title" | wc -l)" -eq 1 ]'
         wizard_keys Tab
         wizard_settle
         shot installer-uninstall-96-cancel.png

@@ -471,12 +471,14 @@ TEST_F(UninstallTest, EscapeAndAltF4CloseTheWindowAndNothingIsRemoved)
 TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
 {
     memsys::hold_mutex_elsewhere(std::u16string(setup_window_mutex_name));
-    // The elevated copy finds the first setup: no window of its own.
+    // The elevated copy finds the first setup: no window of its own. A second wizard has done
+    // its part; an uninstall has removed nothing and must not pass for done.
     EXPECT_EQ(exit_success, RunEntry(u"/UAC", System()));
+    EXPECT_EQ(uninstall_exit::window_open, RunEntry(u"/UAC /uninstall /caller 12", System()));
     // The first copy asks before the elevation prompt, and starts no copy at all.
     EXPECT_EQ(exit_success, RunEntry(u"", System()));
-    EXPECT_EQ(exit_success, RunEntry(u"/uninstall", System()));
-    EXPECT_EQ(3, m_brought_to_front);
+    EXPECT_EQ(uninstall_exit::window_open, RunEntry(u"/uninstall", System()));
+    EXPECT_EQ(4, m_brought_to_front);
     EXPECT_TRUE(m_relaunched.empty());
     EXPECT_EQ(0u, headless::pending_steps());
     memsys::release_mutex_elsewhere(std::u16string(setup_window_mutex_name));
@@ -506,7 +508,7 @@ TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
         memsys::hold_mutex_elsewhere(std::u16string(name));
     }
     EXPECT_TRUE(window_opens());
-    EXPECT_EQ(3, m_brought_to_front) << "no setup was brought forward";
+    EXPECT_EQ(4, m_brought_to_front) << "no setup was brought forward";
     m_relaunched.clear();
     EXPECT_EQ(exit_success, RunEntry(u"", System()));
     EXPECT_EQ(std::vector<std::u16string>{u"/UAC"}, m_relaunched);
