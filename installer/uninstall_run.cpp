@@ -105,8 +105,6 @@ void UninstallUI::RemoveAll()
     m_uninstall_button.set_enabled(false);
     m_uninstall_button.set_caption("UNINSTALLING...");
     m_uninstall_button.update_size();
-    m_close_connection = event_dispatcher::instance().connect(
-        this, this, event_type::close_request, bind_event(this, &UninstallUI::KeepOpen));
     StartRemoval();
 }
 
@@ -153,7 +151,6 @@ void UninstallUI::OnRemovalTimer()
         return;
     }
     m_running = false;
-    event_dispatcher::instance().disconnect(m_close_connection);
     m_write_lock.Release();
     ShowResult(m_uninstall.complete(), m_kept);
 }

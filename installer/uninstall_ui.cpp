@@ -87,6 +87,8 @@ UninstallUI::UninstallUI(HandUninstall& uninstall, std::vector<uint32_t> waited)
     events.connect(this, this, event_type::key_down, bind_event(this, &UninstallUI::OnKey));
     events.connect(this, this, event_type::key_down_extended,
                    bind_event(this, &UninstallUI::OnKey));
+    events.connect(this, this, event_type::close_request,
+                   bind_event(this, &UninstallUI::OnCloseRequest));
     BuildPage();
     BuildFooter();
     native().center();
@@ -266,6 +268,15 @@ void UninstallUI::OnKey(const event_info& info)
     } else if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input()) {
         close(uninstall_exit::cancelled);
     }
+}
+
+// The title bar's X, and Alt+F4 as Windows turns it into WM_CLOSE: left to the system the window
+// would end with 0, which Apps and scripts take for an uninstall done. Before UNINSTALL it is
+// CANCEL, on the result page FINISH; nothing closes the window while files go.
+void UninstallUI::OnCloseRequest()
+{
+    if (!m_running)
+        close(m_finished ? m_exit_code : uninstall_exit::cancelled);
 }
 
 // The focus starts on UNINSTALL, in the footer, outside the page a reader would name: the button

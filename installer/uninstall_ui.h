@@ -69,7 +69,7 @@ private:
     void DescribeUninstall(const zksdk::ui::event_info& info);
     void DescribeFolders(const zksdk::ui::event_info& info);
     void OnUninstallFocusLost();
-    void KeepOpen() {}
+    void OnCloseRequest();
     void RemoveAll();
     void StartRemoval();
     void RemoveOnWorker();
@@ -104,7 +104,6 @@ private:
     UninstallReport m_report;                 // the worker's, read once it has ended
     size_t m_kept = 0;
     zksdk::ui::connection_id m_timer_connection = 0;
-    zksdk::ui::connection_id m_close_connection = 0; // closing is refused while files go
     int m_exit_code = 0;
     bool m_running = false;
     bool m_finished = false;

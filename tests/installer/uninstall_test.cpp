@@ -455,17 +455,46 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     EXPECT_FALSE(window.native().is_visible());
 }
 
-TEST_F(UninstallTest, EscapeAndAltF4CloseTheWindowAndNothingIsRemoved)
+// However the window is closed, it ends with what it did, never with 0 as if uninstalled: 1602
+// before UNINSTALL, the quiet uninstall's failure code after a failed one.
+TEST_F(UninstallTest, EveryWayOfClosingTheWindowEndsWithWhatItDid)
 {
-    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    const HostVersion version = ThreeVersions()[1];
+    ASSERT_TRUE(InstallThroughWizard({version}));
+    using closing = std::function<void(zksdk::ui::native_window&)>;
+    const closing escape = [](auto& shown) { headless::send_key_down(shown, escape_key); };
+    const closing alt_f4 = [](auto& shown) { headless::send_key_down(shown, 0x73, 1 << 29); };
+    const closing title_bar_x = [](auto& shown) { headless::request_close(shown); };
+    const closing finish = [](auto& shown) { headless::send_key_down(shown, enter_key); };
+
     const std::vector<memsys::entry> before = memsys::entries();
-    headless::push_step([] { headless::send_key_down(*headless::focus_window(), escape_key); });
-    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
-    headless::push_step(
-        [] { headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29); }); // Alt+F4
-    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
-    EXPECT_EQ(before.size(), memsys::entries().size());
-    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    for (const closing& way : {escape, alt_f4, title_bar_x}) {
+        headless::push_step([&way] { way(*headless::focus_window()); });
+        EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
+        EXPECT_EQ(before.size(), memsys::entries().size());
+    }
+
+    // After Effects holds the plug-in and the retry is declined: the result page says it
+    // failed, and the window ends with that however it is closed.
+    memsys::hold_file(PluginOf(version), memsys::holding::sharing_reads);
+    for (const closing& way : {alt_f4, title_bar_x, finish}) {
+        HandUninstall uninstall;
+        ASSERT_EQ(record_status::ok, uninstall.Load());
+        UninstallUI window(uninstall);
+        window.native().show();
+        headless::set_focus_window(&window.native());
+        AnswerPopup(escape_key);
+        headless::send_key_down(window.native(), enter_key);
+        FinishRemoval(window);
+        ASSERT_TRUE(window.is_finished());
+        EXPECT_EQ("Some components of Nimbic Plug-in were not removed.",
+                  window.status_label().text());
+        headless::push_step([&] { way(window.native()); });
+        EXPECT_EQ(uninstall_exit::failed, window.run_modal());
+        EXPECT_FALSE(window.native().is_visible());
+        EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    }
+    memsys::release_file(PluginOf(version));
 }
 
 TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
