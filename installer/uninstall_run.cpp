@@ -206,7 +206,11 @@ void UninstallUI::ShowOutcome(const std::string& text, bool complete, int exit_c
     m_uninstall_button.update_size();
     m_uninstall_button.set_enabled(true);
     m_uninstall_button.invalidate(false);
+    // FINISH takes the focus before CANCEL, which may have it (no removal ran before a refusal),
+    // is disabled: no event may report the focus on a control that cannot be used. Nothing is
+    // left to cancel.
     focus_and_announce(&m_uninstall_button);
+    m_cancel.set_enabled(false);
     m_progress_bar.set_tab_stop(false);
     announce(access_event::structure_changed);
     root().invalidate(false);

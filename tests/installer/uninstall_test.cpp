@@ -211,6 +211,12 @@ TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
     EXPECT_TRUE(window.is_finished());
     EXPECT_EQ(std::string(msi_product_note) + " Nothing was removed here.",
               window.status_label().text());
+    // Only FINISH is left, and it has the focus: nothing is left to cancel, and Escape does not
+    // end the window with 1602.
+    EXPECT_EQ(&window.uninstall_button(), window.focused_widget());
+    EXPECT_FALSE(window.cancel_button().is_enabled());
+    headless::send_key_down(window.native(), escape_key);
+    EXPECT_TRUE(window.native().is_visible());
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[0])));
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
 }
