@@ -12,6 +12,7 @@
 #include "engine/paths.h"
 #include "engine/setup_lock.h"
 #include "engine/whole_file.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
 #include <chrono>
@@ -239,23 +240,43 @@ UninstallReport HandUninstall::Run(when_held held,
     // uninstall removes the files this one lists: only the package's entry may stand, and an
     // entry a wizard run made before the package came goes.
     if (m_msi_product) {
-        DeleteAppsEntry(apps_entry_key);
+        m_log.Line(DeleteAppsEntry(apps_entry_key)
+                       ? "Settings > Apps: the Windows Installer package's entry stands for the "
+                         "product, which that package removes; no file was removed here"
+                       : "Settings > Apps: NOT REMOVED, the registry refused to delete the "
+                         "wizard's entry beside the Windows Installer package's");
         return {};
     }
+    const size_t count = m_record.entries().size();
+    m_log.Line("removing " + std::to_string(count) + (count == 1 ? " file" : " files") +
+               " listed in " + zksdk::ui::utf16_to_utf8(RecordPathIn(m_folder)));
     UninstallOptions options;
     options.held = held;
     options.progress = progress;
     UninstallReport report = UninstallRecorded(m_record, {}, options);
+    m_log.Report(report);
     // An entry may go only with the record emptied: a file that failed stays listed for a retry.
-    m_complete = !m_folder.empty() && m_record.Save(RecordPathIn(m_folder)) == record_status::ok &&
-                 m_record.empty();
-    if (!m_complete)
+    if (m_folder.empty() || m_record.Save(RecordPathIn(m_folder)) != record_status::ok) {
+        m_log.Line("Settings > Apps: kept, the install record could not be saved");
         return report;
+    }
+    if (!m_record.empty()) {
+        m_log.Line("Settings > Apps: kept, for another try at the files still listed");
+        return report;
+    }
     // The entry before the program: it never names a program that is gone.
     m_complete = DeleteAppsEntry(apps_entry_key);
+    m_log.Line(m_complete ? "Settings > Apps: removed HKLM\\" +
+                                zksdk::ui::utf16_to_utf8(path_join(uninstall_keys, apps_entry_key))
+                          : "Settings > Apps: NOT REMOVED, the registry refused to delete it");
     if (m_complete)
         RemoveProgram(m_folder, waited);
     return report;
+}
+
+void HandUninstall::LogEnd(int exit_code, const std::string& result)
+{
+    m_log.Line("ended with " + std::to_string(exit_code) + ": " + result);
 }
 
 int FinishUninstall(const std::vector<uint32_t>& waited)

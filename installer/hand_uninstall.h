@@ -2,6 +2,8 @@
 // last the program folder. The uninstall window and "/uninstall /quiet" share it.
 #pragma once
 
+#include "installer/run_log.h"
+
 #include "engine/install_record.h"
 #include "engine/uninstall.h"
 
@@ -25,6 +27,12 @@ struct UninstallPlace {
 // One uninstall, owned by the window or the quiet run that does it.
 class HandUninstall {
 public:
+    // `started_as` ends the log's first line: "..., uninstalled by its window (/uninstall)".
+    explicit HandUninstall(std::string_view started_as = "its window (/uninstall)")
+        : m_log(started_as)
+    {
+    }
+
     // Reads the record in the product folder (the MSI product's, when it is installed) and
     // whether the MSI's product is installed (whose entry, programs and files are then Windows
     // Installer's to remove).
@@ -45,8 +53,13 @@ public:
                         const std::vector<uint32_t>& waited = {});
     // After Run: nothing failed, and the entry and the program are gone (or going).
     bool complete() const { return m_complete; }
+    // Run logs what became of each file, the entry and the program; the caller adds how it ended.
+    UninstallLog& log() { return m_log; }
+    // The log's last line.
+    void LogEnd(int exit_code, const std::string& result);
 
 private:
+    UninstallLog m_log;
     std::u16string m_folder;
     InstallRecord m_record;
     bool m_msi_product = false;

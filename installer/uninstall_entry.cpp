@@ -38,26 +38,35 @@ int RunUninstaller(const EntrySystem& system, const std::vector<uint32_t>& waite
 
 int RunQuietUninstall(const std::vector<uint32_t>& waited)
 {
+    HandUninstall uninstall("/uninstall /quiet");
+    const auto ended = [&uninstall](int code, const std::string& result) {
+        uninstall.LogEnd(code, result);
+        return code;
+    };
     SetupLock lock;
     if (lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired)
-        return uninstall_exit::another_setup;
-    HandUninstall uninstall;
+        return ended(uninstall_exit::another_setup,
+                     "another setup kept writing for 30 seconds; nothing was changed");
     if (uninstall.Load() == record_status::unreadable)
-        return uninstall_exit::unusable;
+        return ended(uninstall_exit::unusable,
+                     "the install record cannot be read, so nothing was removed");
     if (uninstall.msi_product()) {
         uninstall.Run(when_held::delete_at_restart, {}, waited);
-        return uninstall_exit::msi_product;
+        return ended(uninstall_exit::msi_product, std::string(msi_product_note));
     }
     // Unattended: a file a running host holds is deleted when Windows restarts, as
     // nimbic-deploy does it.
     const UninstallReport report = uninstall.Run(when_held::delete_at_restart, {}, waited);
     if (!uninstall.complete())
-        return uninstall_exit::failed;
+        return ended(uninstall_exit::failed,
+                     "some components were not removed; the entry stays for another try");
     const bool restart =
         std::any_of(report.files.begin(), report.files.end(), [](const auto& item) {
             return item.outcome == uninstall_outcome::scheduled_for_restart;
         });
-    return restart ? uninstall_exit::restart_needed : uninstall_exit::done;
+    return restart ? ended(uninstall_exit::restart_needed,
+                           "removed; restart Windows to finish: files in use are deleted then")
+                   : ended(uninstall_exit::done, "removed");
 }
 
 } // namespace nimbic

@@ -3,10 +3,12 @@
 #include "installer/entry.h"
 #include "installer/installer_style.h"
 #include "installer/product.h"
+#include "installer/run_log.h"
 #include "installer/uninstall_ui.h"
 #include "installer/widgets/notification_popup.h"
 
 #include "engine/install_messages.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
 
@@ -190,9 +192,18 @@ void UninstallUI::ShowResult(bool complete, size_t kept)
     ShowOutcome(text, complete, complete ? uninstall_exit::done : uninstall_exit::failed);
 }
 
-void UninstallUI::ShowOutcome(const std::string& text, bool complete, int exit_code)
+void UninstallUI::ShowOutcome(const std::string& result, bool complete, int exit_code)
 {
     m_exit_code = exit_code;
+    m_uninstall.LogEnd(exit_code, result);
+    // What stayed, and why, is for whoever looks into it later: the page says where to look.
+    std::u16string logs;
+    const bool failed =
+        exit_code == uninstall_exit::failed || exit_code == uninstall_exit::unusable;
+    const std::string text =
+        failed && m_uninstall.log().is_written() && SetupLogFolder(&logs)
+            ? result + " See the uninstall log in " + zksdk::ui::utf16_to_utf8(logs) + "."
+            : result;
     // The line is told once, by announce_text below; its own live change would tell it again.
     m_status.set_live(access_live::off);
     m_status.set_text(text, label_fit::fixed, label_fit::to_text);

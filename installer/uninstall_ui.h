@@ -76,7 +76,7 @@ private:
     void OnRemovalTimer();
     void ShowProgress(size_t done, size_t total);
     void ShowResult(bool complete, size_t kept);
-    void ShowOutcome(const std::string& text, bool complete, int exit_code);
+    void ShowOutcome(const std::string& result, bool complete, int exit_code);
     bool AskRetry(const UninstallReport& report);
     bool NoOtherSetupWrites();
 

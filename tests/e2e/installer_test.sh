@@ -393,6 +393,12 @@ if [ "$part" != second ]; then
     check "nothing of ours waits for a restart" '[ "$(pending_restart_deletions)" -eq 0 ]'
     check "the Temp copy's folder stays, for the next uninstall to sweep" \
         '[ "$(temp_copies)" -eq 1 ]'
+    # The window cancelled above removed nothing and logged nothing: one log, the quiet run's.
+    uninstall_logs=("$WINEPREFIX"/drive_c/ProgramData/Vantrel/NimbicSetup-uninstall-*.log)
+    check "the quiet uninstall's own log in ProgramData\\Vantrel ends with its code" \
+        '[ "${#uninstall_logs[@]}" -eq 1 ] &&
+         tail -n 1 "${uninstall_logs[0]}" | tr -d "\r" | grep -qx "ended with 0: removed" &&
+         grep -q "^Settings > Apps: removed HKLM" "${uninstall_logs[0]}"'
     rm -f "$foreign"
 
     echo "== no version registered, and a second setup (at $((SECONDS - started)) s)"

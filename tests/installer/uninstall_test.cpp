@@ -185,6 +185,59 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
     }
 }
 
+// The uninstall logs what became of each file, the entry and the program beside the wizard's
+// logs, in a kind of its own: each kind keeps its newest ten, and pruning one never deletes the
+// other.
+TEST_F(UninstallTest, TheUninstallLogsBesideTheWizardAndEachKindIsPrunedApart)
+{
+    const std::u16string logs = u"C:\\ProgramData\\Vantrel";
+    memsys::add_folder(logs);
+    for (const char* kind : {"install", "uninstall"}) {
+        for (int day = 11; day <= 21; ++day) {
+            memsys::add_file(logs + zksdk::ui::utf8_to_utf16("\\NimbicSetup-" + std::string(kind) +
+                                                             "-202501" + std::to_string(day) +
+                                                             "-000000.log"),
+                             "old");
+        }
+    }
+    const auto count = [&](std::u16string_view kind) {
+        const std::u16string prefix = logs + u"\\NimbicSetup-" + std::u16string(kind) + u"-";
+        const std::vector<memsys::entry> all = memsys::entries();
+        return std::count_if(all.begin(), all.end(),
+                             [&](const memsys::entry& e) { return e.path.starts_with(prefix); });
+    };
+    const HostVersion version = ThreeVersions()[1];
+    ASSERT_TRUE(InstallThroughWizard({version}));
+    EXPECT_EQ(10, count(u"install"));
+    EXPECT_EQ(11, count(u"uninstall")) << "the wizard prunes its own logs only";
+    memsys::add_file(PanelOf(version), "// my own edit");
+
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(10, count(u"uninstall"));
+    EXPECT_EQ(10, count(u"install")) << "the uninstall prunes its own logs only";
+    EXPECT_FALSE(Exists(logs + u"\\NimbicSetup-uninstall-20250112-000000.log"));
+    EXPECT_TRUE(Exists(logs + u"\\NimbicSetup-uninstall-20250113-000000.log"));
+    const std::string plugin = zksdk::ui::utf16_to_utf8(PluginOf(version));
+    EXPECT_EQ("2026-01-02 03:04:05 Nimbic Plug-in for After Effects 1.0.5, uninstalled by "
+              "/uninstall /quiet\r\n"
+              "removing 2 files listed in C:\\Program Files\\Vantrel\\Nimbic "
+              "Plug-in\\install-record.txt\r\n"
+              "removed\tCC2018\tplug-in\t" +
+                  plugin +
+                  "\r\n"
+                  "kept (changed since it was installed)\tCC2018\tscript\t" +
+                  zksdk::ui::utf16_to_utf8(PanelOf(version)) +
+                  "\r\n"
+                  "removed\tfolder\t" +
+                  plugin.substr(0, plugin.rfind('\\')) +
+                  "\r\n"
+                  "Settings > Apps: removed "
+                  "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel."
+                  "NimbicPlugin\r\n"
+                  "ended with 0: removed\r\n",
+              FileContent(logs + u"\\NimbicSetup-uninstall-20260102-030405.log"));
+}
+
 // The Windows Installer package installed the product (into a folder of its own choosing): the
 // wizard records into the package's folder, and the uninstall window removes no file and says so.
 TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
@@ -493,7 +546,8 @@ TEST_F(UninstallTest, EveryWayOfClosingTheWindowEndsWithWhatItDid)
         headless::send_key_down(window.native(), enter_key);
         FinishRemoval(window);
         ASSERT_TRUE(window.is_finished());
-        EXPECT_EQ("Some components of Nimbic Plug-in were not removed.",
+        EXPECT_EQ("Some components of Nimbic Plug-in were not removed. See the uninstall log in "
+                  "C:\\ProgramData\\Vantrel.",
                   window.status_label().text());
         headless::push_step([&] { way(window.native()); });
         EXPECT_EQ(uninstall_exit::failed, window.run_modal());
@@ -501,6 +555,17 @@ TEST_F(UninstallTest, EveryWayOfClosingTheWindowEndsWithWhatItDid)
         EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
     }
     memsys::release_file(PluginOf(version));
+    // Each window's log, the last one's at the same second as the others ("-3"), says why.
+    const std::string log =
+        FileContent(u"C:\\ProgramData\\Vantrel\\NimbicSetup-uninstall-20260102-030405-3.log");
+    for (const std::string& line : std::vector<std::string>{
+             "uninstalled by its window (/uninstall)\r\n",
+             "\nfailed\tCC2018\tplug-in\t" + zksdk::ui::utf16_to_utf8(PluginOf(version)) +
+                 "\tanother program holds it\r\n",
+             "\nSettings > Apps: kept, for another try at the files still listed\r\n"
+             "ended with 2: Some components of Nimbic Plug-in were not removed.\r\n"}) {
+        EXPECT_NE(std::string::npos, log.find(line)) << line << "\nin\n" << log;
+    }
 }
 
 TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
