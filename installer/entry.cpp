@@ -101,7 +101,7 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
     // Deployment tools run the quiet uninstall elevated already: nothing to relaunch.
     if (request.quiet && (request.elevated_copy || sys::is_elevated())) {
         sys::enter_system_folder();
-        return RunQuietUninstall(request.processes);
+        return RunQuietUninstall(system, request.processes);
     }
     if (request.elevated_copy) {
         // The elevated copy starts where the shell started its first copy, often Downloads:

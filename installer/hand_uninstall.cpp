@@ -2,6 +2,7 @@
 // program cannot do for itself.
 #include "installer/hand_uninstall.h"
 
+#include "installer/product.h"
 #include "installer/registration.h"
 
 #include "engine/apps_entry.h"
@@ -206,10 +207,32 @@ void SweepTempCopies()
 record_status HandUninstall::Load()
 {
     m_complete = false;
+    m_refusal.clear();
     m_msi_product = MsiProductInstalled();
-    if (!ProductFolderInUse(&m_folder))
+    if (!ProductFolderInUse(&m_folder)) {
+        m_refusal = "the product folder below Program Files cannot be found";
         return record_status::unreadable;
-    return m_record.Load(RecordPathIn(m_folder));
+    }
+    const std::u16string path = RecordPathIn(m_folder);
+    const record_status status = m_record.Load(path);
+    const std::string record = "the install record " + zksdk::ui::utf16_to_utf8(path);
+    switch (status) {
+    case record_status::ok:
+    case record_status::missing:
+        break;
+    case record_status::damaged:
+        m_refusal = record + " is damaged: some of its lines are not entries";
+        break;
+    case record_status::not_trusted:
+        m_refusal = record +
+                    " is not owned by Administrators, SYSTEM or TrustedInstaller (or its folder "
+                    "is not), so a standard user could have written it";
+        break;
+    default:
+        m_refusal = record + " cannot be read";
+        break;
+    }
+    return status;
 }
 
 std::vector<UninstallPlace> HandUninstall::Places() const
@@ -234,6 +257,8 @@ UninstallReport HandUninstall::Run(when_held held,
                                    const std::vector<uint32_t>& waited)
 {
     m_complete = false;
+    if (!m_refusal.empty())
+        return {};
     // Under the writing lock, which every uninstall holds while its Temp copy is made and started.
     SweepTempCopies();
     // Windows Installer would keep the product registered with its files gone, and its own
@@ -272,6 +297,12 @@ UninstallReport HandUninstall::Run(when_held held,
     if (m_complete)
         RemoveProgram(m_folder, waited);
     return report;
+}
+
+std::string RefusedResult(const std::string& refusal)
+{
+    return std::string(product::name) + " was not uninstalled: " + refusal +
+           ". Nothing was removed, and its entry in Settings > Apps stays.";
 }
 
 void HandUninstall::LogEnd(int exit_code, const std::string& result)

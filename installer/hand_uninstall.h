@@ -38,17 +38,22 @@ public:
     // Installer's to remove).
     record_status Load();
     const InstallRecord& record() const { return m_record; }
+    // Why the record Load read stops the uninstall before anything is removed, entry and program
+    // included; empty when it does not (read whole, or missing: nothing is recorded). A damaged
+    // record would lose its unreadable lines, and the files they list, at the first save; one a
+    // standard user could have written names files that are not ours to delete.
+    const std::string& refusal() const { return m_refusal; }
     const std::u16string& folder() const { return m_folder; }
     // The Windows Installer package's product is installed: it is the one to remove, and Run
     // removes no file.
     bool msi_product() const { return m_msi_product; }
     std::vector<UninstallPlace> Places() const;
 
-    // Sweeps earlier Temp copies, removes the recorded files (a held one as `held` says) and
-    // saves the record. Once nothing of ours is left in it, the entry goes, then the program
-    // folder: when the running program is the one there, a copy of it in the Windows Temp folder
-    // deletes it after this process (and `waited`, the processes that wait for this one) ended.
-    // Call it holding the writing lock.
+    // With a refusal, does nothing. Else sweeps earlier Temp copies, removes the recorded files (a
+    // held one as `held` says) and saves the record. Once nothing of ours is left in it, the entry
+    // goes, then the program folder: when the running program is the one there, a copy of it in the
+    // Windows Temp folder deletes it after this process (and `waited`, the processes that wait for
+    // this one) ended. Call it holding the writing lock.
     UninstallReport Run(when_held held, const std::function<void(size_t, size_t)>& progress,
                         const std::vector<uint32_t>& waited = {});
     // After Run: nothing failed, and the entry and the program are gone (or going).
@@ -62,9 +67,13 @@ private:
     UninstallLog m_log;
     std::u16string m_folder;
     InstallRecord m_record;
+    std::string m_refusal;
     bool m_msi_product = false;
     bool m_complete = false;
 };
+
+// What the window's result page and the quiet run say when the record stops the uninstall.
+std::string RefusedResult(const std::string& refusal);
 
 // The Temp copy's work ("/finish-uninstall PID..."): once those processes ended, sweeps earlier
 // Temp copies and deletes the program copy in the product folder, that folder and Vantrel when

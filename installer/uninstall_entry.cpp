@@ -7,6 +7,7 @@
 #include "installer/uninstall_ui.h"
 
 #include "engine/setup_lock.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
 #include <exception>
@@ -15,41 +16,44 @@ namespace nimbic {
 
 int RunUninstaller(const EntrySystem& system, const std::vector<uint32_t>& waited)
 {
+    // A record that stops the uninstall opens the window on its result page, which says why.
     HandUninstall uninstall;
+    uninstall.Load();
     std::string reason;
-    int code = uninstall_exit::unusable;
-    if (uninstall.Load() == record_status::unreadable) {
-        reason = "the install record cannot be read, so nothing was removed";
-    } else {
-        // Stopped, whatever it had removed by then: the entry stays until a later try.
-        code = uninstall_exit::failed;
-        try {
-            UninstallUI window(uninstall, waited);
-            return window.run_modal();
-        } catch (const std::exception& error) {
-            reason = error.what();
-        } catch (...) {
-            reason = "unable to continue after an unknown failure";
-        }
+    try {
+        UninstallUI window(uninstall, waited);
+        return window.run_modal();
+    } catch (const std::exception& error) {
+        reason = error.what();
+    } catch (...) {
+        reason = "unable to continue after an unknown failure";
     }
+    // Stopped, whatever it had removed by then: the entry stays until a later try.
     system.show_error(std::string(product::name), "The uninstaller stopped: " + reason + ".");
-    return code;
+    return uninstall_exit::failed;
 }
 
-int RunQuietUninstall(const std::vector<uint32_t>& waited)
+int RunQuietUninstall(const EntrySystem& system, const std::vector<uint32_t>& waited)
 {
     HandUninstall uninstall("/uninstall /quiet");
-    const auto ended = [&uninstall](int code, const std::string& result) {
+    // The log's last line, and the quiet run's only output, for the script that started it.
+    const auto ended = [&](int code, const std::string& result) {
         uninstall.LogEnd(code, result);
+        if (system.print)
+            system.print(std::string(product::name) + " uninstall ended with " +
+                         std::to_string(code) + ": " + result +
+                         (uninstall.log().is_written()
+                              ? " (log: " + zksdk::ui::utf16_to_utf8(uninstall.log().path()) + ")"
+                              : ""));
         return code;
     };
     SetupLock lock;
     if (lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired)
         return ended(uninstall_exit::another_setup,
                      "another setup kept writing for 30 seconds; nothing was changed");
-    if (uninstall.Load() == record_status::unreadable)
-        return ended(uninstall_exit::unusable,
-                     "the install record cannot be read, so nothing was removed");
+    uninstall.Load();
+    if (!uninstall.refusal().empty())
+        return ended(uninstall_exit::unusable, RefusedResult(uninstall.refusal()));
     if (uninstall.msi_product()) {
         uninstall.Run(when_held::delete_at_restart, {}, waited);
         return ended(uninstall_exit::msi_product, std::string(msi_product_note));

@@ -81,17 +81,19 @@ void UninstallUI::RemoveAll()
     }
     // Read again under the lock: a setup that ran since the window opened may have added to
     // the record, and the record saved after the removal must keep what it added.
-    if (m_uninstall.Load() == record_status::unreadable) {
+    m_uninstall.Load();
+    if (!m_uninstall.refusal().empty()) {
         m_write_lock.Release();
-        ShowOutcome("Some components of " + std::string(product::name) + " were not removed.",
-                    false, uninstall_exit::unusable);
+        ShowOutcome(Ended(RefusedResult(m_uninstall.refusal()), uninstall_exit::unusable), false,
+                    uninstall_exit::unusable);
         return;
     }
     if (m_uninstall.msi_product()) {
         m_uninstall.Run(when_held::fail, {});
         m_write_lock.Release();
-        ShowOutcome(std::string(msi_product_note) + " Nothing was removed here.", false,
-                    uninstall_exit::msi_product);
+        ShowOutcome(Ended(std::string(msi_product_note) + " Nothing was removed here.",
+                          uninstall_exit::msi_product),
+                    false, uninstall_exit::msi_product);
         return;
     }
     m_running = true;
@@ -189,21 +191,25 @@ void UninstallUI::ShowResult(bool complete, size_t kept)
         text += " " + std::to_string(kept) + (kept == 1 ? " file was" : " files were") +
                 " kept: changed since it was installed, or reached through a link.";
     }
-    ShowOutcome(text, complete, complete ? uninstall_exit::done : uninstall_exit::failed);
+    const int code = complete ? uninstall_exit::done : uninstall_exit::failed;
+    ShowOutcome(Ended(text, code), complete, code);
 }
 
-void UninstallUI::ShowOutcome(const std::string& result, bool complete, int exit_code)
+// What stayed, and why, is for whoever looks into it later: a failure's page says where to look.
+std::string UninstallUI::Ended(const std::string& result, int exit_code)
 {
-    m_exit_code = exit_code;
     m_uninstall.LogEnd(exit_code, result);
-    // What stayed, and why, is for whoever looks into it later: the page says where to look.
     std::u16string logs;
     const bool failed =
         exit_code == uninstall_exit::failed || exit_code == uninstall_exit::unusable;
-    const std::string text =
-        failed && m_uninstall.log().is_written() && SetupLogFolder(&logs)
-            ? result + " See the uninstall log in " + zksdk::ui::utf16_to_utf8(logs) + "."
-            : result;
+    if (!failed || !m_uninstall.log().is_written() || !SetupLogFolder(&logs))
+        return result;
+    return result + " See the uninstall log in " + zksdk::ui::utf16_to_utf8(logs) + ".";
+}
+
+void UninstallUI::ShowOutcome(const std::string& text, bool complete, int exit_code)
+{
+    m_exit_code = exit_code;
     // The line is told once, by announce_text below; its own live change would tell it again.
     m_status.set_live(access_live::off);
     m_status.set_text(text, label_fit::fixed, label_fit::to_text);

@@ -42,7 +42,8 @@ protected:
                     }
                     ++m_brought_to_front;
                     return true;
-                }};
+                },
+                [this](const std::string& line) { m_printed.push_back(line); }};
     }
 
     static std::u16string PluginOf(const HostVersion& version)
@@ -71,6 +72,7 @@ protected:
 
     std::vector<std::u16string> m_relaunched;
     std::vector<std::string> m_reported;
+    std::vector<std::string> m_printed;
     int m_brought_to_front = 0;
 };
 
@@ -182,6 +184,79 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
         tested.arrange();
         EXPECT_EQ(tested.code, RunEntry(u"/uninstall /quiet", System()));
         tested.check();
+    }
+}
+
+// A record that is damaged, or that a standard user could have written, stops the uninstall
+// before anything is removed, the entry and the program included: the window opens on its result
+// page with the reason, the quiet run prints it, and both log it.
+TEST_F(UninstallTest, ARecordThatCannotBeTrustedStopsTheUninstallBeforeAnythingIsRemoved)
+{
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        std::string reason;
+    } cases[] = {
+        {"damaged",
+         [] { memsys::add_file(record_path, FileContent(record_path) + "not an entry\n"); },
+         "is damaged: some of its lines are not entries"},
+        {"a standard user's", [] { memsys::set_administrator_owner(record_path, false); },
+         "is not owned by Administrators, SYSTEM or TrustedInstaller (or its folder is not), so "
+         "a standard user could have written it"},
+    };
+    // Everything but the logs.
+    const auto machine = [] {
+        std::vector<std::pair<std::u16string, std::string>> kept;
+        for (const memsys::entry& entry : memsys::entries()) {
+            if (!entry.path.starts_with(u"C:\\ProgramData"))
+                kept.emplace_back(entry.path, entry.bytes);
+        }
+        return kept;
+    };
+    const std::u16string logs = u"C:\\ProgramData\\Vantrel\\NimbicSetup-uninstall-20260102-030405";
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        m_printed.clear();
+        m_reported.clear();
+        ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+        tested.spoil();
+        const auto before = machine();
+        const std::string result =
+            "Nimbic Plug-in was not uninstalled: the install record "
+            "C:\\Program Files\\Vantrel\\Nimbic Plug-in\\install-record.txt " +
+            tested.reason + ". Nothing was removed, and its entry in Settings > Apps stays.";
+
+        EXPECT_EQ(uninstall_exit::unusable, RunEntry(u"/uninstall /quiet", System()));
+        EXPECT_EQ(std::vector<std::string>{"Nimbic Plug-in uninstall ended with 1: " + result +
+                                           " (log: " + zksdk::ui::utf16_to_utf8(logs) + ".log)"},
+                  m_printed);
+
+        HandUninstall uninstall;
+        uninstall.Load();
+        UninstallUI window(uninstall);
+        window.native().show();
+        headless::set_focus_window(&window.native());
+        EXPECT_TRUE(window.is_finished());
+        EXPECT_EQ(result + " See the uninstall log in C:\\ProgramData\\Vantrel.",
+                  window.status_label().text());
+        EXPECT_TRUE(window.place_labels().empty());
+        EXPECT_EQ(&window.uninstall_button(), window.focused_widget());
+        EXPECT_EQ("FINISH", window.uninstall_button().caption());
+        EXPECT_FALSE(window.cancel_button().is_enabled());
+        headless::push_step([&window] { headless::send_key_down(window.native(), enter_key); });
+        EXPECT_EQ(uninstall_exit::unusable, window.run_modal());
+        // Opened by the Apps entry, it is the same page, and no message box.
+        headless::push_step([] { headless::send_key_down(*headless::focus_window(), enter_key); });
+        EXPECT_EQ(uninstall_exit::unusable, RunEntry(u"/UAC /uninstall", System()));
+        EXPECT_TRUE(m_reported.empty());
+
+        EXPECT_EQ(before, machine());
+        EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+        for (const std::u16string& log : {logs + u".log", logs + u"-2.log", logs + u"-3.log"}) {
+            EXPECT_TRUE(FileContent(log).ends_with("\r\nended with 1: " + result + "\r\n"))
+                << FileContent(log);
+        }
     }
 }
 
