@@ -166,6 +166,18 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
              EXPECT_FALSE(entry());
              memsys::release_file(held);
          }},
+        // What is left of an entry whose record is gone, or which lacks its UninstallString (a
+        // write cut short): the key goes, not to stand broken in Settings > Apps.
+        {"the record is gone", [] { memsys::move(record_path, u"C:\\Work\\record.txt"); },
+         uninstall_exit::done,
+         [&] { EXPECT_TRUE(!entry() && !Exists(program) && !Exists(product_folder)); }},
+        {"an entry without UninstallString, and no program folder",
+         [&] {
+             ASSERT_TRUE(WriteAppsEntry(apps_entry_key,
+                                        {{u"DisplayName", std::u16string(u"Nimbic Plug-in")}}));
+             memsys::move(product_folder, u"C:\\Work\\Nimbic Plug-in");
+         },
+         uninstall_exit::done, [&] { EXPECT_TRUE(!entry() && !Exists(product_folder)); }},
         // The Windows Installer package installed the product (into a folder of its own
         // choosing): no file is removed, only a wizard entry beside the package's.
         {"the MSI's product",
