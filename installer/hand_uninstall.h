@@ -24,6 +24,15 @@ struct UninstallPlace {
     std::vector<std::u16string> folders;
 };
 
+// What became of the program folder, which goes last.
+enum class program_folder {
+    kept,       // Run did not get that far: a file or the entry stayed, or the MSI owns it
+    removed,    // deleted now (or never there)
+    by_copy,    // the Temp copy deletes it once this process, and the processes waited for, ended
+    at_restart, // its copy could not be started, or a program there still runs: the restart does
+    left,       // a program there could be neither deleted nor left for the restart
+};
+
 // One uninstall, owned by the window or the quiet run that does it.
 class HandUninstall {
 public:
@@ -58,6 +67,11 @@ public:
                         const std::vector<uint32_t>& waited = {});
     // After Run: nothing failed, and the entry and the program are gone (or going).
     bool complete() const { return m_complete; }
+    // After Run: a file, or the program folder, is deleted only when Windows restarts.
+    bool restart_needed() const { return m_restart; }
+    program_folder program() const { return m_program; }
+    // "Restart Windows to finish: ..." when a restart is needed, else empty.
+    std::string RestartNote() const;
     // Run logs what became of each file, the entry and the program; the caller adds how it ended.
     UninstallLog& log() { return m_log; }
     // The log's last line.
@@ -70,6 +84,8 @@ private:
     std::string m_refusal;
     bool m_msi_product = false;
     bool m_complete = false;
+    bool m_restart = false;
+    program_folder m_program = program_folder::kept;
 };
 
 // What the window's result page and the quiet run say when the record stops the uninstall.

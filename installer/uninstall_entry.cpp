@@ -60,17 +60,15 @@ int RunQuietUninstall(const EntrySystem& system, const std::vector<uint32_t>& wa
     }
     // Unattended: a file a running host holds is deleted when Windows restarts, as
     // nimbic-deploy does it.
-    const UninstallReport report = uninstall.Run(when_held::delete_at_restart, {}, waited);
+    uninstall.Run(when_held::delete_at_restart, {}, waited);
+    if (uninstall.program() == program_folder::left)
+        return ended(uninstall_exit::failed, "removed, but not its program folder");
     if (!uninstall.complete())
         return ended(uninstall_exit::failed,
                      "some components were not removed; the entry stays for another try");
-    const bool restart =
-        std::any_of(report.files.begin(), report.files.end(), [](const auto& item) {
-            return item.outcome == uninstall_outcome::scheduled_for_restart;
-        });
-    return restart ? ended(uninstall_exit::restart_needed,
-                           "removed; restart Windows to finish: files in use are deleted then")
-                   : ended(uninstall_exit::done, "removed");
+    if (uninstall.restart_needed())
+        return ended(uninstall_exit::restart_needed, "removed. " + uninstall.RestartNote());
+    return ended(uninstall_exit::done, "removed");
 }
 
 } // namespace nimbic

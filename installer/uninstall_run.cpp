@@ -187,11 +187,20 @@ void UninstallUI::ShowResult(bool complete, size_t kept)
     std::string text =
         complete ? std::string(product::name) + " was removed from " + from + "."
                  : "Some components of " + std::string(product::name) + " were not removed.";
+    if (m_uninstall.program() == program_folder::left) {
+        text = std::string(product::name) + " was removed from " + from +
+               ", but its program folder could not be.";
+    }
     if (kept > 0) {
         text += " " + std::to_string(kept) + (kept == 1 ? " file was" : " files were") +
                 " kept: changed since it was installed, or reached through a link.";
     }
-    const int code = complete ? uninstall_exit::done : uninstall_exit::failed;
+    if (complete && m_uninstall.restart_needed()) {
+        text += " " + m_uninstall.RestartNote();
+    }
+    const int code = !complete                      ? uninstall_exit::failed
+                     : m_uninstall.restart_needed() ? uninstall_exit::restart_needed
+                                                    : uninstall_exit::done;
     ShowOutcome(Ended(text, code), complete, code);
 }
 

@@ -321,6 +321,7 @@ TEST_F(UninstallTest, TheUninstallLogsBesideTheWizardAndEachKindIsPrunedApart)
                   "Settings > Apps: removed "
                   "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel."
                   "NimbicPlugin\r\n"
+                  "program folder: C:\\Program Files\\Vantrel\\Nimbic Plug-in, removed\r\n"
                   "ended with 0: removed\r\n",
               FileContent(logs + u"\\NimbicSetup-uninstall-20260102-030405.log"));
 }
@@ -461,6 +462,62 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
     EXPECT_TRUE(memsys::restart_deletions().empty());
     EXPECT_TRUE(Exists(second_copy)) << "a running copy stays until the next uninstall";
+}
+
+// When the Temp copy cannot be started the uninstall still removes everything else, and the
+// running program goes aside and at the restart with its folders: 3010, quietly or in the
+// window, never 0 with the program silently left behind.
+TEST_F(UninstallTest, WithoutItsTempCopyTheProgramFolderGoesAtTheRestart)
+{
+    const HostVersion version = ThreeVersions()[1];
+    const std::u16string program = product_folder + u"\\NimbicSetup.exe";
+    const std::string note = "Restart Windows to finish: its program folder, C:\\Program "
+                             "Files\\Vantrel\\Nimbic Plug-in, is deleted then.";
+    for (const bool windowed : {false, true}) {
+        SCOPED_TRACE(windowed ? "the window" : "quiet");
+        SetUp();
+        m_printed.clear();
+        ASSERT_TRUE(InstallThroughWizard({version}));
+        memsys::add_folder(u"C:\\Windows\\Temp");
+        memsys::set_program_path(program);
+        memsys::hold_file(program, memsys::holding::mapped_image);
+        memsys::fail(memsys::op::start_program);
+        if (!windowed) {
+            EXPECT_EQ(uninstall_exit::restart_needed,
+                      RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
+            const std::string log =
+                "C:\\ProgramData\\Vantrel\\NimbicSetup-uninstall-20260102-030405.log";
+            EXPECT_EQ(
+                std::vector<std::string>{"Nimbic Plug-in uninstall ended with 3010: removed. " +
+                                         note + " (log: " + log + ")"},
+                m_printed);
+            EXPECT_NE(std::string::npos,
+                      FileContent(zksdk::ui::utf8_to_utf16(log))
+                          .find("\r\nprogram folder: C:\\Program Files\\Vantrel\\Nimbic Plug-in, "
+                                "deleted when Windows restarts: its copy in the Windows Temp "
+                                "folder, which deletes it, could not be started\r\n"));
+        } else {
+            HandUninstall uninstall;
+            ASSERT_EQ(record_status::ok, uninstall.Load());
+            UninstallUI window(uninstall);
+            window.native().show();
+            headless::set_focus_window(&window.native());
+            headless::send_key_down(window.native(), enter_key);
+            FinishRemoval(window);
+            EXPECT_EQ("Nimbic Plug-in was removed from these places. " + note,
+                      window.status_label().text());
+            headless::push_step([&window] { headless::send_key_down(window.native(), enter_key); });
+            EXPECT_EQ(uninstall_exit::restart_needed, window.run_modal());
+        }
+        EXPECT_FALSE(Exists(PluginOf(version)) || Exists(PanelOf(version)));
+        EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+        EXPECT_FALSE(Exists(program)) << "aside, its name is free for the next setup";
+        const std::vector<std::u16string> pending = memsys::restart_deletions();
+        ASSERT_EQ(3u, pending.size());
+        EXPECT_TRUE(IsBackupNameOf(path_filename(pending[0]), u"NimbicSetup.exe"));
+        memsys::restart();
+        EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
+    }
 }
 
 TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
