@@ -9,7 +9,6 @@
 #include "engine/setup_lock.h"
 #include "toolkit/core/text_conversion.h"
 
-#include <algorithm>
 #include <exception>
 
 namespace nimbic {
