@@ -32,6 +32,10 @@ bool WriteAppsEntry(std::u16string_view key, const std::vector<EntryValue>& valu
         written = written && status == sys::reg_ok;
     }
     sys::reg_close(made);
+    // A key that lacks some of its values stands in Settings > Apps all the same, maybe with no
+    // UninstallString to run: none at all is what the caller then reports.
+    if (!written)
+        DeleteAppsEntry(key);
     return written;
 }
 

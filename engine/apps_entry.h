@@ -20,7 +20,8 @@ struct EntryValue {
 };
 
 // The entry `key` (a key name below the Uninstall key) made anew with exactly these values, so
-// that a value an older version wrote and this one does not is gone. False when any step failed.
+// that a value an older version wrote and this one does not is gone. False when any step failed,
+// and then no entry is left.
 bool WriteAppsEntry(std::u16string_view key, const std::vector<EntryValue>& values);
 // True when the entry is gone afterwards (also when it was never there).
 bool DeleteAppsEntry(std::u16string_view key);

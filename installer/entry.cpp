@@ -49,6 +49,13 @@ std::u16string Number(uint32_t value)
     return std::u16string(digits.begin(), digits.end());
 }
 
+// A second wizard has done what was asked once the first is in front; an uninstall has not, and
+// whoever started it (Settings > Apps, a script) must not count it as done.
+int WindowOpen(const EntryRequest& request)
+{
+    return request.uninstall ? uninstall_exit::window_open : exit_success;
+}
+
 } // namespace
 
 EntryRequest ParseEntry(std::u16string_view command_line)
@@ -94,7 +101,7 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
     // Deployment tools run the quiet uninstall elevated already: nothing to relaunch.
     if (request.quiet && (request.elevated_copy || sys::is_elevated())) {
         sys::enter_system_folder();
-        return RunQuietUninstall(request.processes);
+        return RunQuietUninstall(system, request.processes);
     }
     if (request.elevated_copy) {
         // The elevated copy starts where the shell started its first copy, often Downloads:
@@ -107,7 +114,7 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
         if (window.Acquire(0) != sys::lock_result::acquired) {
             if (system.bring_to_front)
                 system.bring_to_front();
-            return exit_success;
+            return WindowOpen(request);
         }
         return request.uninstall ? RunUninstaller(system, request.processes) : RunInstaller(system);
     }
@@ -115,7 +122,7 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
     // again. The first copy only looks for an elevated setup's window and holds nothing: its
     // elevated copy takes the lock.
     if (!request.quiet && system.bring_to_front && system.bring_to_front()) {
-        return exit_success;
+        return WindowOpen(request);
     }
     // The whole path, however long: a copy cut at MAX_PATH would start some other file or none.
     std::u16string program;

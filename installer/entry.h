@@ -27,6 +27,9 @@ struct EntrySystem {
     // to the front; false when there is none. A window a process without administrator rights
     // shows does not count: anyone could show one with that title.
     std::function<bool()> bring_to_front;
+    // One line on the error stream, for the console or script that started the program: the
+    // quiet uninstall's only output.
+    std::function<void(const std::string& line)> print;
 };
 
 // The user declined the elevation prompt (ERROR_CANCELLED): nothing to tell them.
@@ -38,7 +41,9 @@ inline constexpr int exit_failure = 1;
 // one more for a window closed before UNINSTALL.
 namespace uninstall_exit {
 constexpr int done = 0;
-constexpr int unusable = 1;      // the install record cannot be read; nothing was changed
+// The install record cannot be read, is damaged, or a standard user could have written it;
+// nothing was changed.
+constexpr int unusable = 1;
 constexpr int failed = 2;        // a file or the entry could not be removed
 constexpr int another_setup = 4; // another setup kept running for 30 s; nothing was changed
 // Not run with administrator rights, and the elevation prompt was declined or could not be
@@ -50,6 +55,10 @@ constexpr int msi_product = 6;
 // The window was closed (CANCEL, Escape, Alt+F4) before anything was removed: Windows
 // Installer's code for an uninstall the user cancelled.
 constexpr int cancelled = 1602;
+// "/uninstall" found the wizard's or the uninstaller's window open and brought it to the front;
+// nothing was changed. Windows Installer's code for another installation in progress, which
+// deployment tools retry later.
+constexpr int window_open = 1618;
 // Removed, but a file another program holds goes only when Windows restarts: Windows
 // Installer's code for the same, which deployment tools count as success with a restart pending.
 constexpr int restart_needed = 3010;
@@ -82,8 +91,8 @@ int RunInstaller(const EntrySystem& system);
 // program folder's removal waits for.
 int RunUninstaller(const EntrySystem& system, const std::vector<uint32_t>& waited = {});
 // The uninstall with no window (waiting at most 30 s for another setup to end); a file another
-// program holds is deleted at the next restart. `waited`: processes the program folder's removal
-// waits for.
-int RunQuietUninstall(const std::vector<uint32_t>& waited);
+// program holds is deleted at the next restart. It prints how it ended. `waited`: processes the
+// program folder's removal waits for.
+int RunQuietUninstall(const EntrySystem& system, const std::vector<uint32_t>& waited);
 
 } // namespace nimbic

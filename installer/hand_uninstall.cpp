@@ -2,6 +2,7 @@
 // program cannot do for itself.
 #include "installer/hand_uninstall.h"
 
+#include "installer/product.h"
 #include "installer/registration.h"
 
 #include "engine/apps_entry.h"
@@ -12,6 +13,7 @@
 #include "engine/paths.h"
 #include "engine/setup_lock.h"
 #include "engine/whole_file.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
 #include <chrono>
@@ -49,20 +51,19 @@ bool IsProgramCopyName(std::u16string_view name)
 // Deletes the program copy `name`, or renames a running one (which Windows will not delete) aside
 // and leaves only that aside name for the restart, so that the restart never deletes a program a
 // later setup put under the real name. A copy held so that it cannot even be renamed stays: a
-// later setup replaces it. True when it is gone now.
-bool RemoveProgramCopy(const OpenedFolder& folder, std::u16string_view name, bool* at_restart)
+// later setup replaces it.
+removal RemoveProgramCopy(const OpenedFolder& folder, std::u16string_view name)
 {
     sys::file_handle program = sys::invalid_file;
     const sys::open_result opened =
         sys::open_child_file(folder.handle(), name, sys::child_access::remove, &program);
     if (opened == sys::open_result::missing)
-        return true;
+        return removal::deleted;
     if (opened != sys::open_result::opened)
-        return false;
+        return removal::failed;
     const removal done = DeleteOrLeaveForRestart(folder, program, name, nullptr, own_name::never);
     sys::close_file(program);
-    *at_restart = *at_restart || done == removal::at_restart;
-    return done == removal::deleted;
+    return done;
 }
 
 enum class program_copies {
@@ -72,32 +73,43 @@ enum class program_copies {
 
 // The program copy, then the product folder and the maker's folder above it once empty. When a
 // copy is left for the restart the folders are too, which Windows then removes only if nothing
-// has been put in them since.
-void DeleteProgramFolder(const std::u16string& folder, program_copies copies)
+// has been put in them since. What someone else put in the folder keeps it, which is no failure
+// of ours.
+program_folder DeleteProgramFolder(const std::u16string& folder, program_copies copies)
 {
     OpenedFolder product;
-    if (OpenedFolder::Open(folder, sys::folder_creation::open_existing, nullptr, &product) !=
-        sys::open_result::opened)
-        return;
+    const sys::open_result opened =
+        OpenedFolder::Open(folder, sys::folder_creation::open_existing, nullptr, &product);
+    if (opened == sys::open_result::missing)
+        return program_folder::removed;
+    if (opened != sys::open_result::opened)
+        return program_folder::left;
     std::vector<std::u16string> children;
     sys::list_children(product.handle(), &children);
     bool at_restart = false;
+    bool left = false;
+    const auto remove = [&](std::u16string_view name) {
+        const removal done = RemoveProgramCopy(product, name);
+        at_restart = at_restart || done == removal::at_restart;
+        left = left || done == removal::failed;
+    };
     for (const std::u16string& child : children) {
         if (IsProgramCopyName(child) && !same_path(child, setup_program_name))
-            RemoveProgramCopy(product, child, &at_restart);
+            remove(child);
     }
     if (copies == program_copies::aside_only)
-        return;
-    RemoveProgramCopy(product, setup_program_name, &at_restart);
+        return program_folder::kept;
+    remove(setup_program_name);
     product.Close();
     const std::u16string maker = path_parent(folder);
     if (at_restart) {
         sys::delete_at_restart(folder);
         sys::delete_at_restart(maker);
-        return;
-    }
-    if (RemoveEmptyFolder(folder))
+    } else if (RemoveEmptyFolder(folder)) {
         RemoveEmptyFolder(maker);
+    }
+    return left ? program_folder::left
+                : (at_restart ? program_folder::at_restart : program_folder::removed);
 }
 
 // "nimbic-uninstall-" and 16 hex digits, as StartRemover names the Temp copy's folder.
@@ -141,7 +153,7 @@ void SweepTempCopy(const OpenedFolder& temp, const std::u16string& name)
 // the uninstall once `waited` have ended. Any user may add files to a folder that inherits the
 // Temp folder's access list, and an elevated program takes a DLL from its own folder first: this
 // one is made anew with a list of its own, Administrators and SYSTEM only.
-bool StartRemover(const std::vector<uint32_t>& waited)
+bool StartRemover(const std::vector<uint32_t>& waited, std::u16string* copy)
 {
     std::u16string own;
     std::string bytes;
@@ -163,22 +175,46 @@ bool StartRemover(const std::vector<uint32_t>& waited)
         const std::string number = std::to_string(process);
         arguments += u" " + std::u16string(number.begin(), number.end());
     }
-    return sys::start_program(own_folder.ChildPath(setup_program_name), arguments);
+    *copy = own_folder.ChildPath(setup_program_name);
+    return sys::start_program(*copy, arguments);
 }
 
-void RemoveProgram(const std::u16string& folder, std::vector<uint32_t> waited)
+program_folder RemoveProgram(const std::u16string& folder, std::vector<uint32_t> waited,
+                             UninstallLog& log)
 {
     std::u16string own;
+    std::u16string copy;
     const std::u16string program = path_join(folder, setup_program_name);
+    const std::string named = "program folder: " + zksdk::ui::utf16_to_utf8(folder);
+    std::string why = "a program there still runs";
+    program_folder done = program_folder::removed;
     if (!sys::own_program_path(&own) || !same_path(CleanPath(own), program)) {
-        DeleteProgramFolder(folder, program_copies::all);
-        return;
+        done = DeleteProgramFolder(folder, program_copies::all);
+    } else {
+        // A running program cannot delete itself: its copy does it once this process has ended.
+        // Without one, this program goes aside and at the restart.
+        waited.push_back(sys::own_process_id());
+        if (StartRemover(waited, &copy)) {
+            log.Line(named + ", deleted by " + zksdk::ui::utf16_to_utf8(copy) +
+                     " once this uninstall has ended");
+            return program_folder::by_copy;
+        }
+        why = "its copy in the Windows Temp folder, which deletes it, could not be started";
+        done = DeleteProgramFolder(folder, program_copies::all);
     }
-    // A running program cannot delete itself: its copy does it once this process has ended.
-    // Without one, this program goes aside and at the restart.
-    waited.push_back(sys::own_process_id());
-    if (!StartRemover(waited))
-        DeleteProgramFolder(folder, program_copies::all);
+    switch (done) {
+    case program_folder::removed:
+        log.Line(named + ", removed");
+        break;
+    case program_folder::at_restart:
+        log.Line(named + ", deleted when Windows restarts: " + why);
+        break;
+    default:
+        log.Line(named + ", NOT REMOVED: " + why +
+                 ", and the program can be neither deleted nor left for the restart");
+        break;
+    }
+    return done;
 }
 
 } // namespace
@@ -205,10 +241,32 @@ void SweepTempCopies()
 record_status HandUninstall::Load()
 {
     m_complete = false;
+    m_refusal.clear();
     m_msi_product = MsiProductInstalled();
-    if (!ProductFolderInUse(&m_folder))
+    if (!ProductFolderInUse(&m_folder)) {
+        m_refusal = "the product folder below Program Files cannot be found";
         return record_status::unreadable;
-    return m_record.Load(RecordPathIn(m_folder));
+    }
+    const std::u16string path = RecordPathIn(m_folder);
+    const record_status status = m_record.Load(path);
+    const std::string record = "the install record " + zksdk::ui::utf16_to_utf8(path);
+    switch (status) {
+    case record_status::ok:
+    case record_status::missing:
+        break;
+    case record_status::damaged:
+        m_refusal = record + " is damaged: some of its lines are not entries";
+        break;
+    case record_status::not_trusted:
+        m_refusal = record +
+                    " is not owned by Administrators, SYSTEM or TrustedInstaller (or its folder "
+                    "is not), so a standard user could have written it";
+        break;
+    default:
+        m_refusal = record + " cannot be read";
+        break;
+    }
+    return status;
 }
 
 std::vector<UninstallPlace> HandUninstall::Places() const
@@ -233,29 +291,78 @@ UninstallReport HandUninstall::Run(when_held held,
                                    const std::vector<uint32_t>& waited)
 {
     m_complete = false;
+    m_restart = false;
+    m_program = program_folder::kept;
+    if (!m_refusal.empty())
+        return {};
     // Under the writing lock, which every uninstall holds while its Temp copy is made and started.
     SweepTempCopies();
     // Windows Installer would keep the product registered with its files gone, and its own
     // uninstall removes the files this one lists: only the package's entry may stand, and an
     // entry a wizard run made before the package came goes.
     if (m_msi_product) {
-        DeleteAppsEntry(apps_entry_key);
+        m_log.Line(DeleteAppsEntry(apps_entry_key)
+                       ? "Settings > Apps: the Windows Installer package's entry stands for the "
+                         "product, which that package removes; no file was removed here"
+                       : "Settings > Apps: NOT REMOVED, the registry refused to delete the "
+                         "wizard's entry beside the Windows Installer package's");
         return {};
     }
+    const size_t count = m_record.entries().size();
+    m_log.Line("removing " + std::to_string(count) + (count == 1 ? " file" : " files") +
+               " listed in " + zksdk::ui::utf16_to_utf8(RecordPathIn(m_folder)));
     UninstallOptions options;
     options.held = held;
     options.progress = progress;
     UninstallReport report = UninstallRecorded(m_record, {}, options);
+    m_log.Report(report);
     // An entry may go only with the record emptied: a file that failed stays listed for a retry.
-    m_complete = !m_folder.empty() && m_record.Save(RecordPathIn(m_folder)) == record_status::ok &&
-                 m_record.empty();
-    if (!m_complete)
+    if (m_folder.empty() || m_record.Save(RecordPathIn(m_folder)) != record_status::ok) {
+        m_log.Line("Settings > Apps: kept, the install record could not be saved");
         return report;
+    }
+    if (!m_record.empty()) {
+        m_log.Line("Settings > Apps: kept, for another try at the files still listed");
+        return report;
+    }
     // The entry before the program: it never names a program that is gone.
     m_complete = DeleteAppsEntry(apps_entry_key);
-    if (m_complete)
-        RemoveProgram(m_folder, waited);
+    m_log.Line(m_complete ? "Settings > Apps: removed HKLM\\" +
+                                zksdk::ui::utf16_to_utf8(path_join(uninstall_keys, apps_entry_key))
+                          : "Settings > Apps: NOT REMOVED, the registry refused to delete it");
+    if (!m_complete)
+        return report;
+    m_program = RemoveProgram(m_folder, waited, m_log);
+    // Gone, or going with the Temp copy or at the restart: never a program silently left behind
+    // with no entry to run it.
+    m_complete = m_program != program_folder::left;
+    m_restart =
+        m_program == program_folder::at_restart ||
+        std::any_of(report.files.begin(), report.files.end(), [](const UninstallItem& item) {
+            return item.outcome == uninstall_outcome::scheduled_for_restart;
+        });
     return report;
+}
+
+std::string HandUninstall::RestartNote() const
+{
+    if (!m_restart)
+        return {};
+    const std::string folder = zksdk::ui::utf16_to_utf8(m_folder);
+    return m_program == program_folder::at_restart
+               ? "Restart Windows to finish: its program folder, " + folder + ", is deleted then."
+               : "Restart Windows to finish: the files in use are deleted then.";
+}
+
+std::string RefusedResult(const std::string& refusal)
+{
+    return std::string(product::name) + " was not uninstalled: " + refusal +
+           ". Nothing was removed, and its entry in Settings > Apps stays.";
+}
+
+void HandUninstall::LogEnd(int exit_code, const std::string& result)
+{
+    m_log.Line("ended with " + std::to_string(exit_code) + ": " + result);
 }
 
 int FinishUninstall(const std::vector<uint32_t>& waited)

@@ -152,12 +152,19 @@ void ShowError(const std::string& title, const std::string& text)
                 MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
+void PrintLine(const std::string& line)
+{
+    std::fputs((line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int)
 {
     nimbic::sys::restrict_dll_search_to_system32();
-    const nimbic::EntrySystem system{RelaunchElevated, DescribeError, ShowError, BringToFront};
+    const nimbic::EntrySystem system{RelaunchElevated, DescribeError, ShowError, BringToFront,
+                                     PrintLine};
     const std::u16string_view line =
         command_line != nullptr ? reinterpret_cast<const char16_t*>(command_line) : u"";
     return nimbic::RunEntry(line, system);

@@ -1,4 +1,4 @@
-// The wizard's own log, made as nimbic-deploy makes its logs.
+// The wizard's and the uninstall's own logs, made as nimbic-deploy makes its logs.
 #include "installer/run_log.h"
 
 #include "installer/product.h"
@@ -23,6 +23,13 @@ std::string Stamp(const sys::local_clock& now)
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
                   now.hour, now.minute, now.second);
     return text;
+}
+
+// The product and its version, as both logs' first lines name them.
+std::string Product()
+{
+    return std::string(product::with_host) + " " +
+           std::string(product::version.substr(0, product::version.find(' ')));
 }
 
 std::string AppsLine(registration registered, const std::u16string& product_folder)
@@ -72,9 +79,8 @@ bool LogWizardRun(const std::vector<InstalledFile>& installed,
     LogFile log;
     if (!SetupLogFolder(&folder) || log.OpenInFolder(folder, u"NimbicSetup-install", logs_kept))
         return false;
-    std::string text = Stamp(sys::local_time()) + " " + std::string(product::with_host) + " " +
-                       std::string(product::version.substr(0, product::version.find(' '))) +
-                       ", installed by its installer\r\n";
+    std::string text =
+        Stamp(sys::local_time()) + " " + Product() + ", installed by its installer\r\n";
     for (const InstalledFile& file : installed) {
         const std::string target =
             file.target < target_names.size() ? target_names[file.target] : std::string();
@@ -83,6 +89,41 @@ bool LogWizardRun(const std::vector<InstalledFile>& installed,
     }
     text += AppsLine(registered, product_folder) + "\r\n";
     return log.Write(text);
+}
+
+void UninstallLog::Line(const std::string& text)
+{
+    if (!m_tried) {
+        m_tried = true;
+        std::u16string folder;
+        if (!SetupLogFolder(&folder) ||
+            m_file.OpenInFolder(folder, u"NimbicSetup-uninstall", logs_kept) ||
+            !m_file.Write(Stamp(sys::local_time()) + " " + Product() + ", uninstalled by " +
+                          m_started_as + "\r\n"))
+            return;
+        m_written = true;
+    }
+    // A write that fails closes the log: what it holds so far stays.
+    if (m_file.is_open())
+        m_file.Write(text + "\r\n");
+}
+
+void UninstallLog::Report(const UninstallReport& report)
+{
+    for (const UninstallItem& item : report.files) {
+        std::string line = std::string(OutcomeText(item.outcome)) + "\t" + item.entry.target +
+                           "\t" + std::string(ComponentName(item.entry.component)) + "\t" +
+                           utf16_to_utf8(item.entry.path);
+        if (!item.reason.empty())
+            line += "\t" + item.reason;
+        if (!item.left.empty() && !same_path(item.left, item.entry.path))
+            line += "\t(as " + utf16_to_utf8(item.left) + ")";
+        Line(line);
+    }
+    for (const FolderItem& folder : report.folders) {
+        if (folder.removed)
+            Line("removed\tfolder\t" + utf16_to_utf8(folder.path));
+    }
 }
 
 } // namespace nimbic

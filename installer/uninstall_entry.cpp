@@ -7,57 +7,67 @@
 #include "installer/uninstall_ui.h"
 
 #include "engine/setup_lock.h"
+#include "toolkit/core/text_conversion.h"
 
-#include <algorithm>
 #include <exception>
 
 namespace nimbic {
 
 int RunUninstaller(const EntrySystem& system, const std::vector<uint32_t>& waited)
 {
+    // A record that stops the uninstall opens the window on its result page, which says why.
     HandUninstall uninstall;
+    uninstall.Load();
     std::string reason;
-    int code = uninstall_exit::unusable;
-    if (uninstall.Load() == record_status::unreadable) {
-        reason = "the install record cannot be read, so nothing was removed";
-    } else {
-        // Stopped, whatever it had removed by then: the entry stays until a later try.
-        code = uninstall_exit::failed;
-        try {
-            UninstallUI window(uninstall, waited);
-            return window.run_modal();
-        } catch (const std::exception& error) {
-            reason = error.what();
-        } catch (...) {
-            reason = "unable to continue after an unknown failure";
-        }
+    try {
+        UninstallUI window(uninstall, waited);
+        return window.run_modal();
+    } catch (const std::exception& error) {
+        reason = error.what();
+    } catch (...) {
+        reason = "unable to continue after an unknown failure";
     }
+    // Stopped, whatever it had removed by then: the entry stays until a later try.
     system.show_error(std::string(product::name), "The uninstaller stopped: " + reason + ".");
-    return code;
+    return uninstall_exit::failed;
 }
 
-int RunQuietUninstall(const std::vector<uint32_t>& waited)
+int RunQuietUninstall(const EntrySystem& system, const std::vector<uint32_t>& waited)
 {
+    HandUninstall uninstall("/uninstall /quiet");
+    // The log's last line, and the quiet run's only output, for the script that started it.
+    const auto ended = [&](int code, const std::string& result) {
+        uninstall.LogEnd(code, result);
+        if (system.print)
+            system.print(std::string(product::name) + " uninstall ended with " +
+                         std::to_string(code) + ": " + result +
+                         (uninstall.log().is_written()
+                              ? " (log: " + zksdk::ui::utf16_to_utf8(uninstall.log().path()) + ")"
+                              : ""));
+        return code;
+    };
     SetupLock lock;
     if (lock.Acquire(deploy_lock_wait_ms) != sys::lock_result::acquired)
-        return uninstall_exit::another_setup;
-    HandUninstall uninstall;
-    if (uninstall.Load() == record_status::unreadable)
-        return uninstall_exit::unusable;
+        return ended(uninstall_exit::another_setup,
+                     "another setup kept writing for 30 seconds; nothing was changed");
+    uninstall.Load();
+    if (!uninstall.refusal().empty())
+        return ended(uninstall_exit::unusable, RefusedResult(uninstall.refusal()));
     if (uninstall.msi_product()) {
         uninstall.Run(when_held::delete_at_restart, {}, waited);
-        return uninstall_exit::msi_product;
+        return ended(uninstall_exit::msi_product, std::string(msi_product_note));
     }
     // Unattended: a file a running host holds is deleted when Windows restarts, as
     // nimbic-deploy does it.
-    const UninstallReport report = uninstall.Run(when_held::delete_at_restart, {}, waited);
+    uninstall.Run(when_held::delete_at_restart, {}, waited);
+    if (uninstall.program() == program_folder::left)
+        return ended(uninstall_exit::failed, "removed, but not its program folder");
     if (!uninstall.complete())
-        return uninstall_exit::failed;
-    const bool restart =
-        std::any_of(report.files.begin(), report.files.end(), [](const auto& item) {
-            return item.outcome == uninstall_outcome::scheduled_for_restart;
-        });
-    return restart ? uninstall_exit::restart_needed : uninstall_exit::done;
+        return ended(uninstall_exit::failed,
+                     "some components were not removed; the entry stays for another try");
+    if (uninstall.restart_needed())
+        return ended(uninstall_exit::restart_needed, "removed. " + uninstall.RestartNote());
+    return ended(uninstall_exit::done, "removed");
 }
 
 } // namespace nimbic

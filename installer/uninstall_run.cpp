@@ -3,10 +3,12 @@
 #include "installer/entry.h"
 #include "installer/installer_style.h"
 #include "installer/product.h"
+#include "installer/run_log.h"
 #include "installer/uninstall_ui.h"
 #include "installer/widgets/notification_popup.h"
 
 #include "engine/install_messages.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <algorithm>
 
@@ -79,17 +81,19 @@ void UninstallUI::RemoveAll()
     }
     // Read again under the lock: a setup that ran since the window opened may have added to
     // the record, and the record saved after the removal must keep what it added.
-    if (m_uninstall.Load() == record_status::unreadable) {
+    m_uninstall.Load();
+    if (!m_uninstall.refusal().empty()) {
         m_write_lock.Release();
-        ShowOutcome("Some components of " + std::string(product::name) + " were not removed.",
-                    false, uninstall_exit::unusable);
+        ShowOutcome(Ended(RefusedResult(m_uninstall.refusal()), uninstall_exit::unusable), false,
+                    uninstall_exit::unusable);
         return;
     }
     if (m_uninstall.msi_product()) {
         m_uninstall.Run(when_held::fail, {});
         m_write_lock.Release();
-        ShowOutcome(std::string(msi_product_note) + " Nothing was removed here.", false,
-                    uninstall_exit::msi_product);
+        ShowOutcome(Ended(std::string(msi_product_note) + " Nothing was removed here.",
+                          uninstall_exit::msi_product),
+                    false, uninstall_exit::msi_product);
         return;
     }
     m_running = true;
@@ -105,8 +109,6 @@ void UninstallUI::RemoveAll()
     m_uninstall_button.set_enabled(false);
     m_uninstall_button.set_caption("UNINSTALLING...");
     m_uninstall_button.update_size();
-    m_close_connection = event_dispatcher::instance().connect(
-        this, this, event_type::close_request, bind_event(this, &UninstallUI::KeepOpen));
     StartRemoval();
 }
 
@@ -153,7 +155,6 @@ void UninstallUI::OnRemovalTimer()
         return;
     }
     m_running = false;
-    event_dispatcher::instance().disconnect(m_close_connection);
     m_write_lock.Release();
     ShowResult(m_uninstall.complete(), m_kept);
 }
@@ -186,11 +187,33 @@ void UninstallUI::ShowResult(bool complete, size_t kept)
     std::string text =
         complete ? std::string(product::name) + " was removed from " + from + "."
                  : "Some components of " + std::string(product::name) + " were not removed.";
+    if (m_uninstall.program() == program_folder::left) {
+        text = std::string(product::name) + " was removed from " + from +
+               ", but its program folder could not be.";
+    }
     if (kept > 0) {
         text += " " + std::to_string(kept) + (kept == 1 ? " file was" : " files were") +
                 " kept: changed since it was installed, or reached through a link.";
     }
-    ShowOutcome(text, complete, complete ? uninstall_exit::done : uninstall_exit::failed);
+    if (complete && m_uninstall.restart_needed()) {
+        text += " " + m_uninstall.RestartNote();
+    }
+    const int code = !complete                      ? uninstall_exit::failed
+                     : m_uninstall.restart_needed() ? uninstall_exit::restart_needed
+                                                    : uninstall_exit::done;
+    ShowOutcome(Ended(text, code), complete, code);
+}
+
+// What stayed, and why, is for whoever looks into it later: a failure's page says where to look.
+std::string UninstallUI::Ended(const std::string& result, int exit_code)
+{
+    m_uninstall.LogEnd(exit_code, result);
+    std::u16string logs;
+    const bool failed =
+        exit_code == uninstall_exit::failed || exit_code == uninstall_exit::unusable;
+    if (!failed || !m_uninstall.log().is_written() || !SetupLogFolder(&logs))
+        return result;
+    return result + " See the uninstall log in " + zksdk::ui::utf16_to_utf8(logs) + ".";
 }
 
 void UninstallUI::ShowOutcome(const std::string& text, bool complete, int exit_code)
@@ -209,7 +232,11 @@ void UninstallUI::ShowOutcome(const std::string& text, bool complete, int exit_c
     m_uninstall_button.update_size();
     m_uninstall_button.set_enabled(true);
     m_uninstall_button.invalidate(false);
+    // FINISH takes the focus before CANCEL, which may have it (no removal ran before a refusal),
+    // is disabled: no event may report the focus on a control that cannot be used. Nothing is
+    // left to cancel.
     focus_and_announce(&m_uninstall_button);
+    m_cancel.set_enabled(false);
     m_progress_bar.set_tab_stop(false);
     announce(access_event::structure_changed);
     root().invalidate(false);

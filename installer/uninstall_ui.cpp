@@ -87,6 +87,11 @@ UninstallUI::UninstallUI(HandUninstall& uninstall, std::vector<uint32_t> waited)
     events.connect(this, this, event_type::key_down, bind_event(this, &UninstallUI::OnKey));
     events.connect(this, this, event_type::key_down_extended,
                    bind_event(this, &UninstallUI::OnKey));
+    events.connect(this, this, event_type::close_request,
+                   bind_event(this, &UninstallUI::OnCloseRequest));
+    // Laid out around the result it opens with, which is longer than the introduction.
+    if (!m_uninstall.refusal().empty())
+        m_refused = Ended(RefusedResult(m_uninstall.refusal()), uninstall_exit::unusable);
     BuildPage();
     BuildFooter();
     native().center();
@@ -98,6 +103,8 @@ UninstallUI::UninstallUI(HandUninstall& uninstall, std::vector<uint32_t> waited)
     events.connect(&m_uninstall_button, this, event_type::focus_lost,
                    bind_event(this, &UninstallUI::OnUninstallFocusLost));
     set_focus(&m_uninstall_button, focus_by_program);
+    if (!m_refused.empty())
+        ShowOutcome(m_refused, false, uninstall_exit::unusable);
 }
 
 // The members go before the window base does: the tree is taken apart while they are whole. A
@@ -139,8 +146,9 @@ void UninstallUI::BuildPage()
     Attach(m_status, m_page, {0, m_title.height() + 15, content_width, 60});
     SetNone(m_status, "default_back_color");
     StyleIntroLabel(m_status);
-    m_status.set_text(m_uninstall.msi_product() ? std::string(msi_product_note)
-                                                : Introduction(!m_uninstall.record().empty()),
+    m_status.set_text(!m_refused.empty()          ? m_refused
+                      : m_uninstall.msi_product() ? std::string(msi_product_note)
+                                                  : Introduction(!m_uninstall.record().empty()),
                       label_fit::fixed, label_fit::to_text);
 
     const int32_t separator_y = m_status.y() + m_status.height() + 15;
@@ -174,7 +182,9 @@ void UninstallUI::BuildPage()
 // One name and its folders per place, the folders indented below the name.
 int32_t UninstallUI::BuildPlaces(int32_t y, int32_t width)
 {
-    const std::vector<UninstallPlace> places = m_uninstall.Places();
+    // A refused record's places are not what an uninstall would remove.
+    const std::vector<UninstallPlace> places =
+        m_refused.empty() ? m_uninstall.Places() : std::vector<UninstallPlace>{};
     for (size_t i = 0; i < places.size() && i <= places_shown; ++i) {
         auto name = std::make_unique<text_label>();
         Attach(*name, m_page, {0, y, width, 20});
@@ -266,6 +276,15 @@ void UninstallUI::OnKey(const event_info& info)
     } else if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input()) {
         close(uninstall_exit::cancelled);
     }
+}
+
+// The title bar's X, and Alt+F4 as Windows turns it into WM_CLOSE: left to the system the window
+// would end with 0, which Apps and scripts take for an uninstall done. Before UNINSTALL it is
+// CANCEL, on the result page FINISH; nothing closes the window while files go.
+void UninstallUI::OnCloseRequest()
+{
+    if (!m_running)
+        close(m_finished ? m_exit_code : uninstall_exit::cancelled);
 }
 
 // The focus starts on UNINSTALL, in the footer, outside the page a reader would name: the button

@@ -30,7 +30,8 @@ inline constexpr std::string_view msi_product_note =
     "Nimbic Plug-in was installed by its Windows Installer package, which removes it from every "
     "place listed here: remove \"Nimbic Plug-in for After Effects\" in Settings > Apps.";
 
-// Built whole by its constructor (hidden, centred, UNINSTALL focused), run modally by the entry
+// Built whole by its constructor (hidden, centred, UNINSTALL focused; on its result page when the
+// record stops the uninstall), run modally by the entry
 // point (which ends with the code the window closes with, see uninstall_exit) and destroyed.
 // Owns its widgets and the worker that removes the files; the uninstall it works on is the
 // caller's, loaded. `waited`: processes the program folder's removal waits for.
@@ -69,13 +70,14 @@ private:
     void DescribeUninstall(const zksdk::ui::event_info& info);
     void DescribeFolders(const zksdk::ui::event_info& info);
     void OnUninstallFocusLost();
-    void KeepOpen() {}
+    void OnCloseRequest();
     void RemoveAll();
     void StartRemoval();
     void RemoveOnWorker();
     void OnRemovalTimer();
     void ShowProgress(size_t done, size_t total);
     void ShowResult(bool complete, size_t kept);
+    std::string Ended(const std::string& result, int exit_code);
     void ShowOutcome(const std::string& text, bool complete, int exit_code);
     bool AskRetry(const UninstallReport& report);
     bool NoOtherSetupWrites();
@@ -83,6 +85,7 @@ private:
     HandUninstall& m_uninstall;
     WizardFrame m_frame;
     std::string m_header_notice;
+    std::string m_refused; // the result page the window opens on when the record stops it
     zksdk::ui::generic_panel m_page;
     zksdk::ui::text_label m_title;
     zksdk::ui::text_label m_status;
@@ -104,7 +107,6 @@ private:
     UninstallReport m_report;                 // the worker's, read once it has ended
     size_t m_kept = 0;
     zksdk::ui::connection_id m_timer_connection = 0;
-    zksdk::ui::connection_id m_close_connection = 0; // closing is refused while files go
     int m_exit_code = 0;
     bool m_running = false;
     bool m_finished = false;

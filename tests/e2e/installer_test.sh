@@ -348,6 +348,12 @@ if [ "$part" != second ]; then
             '[ "$listed" -gt 3000 ]'
         check "UNINSTALL (the blue pill) starts focused, as the wizard's main button does" \
             'wizard_next_enabled "$artifacts/installer-uninstall-96.png"'
+        # Uninstall clicked again in Apps: nothing is removed, so it must not pass for done.
+        again_status=0
+        (exec wine "$@" </dev/null >/dev/null 2>&1) || again_status=$?
+        check "a second UninstallString meanwhile ends with 1618 and leaves one uninstaller" \
+            '[ "$again_status" -eq $((1618 % 256)) ] &&
+             [ "$(wizard_windows "$wizard_uninstaller_title" | wc -l)" -eq 1 ]'
         wizard_keys Tab
         wizard_settle
         shot installer-uninstall-96-cancel.png
@@ -387,6 +393,12 @@ if [ "$part" != second ]; then
     check "nothing of ours waits for a restart" '[ "$(pending_restart_deletions)" -eq 0 ]'
     check "the Temp copy's folder stays, for the next uninstall to sweep" \
         '[ "$(temp_copies)" -eq 1 ]'
+    # The window cancelled above removed nothing and logged nothing: one log, the quiet run's.
+    uninstall_logs=("$WINEPREFIX"/drive_c/ProgramData/Vantrel/NimbicSetup-uninstall-*.log)
+    check "the quiet uninstall's own log in ProgramData\\Vantrel ends with its code" \
+        '[ "${#uninstall_logs[@]}" -eq 1 ] &&
+         tail -n 1 "${uninstall_logs[0]}" | tr -d "\r" | grep -qx "ended with 0: removed" &&
+         grep -q "^Settings > Apps: removed HKLM" "${uninstall_logs[0]}"'
     rm -f "$foreign"
 
     echo "== no version registered, and a second setup (at $((SECONDS - started)) s)"

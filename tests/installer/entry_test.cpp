@@ -37,7 +37,8 @@ protected:
                 [this] {
                     ++m_brought_to_front;
                     return false;
-                }};
+                },
+                {}};
     }
 
     std::vector<std::u16string> m_relaunched;

@@ -78,6 +78,12 @@ TEST_F(HandInstallTest, AnEntryThatCannotBeMadeIsToldAndLoggedAndTheInstallStill
          "It is not listed in Settings > Apps: its entry could not be written in the registry "
          "(see the setup log in C:\\ProgramData\\Vantrel).",
          "Settings > Apps: NOT LISTED, its entry could not be written in the registry"},
+        // Half an entry would stand in Apps with nothing to run.
+        {"the registry refuses UninstallString",
+         [] { memsys::fail(memsys::op::reg_write, -1, u"UninstallString"); },
+         "It is not listed in Settings > Apps: its entry could not be written in the registry "
+         "(see the setup log in C:\\ProgramData\\Vantrel).",
+         "Settings > Apps: NOT LISTED, its entry could not be written in the registry"},
         {"no product folder for the program copy",
          [] { memsys::fail(memsys::op::create_directory, -1, u"Nimbic Plug-in"); },
          "It is not listed in Settings > Apps: the program copy that uninstalls it could not be "
@@ -105,6 +111,8 @@ TEST_F(HandInstallTest, AnEntryThatCannotBeMadeIsToldAndLoggedAndTheInstallStill
         EXPECT_EQ("Mission Success!", wizard.installing_title().text());
         EXPECT_EQ("Nimbic Plug-in successfully installed.", wizard.status_label().text());
         const std::string note = tested.note;
+        EXPECT_EQ(note.empty(),
+                  memsys::registry_key_exists(memsys::registry_view::native, entry_key));
         EXPECT_EQ(note.empty() ? "Click Finish to close installer."
                                : note + "\n\nClick Finish to close installer.",
                   wizard.finish_hint().text());

@@ -42,7 +42,8 @@ protected:
                     }
                     ++m_brought_to_front;
                     return true;
-                }};
+                },
+                [this](const std::string& line) { m_printed.push_back(line); }};
     }
 
     static std::u16string PluginOf(const HostVersion& version)
@@ -71,6 +72,7 @@ protected:
 
     std::vector<std::u16string> m_relaunched;
     std::vector<std::string> m_reported;
+    std::vector<std::string> m_printed;
     int m_brought_to_front = 0;
 };
 
@@ -164,6 +166,18 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
              EXPECT_FALSE(entry());
              memsys::release_file(held);
          }},
+        // What is left of an entry whose record is gone, or which lacks its UninstallString (a
+        // write cut short): the key goes, not to stand broken in Settings > Apps.
+        {"the record is gone", [] { memsys::move(record_path, u"C:\\Work\\record.txt"); },
+         uninstall_exit::done,
+         [&] { EXPECT_TRUE(!entry() && !Exists(program) && !Exists(product_folder)); }},
+        {"an entry without UninstallString, and no program folder",
+         [&] {
+             ASSERT_TRUE(WriteAppsEntry(apps_entry_key,
+                                        {{u"DisplayName", std::u16string(u"Nimbic Plug-in")}}));
+             memsys::move(product_folder, u"C:\\Work\\Nimbic Plug-in");
+         },
+         uninstall_exit::done, [&] { EXPECT_TRUE(!entry() && !Exists(product_folder)); }},
         // The Windows Installer package installed the product (into a folder of its own
         // choosing): no file is removed, only a wizard entry beside the package's.
         {"the MSI's product",
@@ -183,6 +197,133 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
         EXPECT_EQ(tested.code, RunEntry(u"/uninstall /quiet", System()));
         tested.check();
     }
+}
+
+// A record that is damaged, or that a standard user could have written, stops the uninstall
+// before anything is removed, the entry and the program included: the window opens on its result
+// page with the reason, the quiet run prints it, and both log it.
+TEST_F(UninstallTest, ARecordThatCannotBeTrustedStopsTheUninstallBeforeAnythingIsRemoved)
+{
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        std::string reason;
+    } cases[] = {
+        {"damaged",
+         [] { memsys::add_file(record_path, FileContent(record_path) + "not an entry\n"); },
+         "is damaged: some of its lines are not entries"},
+        {"a standard user's", [] { memsys::set_administrator_owner(record_path, false); },
+         "is not owned by Administrators, SYSTEM or TrustedInstaller (or its folder is not), so "
+         "a standard user could have written it"},
+    };
+    // Everything but the logs.
+    const auto machine = [] {
+        std::vector<std::pair<std::u16string, std::string>> kept;
+        for (const memsys::entry& entry : memsys::entries()) {
+            if (!entry.path.starts_with(u"C:\\ProgramData"))
+                kept.emplace_back(entry.path, entry.bytes);
+        }
+        return kept;
+    };
+    const std::u16string logs = u"C:\\ProgramData\\Vantrel\\NimbicSetup-uninstall-20260102-030405";
+    for (const auto& tested : cases) {
+        SCOPED_TRACE(tested.name);
+        SetUp();
+        m_printed.clear();
+        m_reported.clear();
+        ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+        tested.spoil();
+        const auto before = machine();
+        const std::string result =
+            "Nimbic Plug-in was not uninstalled: the install record "
+            "C:\\Program Files\\Vantrel\\Nimbic Plug-in\\install-record.txt " +
+            tested.reason + ". Nothing was removed, and its entry in Settings > Apps stays.";
+
+        EXPECT_EQ(uninstall_exit::unusable, RunEntry(u"/uninstall /quiet", System()));
+        EXPECT_EQ(std::vector<std::string>{"Nimbic Plug-in uninstall ended with 1: " + result +
+                                           " (log: " + zksdk::ui::utf16_to_utf8(logs) + ".log)"},
+                  m_printed);
+
+        HandUninstall uninstall;
+        uninstall.Load();
+        UninstallUI window(uninstall);
+        window.native().show();
+        headless::set_focus_window(&window.native());
+        EXPECT_TRUE(window.is_finished());
+        EXPECT_EQ(result + " See the uninstall log in C:\\ProgramData\\Vantrel.",
+                  window.status_label().text());
+        EXPECT_TRUE(window.place_labels().empty());
+        EXPECT_EQ(&window.uninstall_button(), window.focused_widget());
+        EXPECT_EQ("FINISH", window.uninstall_button().caption());
+        EXPECT_FALSE(window.cancel_button().is_enabled());
+        headless::push_step([&window] { headless::send_key_down(window.native(), enter_key); });
+        EXPECT_EQ(uninstall_exit::unusable, window.run_modal());
+        // Opened by the Apps entry, it is the same page, and no message box.
+        headless::push_step([] { headless::send_key_down(*headless::focus_window(), enter_key); });
+        EXPECT_EQ(uninstall_exit::unusable, RunEntry(u"/UAC /uninstall", System()));
+        EXPECT_TRUE(m_reported.empty());
+
+        EXPECT_EQ(before, machine());
+        EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+        for (const std::u16string& log : {logs + u".log", logs + u"-2.log", logs + u"-3.log"}) {
+            EXPECT_TRUE(FileContent(log).ends_with("\r\nended with 1: " + result + "\r\n"))
+                << FileContent(log);
+        }
+    }
+}
+
+// The uninstall logs what became of each file, the entry and the program beside the wizard's
+// logs, in a kind of its own: each kind keeps its newest ten, and pruning one never deletes the
+// other.
+TEST_F(UninstallTest, TheUninstallLogsBesideTheWizardAndEachKindIsPrunedApart)
+{
+    const std::u16string logs = u"C:\\ProgramData\\Vantrel";
+    memsys::add_folder(logs);
+    for (const char* kind : {"install", "uninstall"}) {
+        for (int day = 11; day <= 21; ++day) {
+            memsys::add_file(logs + zksdk::ui::utf8_to_utf16("\\NimbicSetup-" + std::string(kind) +
+                                                             "-202501" + std::to_string(day) +
+                                                             "-000000.log"),
+                             "old");
+        }
+    }
+    const auto count = [&](std::u16string_view kind) {
+        const std::u16string prefix = logs + u"\\NimbicSetup-" + std::u16string(kind) + u"-";
+        const std::vector<memsys::entry> all = memsys::entries();
+        return std::count_if(all.begin(), all.end(),
+                             [&](const memsys::entry& e) { return e.path.starts_with(prefix); });
+    };
+    const HostVersion version = ThreeVersions()[1];
+    ASSERT_TRUE(InstallThroughWizard({version}));
+    EXPECT_EQ(10, count(u"install"));
+    EXPECT_EQ(11, count(u"uninstall")) << "the wizard prunes its own logs only";
+    memsys::add_file(PanelOf(version), "// my own edit");
+
+    EXPECT_EQ(uninstall_exit::done, RunEntry(u"/uninstall /quiet", System()));
+    EXPECT_EQ(10, count(u"uninstall"));
+    EXPECT_EQ(10, count(u"install")) << "the uninstall prunes its own logs only";
+    EXPECT_FALSE(Exists(logs + u"\\NimbicSetup-uninstall-20250112-000000.log"));
+    EXPECT_TRUE(Exists(logs + u"\\NimbicSetup-uninstall-20250113-000000.log"));
+    const std::string plugin = zksdk::ui::utf16_to_utf8(PluginOf(version));
+    EXPECT_EQ("2026-01-02 03:04:05 Nimbic Plug-in for After Effects 1.0.5, uninstalled by "
+              "/uninstall /quiet\r\n"
+              "removing 2 files listed in C:\\Program Files\\Vantrel\\Nimbic "
+              "Plug-in\\install-record.txt\r\n"
+              "removed\tCC2018\tplug-in\t" +
+                  plugin +
+                  "\r\n"
+                  "kept (changed since it was installed)\tCC2018\tscript\t" +
+                  zksdk::ui::utf16_to_utf8(PanelOf(version)) +
+                  "\r\n"
+                  "removed\tfolder\t" +
+                  plugin.substr(0, plugin.rfind('\\')) +
+                  "\r\n"
+                  "Settings > Apps: removed "
+                  "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel."
+                  "NimbicPlugin\r\n"
+                  "program folder: C:\\Program Files\\Vantrel\\Nimbic Plug-in, removed\r\n"
+                  "ended with 0: removed\r\n",
+              FileContent(logs + u"\\NimbicSetup-uninstall-20260102-030405.log"));
 }
 
 // The Windows Installer package installed the product (into a folder of its own choosing): the
@@ -211,6 +352,12 @@ TEST_F(UninstallTest, WithTheMsisProductTheHandUninstallRemovesNoFile)
     EXPECT_TRUE(window.is_finished());
     EXPECT_EQ(std::string(msi_product_note) + " Nothing was removed here.",
               window.status_label().text());
+    // Only FINISH is left, and it has the focus: nothing is left to cancel, and Escape does not
+    // end the window with 1602.
+    EXPECT_EQ(&window.uninstall_button(), window.focused_widget());
+    EXPECT_FALSE(window.cancel_button().is_enabled());
+    headless::send_key_down(window.native(), escape_key);
+    EXPECT_TRUE(window.native().is_visible());
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[0])));
     EXPECT_TRUE(Exists(PluginOf(ThreeVersions()[1])));
 }
@@ -315,6 +462,62 @@ TEST_F(UninstallTest, TheRunningProgramLeavesItsFolderToACopyInTheTempFolder)
     EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
     EXPECT_TRUE(memsys::restart_deletions().empty());
     EXPECT_TRUE(Exists(second_copy)) << "a running copy stays until the next uninstall";
+}
+
+// When the Temp copy cannot be started the uninstall still removes everything else, and the
+// running program goes aside and at the restart with its folders: 3010, quietly or in the
+// window, never 0 with the program silently left behind.
+TEST_F(UninstallTest, WithoutItsTempCopyTheProgramFolderGoesAtTheRestart)
+{
+    const HostVersion version = ThreeVersions()[1];
+    const std::u16string program = product_folder + u"\\NimbicSetup.exe";
+    const std::string note = "Restart Windows to finish: its program folder, C:\\Program "
+                             "Files\\Vantrel\\Nimbic Plug-in, is deleted then.";
+    for (const bool windowed : {false, true}) {
+        SCOPED_TRACE(windowed ? "the window" : "quiet");
+        SetUp();
+        m_printed.clear();
+        ASSERT_TRUE(InstallThroughWizard({version}));
+        memsys::add_folder(u"C:\\Windows\\Temp");
+        memsys::set_program_path(program);
+        memsys::hold_file(program, memsys::holding::mapped_image);
+        memsys::fail(memsys::op::start_program);
+        if (!windowed) {
+            EXPECT_EQ(uninstall_exit::restart_needed,
+                      RunEntry(u"/UAC /uninstall /quiet /caller 77", System()));
+            const std::string log =
+                "C:\\ProgramData\\Vantrel\\NimbicSetup-uninstall-20260102-030405.log";
+            EXPECT_EQ(
+                std::vector<std::string>{"Nimbic Plug-in uninstall ended with 3010: removed. " +
+                                         note + " (log: " + log + ")"},
+                m_printed);
+            EXPECT_NE(std::string::npos,
+                      FileContent(zksdk::ui::utf8_to_utf16(log))
+                          .find("\r\nprogram folder: C:\\Program Files\\Vantrel\\Nimbic Plug-in, "
+                                "deleted when Windows restarts: its copy in the Windows Temp "
+                                "folder, which deletes it, could not be started\r\n"));
+        } else {
+            HandUninstall uninstall;
+            ASSERT_EQ(record_status::ok, uninstall.Load());
+            UninstallUI window(uninstall);
+            window.native().show();
+            headless::set_focus_window(&window.native());
+            headless::send_key_down(window.native(), enter_key);
+            FinishRemoval(window);
+            EXPECT_EQ("Nimbic Plug-in was removed from these places. " + note,
+                      window.status_label().text());
+            headless::push_step([&window] { headless::send_key_down(window.native(), enter_key); });
+            EXPECT_EQ(uninstall_exit::restart_needed, window.run_modal());
+        }
+        EXPECT_FALSE(Exists(PluginOf(version)) || Exists(PanelOf(version)));
+        EXPECT_FALSE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+        EXPECT_FALSE(Exists(program)) << "aside, its name is free for the next setup";
+        const std::vector<std::u16string> pending = memsys::restart_deletions();
+        ASSERT_EQ(3u, pending.size());
+        EXPECT_TRUE(IsBackupNameOf(path_filename(pending[0]), u"NimbicSetup.exe"));
+        memsys::restart();
+        EXPECT_FALSE(Exists(u"C:\\Program Files\\Vantrel"));
+    }
 }
 
 TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
@@ -455,28 +658,71 @@ TEST_F(UninstallTest, TheWindowIsDrivenByKeysAndAHeldFileFailsOnlyItsItem)
     EXPECT_FALSE(window.native().is_visible());
 }
 
-TEST_F(UninstallTest, EscapeAndAltF4CloseTheWindowAndNothingIsRemoved)
+// However the window is closed, it ends with what it did, never with 0 as if uninstalled: 1602
+// before UNINSTALL, the quiet uninstall's failure code after a failed one.
+TEST_F(UninstallTest, EveryWayOfClosingTheWindowEndsWithWhatItDid)
 {
-    ASSERT_TRUE(InstallThroughWizard({ThreeVersions()[1]}));
+    const HostVersion version = ThreeVersions()[1];
+    ASSERT_TRUE(InstallThroughWizard({version}));
+    using closing = std::function<void(zksdk::ui::native_window&)>;
+    const closing escape = [](auto& shown) { headless::send_key_down(shown, escape_key); };
+    const closing alt_f4 = [](auto& shown) { headless::send_key_down(shown, 0x73, 1 << 29); };
+    const closing title_bar_x = [](auto& shown) { headless::request_close(shown); };
+    const closing finish = [](auto& shown) { headless::send_key_down(shown, enter_key); };
+
     const std::vector<memsys::entry> before = memsys::entries();
-    headless::push_step([] { headless::send_key_down(*headless::focus_window(), escape_key); });
-    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
-    headless::push_step(
-        [] { headless::send_key_down(*headless::focus_window(), 0x73, 1 << 29); }); // Alt+F4
-    EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
-    EXPECT_EQ(before.size(), memsys::entries().size());
-    EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    for (const closing& way : {escape, alt_f4, title_bar_x}) {
+        headless::push_step([&way] { way(*headless::focus_window()); });
+        EXPECT_EQ(uninstall_exit::cancelled, RunEntry(u"/UAC /uninstall", System()));
+        EXPECT_EQ(before.size(), memsys::entries().size());
+    }
+
+    // After Effects holds the plug-in and the retry is declined: the result page says it
+    // failed, and the window ends with that however it is closed.
+    memsys::hold_file(PluginOf(version), memsys::holding::sharing_reads);
+    for (const closing& way : {alt_f4, title_bar_x, finish}) {
+        HandUninstall uninstall;
+        ASSERT_EQ(record_status::ok, uninstall.Load());
+        UninstallUI window(uninstall);
+        window.native().show();
+        headless::set_focus_window(&window.native());
+        AnswerPopup(escape_key);
+        headless::send_key_down(window.native(), enter_key);
+        FinishRemoval(window);
+        ASSERT_TRUE(window.is_finished());
+        EXPECT_EQ("Some components of Nimbic Plug-in were not removed. See the uninstall log in "
+                  "C:\\ProgramData\\Vantrel.",
+                  window.status_label().text());
+        headless::push_step([&] { way(window.native()); });
+        EXPECT_EQ(uninstall_exit::failed, window.run_modal());
+        EXPECT_FALSE(window.native().is_visible());
+        EXPECT_TRUE(memsys::registry_key_exists(memsys::registry_view::native, entry_key));
+    }
+    memsys::release_file(PluginOf(version));
+    // Each window's log, the last one's at the same second as the others ("-3"), says why.
+    const std::string log =
+        FileContent(u"C:\\ProgramData\\Vantrel\\NimbicSetup-uninstall-20260102-030405-3.log");
+    for (const std::string& line : std::vector<std::string>{
+             "uninstalled by its window (/uninstall)\r\n",
+             "\nfailed\tCC2018\tplug-in\t" + zksdk::ui::utf16_to_utf8(PluginOf(version)) +
+                 "\tanother program holds it\r\n",
+             "\nSettings > Apps: kept, for another try at the files still listed\r\n"
+             "ended with 2: Some components of Nimbic Plug-in were not removed.\r\n"}) {
+        EXPECT_NE(std::string::npos, log.find(line)) << line << "\nin\n" << log;
+    }
 }
 
 TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
 {
     memsys::hold_mutex_elsewhere(std::u16string(setup_window_mutex_name));
-    // The elevated copy finds the first setup: no window of its own.
+    // The elevated copy finds the first setup: no window of its own. A second wizard has done
+    // its part; an uninstall has removed nothing and must not pass for done.
     EXPECT_EQ(exit_success, RunEntry(u"/UAC", System()));
+    EXPECT_EQ(uninstall_exit::window_open, RunEntry(u"/UAC /uninstall /caller 12", System()));
     // The first copy asks before the elevation prompt, and starts no copy at all.
     EXPECT_EQ(exit_success, RunEntry(u"", System()));
-    EXPECT_EQ(exit_success, RunEntry(u"/uninstall", System()));
-    EXPECT_EQ(3, m_brought_to_front);
+    EXPECT_EQ(uninstall_exit::window_open, RunEntry(u"/uninstall", System()));
+    EXPECT_EQ(4, m_brought_to_front);
     EXPECT_TRUE(m_relaunched.empty());
     EXPECT_EQ(0u, headless::pending_steps());
     memsys::release_mutex_elsewhere(std::u16string(setup_window_mutex_name));
@@ -506,7 +752,7 @@ TEST_F(UninstallTest, ASecondSetupBringsTheFirstForwardAndEnds)
         memsys::hold_mutex_elsewhere(std::u16string(name));
     }
     EXPECT_TRUE(window_opens());
-    EXPECT_EQ(3, m_brought_to_front) << "no setup was brought forward";
+    EXPECT_EQ(4, m_brought_to_front) << "no setup was brought forward";
     m_relaunched.clear();
     EXPECT_EQ(exit_success, RunEntry(u"", System()));
     EXPECT_EQ(std::vector<std::u16string>{u"/UAC"}, m_relaunched);
