@@ -59,7 +59,7 @@ bool RemoveProgramCopy(const OpenedFolder& folder, std::u16string_view name, boo
         return true;
     if (opened != sys::open_result::opened)
         return false;
-    const removal done = DeleteOrLeaveForRestart(folder, program, name, nullptr, own_name::never);
+    const removal done = DeleteOrLeaveForRestart(folder, program, name);
     sys::close_file(program);
     *at_restart = *at_restart || done == removal::at_restart;
     return done == removal::deleted;

@@ -48,8 +48,8 @@ int RunQuietUninstall(const std::vector<uint32_t>& waited)
         uninstall.Run(when_held::delete_at_restart, {}, waited);
         return uninstall_exit::msi_product;
     }
-    // Unattended: a file a running host holds is deleted when Windows restarts, as
-    // nimbic-deploy does it.
+    // Unattended: a plug-in a running host has loaded is renamed aside and deleted when Windows
+    // restarts, as nimbic-deploy does it; a file held so that it cannot be renamed fails.
     const UninstallReport report = uninstall.Run(when_held::delete_at_restart, {}, waited);
     if (!uninstall.complete())
         return uninstall_exit::failed;

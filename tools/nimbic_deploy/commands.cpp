@@ -151,6 +151,7 @@ struct Tally {
     size_t foreign = 0;
     size_t scheduled = 0;
     size_t failed = 0;
+    size_t in_use = 0; // of the failed: another program holds them
 };
 
 // One row per uninstall item, as the payload uninstall has always written them.
@@ -189,7 +190,9 @@ void ReportItem(const std::string& target, const UninstallItem& item, Report& re
         break;
     case uninstall_outcome::failed:
         ++tally.failed;
-        report.Row(shown, component, "failed (" + item.reason + ")", item.entry.path);
+        tally.in_use += item.in_use ? 1 : 0;
+        report.Row(shown, component, "failed (" + item.reason + ")", item.entry.path,
+                   item.in_use ? InUseLine({item.entry.path}) : std::string());
         return;
     }
     report.Row(shown, component, OutcomeText(item.outcome), item.entry.path);
@@ -249,6 +252,11 @@ int UninstallEnd(const Tally& tally, bool journaled, Report& report)
     if (tally.failed == 0)
         return exit_code::done;
     report.Problem(FileCount(tally.failed) + " could not be removed");
+    // Never left for the restart by their own names, which a setup run before it would write.
+    if (tally.in_use > 0)
+        report.Problem(Count(tally.in_use, "file is", "files are") +
+                       " held by another program (is After Effects running?): close it and run "
+                       "the uninstall again");
     if (!sys::is_elevated())
         report.Problem(not_elevated_hint);
     return exit_code::failed;
@@ -354,7 +362,8 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
         if (item.outcome == uninstall_outcome::failed) {
             ++tally.failed;
             report.Row({entry.target, {}, {}}, ReportedComponent(entry.component),
-                       "failed to remove (" + item.reason + ")", entry.path);
+                       "failed to remove (" + item.reason + ")", entry.path,
+                       item.in_use ? InUseLine({entry.path}) : std::string());
             continue;
         }
         record.Remove(entry.path);
