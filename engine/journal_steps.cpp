@@ -64,10 +64,11 @@ content ReadIfSame(sys::file_handle file, uint64_t size, const Sha256Digest& dig
     return found;
 }
 
-// Ours by name, or the install record under a name of the caller's choice (--record).
+// Ours by name, or the install record under a name of the caller's choice (--record), or the
+// wizard's program copy that an install taking the wizard's over kept as a backup.
 bool IsOurs(const std::u16string& path, std::string_view bytes)
 {
-    return IsOwnFileName(path) || IsRecordText(bytes);
+    return IsOwnFileName(path) || IsRecordText(bytes) || IsProgramCopyPath(path);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "tools/nimbic_deploy/commands.h"
 
 #include "tools/nimbic_deploy/journal_commands.h"
+#include "tools/nimbic_deploy/wizard_takeover.h"
 
 #include "engine/install_messages.h"
 #include "engine/install_state.h"
@@ -291,6 +292,11 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
     if (loaded == record_status::damaged)
         report.Problem("the install record " + Quoted(record_path) +
                        " is damaged; its readable entries are kept");
+    // Before the held-file check: what the wizard installed is this product's now, and an
+    // upgrade removes what of it this version no longer ships.
+    WizardTakeover takeover;
+    if (options.take_over_wizard)
+        takeover.Fold(record_path, record, report);
 
     // Nothing is written while a file the run must replace is held: a run that could not
     // finish would leave some versions new and some old. Under a journal a module a host has
@@ -374,15 +380,21 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
     for (const InstalledFile& file : state.installed_files())
         AddToRecord(record, file, targets[file.target].name);
     bool record_failed = false;
-    if (!state.installed_files().empty() && record.Save(record_path, noted) != record_status::ok) {
+    if ((!state.installed_files().empty() || takeover.folded() > 0) &&
+        record.Save(record_path, noted) != record_status::ok) {
         record_failed = true;
         report.Problem("the install record " + Quoted(record_path) + " cannot be written");
     }
+    // Only once this record lists the wizard's files, and the run did all it should: a failed
+    // run leaves the wizard's install standing.
+    bool takeover_failed = false;
+    if (failed_targets == 0 && tally.failed == 0 && !record_failed)
+        takeover_failed = !takeover.Finish(noted, report);
     if (noted && !journal.good())
         report.Problem("the journal " + Quoted(*options.journal) +
                        " could not be written, so the run stopped changing files");
 
-    if (failed_targets == 0 && tally.failed == 0 && !record_failed) {
+    if (failed_targets == 0 && tally.failed == 0 && !record_failed && !takeover_failed) {
         report.Line(std::string(product::name) + " installed into " +
                     Count(targets.size(), "target.", "targets."));
         return exit_code::done;

@@ -60,6 +60,14 @@ Options:
                           registered version whose plug-in folder is gone; uninstall without
                           a record or a readable SETUP removes nothing and ends with 0. For
                           packages sent to every machine, whether After Effects is there or not.
+  --take-over-wizard-install
+                          Install only (the MSI's install passes it): when the record is not
+                          the wizard's own (C:\Program Files\Vantrel\Nimbic Plug-in), what the
+                          wizard's record there lists joins the record, and once the install
+                          succeeded the wizard's record goes, its program copy (only a Nimbic
+                          setup program, and only once no wizard entry in Settings > Apps runs
+                          it) and that folder and Vantrel when empty; under --journal as
+                          backups until commit, so a rollback puts them back.
   --remove-empty-folder DIR
                           Uninstall only: removes DIR at the end when it is empty (at commit
                           under a journal). Repeatable, inner folders first.
