@@ -12,6 +12,8 @@ namespace nimbic {
 
 inline constexpr std::u16string_view uninstall_keys =
     u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The entry a wizard install makes, below the Uninstall key (the MSI's product has its own).
+inline constexpr std::u16string_view apps_entry_key = u"Vantrel.NimbicPlugin";
 
 // One value: REG_SZ text or a REG_DWORD number.
 struct EntryValue {

@@ -14,8 +14,7 @@ constexpr int name_attempts = 4;
 } // namespace
 
 removal DeleteOrLeaveForRestart(const OpenedFolder& folder, sys::file_handle file,
-                                std::u16string_view name, std::u16string* left,
-                                own_name by_own_name)
+                                std::u16string_view name, std::u16string* left)
 {
     if (sys::delete_opened(file))
         return removal::deleted;
@@ -29,12 +28,9 @@ removal DeleteOrLeaveForRestart(const OpenedFolder& folder, sys::file_handle fil
         if (!renamed && moved != sys::open_result::exists)
             break;
     }
-    // A file that cannot even be renamed goes by its own name: the only way left.
-    if (!renamed) {
-        if (by_own_name == own_name::never && !IsAsideName(name))
-            return removal::failed;
-        aside = std::u16string(name);
-    }
+    // Its own name stays ours to write again before the restart: what cannot be renamed stays.
+    if (!renamed && !IsAsideName(name))
+        return removal::failed;
     if (sys::delete_at_restart(folder.ChildPath(aside))) {
         if (left)
             *left = folder.ChildPath(aside);

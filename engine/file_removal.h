@@ -2,6 +2,8 @@
 // renamed but not deleted: as Windows Installer does with files in use, it is renamed aside and
 // left for the restart, so that its own name is free at once (for a new file, or an earlier one
 // put back) and the restart deletes only the aside name, never whatever has the name by then.
+// A file that cannot even be renamed is never left for the restart by its own name: a setup run
+// before the restart would write that name, and the restart would delete what it wrote.
 #pragma once
 
 #include "engine/opened_folder.h"
@@ -18,15 +20,10 @@ enum class removal {
     failed,     // neither deleted nor left for the restart; the file is as it was
 };
 
-// Whether a file that cannot be renamed aside may be left for the restart by its own name, which
-// the restart deletes whatever has that name by then: never for a file a later setup puts back
-// under the same name (the setup program's copy), which had better stay as it is.
-enum class own_name { allowed, never };
-
 // Deletes the file `name` in `folder`, open through `file` (child_access::remove), or else
-// renames it aside and leaves it for the restart. `left` gets the path the restart deletes.
+// renames it aside and leaves it for the restart; a file already under an aside name is left so
+// under that name. `left` gets the path the restart deletes.
 removal DeleteOrLeaveForRestart(const OpenedFolder& folder, sys::file_handle file,
-                                std::u16string_view name, std::u16string* left = nullptr,
-                                own_name by_own_name = own_name::allowed);
+                                std::u16string_view name, std::u16string* left = nullptr);
 
 } // namespace nimbic

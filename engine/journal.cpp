@@ -158,13 +158,6 @@ bool Journal::NoteBackup(const std::u16string& path, std::u16string_view backup_
                 what_is_left);
 }
 
-bool Journal::NoteRestartDeletion(const std::u16string& path, uint64_t size,
-                                  const Sha256Digest& digest)
-{
-    return Note(std::string(restart_note) + "\t" + std::to_string(size) + "\t" + HexDigest(digest) +
-                "\t" + utf16_to_utf8(path));
-}
-
 bool Journal::NoteRemoveWhenEmpty(const std::u16string& path)
 {
     return Note(std::string(remove_when_empty_note) + "\t" + utf16_to_utf8(path));

@@ -63,10 +63,6 @@ public:
     // restart while a host has it loaded.
     bool NoteBackup(const std::u16string& path, std::u16string_view backup_name, uint64_t size,
                     const Sha256Digest& digest, const std::optional<LeftBytes>& left);
-    // A file of ours, holding these bytes, that another program holds so that it can be neither
-    // removed nor renamed now: commit deletes it, or leaves it for the restart; a rollback has
-    // nothing to undo, since nothing was changed.
-    bool NoteRestartDeletion(const std::u16string& path, uint64_t size, const Sha256Digest& digest);
     // A folder to remove at commit when it is empty then (one that held the files an uninstall
     // kept as backups).
     bool NoteRemoveWhenEmpty(const std::u16string& path);

@@ -24,7 +24,8 @@ inline constexpr std::string_view created_note = "created";
 inline constexpr std::string_view backup_note = "backup";
 inline constexpr std::string_view nothing_left = "-";
 inline constexpr std::string_view remove_when_empty_note = "remove-when-empty";
-// A file of ours another program holds, for the commit to delete (or leave for the restart).
+// A held file of ours that earlier versions left for the commit to delete; still carried out, by
+// an aside name only, for a journal such a version left.
 inline constexpr std::string_view restart_note = "delete-at-restart";
 // A folder made to hold the journal itself, removed once the journal is gone and it is empty.
 inline constexpr std::string_view journal_folder_note = "journal-folder";

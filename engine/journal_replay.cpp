@@ -162,7 +162,7 @@ journal_result RollBack(const std::u16string& path, std::vector<JournalStep>* st
         if (note->kind == backup_note)
             Restore(*note, steps);
         else if (note->kind == created_note)
-            RemoveNoted(*note, false, steps);
+            RemoveNoted(*note, steps);
         else if (note->kind == temporary_note)
             DeleteAside(note->path, path_filename(note->path), "removed", steps);
         else if (note->kind == folder_note)
@@ -194,7 +194,7 @@ journal_result Commit(const std::u16string& path, std::vector<JournalStep>* step
         else if (note.kind == temporary_note)
             DeleteAside(note.path, path_filename(note.path), "removed", steps);
         else if (note.kind == restart_note)
-            RemoveNoted(note, true, steps);
+            RemoveNoted(note, steps);
     }
     // The journal goes whatever became of the steps: its run is committed. One that cannot be
     // deleted now is renamed aside for the restart, so its name is free for the next run.

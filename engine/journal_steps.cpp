@@ -17,6 +17,9 @@ using journal_format::Noted;
 
 const std::string restart_action = "scheduled for deletion at restart";
 const std::string not_ours = "it is not a file of this product, so it is left alone";
+// A file that can be neither deleted nor renamed aside: another program has it open.
+const std::string held_reason = "another program holds it, so it can be neither deleted nor "
+                                "renamed aside";
 
 // The folder of a noted path, when it is still there.
 bool OpenFolderOf(const std::u16string& path, OpenedFolder* folder, std::vector<JournalStep>* steps)
@@ -61,10 +64,11 @@ content ReadIfSame(sys::file_handle file, uint64_t size, const Sha256Digest& dig
     return found;
 }
 
-// Ours by name, or the install record under a name of the caller's choice (--record).
+// Ours by name, or the install record under a name of the caller's choice (--record), or the
+// wizard's program copy that an install taking the wizard's over kept as a backup.
 bool IsOurs(const std::u16string& path, std::string_view bytes)
 {
-    return IsOwnFileName(path) || IsRecordText(bytes);
+    return IsOwnFileName(path) || IsRecordText(bytes) || IsProgramCopyPath(path);
 }
 
 } // namespace
@@ -261,20 +265,17 @@ void Restore(const Noted& note, std::vector<JournalStep>* steps)
 }
 
 // A file the run put in place (rollback) or left to delete (commit), while it is still ours.
-void RemoveNoted(const Noted& note, bool held_goes_at_restart, std::vector<JournalStep>* steps)
+void RemoveNoted(const Noted& note, std::vector<JournalStep>* steps)
 {
     OpenedFolder folder;
     if (!OpenFolderOf(note.path, &folder, steps))
         return;
     const std::u16string name = path_filename(note.path);
     sys::file_handle file = sys::invalid_file;
-    sys::open_result opened =
+    // Held so that it cannot be opened for deletion, it cannot be renamed aside either: it stays,
+    // since the restart would delete whatever a later setup put under its own name.
+    const sys::open_result opened =
         sys::open_child_file(folder.handle(), name, sys::child_access::remove, &file);
-    // Held so that it cannot be opened for deletion: it is compared through a reading handle,
-    // and goes by its own name at the restart, the only way left.
-    const bool held = opened == sys::open_result::held && held_goes_at_restart;
-    if (held)
-        opened = sys::open_child_file(folder.handle(), name, sys::child_access::read, &file);
     if (opened == sys::open_result::missing)
         return;
     if (opened != sys::open_result::opened) {
@@ -293,16 +294,13 @@ void RemoveNoted(const Noted& note, bool held_goes_at_restart, std::vector<Journ
                               found == content::unreadable ? "it cannot be read" : not_ours});
         return;
     }
-    if (held) {
-        sys::close_file(file);
-        RemovedStep(sys::delete_at_restart(note.path) ? removal::at_restart : removal::failed,
-                    note.path, note.path, "removed", steps);
-        return;
-    }
     std::u16string left;
     const removal removed = DeleteOrLeaveForRestart(folder, file, name, &left);
     sys::close_file(file);
-    RemovedStep(removed, note.path, left, "removed", steps);
+    if (removed == removal::failed)
+        steps->push_back({"failed", note.path, false, held_reason});
+    else
+        RemovedStep(removed, note.path, left, "removed", steps);
 }
 
 } // namespace nimbic::journal_steps

@@ -23,9 +23,8 @@ void RemoveFolderIfEmpty(const std::u16string& path, std::vector<JournalStep>* s
 // Puts a noted backup back over whatever has its file's name now.
 void Restore(const journal_format::Noted& note, std::vector<JournalStep>* steps);
 // Removes the noted file while it still holds the noted bytes and is ours: a file the run made
-// (rollback), or one an uninstall left for the commit, which with `held_goes_at_restart` leaves
-// a file another program holds for the restart by its own name.
-void RemoveNoted(const journal_format::Noted& note, bool held_goes_at_restart,
-                 std::vector<JournalStep>* steps);
+// (rollback), or one a run left for the commit to delete. One a host has loaded is renamed aside
+// for the restart; one another program holds so that it cannot be renamed stays, a failed step.
+void RemoveNoted(const journal_format::Noted& note, std::vector<JournalStep>* steps);
 
 } // namespace nimbic::journal_steps

@@ -50,6 +50,14 @@ bool IsOwnFileName(std::u16string_view path)
            EndsWith(name, u".jsxbin") || EndsWith(name, u".jsxinc");
 }
 
+bool IsProgramCopyPath(std::u16string_view path)
+{
+    const std::u16string product = path_parent(path);
+    return same_path(path_filename(path), program_copy_name) &&
+           same_path(path_filename(product), path_filename(product_folder_name)) &&
+           same_path(path_filename(path_parent(product)), maker_folder_name);
+}
+
 bool IsBackupNameOf(std::u16string_view candidate, std::u16string_view name)
 {
     const std::u16string_view stem = StemBefore(candidate, backup_ending);

@@ -7,9 +7,15 @@
 
 namespace nimbic {
 
+// The setup program's copy in the product folder, which the wizard puts there for its Apps entry.
+inline constexpr std::u16string_view program_copy_name = u"NimbicSetup.exe";
+
 // True for "Vantrel\Nimbic.aex", a host script (".jsx", ".jsxbin", ".jsxinc") and the install
 // record ("install-record.txt"), by the last components of the path, ignoring case.
 bool IsOwnFileName(std::u16string_view path);
+// True for the wizard's program copy, "Vantrel\Nimbic Plug-in\NimbicSetup.exe": a file a
+// journal may put back or delete, never one a record names.
+bool IsProgramCopyPath(std::u16string_view path);
 
 // True for "<name>.<16 hex digits>.nimbic-old", a backup of `name`.
 bool IsBackupNameOf(std::u16string_view candidate, std::u16string_view name);

@@ -27,6 +27,14 @@ UninstallItem Outcome(const RecordEntry& entry, uninstall_outcome outcome)
     return {entry, outcome, {}, false, {}};
 }
 
+// Failed because another program has the file: the reports ask who.
+UninstallItem InUse(const RecordEntry& entry, std::string reason)
+{
+    UninstallItem item = Failed(entry, std::move(reason));
+    item.in_use = true;
+    return item;
+}
+
 std::string OpenReason(sys::open_result result, const std::string& otherwise)
 {
     switch (result) {
@@ -71,36 +79,23 @@ void RemoveLeftovers(const OpenedFolder& folder, const RecordEntry& entry,
     }
 }
 
-// The file is ours but another program holds it.
-UninstallItem Held(const OpenedFolder& folder, const RecordEntry& entry,
-                   const UninstallOptions& options)
+// The file is ours but another program holds it so that it can be neither deleted nor renamed
+// aside. It is not left for the restart by its own name either, which a setup run before the
+// restart would write again, and the restart then delete: the item fails, for a later try.
+UninstallItem Held(const OpenedFolder& folder, const RecordEntry& entry)
 {
     sys::file_handle file = sys::invalid_file;
     const sys::open_result opened = sys::open_child_file(folder.handle(), path_filename(entry.path),
                                                          sys::child_access::read, &file);
     if (opened != sys::open_result::opened)
-        return Failed(entry, held_reason + ", so its bytes cannot be compared");
+        return InUse(entry, held_reason + ", so its bytes cannot be compared");
     const content held = CompareOpened(file, entry.size, entry.sha256);
     sys::close_file(file);
     if (held == content::different)
         return Outcome(entry, uninstall_outcome::kept_changed);
     if (held == content::unreadable)
         return Failed(entry, "it cannot be read");
-    if (options.held == when_held::fail)
-        return Failed(entry, held_reason);
-    const std::u16string path = folder.ChildPath(path_filename(entry.path));
-    // Nothing is changed now under a journal: a rollback would have nothing to take back.
-    if (options.journal) {
-        if (!options.journal->NoteRestartDeletion(path, entry.size, entry.sha256))
-            return Failed(entry, "the journal cannot be written");
-        return Outcome(entry, uninstall_outcome::scheduled_for_restart);
-    }
-    // Held so that it cannot be renamed aside: its own name is the only one to leave.
-    if (!sys::delete_at_restart(path))
-        return Failed(entry, held_reason + ", and it cannot be left for the restart");
-    UninstallItem left = Outcome(entry, uninstall_outcome::scheduled_for_restart);
-    left.left = path;
-    return left;
+    return InUse(entry, held_reason);
 }
 
 UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
@@ -117,7 +112,7 @@ UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
     if (!options.journal) {
         if (options.held == when_held::fail)
             return sys::delete_opened(file) ? Outcome(entry, uninstall_outcome::removed)
-                                            : Failed(entry, "it cannot be deleted");
+                                            : InUse(entry, held_reason);
         // A module a host has loaded opens for deletion but will not go until the host lets go.
         std::u16string aside;
         switch (DeleteOrLeaveForRestart(folder, file, path_filename(entry.path), &aside)) {
@@ -131,7 +126,7 @@ UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
         case removal::failed:
             break;
         }
-        return Failed(entry, "it cannot be deleted, nor left for the restart");
+        return InUse(entry, held_reason + ", so it can be neither deleted nor renamed aside");
     }
     // Kept beside itself until commit, so that a rollback can put it back.
     const std::u16string backup = BackupName(path_filename(entry.path));
@@ -139,6 +134,8 @@ UninstallItem RemoveOpened(const OpenedFolder& folder, sys::file_handle file,
         return Failed(entry, "the journal cannot be written");
     const sys::open_result moved =
         sys::rename_opened(file, folder.handle(), backup, sys::rename_mode::keep_existing);
+    if (moved == sys::open_result::held)
+        return InUse(entry, held_reason);
     return moved == sys::open_result::opened
                ? Outcome(entry, uninstall_outcome::removed)
                : Failed(entry, OpenReason(moved, "it cannot be deleted"));
@@ -203,7 +200,7 @@ std::vector<UninstallItem> RemoveRecordedFile(const RecordEntry& entry,
         items.push_back(Outcome(entry, uninstall_outcome::not_installed));
         break;
     case sys::open_result::held:
-        items.push_back(Held(folder, entry, options));
+        items.push_back(Held(folder, entry));
         break;
     case sys::open_result::redirected:
         items.push_back(Outcome(entry, uninstall_outcome::kept_linked));

@@ -18,7 +18,7 @@ enum class uninstall_outcome {
     kept_changed,          // its bytes are no longer ours: someone changed or replaced it
     kept_linked,           // a link or mount point stands on the way: it is not touched
     not_installed,         // nothing is there any more
-    scheduled_for_restart, // another program holds it: it goes when Windows restarts
+    scheduled_for_restart, // a host has it loaded: renamed aside, it goes when Windows restarts
     failed,                // see the reason; the entry stays in the record for another try
     kept_foreign,          // not a name of this product's files: never deleted, whatever it holds
 };
@@ -36,9 +36,12 @@ struct UninstallItem {
     uninstall_outcome outcome = uninstall_outcome::failed;
     std::string reason; // for failed: "another program holds it", "it is reached through a link"
     bool leftover = false;
-    // For scheduled_for_restart: where the file is now, which the restart deletes (an aside name
-    // when a module a host has loaded was renamed aside), and where its holder has it.
+    // For scheduled_for_restart: where the file is now, the aside name the restart deletes, and
+    // where its holder has it.
     std::u16string left;
+    // For failed: another program has it open, so that it cannot go now (the Restart Manager
+    // may name the program).
+    bool in_use = false;
 };
 
 // What became of a maker's folder ("Vantrel") the removed files were in.
@@ -53,12 +56,15 @@ struct UninstallReport {
     std::vector<FolderItem> folders;
 };
 
+// What becomes of a file of ours another program holds. One held so that it cannot even be
+// renamed (open without FILE_SHARE_DELETE) fails its item either way: left for the restart by
+// its own name, it would take with it whatever a setup run before the restart put there.
 enum class when_held {
     fail, // the wizard: the item fails and the user may retry
-    // nimbic-deploy and the MSI: the file goes when Windows restarts. A module a host has loaded
-    // is renamed aside first, so that the restart deletes only that name; a file held so that it
-    // cannot be renamed goes by its own name. Under a journal this is only noted, and done at
-    // commit, so that a rollback has nothing to take back.
+    // nimbic-deploy, the quiet uninstall and the MSI: a module a host has loaded (which Windows
+    // lets be renamed, not deleted) is renamed aside and only that name goes when Windows
+    // restarts. Under a journal it is kept as a backup, which the commit deletes or leaves for
+    // the restart, so that a rollback has nothing to take back.
     delete_at_restart,
 };
 

@@ -61,7 +61,7 @@ removal RemoveProgramCopy(const OpenedFolder& folder, std::u16string_view name)
         return removal::deleted;
     if (opened != sys::open_result::opened)
         return removal::failed;
-    const removal done = DeleteOrLeaveForRestart(folder, program, name, nullptr, own_name::never);
+    const removal done = DeleteOrLeaveForRestart(folder, program, name);
     sys::close_file(program);
     return done;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/apps_entry.h"
+#include "engine/own_names.h"
 #include "engine/system/system.h"
 
 #include <cstdint>
@@ -13,10 +14,9 @@
 
 namespace nimbic {
 
-// The entry's key below the Uninstall key, and the program's name in the product folder (the
-// MSI's name for it too).
-inline constexpr std::u16string_view apps_entry_key = u"Vantrel.NimbicPlugin";
-inline constexpr std::u16string_view setup_program_name = u"NimbicSetup.exe";
+// The program's name in the product folder (the MSI's name for it too); the entry's key is
+// apps_entry_key.
+inline constexpr std::u16string_view setup_program_name = program_copy_name;
 // The Windows Installer package's upgrade code (installer/msi/nimbic_plugin.wxs), which every
 // version of the package keeps.
 inline constexpr std::u16string_view msi_upgrade_code = u"{2E120F75-05E7-43A3-9A32-6F977FA5218B}";

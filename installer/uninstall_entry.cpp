@@ -57,8 +57,8 @@ int RunQuietUninstall(const EntrySystem& system, const std::vector<uint32_t>& wa
         uninstall.Run(when_held::delete_at_restart, {}, waited);
         return ended(uninstall_exit::msi_product, std::string(msi_product_note));
     }
-    // Unattended: a file a running host holds is deleted when Windows restarts, as
-    // nimbic-deploy does it.
+    // Unattended: a plug-in a running host has loaded is renamed aside and deleted when Windows
+    // restarts, as nimbic-deploy does it; a file held so that it cannot be renamed fails.
     uninstall.Run(when_held::delete_at_restart, {}, waited);
     if (uninstall.program() == program_folder::left)
         return ended(uninstall_exit::failed, "removed, but not its program folder");

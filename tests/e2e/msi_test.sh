@@ -8,7 +8,8 @@
 # link, an uninstall with NimbicSetup.exe gone, foreign files about and a plug-in a host has
 # loaded (left for the restart by the commit, which still ends), a failing install over
 # older plug-ins that Windows Installer's rollback puts back byte for byte, an install and
-# uninstall with rollback disabled, and a machine with nothing registered. The console
+# uninstall with rollback disabled, a wizard install that the package installed into another
+# folder takes over, and a machine with nothing registered. The wizard is driven on $DISPLAY. The console
 # transcript goes to the artifacts folder.
 #
 # What Wine cannot show, checked in the package's tables instead of in a run:
@@ -365,6 +366,42 @@ check "and the uninstall removes our files the same way" \
     '[ "$code" = 0 ] && [ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2020")" ] &&
      [ ! -e "$programs" ] && [ -z "$(leftovers)" ] &&
      ! grep "^nimbic-deploy uninstall " <<<"$msilog" | grep -q -- "--journal"'
+
+# A wizard install first (into a version After Effects has since been removed from, too), then
+# the package into a folder of its own: the package's install takes the wizard's over, so one
+# entry stands and its uninstall removes every file of ours, the wizard's included.
+ae2021='C:\Program Files\Adobe\Adobe After Effects 2021\Support Files\Plug-ins'
+wizard_register 18.0 "$ae2021"
+wizard_ran=1
+if [ -n "${DISPLAY:-}" ] && wizard_start "$programs_src/NimbicSetup.exe" &&
+    wizard_go "$wizard_next_button" 30 && wizard_install 120; then
+    wizard_press "$wizard_next_button"
+    wizard_wait_exit 60 && wizard_ran=0
+fi
+check "a wizard install: every version, its record, its program copy and its entry" \
+    '[ $wizard_ran -eq 0 ] && installed_in "$ae2021" && installed_in "$cc2018" &&
+     [ -f "$programs/install-record.txt" ] && [ -f "$programs/NimbicSetup.exe" ] &&
+     [ -n "$(entry Vantrel.NimbicPlugin)" ]'
+wine reg delete "$wizard_versions_key\\18.0" /f /reg:64 >/dev/null 2>&1
+foreign="$(wizard_unix_path "$ae2019")/Vantrel/studio settings.txt"
+echo "the studio's own file" >"$foreign"
+own_folder="$prefix/drive_c/Nimbic"
+msiexec takeover /i "$(basename "$msi")" 'INSTALLDIR=C:\Nimbic\'
+check "the package into a folder of its own after the wizard: 0, its record lists the wizard's files" \
+    '[ "$code" = 0 ] && [ -f "$own_folder/nimbic-deploy.exe" ] &&
+     grep -q "Adobe After Effects 2021.*Nimbic.aex" "$own_folder/install-record.txt" &&
+     grep -q "^The wizard.s install in \"C:\\\\Program Files\\\\Vantrel\\\\Nimbic Plug-in\" joins this record" <<<"$msilog"'
+check "one entry in Apps, the package's; the wizard's folder is gone, Vantrel's other file stays" \
+    '[ "$(grep -c "DisplayName.*Nimbic Plug-in for After Effects" <<<"$(entries)")" -eq 1 ] &&
+     [ -n "$(entry "$product_code")" ] && [ -z "$(entry Vantrel.NimbicPlugin)" ] &&
+     [ ! -e "$programs" ] && [ -f "$prefix/drive_c/Program Files/Vantrel/readme.txt" ] && [ -z "$(leftovers)" ]'
+msiexec takeover-uninstall /x "$product_code"
+check "msiexec /x removes every file of ours, the wizard's too, and keeps the foreign one" \
+    '[ "$code" = 0 ] && [ ! -e "$(plugin_of "$ae2021")" ] && [ ! -e "$(panel_of "$ae2021")" ] &&
+     [ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2019")" ] && [ ! -e "$(plugin_of "$ae2020")" ] &&
+     [ ! -e "$(panel_of "$ae2019")" ] && [ ! -e "$own_folder" ] && [ ! -e "$programs" ] &&
+     [ -f "$foreign" ] && ! grep -q "Nimbic Plug-in" <<<"$(entries)"'
+rm -f "$foreign"
 
 # Nothing registered: installing puts the tool in place, and uninstalling still works.
 wine reg delete "$wizard_versions_key" /f /reg:64 >/dev/null 2>&1

@@ -156,15 +156,27 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
              EXPECT_TRUE(entry() && Exists(program));
              EXPECT_EQ(std::vector<std::string>{"CC2018 plug-in"}, RecordLines());
          }},
-        // After Effects open: its plug-in goes at the restart, and deployment tools are told one
-        // is due.
-        {"a file another program holds",
-         [&] { memsys::hold_file(held, memsys::holding::sharing_reads); },
+        // After Effects open with its plug-in loaded: the plug-in goes aside and at the
+        // restart, and deployment tools are told one is due.
+        {"a plug-in a host has loaded",
+         [&] { memsys::hold_file(held, memsys::holding::mapped_image); },
          uninstall_exit::restart_needed,
          [&] {
-             EXPECT_FALSE(Exists(PanelOf(versions[1])));
+             EXPECT_FALSE(Exists(held) || Exists(PanelOf(versions[1])));
+             const std::vector<std::u16string> left = memsys::restart_deletions();
+             ASSERT_EQ(1u, left.size());
+             EXPECT_TRUE(left[0].starts_with(held + u"."));
              EXPECT_FALSE(entry());
-             memsys::release_file(held);
+         }},
+        // Held open so that it cannot even be renamed: never left for the restart by its own
+        // name, which the next install would write; it stays recorded, with the entry.
+        {"a file another program holds open",
+         [&] { memsys::hold_file(held, memsys::holding::sharing_reads); }, uninstall_exit::failed,
+         [&] {
+             EXPECT_TRUE(Exists(held) && entry() && Exists(program));
+             EXPECT_FALSE(Exists(PanelOf(versions[1])));
+             EXPECT_TRUE(memsys::restart_deletions().empty());
+             EXPECT_EQ(std::vector<std::string>{"CC2018 plug-in"}, RecordLines());
          }},
         // What is left of an entry whose record is gone, or which lacks its UninstallString (a
         // write cut short): the key goes, not to stand broken in Settings > Apps.

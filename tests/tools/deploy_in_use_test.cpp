@@ -138,52 +138,62 @@ TEST_F(DeployInUseTest, ACommitKilledAtAnyStepIsNeverHalfUndone)
     }
 }
 
-TEST_F(DeployInUseTest, AnUninstallLeavesFilesInUseForTheRestartUnderTheirAsideNames)
+// A loaded plug-in goes aside and at the restart; one held open so that it cannot even be renamed
+// fails its item, its holder named, and is never left for the restart by its own name: the
+// setup run again before the restart would write that name, and the restart delete it.
+TEST_F(DeployInUseTest, AnUninstallLeavesOnlyAsideNamesForTheRestartAndFailsAFileItCannotRename)
 {
     ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
     // CC2018 has the plug-in loaded; 2019's host holds its copy open, sharing reads only.
     memsys::hold_file(Plugin(cc2018), memsys::holding::mapped_image);
     memsys::hold_file(Plugin(v2019), memsys::holding::sharing_reads);
+    memsys::set_file_holders(Plugin(v2019), {u"Adobe After Effects 2019"});
     const std::vector<std::string> installed = Tree();
+    const std::string held_row = "2019\tplug-in\tfailed (another program holds it)\t" +
+                                 zksdk::ui::utf16_to_utf8(Plugin(v2019)) +
+                                 "\n    In use by: Adobe After Effects 2019\n";
+    const std::string retry = "1 file is held by another program (is After Effects running?): "
+                              "close it and run the uninstall again";
 
-    // Under a journal nothing is left for the restart before the commit: a rollback has
-    // nothing of it to take back.
+    // Under a journal the loaded one becomes a backup, and nothing is left for the restart
+    // before the commit; the held one fails, so the run fails and is rolled back whole.
     const Outcome journaled = Deploy({u"uninstall", u"--journal", journal});
-    EXPECT_EQ(0, journaled.code) << journaled.out << journaled.err;
-    EXPECT_TRUE(Holds(journaled.out, {"CC2018\tplug-in\tremoved\t",
-                                      "2019\tplug-in\tscheduled for deletion at restart\t",
-                                      "the commit deletes it, or leaves it for the restart"}));
+    EXPECT_EQ(2, journaled.code) << journaled.out << journaled.err;
+    EXPECT_TRUE(Holds(journaled.out, {"CC2018\tplug-in\tremoved\t", held_row},
+                      {"scheduled for deletion at restart"}));
+    EXPECT_TRUE(Holds(journaled.err, {retry}));
     EXPECT_TRUE(memsys::restart_deletions().empty());
     ASSERT_EQ(0, Deploy({u"rollback", u"--journal", journal}).code);
     EXPECT_EQ(installed, Tree());
     EXPECT_TRUE(memsys::restart_deletions().empty());
 
-    // Committed, the loaded one goes by its aside name, the held one by its own.
-    ASSERT_EQ(0, Deploy({u"uninstall", u"--journal", journal}).code);
-    const Outcome committed = Deploy({u"commit", u"--journal", journal});
-    EXPECT_EQ(3010, committed.code) << committed.out << committed.err;
-    std::vector<std::u16string> left = memsys::restart_deletions();
-    ASSERT_EQ(2u, left.size());
-    EXPECT_TRUE(left[0].starts_with(Plugin(cc2018) + u".")) << zksdk::ui::utf16_to_utf8(left[0]);
-    EXPECT_EQ(Plugin(v2019), left[1]);
-    EXPECT_FALSE(Exists(Plugin(cc2018)));
-
-    // Without a journal the same, at once. A plug-in installed again before the restart stays:
-    // the restart deletes the aside name only.
-    memsys::restart();
-    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
-    memsys::hold_file(Plugin(cc2018), memsys::holding::mapped_image);
-    const Outcome removed = Deploy({u"uninstall", u"--only", u"CC2018"});
-    EXPECT_EQ(3010, removed.code) << removed.out << removed.err;
+    // Without a journal the same at once: the loaded one aside for the restart, the held one in
+    // place and still recorded, for the run after its host let go.
+    const Outcome removed = Deploy({u"uninstall"});
+    EXPECT_EQ(2, removed.code) << removed.out << removed.err;
     EXPECT_TRUE(Holds(removed.out, {"CC2018\tplug-in\tscheduled for deletion at restart\t",
-                                    "Restart Windows to finish"}));
-    left = memsys::restart_deletions();
+                                    held_row, "2019\tscripts\tremoved\t"}));
+    EXPECT_TRUE(Holds(removed.err, {retry}));
+    std::vector<std::u16string> left = memsys::restart_deletions();
     ASSERT_EQ(1u, left.size());
-    EXPECT_NE(Plugin(cc2018), left[0]);
-    ASSERT_EQ(0, Deploy({u"install", u"--from", setup, u"--only", u"CC2018"}).code);
+    EXPECT_TRUE(left[0].starts_with(Plugin(cc2018) + u".")) << zksdk::ui::utf16_to_utf8(left[0]);
+    EXPECT_EQ(plugin_bytes, Content(Plugin(v2019)));
+    EXPECT_TRUE(Holds(Content(record_path), {zksdk::ui::utf16_to_utf8(Plugin(v2019))},
+                      {zksdk::ui::utf16_to_utf8(Plugin(cc2018))}));
+
+    // Both installed again before the restart: the restart takes only the aside name, and the
+    // record's last entry goes once its host let go.
+    memsys::release_file(Plugin(v2019));
+    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
     memsys::restart();
     EXPECT_EQ(plugin_bytes, Content(Plugin(cc2018)));
+    EXPECT_EQ(plugin_bytes, Content(Plugin(v2019)));
     EXPECT_TRUE(Named(u".nimbic-").empty());
+    const Outcome again = Deploy({u"uninstall"});
+    EXPECT_EQ(0, again.code) << again.out << again.err;
+    EXPECT_FALSE(Exists(Plugin(v2019)));
+    EXPECT_FALSE(Exists(Plugin(cc2018)));
+    EXPECT_TRUE(memsys::restart_deletions().empty());
 }
 
 // After Effects loaded the new plug-in after the install: the rollback still puts the older one

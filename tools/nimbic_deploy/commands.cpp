@@ -3,6 +3,7 @@
 #include "tools/nimbic_deploy/commands.h"
 
 #include "tools/nimbic_deploy/journal_commands.h"
+#include "tools/nimbic_deploy/wizard_takeover.h"
 
 #include "engine/install_messages.h"
 #include "engine/install_state.h"
@@ -151,6 +152,7 @@ struct Tally {
     size_t foreign = 0;
     size_t scheduled = 0;
     size_t failed = 0;
+    size_t in_use = 0; // of the failed: another program holds them
 };
 
 // One row per uninstall item, as the payload uninstall has always written them.
@@ -189,7 +191,9 @@ void ReportItem(const std::string& target, const UninstallItem& item, Report& re
         break;
     case uninstall_outcome::failed:
         ++tally.failed;
-        report.Row(shown, component, "failed (" + item.reason + ")", item.entry.path);
+        tally.in_use += item.in_use ? 1 : 0;
+        report.Row(shown, component, "failed (" + item.reason + ")", item.entry.path,
+                   item.in_use ? InUseLine({item.entry.path}) : std::string());
         return;
     }
     report.Row(shown, component, OutcomeText(item.outcome), item.entry.path);
@@ -249,6 +253,11 @@ int UninstallEnd(const Tally& tally, bool journaled, Report& report)
     if (tally.failed == 0)
         return exit_code::done;
     report.Problem(FileCount(tally.failed) + " could not be removed");
+    // Never left for the restart by their own names, which a setup run before it would write.
+    if (tally.in_use > 0)
+        report.Problem(Count(tally.in_use, "file is", "files are") +
+                       " held by another program (is After Effects running?): close it and run "
+                       "the uninstall again");
     if (!sys::is_elevated())
         report.Problem(not_elevated_hint);
     return exit_code::failed;
@@ -283,6 +292,11 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
     if (loaded == record_status::damaged)
         report.Problem("the install record " + Quoted(record_path) +
                        " is damaged; its readable entries are kept");
+    // Before the held-file check: what the wizard installed is this product's now, and an
+    // upgrade removes what of it this version no longer ships.
+    WizardTakeover takeover;
+    if (options.take_over_wizard)
+        takeover.Fold(record_path, record, report);
 
     // Nothing is written while a file the run must replace is held: a run that could not
     // finish would leave some versions new and some old. Under a journal a module a host has
@@ -354,7 +368,8 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
         if (item.outcome == uninstall_outcome::failed) {
             ++tally.failed;
             report.Row({entry.target, {}, {}}, ReportedComponent(entry.component),
-                       "failed to remove (" + item.reason + ")", entry.path);
+                       "failed to remove (" + item.reason + ")", entry.path,
+                       item.in_use ? InUseLine({entry.path}) : std::string());
             continue;
         }
         record.Remove(entry.path);
@@ -365,15 +380,21 @@ int Install(const Options& options, const Payloads& payloads, const std::vector<
     for (const InstalledFile& file : state.installed_files())
         AddToRecord(record, file, targets[file.target].name);
     bool record_failed = false;
-    if (!state.installed_files().empty() && record.Save(record_path, noted) != record_status::ok) {
+    if ((!state.installed_files().empty() || takeover.folded() > 0) &&
+        record.Save(record_path, noted) != record_status::ok) {
         record_failed = true;
         report.Problem("the install record " + Quoted(record_path) + " cannot be written");
     }
+    // Only once this record lists the wizard's files, and the run did all it should: a failed
+    // run leaves the wizard's install standing.
+    bool takeover_failed = false;
+    if (failed_targets == 0 && tally.failed == 0 && !record_failed)
+        takeover_failed = !takeover.Finish(noted, report);
     if (noted && !journal.good())
         report.Problem("the journal " + Quoted(*options.journal) +
                        " could not be written, so the run stopped changing files");
 
-    if (failed_targets == 0 && tally.failed == 0 && !record_failed) {
+    if (failed_targets == 0 && tally.failed == 0 && !record_failed && !takeover_failed) {
         report.Line(std::string(product::name) + " installed into " +
                     Count(targets.size(), "target.", "targets."));
         return exit_code::done;

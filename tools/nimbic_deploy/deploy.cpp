@@ -28,8 +28,10 @@ Commands:
              renamed aside instead). Each file is added to the install record.
   verify     Checks that every found version holds the plug-in's files, byte for byte.
   uninstall  Removes the files of the install record whose bytes are still ours (without a
-             record: the files that hold SETUP's payloads), then an empty Vantrel folder. A file
-             another program holds is deleted when Windows restarts. Anything else is kept.
+             record: the files that hold SETUP's payloads), then an empty Vantrel folder. A
+             plug-in a host has loaded is renamed aside and deleted when Windows restarts; a
+             file held open so that it cannot be renamed fails (run it again once the program
+             has closed it). Anything else is kept.
   rollback   Undoes everything the runs noted in the journal did: backups go back, files and
              folders they made go. Safe to run twice, and after a run that was killed.
   commit     Ends the journal's transaction: deletes the backups it names (one in use when
@@ -58,6 +60,14 @@ Options:
                           registered version whose plug-in folder is gone; uninstall without
                           a record or a readable SETUP removes nothing and ends with 0. For
                           packages sent to every machine, whether After Effects is there or not.
+  --take-over-wizard-install
+                          Install only (the MSI's install passes it): when the record is not
+                          the wizard's own (C:\Program Files\Vantrel\Nimbic Plug-in), what the
+                          wizard's record there lists joins the record, and once the install
+                          succeeded the wizard's record goes, its program copy (only a Nimbic
+                          setup program, and only once no wizard entry in Settings > Apps runs
+                          it) and that folder and Vantrel when empty; under --journal as
+                          backups until commit, so a rollback puts them back.
   --remove-empty-folder DIR
                           Uninstall only: removes DIR at the end when it is empty (at commit
                           under a journal). Repeatable, inner folders first.

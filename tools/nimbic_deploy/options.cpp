@@ -25,6 +25,7 @@ std::optional<command> CommandNamed(std::u16string_view name)
 }
 
 constexpr std::u16string_view allow_no_versions = u"--allow-no-versions";
+constexpr std::u16string_view take_over_wizard = u"--take-over-wizard-install";
 
 // Listing only reads: it has no targets to pick and nothing to log. Verifying nothing is no
 // success, so only the commands that change files may be told that no host is fine. Rollback
@@ -38,6 +39,8 @@ bool Accepts(command what, std::u16string_view option)
         return true;
     if (option == u"--remove-empty-folder")
         return what == command::uninstall;
+    if (option == take_over_wizard)
+        return what == command::install;
     if (option == allow_no_versions || option == u"--journal" || option == u"--record")
         return changes;
     return what != command::list &&
@@ -112,10 +115,11 @@ std::optional<std::string> ParseOptions(const std::vector<std::u16string>& argum
         }
         if (!Accepts(options.what, option))
             return "unknown option " + Quoted(option) + " for " + utf16_to_utf8(arguments[0]);
-        if (option == allow_no_versions) {
+        if (option == allow_no_versions || option == take_over_wizard) {
             if (value)
                 return Quoted(option) + " takes no value";
-            options.allow_no_versions = true;
+            (option == allow_no_versions ? options.allow_no_versions
+                                         : options.take_over_wizard) = true;
             continue;
         }
         if (!value) {

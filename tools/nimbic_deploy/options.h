@@ -29,6 +29,10 @@ struct Options {
     // reaches every machine of a fleet has nothing to do; install skips a registered version
     // whose plug-in folder is gone.
     bool allow_no_versions = false;
+    // Install: the wizard's install in its own product folder joins the record (the MSI's, in a
+    // folder of its own), and the wizard's record and program copy go, so that one product
+    // stands for both and its uninstall removes everything.
+    bool take_over_wizard = false;
     // Uninstall: folders to remove once they are empty at the end (at commit under a journal),
     // as the MSI's product folder is once Windows Installer has taken its programs away.
     std::vector<std::u16string> remove_empty;
