@@ -22,8 +22,8 @@ public:
     image& operator=(const image&) = delete;
 
     // Returns false, leaving the image as it was, when the bytes are not a PNG. Throws
-    // zk_exception when a PNG's pixels cannot be converted. frames below 1 count as 1;
-    // scale is pixels per logical unit.
+    // zk_exception when the decoder cannot be made or a PNG's pixels cannot be converted.
+    // frames below 1 count as 1; scale is pixels per logical unit.
     bool load(std::span<const uint8_t> png, int32_t frames, float scale);
     // Back to empty; harmless on an image that was never loaded.
     void reset();

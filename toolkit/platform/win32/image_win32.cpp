@@ -79,17 +79,12 @@ rect scaled(rect area, float scale)
 
 } // namespace
 
+// The imaging factory comes with the first picture to decode: a window holds images for every
+// page and theme state, most never decoded before the first frame, and each factory (the first
+// also loading the imaging libraries) was made before the window existed.
 image::image() : m_impl(std::make_unique<impl>())
 {
     m_impl->com_result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(m_impl->factory.GetAddressOf())))) {
-        if (SUCCEEDED(m_impl->com_result)) {
-            CoUninitialize();
-        }
-        throw zk_exception("unable to create the imaging factory");
-    }
 }
 
 image::~image()
@@ -111,6 +106,12 @@ image::~image()
 bool image::load(std::span<const uint8_t> png, int32_t frames, float scale)
 {
     std::lock_guard process(process_image_lock());
+    if (!m_impl->factory &&
+        FAILED(CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(m_impl->factory.GetAddressOf())))) {
+        throw zk_exception("unable to create the imaging factory");
+    }
     ComPtr<IWICBitmapDecoder> decoder = open_decoder(*m_impl->factory.Get(), png);
     if (!decoder) {
         return false;

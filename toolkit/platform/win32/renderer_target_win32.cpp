@@ -240,11 +240,16 @@ void renderer::resize(int32_t width, int32_t height, int32_t dpi_x, int32_t dpi_
 {
     m_impl->dpi_x = static_cast<float>(dpi_x);
     m_impl->dpi_y = static_cast<float>(dpi_y);
-    // Without a target the next one is made at the window's size and this DPI.
+    // Without a target the next one is made at the window's size and this DPI. A target that
+    // has the size already is left alone: showing the window sends its size again, and a
+    // resize waits for the frames in flight (the hidden one, before the first frame).
     if (m_impl->target) {
         m_impl->target->SetDpi(m_impl->dpi_x, m_impl->dpi_y);
         const D2D1_SIZE_U pixels{static_cast<UINT32>(width), static_cast<UINT32>(height)};
-        m_impl->target->Resize(&pixels);
+        const D2D1_SIZE_U current = m_impl->target->GetPixelSize();
+        if (current.width != pixels.width || current.height != pixels.height) {
+            m_impl->target->Resize(&pixels);
+        }
     }
     // A resized back buffer keeps nothing of the last frame: every widget draws again.
     InvalidateRect(m_impl->window, nullptr, FALSE);

@@ -25,7 +25,6 @@ struct text_input_state::impl {
     bool composing = false;
     bool converted = false;
     uint16_t language = 0;
-    bool is_ime = false;
     rect caret;
     int64_t last_key = 0;
     uint8_t last_key_char = 0;

@@ -65,7 +65,6 @@ void text_input_state::impl::on_language_changed()
 {
     const HKL layout = GetKeyboardLayout(0);
     language = LOWORD(reinterpret_cast<uintptr_t>(layout));
-    is_ime = ImmIsIME(layout) == TRUE;
     if (!composing) {
         return;
     }
@@ -192,7 +191,8 @@ text_input_state::text_input_state(native_window& window) : m_impl(std::make_uni
     window.backend().text_input = this;
     const HKL layout = GetKeyboardLayout(0);
     m_impl->language = LOWORD(reinterpret_cast<uintptr_t>(layout));
-    m_impl->is_ime = ImmIsIME(layout) == TRUE;
+    // Not whether the layout is an IME's: nothing here depends on it, and under Wine the
+    // question loads the IME, a tenth of a second before the first frame.
     // No control composes text: nothing should compose until a context is attached again.
     if (window.backend().handle != nullptr) {
         ImmAssociateContext(window.backend().handle, nullptr);
