@@ -314,18 +314,23 @@ check "after the restart every file is as before that install" \
     '[ "$(versions_state)" = "$versions_before" ]'
 cp "$payload" "$(plugin_of "$ae2019")"
 
-# ---- Uninstall from the record alone, with the CC2018 plug-in held: left for the restart.
+# ---- Uninstall from the record alone, with the CC2018 plug-in held so that it cannot even be
+# renamed: it fails and stays recorded (never left for the restart by its own name, which a setup
+# run before the restart could have written again); once released, a second uninstall ends it.
 mv "$dist/NimbicSetup.exe" "$work/NimbicSetup.exe"
 hold "$cc2018\\Vantrel\\Nimbic.aex"
 deploy uninstall --only CC2018
-check "without the setup program, uninstall leaves the held plug-in for the restart: 3010" \
-    '[ $status -eq $restart_status ] && has "CC2018	plug-in	scheduled for deletion at restart" &&
-     has "will be deleted when Windows restarts" && has "Restart Windows to finish" &&
-     [ -f "$(plugin_of "$cc2018")" ]'
+check "without the setup program, a held plug-in fails its uninstall: 2, the file kept, the rest gone" \
+    '[ $status -eq 2 ] && has "CC2018	plug-in	failed (another program holds it)" &&
+     has "close it and run the uninstall again" && ! has "restarts" &&
+     has "CC2018	scripts	removed" && [ -f "$(plugin_of "$cc2018")" ]'
 release
-mv "$work/NimbicSetup.exe" "$dist/NimbicSetup.exe"
 wine wineboot -r >/dev/null 2>&1
-check "the restart deletes it" '[ ! -e "$(plugin_of "$cc2018")" ] && [ -f "$(plugin_of "$ae2019")" ]'
+check "a restart leaves it" '[ -f "$(plugin_of "$cc2018")" ]'
+deploy uninstall --only CC2018
+check "once released, the uninstall again removes it: 0, the 2019 plug-in kept" \
+    '[ $status -eq 0 ] && [ ! -e "$(plugin_of "$cc2018")" ] && [ -f "$(plugin_of "$ae2019")" ]'
+mv "$work/NimbicSetup.exe" "$dist/NimbicSetup.exe"
 
 # A loaded plug-in is renamed aside at uninstall, so its name is free at once; a read-only one
 # is removed like any other.
