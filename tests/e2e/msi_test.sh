@@ -395,7 +395,14 @@ check "one entry in Apps, the package's; the wizard's folder is gone, Vantrel's 
     '[ "$(grep -c "DisplayName.*Nimbic Plug-in for After Effects" <<<"$(entries)")" -eq 1 ] &&
      [ -n "$(entry "$product_code")" ] && [ -z "$(entry Vantrel.NimbicPlugin)" ] &&
      [ ! -e "$programs" ] && [ -f "$prefix/drive_c/Program Files/Vantrel/readme.txt" ] && [ -z "$(leftovers)" ]'
-msiexec takeover-uninstall /x "$product_code"
+# A major upgrade keeps the folder the older version was given, and the record there.
+msiexec takeover-upgrade /i "$(basename "$newer")"
+check "an upgrade of the package in its own folder stays there: 0, one entry, nothing in the default folder" \
+    '[ "$code" = 0 ] && [ "$(value InstallLocation "$(entry "$newer_code")")" = "C:\\Nimbic\\" ] &&
+     [ -f "$own_folder/nimbic-deploy.exe" ] && [ -f "$own_folder/install-record.txt" ] &&
+     [ ! -e "$programs" ] && [ -z "$(entry "$product_code")" ] &&
+     [ "$(grep -c "DisplayName.*Nimbic Plug-in for After Effects" <<<"$(entries)")" -eq 1 ]'
+msiexec takeover-uninstall /x "$newer_code"
 check "msiexec /x removes every file of ours, the wizard's too, and keeps the foreign one" \
     '[ "$code" = 0 ] && [ ! -e "$(plugin_of "$ae2021")" ] && [ ! -e "$(panel_of "$ae2021")" ] &&
      [ ! -e "$(plugin_of "$cc2018")" ] && [ ! -e "$(plugin_of "$ae2019")" ] && [ ! -e "$(plugin_of "$ae2020")" ] &&
