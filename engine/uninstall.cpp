@@ -234,7 +234,9 @@ UninstallReport UninstallRecorded(InstallRecord& record,
             record.Remove(entry.path);
         const std::u16string folder = path_parent(entry.path);
         const bool in_maker_folder = same_path(path_filename(folder), maker_folder_name);
-        if (own.outcome == uninstall_outcome::removed && in_maker_folder &&
+        if ((own.outcome == uninstall_outcome::removed ||
+             own.outcome == uninstall_outcome::scheduled_for_restart) &&
+            in_maker_folder &&
             std::none_of(maker_folders.begin(), maker_folders.end(),
                          [&](const std::u16string& known) { return same_path(known, folder); }))
             maker_folders.push_back(folder);
@@ -254,7 +256,17 @@ UninstallReport UninstallRecorded(InstallRecord& record,
                                &parent) == sys::open_result::opened &&
             sys::remove_child_folder(parent.handle(), path_filename(folder)) ==
                 sys::remove_result::removed;
-        report.folders.push_back({folder, removed, false});
+        // Its restart deletion comes after the files' (Windows keeps the order they were
+        // asked in), so an aside file left there does not keep it.
+        const bool at_restart = !removed &&
+                                std::any_of(report.files.begin(), report.files.end(),
+                                            [&](const UninstallItem& item) {
+                                                return item.outcome ==
+                                                           uninstall_outcome::scheduled_for_restart &&
+                                                       same_path(path_parent(item.left), folder);
+                                            }) &&
+                                sys::delete_at_restart(folder);
+        report.folders.push_back({folder, removed, false, at_restart});
     }
     return report;
 }

@@ -49,6 +49,9 @@ struct FolderItem {
     std::u16string path;
     bool removed = false;
     bool at_commit = false; // under a journal: removed at commit, when it is empty then
+    // It still holds a file left for the restart: Windows removes it after that file, if it is
+    // empty then (a setup run before the restart that writes there keeps it).
+    bool at_restart = false;
 };
 
 struct UninstallReport {

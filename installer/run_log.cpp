@@ -123,6 +123,8 @@ void UninstallLog::Report(const UninstallReport& report)
     for (const FolderItem& folder : report.folders) {
         if (folder.removed)
             Line("removed\tfolder\t" + utf16_to_utf8(folder.path));
+        else if (folder.at_restart)
+            Line("removed at restart when empty\tfolder\t" + utf16_to_utf8(folder.path));
     }
 }
 

@@ -174,9 +174,14 @@ TEST_F(DeployInUseTest, AnUninstallLeavesOnlyAsideNamesForTheRestartAndFailsAFil
     EXPECT_TRUE(Holds(removed.out, {"CC2018\tplug-in\tscheduled for deletion at restart\t",
                                     held_row, "2019\tscripts\tremoved\t"}));
     EXPECT_TRUE(Holds(removed.err, {retry}));
+    // The aside file first, then its maker's folder, which the restart removes only when empty.
+    const std::u16string maker = Plugin(cc2018).substr(0, Plugin(cc2018).rfind(u'\\'));
+    EXPECT_TRUE(Holds(removed.out, {"CC2018\tfolder\tremoved at restart when empty\t" +
+                                    zksdk::ui::utf16_to_utf8(maker)}));
     std::vector<std::u16string> left = memsys::restart_deletions();
-    ASSERT_EQ(1u, left.size());
+    ASSERT_EQ(2u, left.size());
     EXPECT_TRUE(left[0].starts_with(Plugin(cc2018) + u".")) << zksdk::ui::utf16_to_utf8(left[0]);
+    EXPECT_EQ(maker, left[1]);
     EXPECT_EQ(plugin_bytes, Content(Plugin(v2019)));
     EXPECT_TRUE(Holds(Content(record_path), {zksdk::ui::utf16_to_utf8(Plugin(v2019))},
                       {zksdk::ui::utf16_to_utf8(Plugin(cc2018))}));
@@ -194,6 +199,16 @@ TEST_F(DeployInUseTest, AnUninstallLeavesOnlyAsideNamesForTheRestartAndFailsAFil
     EXPECT_FALSE(Exists(Plugin(v2019)));
     EXPECT_FALSE(Exists(Plugin(cc2018)));
     EXPECT_TRUE(memsys::restart_deletions().empty());
+    // The studio's file keeps CC2018's folder; 2019's, with only its loaded plug-in aside in it
+    // when uninstalled, is gone after the restart.
+    EXPECT_TRUE(Exists(maker));
+    const std::u16string maker2019 = Plugin(v2019).substr(0, Plugin(v2019).rfind(u'\\'));
+    ASSERT_EQ(0, Deploy({u"install", u"--from", setup}).code);
+    memsys::hold_file(Plugin(v2019), memsys::holding::mapped_image);
+    ASSERT_EQ(3010, Deploy({u"uninstall", u"--only", u"2019"}).code);
+    ASSERT_TRUE(Exists(maker2019));
+    memsys::restart();
+    EXPECT_FALSE(Exists(maker2019));
 }
 
 // After Effects loaded the new plug-in after the install: the rollback still puts the older one

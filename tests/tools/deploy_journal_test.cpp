@@ -189,9 +189,11 @@ TEST_F(DeployJournalTest, UninstallWorksFromTheRecordAlone)
                "2019\tfolder\tremoved\t", "CC2018\tscripts\tremoved\t",
                "1 file is held by another program and will be deleted when Windows "
                "restarts."}));
+    // The aside file, then its folder (the studio's file keeps it after the restart).
     const std::vector<std::u16string> left = memsys::restart_deletions();
-    ASSERT_EQ(1u, left.size());
+    ASSERT_EQ(2u, left.size());
     EXPECT_TRUE(left[0].starts_with(Plugin(cc2018) + u".")) << zksdk::ui::utf16_to_utf8(left[0]);
+    EXPECT_EQ(cc2018 + u"\\Plug-ins\\Vantrel", left[1]);
     EXPECT_FALSE(Exists(Plugin(cc2018)));
     EXPECT_EQ("// the user's own edit", Content(Panel(v2019)));
     EXPECT_EQ("the studio's own", Content(cc2018 + u"\\Plug-ins\\Vantrel\\settings.txt"));

@@ -202,8 +202,9 @@ void ReportItem(const std::string& target, const UninstallItem& item, Report& re
 void ReportFolder(const std::string& target, const FolderItem& folder, Report& report)
 {
     report.Row({target, {}, {}}, "folder",
-               folder.at_commit ? "removed at commit when empty"
-               : folder.removed ? "removed"
+               folder.at_commit    ? "removed at commit when empty"
+               : folder.removed    ? "removed"
+               : folder.at_restart ? "removed at restart when empty"
                                 : "kept (not empty)",
                folder.path);
 }
