@@ -5,9 +5,11 @@
 #include "installer/hand_uninstall.h"
 #include "installer/installer_ui.h"
 #include "installer/product.h"
+#include "installer/run_log.h"
 
 #include "engine/setup_lock.h"
 #include "engine/system/system.h"
+#include "toolkit/core/text_conversion.h"
 
 #include <charconv>
 #include <exception>
@@ -142,8 +144,23 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
         found
             ? system.relaunch_elevated(program, arguments, request.uninstall ? &exit_code : nullptr)
             : 0;
+    // A script that ran the quiet uninstall unelevated reads this copy's error output, not the
+    // elevated copy's, which nobody sees: it says how that one ended and where its log is.
+    const auto quiet_end = [&](int code, const std::string& result) {
+        if (request.uninstall && request.quiet && system.print)
+            system.print(std::string(product::name) + " uninstall ended with " +
+                         std::to_string(code) + ": " + result);
+        return code;
+    };
     if (found && error == 0) {
-        return request.uninstall ? exit_code : exit_success;
+        if (!request.uninstall)
+            return exit_success;
+        std::u16string logs;
+        return quiet_end(exit_code,
+                         "its elevated copy's code" +
+                             (SetupLogFolder(&logs)
+                                  ? " (its log is in " + zksdk::ui::utf16_to_utf8(logs) + ")"
+                                  : std::string()));
     }
     // A double click that ends in nothing needs a reason, unless the user said no themselves;
     // a quiet run shows nothing at all.
@@ -153,7 +170,9 @@ int RunEntry(std::u16string_view command_line, const EntrySystem& system)
                               (found ? system.describe_error(error)
                                      : std::string("The installer could not find its own file.")));
     }
-    return request.quiet ? uninstall_exit::not_elevated : exit_failure;
+    return request.quiet
+               ? quiet_end(uninstall_exit::not_elevated, "it was not elevated; nothing was changed")
+               : exit_failure;
 }
 
 int RunInstaller(const EntrySystem& system)

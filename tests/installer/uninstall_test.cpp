@@ -140,6 +140,11 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
          [&] {
              EXPECT_EQ(std::vector<std::u16string>{u"/UAC /uninstall /quiet /caller 4242"},
                        m_relaunched);
+             // Told on this copy's error output, which the script reads.
+             EXPECT_EQ(std::vector<std::string>{"Nimbic Plug-in uninstall ended with 7: its "
+                                                "elevated copy's code (its log is in "
+                                                "C:\\ProgramData\\Vantrel)"},
+                       m_printed);
          }},
         {"a plug-in folder that cannot be opened",
          [] { memsys::fail(memsys::op::open_folder, -1, u"CC 2018"); }, uninstall_exit::failed,
@@ -206,6 +211,7 @@ TEST_F(UninstallTest, EachQuietOutcomeEndsWithItsCodeAndLeavesWhatItSays)
         SCOPED_TRACE(tested.name);
         SetUp();
         m_relaunched.clear();
+        m_printed.clear();
         ASSERT_TRUE(InstallThroughWizard(versions));
         tested.arrange();
         EXPECT_EQ(tested.code, RunEntry(u"/uninstall /quiet", System()));
