@@ -233,4 +233,15 @@ bool AddToRecord(const std::u16string& record_path, const std::vector<InstalledF
     return record.Save(record_path) == record_status::ok;
 }
 
+bool IsSetupProgram(const std::u16string& path)
+{
+    sys::module module = sys::own_program;
+    if (sys::open_data_module(path, &module) != sys::module_result::opened)
+        return false;
+    const bool payloads = sys::find_resource(plugin_resource_id, module) != 0 &&
+                          sys::find_resource(scripts_resource_id, module) != 0;
+    sys::close_module(module);
+    return payloads;
+}
+
 } // namespace nimbic

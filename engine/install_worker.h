@@ -28,6 +28,13 @@ constexpr int32_t scripts_extraction_base = 100; // + the extractor's code
 constexpr int plugin_resource_id = 400;
 constexpr int scripts_resource_id = 500;
 
+// A setup program is a few megabytes; anything far beyond is not one of ours.
+constexpr size_t setup_program_size_limit = 512u << 20;
+
+// A setup program of this product, whichever version: a Windows program carrying both payloads.
+// What a program copy of our name must be before we delete or replace it.
+bool IsSetupProgram(const std::u16string& path);
+
 class Journal;
 
 // How a run works beyond its folders: where its payloads come from (resources 400 and 500 of

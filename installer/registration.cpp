@@ -32,34 +32,19 @@ std::u16string Date(const sys::local_clock& day)
     return utf8_to_utf16(text);
 }
 
-// A setup program is a few megabytes; anything far beyond is not one of ours.
-constexpr size_t program_size_limit = 512u << 20;
-
-// Another version of this setup program: a Windows program that carries both of our payloads.
-bool IsOtherVersion(const std::u16string& path)
-{
-    sys::module module = sys::own_program;
-    if (sys::open_data_module(path, &module) != sys::module_result::opened)
-        return false;
-    const bool payloads = sys::find_resource(plugin_resource_id, module) != 0 &&
-                          sys::find_resource(scripts_resource_id, module) != 0;
-    sys::close_module(module);
-    return payloads;
-}
-
 // Deletes the program copy in `folder` when it holds this setup program's bytes or is another
 // version of it; anything else with its name is someone else's.
 void DeleteOurProgramCopy(const OpenedFolder& folder, const std::string& own)
 {
     const std::u16string path = folder.ChildPath(setup_program_name);
     // Asked before the copy is held for deletion, which a module's reader would have to share.
-    const bool other_version = IsOtherVersion(path);
+    const bool other_version = IsSetupProgram(path);
     sys::file_handle copy = sys::invalid_file;
     if (sys::open_child_file(folder.handle(), setup_program_name, sys::child_access::remove,
                              &copy) != sys::open_result::opened)
         return;
     std::string bytes;
-    if (other_version || (sys::read_opened(copy, program_size_limit, &bytes) && bytes == own))
+    if (other_version || (sys::read_opened(copy, setup_program_size_limit, &bytes) && bytes == own))
         sys::delete_opened(copy);
     sys::close_file(copy);
 }
@@ -115,7 +100,7 @@ bool RemoveEmptyFolder(const std::u16string& folder)
 bool OwnProgramBytes(std::u16string* path, std::string* bytes)
 {
     return sys::own_program_path(path) &&
-           sys::read_file_bytes(*path, program_size_limit, bytes) == sys::read_result::read &&
+           sys::read_file_bytes(*path, setup_program_size_limit, bytes) == sys::read_result::read &&
            !bytes->empty();
 }
 

@@ -17,21 +17,6 @@ namespace nimbic::deploy {
 
 namespace {
 
-// A setup program is a few megabytes; anything far beyond is not one of ours.
-constexpr size_t program_size_limit = 512u << 20;
-
-// A setup program of this product, whichever version: a Windows program carrying both payloads.
-bool IsSetupProgram(const std::u16string& path)
-{
-    sys::module module = sys::own_program;
-    if (sys::open_data_module(path, &module) != sys::module_result::opened)
-        return false;
-    const bool payloads = sys::find_resource(plugin_resource_id, module) != 0 &&
-                          sys::find_resource(scripts_resource_id, module) != 0;
-    sys::close_module(module);
-    return payloads;
-}
-
 enum class copy_removal { removed, absent, kept, failed };
 
 // The program copy goes: under a journal renamed to a backup the commit deletes, else deleted (a
@@ -55,7 +40,7 @@ copy_removal RemoveProgramCopy(const OpenedFolder& folder, Journal* journal)
     if (journal) {
         std::string bytes;
         const std::u16string backup = BackupName(program_copy_name);
-        removed = sys::read_opened(copy, program_size_limit, &bytes) &&
+        removed = sys::read_opened(copy, setup_program_size_limit, &bytes) &&
                   journal->NoteBackup(path, backup, bytes.size(), Sha256Of(bytes), std::nullopt) &&
                   sys::rename_opened(copy, folder.handle(), backup,
                                      sys::rename_mode::keep_existing) == sys::open_result::opened;
@@ -77,8 +62,7 @@ bool RemoveIfEmpty(const std::u16string& folder)
 
 } // namespace
 
-void WizardTakeover::Fold(const std::u16string& record_path, InstallRecord& record,
-                          Report& report)
+void WizardTakeover::Fold(const std::u16string& record_path, InstallRecord& record, Report& report)
 {
     std::u16string folder;
     if (!ProductFolder(&folder) || same_path(CleanPath(FolderOf(record_path)), CleanPath(folder)) ||
@@ -101,8 +85,8 @@ void WizardTakeover::Fold(const std::u16string& record_path, InstallRecord& reco
         }
     }
     if (!wizard.empty())
-        report.Line("The wizard's install in " + Quoted(folder) + " joins this record: " +
-                    Count(m_folded, "file", "files") + " more.");
+        report.Line("The wizard's install in " + Quoted(folder) +
+                    " joins this record: " + Count(m_folded, "file", "files") + " more.");
 }
 
 bool WizardTakeover::Finish(Journal* journal, Report& report) const
