@@ -68,8 +68,15 @@ void open_at(IFileOpenDialog& dialog, std::u16string_view start_folder)
 std::u16string pick_folder(const native_window* owner, std::string_view title,
                            std::u16string_view start_folder)
 {
+    // The dialog belongs in a single-threaded apartment of the calling thread's own. A thread
+    // that has none is in the process's implicit multithreaded one whenever another thread
+    // joined that: the dialog would be made there, outside any apartment its loop serves.
+    APTTYPE apartment{};
+    APTTYPEQUALIFIER qualifier{};
+    const bool single_threaded = SUCCEEDED(CoGetApartmentType(&apartment, &qualifier)) &&
+                                 (apartment == APTTYPE_STA || apartment == APTTYPE_MAINSTA);
     com_ref<IFileOpenDialog> dialog;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+    if (!single_threaded || FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileOpenDialog, dialog.put_void()))) {
         throw zk_exception("unable to create the folder \"select\" dialog box");
     }

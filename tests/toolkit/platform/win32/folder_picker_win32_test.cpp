@@ -20,6 +20,10 @@ namespace {
 UINT dialog_command = IDCANCEL;
 const wchar_t* typed_folder = nullptr;
 int dialog_attempts = 0;
+// While set, the dialog is left open: its loop must first dispatch the owner's message. The
+// dialog can take longer to open than the answer's timer, and an answer already due would
+// otherwise close it before the owner's timer is ever retrieved.
+bool hold_answer = false;
 
 BOOL CALLBACK type_into_edit(HWND child, LPARAM)
 {
@@ -40,7 +44,10 @@ BOOL CALLBACK press_on_dialog(HWND window, LPARAM)
         return TRUE;
     }
     // Whatever the dialog makes of the answer, it is cancelled in the end rather than left open.
-    const bool give_up = ++dialog_attempts > 5;
+    const bool give_up = ++dialog_attempts > 25;
+    if (hold_answer && !give_up) {
+        return FALSE;
+    }
     if (typed_folder != nullptr && !give_up) {
         EnumChildWindows(window, type_into_edit, 0);
     }
@@ -60,6 +67,7 @@ protected:
     {
         OleInitialize(nullptr);
         dialog_attempts = 0;
+        hold_answer = false;
         m_timer = SetTimer(nullptr, 0, 200, answer_dialog);
     }
     void TearDown() override
@@ -101,10 +109,12 @@ TEST_F(FolderPickerWin32, AFailureInTheOwnersMessagesIsThrownAsTheDialogReturns)
 {
     dialog_command = IDCANCEL;
     typed_folder = nullptr;
+    hold_answer = true;
     window owner;
     owner.create("Picker Owner", {0, 0, 300, 200}, 0);
     event_dispatcher::instance().connect(&owner, &owner, event_type::timer, [&](const event_info&) {
         owner.kill_timer(&owner, 1);
+        hold_answer = false;
         throw std::runtime_error("unable to go on");
     });
     owner.set_timer(&owner, 1, 30, false);
@@ -119,16 +129,38 @@ TEST_F(FolderPickerWin32, AFailureInTheOwnersMessagesIsThrownAsTheDialogReturns)
 
 TEST(FolderPickerWithoutCom, FailsToCreateTheDialogWithItsMessage)
 {
-    // A fresh thread has no COM apartment, so the dialog object cannot be made.
-    std::string message;
-    std::thread([&] {
-        try {
-            pick_folder(nullptr, "Picker Test", u"");
-        } catch (const zk_exception& failure) {
-            message = failure.what();
-        }
-    }).join();
-    EXPECT_EQ("unable to create the folder \"select\" dialog box", message);
+    // A fresh thread has no apartment of its own, so the dialog is not made, even while another
+    // thread's multithreaded apartment (a reader's, say) is the process's implicit one: the
+    // dialog would be made there, and Show would wait on a loop nobody runs.
+    for (const bool other_thread_in_mta : {false, true}) {
+        HANDLE joined = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE leave = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::thread other([&] {
+            if (other_thread_in_mta) {
+                CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            }
+            SetEvent(joined);
+            WaitForSingleObject(leave, INFINITE);
+            if (other_thread_in_mta) {
+                CoUninitialize();
+            }
+        });
+        WaitForSingleObject(joined, INFINITE);
+        std::string message;
+        std::thread([&] {
+            try {
+                pick_folder(nullptr, "Picker Test", u"");
+            } catch (const zk_exception& failure) {
+                message = failure.what();
+            }
+        }).join();
+        SetEvent(leave);
+        other.join();
+        CloseHandle(joined);
+        CloseHandle(leave);
+        EXPECT_EQ("unable to create the folder \"select\" dialog box", message)
+            << (other_thread_in_mta ? "another thread in the multithreaded apartment" : "alone");
+    }
 }
 
 } // namespace
