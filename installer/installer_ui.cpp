@@ -268,19 +268,17 @@ void InstallerUI::OnNavigationClick(const event_info& info)
 // owner is disabled).
 void InstallerUI::OnWizardKey(const event_info& info)
 {
-    constexpr uintptr_t escape_key = 27;
-    constexpr uint32_t f4_key = 0x73;
     constexpr int32_t alt_held = 1 << 29;
     bool asks = false;
     if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
         const auto& message = *static_cast<const key_message*>(info.data);
-        asks = message.virtual_key == f4_key && (message.flags & alt_held) != 0;
+        asks = message.virtual_key == key_code::f4 && (message.flags & alt_held) != 0;
         if (asks && m_finished) {
             close(1);
             return;
         }
     } else {
-        asks = reinterpret_cast<uintptr_t>(info.data) == escape_key;
+        asks = reinterpret_cast<uintptr_t>(info.data) == key_code::escape;
     }
     if (asks && m_cancel.accepts_input() && m_cancel.is_visible(true)) {
         ConfirmCancel();

@@ -16,7 +16,6 @@ using namespace zksdk::ui;
 namespace {
 
 constexpr uint32_t copy_item = 2;
-constexpr uintptr_t right_button = 2;
 const color white{1, 1, 1, 1};
 
 } // namespace
@@ -151,7 +150,7 @@ void InstallerUI::OnLicenseTextMouseUp(const event_info& info)
 {
     if (info.sender != &m_license_text ||
         info.type != static_cast<uint32_t>(event_type::mouse_up) ||
-        reinterpret_cast<uintptr_t>(info.data) != right_button) {
+        reinterpret_cast<uintptr_t>(info.data) != mouse_button::right) {
         return;
     }
     popup_menu menu;

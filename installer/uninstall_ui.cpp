@@ -21,7 +21,6 @@ namespace {
 constexpr int32_t content_width = 424;
 // The page holds this many places; more are summed up in one line.
 constexpr size_t places_shown = 4;
-constexpr uintptr_t escape_key = 27;
 
 std::string Introduction(bool anything_installed)
 {
@@ -265,15 +264,14 @@ void UninstallUI::OnButton(const event_info& info)
 // finished Alt+F4 closes as FINISH does. Nothing closes the window while files go.
 void UninstallUI::OnKey(const event_info& info)
 {
-    constexpr uint32_t f4_key = 0x73;
     constexpr int32_t alt_held = 1 << 29;
     if (m_running)
         return;
     if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
         const auto& message = *static_cast<const key_message*>(info.data);
-        if (message.virtual_key == f4_key && (message.flags & alt_held) != 0)
+        if (message.virtual_key == key_code::f4 && (message.flags & alt_held) != 0)
             close(m_finished ? m_exit_code : uninstall_exit::cancelled);
-    } else if (reinterpret_cast<uintptr_t>(info.data) == escape_key && m_cancel.accepts_input()) {
+    } else if (reinterpret_cast<uintptr_t>(info.data) == key_code::escape && m_cancel.accepts_input()) {
         close(uninstall_exit::cancelled);
     }
 }

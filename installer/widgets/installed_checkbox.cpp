@@ -10,8 +10,6 @@ using namespace zksdk::ui;
 
 namespace {
 
-constexpr int32_t leading = 0;
-constexpr int32_t vertically_centred = 0;
 
 } // namespace
 
@@ -47,7 +45,7 @@ void InstalledCheckbox::paint()
 
     target.set_text_color(style().read_color("checkbox_font_color"));
     set_caption_font(target);
-    target.set_text_alignment(leading, vertically_centred);
+    target.set_text_alignment(text_align::leading, text_align::middle);
     if (!caption().empty()) {
         target.draw_text(text_rect(), caption());
     }

@@ -20,8 +20,6 @@ constexpr int32_t message_first_height = 100;
 constexpr int32_t row_height = 30;
 constexpr rect answer_geometry{0, 0, 100, row_height};
 constexpr int32_t answer_spacing = 20;
-constexpr uintptr_t enter_key = 13;
-constexpr uintptr_t escape_key = 27;
 constexpr int32_t answer_yes = 1;
 constexpr int32_t answer_no = 0;
 
@@ -198,18 +196,17 @@ void NotificationPopup::on_key(const event_info& info)
 {
     // Alt+F4 is the close button: NO.
     if (info.type == static_cast<uint32_t>(event_type::key_down_extended)) {
-        constexpr uint32_t f4_key = 0x73;
         constexpr int32_t alt_held = 1 << 29;
         const auto& message = *static_cast<const key_message*>(info.data);
-        if (message.virtual_key == f4_key && (message.flags & alt_held) != 0) {
+        if (message.virtual_key == key_code::f4 && (message.flags & alt_held) != 0) {
             close(answer_no);
         }
         return;
     }
     const auto key = reinterpret_cast<uintptr_t>(info.data);
-    if (key == escape_key) {
+    if (key == key_code::escape) {
         close(answer_no);
-    } else if (key == enter_key && focused_widget() != &m_yes && focused_widget() != &m_no) {
+    } else if (key == key_code::enter && focused_widget() != &m_yes && focused_widget() != &m_no) {
         close(answer_yes);
     }
 }

@@ -12,8 +12,6 @@ using namespace zksdk::ui;
 
 namespace {
 
-constexpr int32_t centred = 1;
-constexpr int32_t vertically_centred = 0;
 constexpr rect no_clip{};
 
 } // namespace
@@ -42,7 +40,7 @@ void RoundedButton::paint()
     target.set_text_color(text);
     target.set_font(keys.read_string("button_font_name"), keys.read_float("button_font_size"),
                     keys.read_int("button_font_weight"), keys.read_int("button_font_style"), false);
-    target.set_text_alignment(centred, vertically_centred);
+    target.set_text_alignment(text_align::centred, text_align::middle);
     if (!caption().empty()) {
         target.draw_text({0, 0, width(), height()}, caption());
     }

@@ -11,9 +11,6 @@ namespace {
 using zksdk::ui::access_node;
 using zksdk::ui::test::access_dump;
 
-constexpr uint32_t tab_key = 9;
-constexpr uint32_t space_key = 32;
-
 class AccessibilityTest : public InstallerTest {
 protected:
     // The first visible node with this name.

@@ -189,7 +189,9 @@ protected:
     std::unique_ptr<InstallerUI> m_ui;
 };
 
+inline constexpr uint32_t tab_key = 9;
 inline constexpr uint32_t enter_key = 13;
 inline constexpr uint32_t escape_key = 27;
+inline constexpr uint32_t space_key = 32;
 
 } // namespace nimbic::test

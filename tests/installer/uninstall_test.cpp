@@ -20,8 +20,6 @@
 namespace nimbic::test {
 namespace {
 
-constexpr uint32_t tab_key = 9;
-
 class UninstallTest : public HandInstallTest {
 protected:
     EntrySystem System()

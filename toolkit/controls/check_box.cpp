@@ -13,10 +13,6 @@ namespace zksdk::ui {
 
 namespace {
 
-constexpr int32_t leading = 0;
-constexpr int32_t vertically_centred = 0;
-constexpr int32_t top = 1;
-constexpr uintptr_t space_key = 32;
 
 } // namespace
 
@@ -104,7 +100,7 @@ void check_box::toggle()
 // default button).
 void check_box::on_key_down(const event_info& info)
 {
-    if (reinterpret_cast<uintptr_t>(info.data) == space_key) {
+    if (reinterpret_cast<uintptr_t>(info.data) == key_code::space) {
         toggle();
     }
 }
@@ -168,7 +164,7 @@ void check_box::layout(int32_t kind)
     }
     renderer& target = window()->painter();
     set_caption_font(target);
-    target.set_text_alignment(leading, top);
+    target.set_text_alignment(text_align::leading, text_align::top);
     const size caption = m_caption.empty() ? size{} : target.measure_text(m_caption, {});
     measure_box();
     const int32_t gap = style().read_int("checkbox_text_gap");
@@ -227,7 +223,7 @@ void check_box::paint()
     text.a = accepts_input() ? 1.0f : 0.5f;
     target.set_text_color(text);
     set_caption_font(target);
-    target.set_text_alignment(leading, vertically_centred);
+    target.set_text_alignment(text_align::leading, text_align::middle);
     if (!m_caption.empty()) {
         target.draw_text(m_text_rect, m_caption);
     }

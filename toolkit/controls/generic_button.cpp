@@ -12,10 +12,6 @@ namespace zksdk::ui {
 
 namespace {
 
-constexpr uintptr_t left_button = 0;
-constexpr uintptr_t enter_key = 13;
-constexpr uintptr_t space_key = 32;
-
 uintptr_t small_integer(const event_info& info)
 {
     return reinterpret_cast<uintptr_t>(info.data);
@@ -147,7 +143,7 @@ void generic_button::release_capture()
 
 void generic_button::on_mouse_down(const event_info& info)
 {
-    if (small_integer(info) != left_button) {
+    if (small_integer(info) != mouse_button::left) {
         return;
     }
     captured_widget = this;
@@ -157,7 +153,7 @@ void generic_button::on_mouse_down(const event_info& info)
 
 void generic_button::on_mouse_up(const event_info& info)
 {
-    if (small_integer(info) != left_button || captured_widget != this) {
+    if (small_integer(info) != mouse_button::left || captured_widget != this) {
         return;
     }
     const point at = pointer_position();
@@ -180,7 +176,7 @@ void generic_button::on_mouse_up(const event_info& info)
 void generic_button::on_key_down(const event_info& info)
 {
     const uintptr_t key = small_integer(info);
-    if (key == enter_key || key == space_key) {
+    if (key == key_code::enter || key == key_code::space) {
         activate();
     }
 }

@@ -12,8 +12,6 @@ namespace zksdk::ui {
 
 namespace {
 
-constexpr uintptr_t left_button = 0;
-
 bool contains_with_edges(const rect& area, point at)
 {
     return at.x >= area.x && at.y >= area.y && at.x <= area.x + area.width &&
@@ -221,7 +219,7 @@ void scroll_bar::on_viewport_resized()
 
 void scroll_bar::on_mouse_down(const event_info& info)
 {
-    if (reinterpret_cast<uintptr_t>(info.data) != left_button) {
+    if (reinterpret_cast<uintptr_t>(info.data) != mouse_button::left) {
         return;
     }
     const point at = pointer_position();
@@ -262,7 +260,7 @@ void scroll_bar::on_mouse_move()
 
 void scroll_bar::on_mouse_up(const event_info& info)
 {
-    if (reinterpret_cast<uintptr_t>(info.data) != left_button) {
+    if (reinterpret_cast<uintptr_t>(info.data) != mouse_button::left) {
         return;
     }
     if (m_dragging) {

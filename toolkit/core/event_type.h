@@ -57,4 +57,22 @@ enum class event_type : uint32_t {
     access_scroll = 62,
 };
 
+// What a mouse event's data holds: the button.
+namespace mouse_button {
+inline constexpr uintptr_t left = 0;
+inline constexpr uintptr_t middle = 1;
+inline constexpr uintptr_t right = 2;
+inline constexpr uintptr_t first_x = 3;
+inline constexpr uintptr_t second_x = 4;
+} // namespace mouse_button
+
+// What a key event's data holds for the keys the controls answer themselves: Windows'
+// virtual-key codes, which every platform maps its keys onto.
+namespace key_code {
+inline constexpr uintptr_t enter = 0x0D;
+inline constexpr uintptr_t escape = 0x1B;
+inline constexpr uintptr_t space = 0x20;
+inline constexpr uintptr_t f4 = 0x73;
+} // namespace key_code
+
 } // namespace zksdk::ui

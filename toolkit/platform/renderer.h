@@ -16,6 +16,16 @@ namespace zksdk::ui {
 class image;
 class native_window;
 
+// set_text_alignment's values.
+namespace text_align {
+inline constexpr int32_t leading = 0;
+inline constexpr int32_t centred = 1;
+inline constexpr int32_t trailing = 2;
+inline constexpr int32_t middle = 0;
+inline constexpr int32_t top = 1;
+inline constexpr int32_t bottom = 2;
+} // namespace text_align
+
 // Owned by its window (created once the native window exists, destroyed with it); every widget
 // draws through its window's renderer while the paint pass has begun it.
 class renderer {

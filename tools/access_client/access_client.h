@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,15 @@ constexpr int usage_error = 1;
 constexpr int not_found = 2;
 constexpr int timed_out = 3;
 
+// How deep the trees are walked: deeper than any window of ours, short of a cycle's loop.
+constexpr int deepest = 32;
+
 // One line of output, UTF-8, with a line end.
 void print_line(const std::wstring& text);
 void print_error(const std::wstring& text);
+
+// The text of a string a call handed over, which it frees.
+std::wstring take(BSTR text);
 
 // A text as one line: runs of white space (line ends included) become one space, and the
 // ends are trimmed.

@@ -38,13 +38,6 @@ const wchar_t* event_name(DWORD event, LONG object)
     }
 }
 
-std::wstring take(BSTR text)
-{
-    std::wstring result = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
-    SysFreeString(text);
-    return result;
-}
-
 void write_line(const std::wstring& line)
 {
     const std::wstring text = line + L"\n";

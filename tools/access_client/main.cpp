@@ -228,6 +228,13 @@ void print_error(const std::wstring& text)
     write_utf8(stderr, text);
 }
 
+std::wstring take(BSTR text)
+{
+    std::wstring result = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
+    SysFreeString(text);
+    return result;
+}
+
 std::wstring one_line(const std::wstring& text)
 {
     std::wstring result;

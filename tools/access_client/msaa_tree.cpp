@@ -12,21 +12,12 @@ namespace access_client {
 namespace {
 
 // A misbehaving provider could describe a cycle; no real window is this deep.
-constexpr int deepest = 32;
-
 // An element as Active Accessibility addresses it: an object, and a child id inside it
 // (CHILDID_SELF for the object itself).
 struct element {
     IAccessible* object;
     VARIANT child;
 };
-
-std::wstring take(BSTR text)
-{
-    std::wstring result = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
-    SysFreeString(text);
-    return result;
-}
 
 std::wstring name_of(const element& e)
 {

@@ -15,8 +15,6 @@ namespace {
 namespace uia = zksdk::ui::uia;
 using node = uia::node_handle;
 
-constexpr int deepest = 32;
-
 struct client_functions {
     HRESULT(WINAPI* node_from_handle)(HWND, node*) = nullptr;
     BOOL(WINAPI* release)(node) = nullptr;

@@ -1,6 +1,7 @@
 // The seam's machine-wide calls for host tools on Linux: there is no registry to write, no other
 // setup to wait for, no Restart Manager and no Windows Installer. Free space is the file system's.
 #include "engine/system/system.h"
+#include "engine/system/posix/local_path.h"
 
 #include "toolkit/core/text_conversion.h"
 
@@ -12,16 +13,6 @@ namespace nimbic::sys {
 namespace {
 
 constexpr long error_not_supported = 50;
-
-std::string local_path(const std::u16string& path)
-{
-    std::string local = zksdk::ui::utf16_to_utf8(path);
-    for (char& c : local) {
-        if (c == '\\')
-            c = '/';
-    }
-    return local;
-}
 
 } // namespace
 

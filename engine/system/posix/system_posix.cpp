@@ -3,6 +3,7 @@
 // Folders are opened as the developer's tree has them (links included); their children are
 // reached with the *at calls and never through a link.
 #include "engine/system/system.h"
+#include "engine/system/posix/local_path.h"
 
 #include "toolkit/core/text_conversion.h"
 
@@ -21,16 +22,6 @@
 namespace nimbic::sys {
 
 namespace {
-
-std::string local_path(const std::u16string& path)
-{
-    std::string local = zksdk::ui::utf16_to_utf8(path);
-    for (char& c : local) {
-        if (c == '\\')
-            c = '/';
-    }
-    return local;
-}
 
 constexpr int64_t epoch_difference_ticks = 116444736000000000;
 

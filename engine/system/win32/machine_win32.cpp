@@ -3,6 +3,7 @@
 #include "engine/system/system.h"
 
 #include "engine/system/win32/long_path.h"
+#include "engine/system/win32/seam_win32.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -13,16 +14,6 @@
 namespace nimbic::sys {
 
 namespace {
-
-const wchar_t* wide(const std::u16string& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-HKEY as_hkey(reg_key key)
-{
-    return reinterpret_cast<HKEY>(key);
-}
 
 HANDLE as_handle(mutex_handle held)
 {

@@ -2,6 +2,7 @@
 #include "engine/system/system.h"
 
 #include "engine/system/win32/long_path.h"
+#include "engine/system/win32/seam_win32.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -12,16 +13,6 @@
 namespace nimbic::sys {
 
 namespace {
-
-const wchar_t* wide(const std::u16string& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-HKEY as_hkey(reg_key key)
-{
-    return reinterpret_cast<HKEY>(key);
-}
 
 HMODULE as_module(module from)
 {

@@ -119,4 +119,10 @@ private:
     bool m_enter_presses_default = true;
 };
 
+// A widget that exists and takes input: the only kind the window routes input and focus to.
+inline bool takes_input(const widget* target)
+{
+    return target && target->accepts_input();
+}
+
 } // namespace zksdk::ui

@@ -16,11 +16,6 @@ namespace {
 
 constexpr uint32_t reserved_timer_id = 0xFFFFFFFE;
 
-bool is_enabled(const widget* target)
-{
-    return target && target->accepts_input();
-}
-
 void* integer_data(uintptr_t value)
 {
     return reinterpret_cast<void*>(value);
@@ -121,7 +116,7 @@ void window::set_focus(widget* target, int32_t reason)
     if (m_keyboard_cues && target)
         target->invalidate(false);
     m_focused = target;
-    if (is_enabled(target)) {
+    if (takes_input(target)) {
         deliver(target, event_type::focus_gained, integer_data(static_cast<uint32_t>(reason)));
         announce(access_event::focus, target);
     }
@@ -283,7 +278,7 @@ widget* window::pointer_widget() const
 
 widget* window::captured() const
 {
-    return is_enabled(captured_widget) ? captured_widget : nullptr;
+    return takes_input(captured_widget) ? captured_widget : nullptr;
 }
 
 void window::paint_native(rect update)
@@ -340,7 +335,7 @@ bool window::has_pointer_handlers(event_type code)
 {
     const widget* under = pointer_widget();
     auto& events = event_dispatcher::instance();
-    if (is_enabled(under) && events.has_handlers(const_cast<widget*>(under), code))
+    if (takes_input(under) && events.has_handlers(const_cast<widget*>(under), code))
         return true;
     return events.has_handlers(this, code);
 }

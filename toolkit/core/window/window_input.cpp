@@ -15,12 +15,6 @@ namespace {
 constexpr double wheel_latch_ms = 400;
 constexpr int32_t wheel_latch_distance = 10;
 constexpr uintptr_t tab_character = 9;
-constexpr uintptr_t enter_key = 13;
-
-bool is_enabled(const widget* target)
-{
-    return target && target->accepts_input();
-}
 
 widget* nearest_enabled(widget* target)
 {
@@ -32,7 +26,7 @@ widget* nearest_enabled(widget* target)
 // A page switch can hide the focused control: keys must not act on what the user cannot see.
 bool takes_keys(const widget* target)
 {
-    return is_enabled(target) && target->is_visible(true);
+    return takes_input(target) && target->is_visible(true);
 }
 
 bool is_tab_candidate(const widget* target)
@@ -71,7 +65,7 @@ void window::route_input(event_type code, void* data, const void* extra)
             deliver(target, code, data);
             return;
         }
-        if (widget* under = pointer_widget(); is_enabled(under))
+        if (widget* under = pointer_widget(); takes_input(under))
             deliver(under, code, data);
         emit(code, data);
         return;
@@ -101,7 +95,7 @@ void window::route_input(event_type code, void* data, const void* extra)
         widget* receiver = takes_keys(m_focused) ? m_focused : nullptr;
         if (receiver != nullptr)
             deliver(receiver, code, data);
-        if (code == event_type::key_down && reinterpret_cast<uintptr_t>(data) == enter_key &&
+        if (code == event_type::key_down && reinterpret_cast<uintptr_t>(data) == key_code::enter &&
             receiver != nullptr && receiver == m_focused && receiver->enter_presses_default())
             press_default();
         emit(code, data);
@@ -133,7 +127,7 @@ void window::route_input(event_type code, void* data, const void* extra)
     }
     case event_type::focus_gained:
     case event_type::focus_lost:
-        if (is_enabled(m_focused))
+        if (takes_input(m_focused))
             deliver(m_focused, code, nullptr);
         // A window that gets the focus back (it opened, a popup closed) says where it is once
         // the work it was doing is done, or before that work says anything read out wherever
@@ -148,7 +142,7 @@ void window::route_input(event_type code, void* data, const void* extra)
         route_file_drop(data, static_cast<int64_t>(reinterpret_cast<uintptr_t>(extra)));
         return;
     case event_type::text_input:
-        if (is_enabled(m_focused))
+        if (takes_input(m_focused))
             deliver(m_focused, code, data);
         return;
     case event_type::session_locked:
@@ -167,7 +161,7 @@ void window::route_pointer_button(event_type code, void* data)
         deliver(target, code, data);
         return;
     }
-    if (widget* under = pointer_widget(); is_enabled(under)) {
+    if (widget* under = pointer_widget(); takes_input(under)) {
         // Empty space (a panel nobody listens on) keeps the focus where it was.
         auto& events = event_dispatcher::instance();
         if (under->is_tab_stop() || events.has_handlers(under, event_type::mouse_down) ||
@@ -233,15 +227,15 @@ void window::route_file_drop(void* data, int64_t state)
 {
     widget* under = pointer_widget();
     auto& events = event_dispatcher::instance();
-    if (state == 1 && under != m_drop_widget && is_enabled(under)) {
+    if (state == 1 && under != m_drop_widget && takes_input(under)) {
         if (m_drop_widget)
             events.emit(m_drop_widget, event_type::file_drop, 2, 1, nullptr, 2);
         events.emit(under, event_type::file_drop, 2, 1, nullptr, 1);
         m_drop_widget = under;
-    } else if (state == 2 && is_enabled(m_drop_widget)) {
+    } else if (state == 2 && takes_input(m_drop_widget)) {
         events.emit(m_drop_widget, event_type::file_drop, 2, 1, nullptr, 2);
         m_drop_widget = nullptr;
-    } else if (state == 0 && is_enabled(under)) {
+    } else if (state == 0 && takes_input(under)) {
         events.emit(under, event_type::file_drop, 2, 1, data, 0);
     }
     emit(event_type::file_drop, data, 0);

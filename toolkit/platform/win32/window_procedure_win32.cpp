@@ -17,11 +17,6 @@ namespace {
 
 constexpr uint32_t tooltip_timer_id = 0xFFFFFFFF;
 constexpr uint32_t reserved_timer_id = 0xFFFFFFFE;
-constexpr uintptr_t left_button = 0;
-constexpr uintptr_t middle_button = 1;
-constexpr uintptr_t right_button = 2;
-constexpr uintptr_t first_x_button = 3;
-constexpr uintptr_t second_x_button = 4;
 constexpr WPARAM session_lock = 7;
 constexpr WPARAM session_unlock = 8;
 
@@ -178,9 +173,9 @@ LRESULT on_x_button(const context& c, event_type code)
 {
     const WORD which = GET_XBUTTON_WPARAM(c.wparam);
     if (which == XBUTTON1) {
-        c.route(code, as_data(first_x_button));
+        c.route(code, as_data(mouse_button::first_x));
     } else if (which == XBUTTON2) {
-        c.route(code, as_data(second_x_button));
+        c.route(code, as_data(mouse_button::second_x));
     }
     return 0;
 }
@@ -314,27 +309,27 @@ LRESULT dispatch(const context& c, UINT message)
     case WM_MOUSEMOVE:
         return on_mouse_move(c);
     case WM_LBUTTONDOWN:
-        return on_button(c, event_type::mouse_down, left_button);
+        return on_button(c, event_type::mouse_down, mouse_button::left);
     case WM_LBUTTONUP:
-        return on_button(c, event_type::mouse_up, left_button);
+        return on_button(c, event_type::mouse_up, mouse_button::left);
     case WM_RBUTTONDOWN:
-        return on_button(c, event_type::mouse_down, right_button);
+        return on_button(c, event_type::mouse_down, mouse_button::right);
     case WM_RBUTTONUP:
-        return on_button(c, event_type::mouse_up, right_button);
+        return on_button(c, event_type::mouse_up, mouse_button::right);
     case WM_MBUTTONDOWN:
-        return on_button(c, event_type::mouse_down, middle_button);
+        return on_button(c, event_type::mouse_down, mouse_button::middle);
     case WM_MBUTTONUP:
-        return on_button(c, event_type::mouse_up, middle_button);
+        return on_button(c, event_type::mouse_up, mouse_button::middle);
     case WM_XBUTTONDOWN:
         return on_x_button(c, event_type::mouse_down);
     case WM_XBUTTONUP:
         return on_x_button(c, event_type::mouse_up);
     case WM_LBUTTONDBLCLK:
-        return on_double_click(c, left_button);
+        return on_double_click(c, mouse_button::left);
     case WM_RBUTTONDBLCLK:
-        return on_double_click(c, right_button);
+        return on_double_click(c, mouse_button::right);
     case WM_MBUTTONDBLCLK:
-        return on_double_click(c, middle_button);
+        return on_double_click(c, mouse_button::middle);
     case WM_MOUSEWHEEL:
         return on_wheel(c);
     case WM_MOUSELEAVE:

@@ -6,6 +6,7 @@
 #include "toolkit/platform/native_window.h"
 #include "toolkit/platform/native_window_client.h"
 #include "toolkit/platform/win32/native_window_impl.h"
+#include "tests/toolkit/platform/win32/message_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -162,15 +163,6 @@ std::wstring name_of(VARIANT& v)
     return name;
 }
 
-void drain()
-{
-    MSG message{};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
 class AccessibilityWin32 : public testing::Test {
 protected:
     void SetUp() override
@@ -179,7 +171,7 @@ protected:
         client.document = sample_document();
         window->create_native(nullptr, client, {50, 40, 400, 300}, 0);
         ASSERT_TRUE(window->is_created());
-        drain();
+        win32_test::drain();
     }
     HWND handle() const { return window->backend().handle; }
     POINT origin() const
@@ -208,14 +200,14 @@ TEST_F(AccessibilityWin32, NoClientNoAutomationLibraryAndTheFirstClientIsToldWha
 {
     ASSERT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll")) << "loaded before this test";
     window->show();
-    drain();
+    win32_test::drain();
     SetFocus(handle());
     for (const access_event event :
          {access_event::focus, access_event::name_changed, access_event::structure_changed,
           access_event::hidden, access_event::notification}) {
         window->announce(event, 1, "said");
     }
-    drain();
+    win32_test::drain();
     EXPECT_EQ(nullptr, GetModuleHandleW(L"UIAutomationCore.dll"));
     window->announce(access_event::notification, 2, "later");
     EXPECT_EQ(1, window->backend().uia_held_focus);
@@ -333,7 +325,7 @@ TEST_F(AccessibilityWin32, ClientObjectDescribesEveryNodeByChildIdAndHandsOutObj
     // The focused node counts only while the window has the system's focus.
     VARIANT focus;
     window->show();
-    drain();
+    win32_test::drain();
     SetFocus(handle());
     EXPECT_EQ(S_OK, root->get_accFocus(&focus));
     EXPECT_EQ(L"OK", name_of(focus));
@@ -382,7 +374,7 @@ TEST_F(AccessibilityWin32, DefaultActionsRunLaterOnTheWindowsThreadAndOnlyWhenAl
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, root->accDoDefaultAction(child(4))) << "no action";
     EXPECT_EQ(E_INVALIDARG, root->accDoDefaultAction(child(7))) << "on a hidden page";
     EXPECT_EQ(S_OK, root->accSelect(SELFLAG_TAKEFOCUS, child(3)));
-    drain();
+    win32_test::drain();
     EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
     EXPECT_EQ(std::vector<int32_t>{3}, client.focused);
     // A forged token from elsewhere runs nothing, forwarded or posted.
@@ -410,7 +402,7 @@ TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
     const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, hear,
                                                GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(nullptr, hook);
-    drain();
+    win32_test::drain();
     const struct {
         access_event event;
         int32_t id;
@@ -437,7 +429,7 @@ TEST_F(AccessibilityWin32, AnnouncementsAreTheMatchingWinEvents)
         SCOPED_TRACE(testing::Message() << "event " << static_cast<int>(row.event));
         g_heard.clear();
         window->announce(row.event, row.id);
-        drain();
+        win32_test::drain();
         std::erase_if(g_heard, [&row](const heard& h) { return h.event != row.expected.event; });
         EXPECT_EQ(std::vector<heard>{row.expected}, g_heard);
     }
@@ -467,7 +459,7 @@ TEST_F(AccessibilityWin32, TheReadingPlaceIsTheSystemCaretWhileTheWindowHasTheFo
     };
     client.document.caret = 4; // "two", on the second line
     window->show();
-    drain();
+    win32_test::drain();
     SetFocus(nullptr);
     window->announce(access_event::text_selection_changed, 8);
     EXPECT_EQ(nullptr, caret_window()) << "no caret for a window without the focus";
@@ -611,10 +603,10 @@ TEST_F(AccessibilityWin32, FragmentsAnswerFromAnotherThreadAndOutliveTheirWindow
     const ULONGLONG deadline = GetTickCount64() + 10000;
     while (!done && GetTickCount64() < deadline) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        drain();
+        win32_test::drain();
     }
     automation.join();
-    drain();
+    win32_test::drain();
     EXPECT_EQ(S_OK, navigated);
     EXPECT_EQ(L"OK", first_name);
     EXPECT_EQ(uia::control_type::button, type.lVal);

@@ -9,6 +9,7 @@
 #include "toolkit/platform/text_input_state.h"
 #include "toolkit/platform/win32/native_window_impl.h"
 #include "toolkit/platform/win32/renderer_impl.h"
+#include "tests/toolkit/platform/win32/message_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -144,16 +145,6 @@ private:
     }
 };
 
-// Delivers whatever is queued without waiting.
-void drain()
-{
-    MSG message{};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
 // Runs the record's loop until the condition holds; a thread timer keeps the wait from hanging.
 template <typename Condition>
 bool pump_until(native_window& window, Condition done, UINT limit_ms = 3000)
@@ -173,7 +164,7 @@ protected:
     {
         window.create_native(owner, client, dips, flags);
         ASSERT_TRUE(window.is_created());
-        drain();
+        win32_test::drain();
         client.calls.clear();
     }
     static HWND handle(const native_window& window) { return window.backend().handle; }
@@ -282,7 +273,7 @@ TEST_F(NativeWindowWin32, KeysReachTheRouterAndAltF4DoesNotClose)
 {
     create(window, {0, 0, 300, 200});
     window.show();
-    drain();
+    win32_test::drain();
     client.calls.clear();
     const LPARAM alt_held = 1 | (0x3E << 16) | (1 << 29);
     send(WM_KEYDOWN, 'A', 0x001E0001);
@@ -290,7 +281,7 @@ TEST_F(NativeWindowWin32, KeysReachTheRouterAndAltF4DoesNotClose)
     send(WM_KEYUP, 'A');
     send(WM_SYSKEYDOWN, VK_F4, alt_held);
     send(WM_SYSKEYUP, VK_F4, alt_held);
-    drain();
+    win32_test::drain();
     const std::vector<call> expected{
         {"key_down", 'A'},   {"key_down_extended", 'A', 0x001E0001},
         {"char", 0xE9},      {"key_up", 'A'},
@@ -309,7 +300,7 @@ TEST_F(NativeWindowWin32, CloseRequestsHideTheWindowUnlessSomeoneKeepsItOpen)
     create(window, {10, 10, 200, 100}, 0, &owner);
     owner.show();
     window.show();
-    drain();
+    win32_test::drain();
     client.calls.clear();
     window.set_running(true);
     window.set_owner_enabled(false);
@@ -359,7 +350,7 @@ TEST_F(NativeWindowWin32, PaintingPassesTheUpdateAreaAndValidatesIt)
 {
     create(window, {0, 0, 300, 200});
     window.show();
-    drain();
+    win32_test::drain();
     client.calls.clear();
     window.invalidate({10, 20, 50, 40});
     window.update_now();
@@ -489,10 +480,10 @@ TEST_F(NativeWindowWin32, TimersFireThroughTheLoopUntilStopped)
     };
     EXPECT_TRUE(pump_until(window, [&] { return fired() >= 2; }));
     window.stop_timer(id);
-    drain();
+    win32_test::drain();
     const int after_stop = fired();
     Sleep(80);
-    drain();
+    win32_test::drain();
     EXPECT_EQ(after_stop, fired());
 }
 
