@@ -271,7 +271,8 @@ void UninstallUI::OnKey(const event_info& info)
         const auto& message = *static_cast<const key_message*>(info.data);
         if (message.virtual_key == key_code::f4 && (message.flags & alt_held) != 0)
             close(m_finished ? m_exit_code : uninstall_exit::cancelled);
-    } else if (reinterpret_cast<uintptr_t>(info.data) == key_code::escape && m_cancel.accepts_input()) {
+    } else if (reinterpret_cast<uintptr_t>(info.data) == key_code::escape &&
+               m_cancel.accepts_input()) {
         close(uninstall_exit::cancelled);
     }
 }

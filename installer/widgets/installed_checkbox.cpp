@@ -8,11 +8,6 @@ namespace nimbic {
 
 using namespace zksdk::ui;
 
-namespace {
-
-
-} // namespace
-
 // check_box connects its own describer on `created`; this one, connected after it, amends it.
 InstalledCheckbox::InstalledCheckbox()
 {

@@ -11,11 +11,6 @@
 
 namespace zksdk::ui {
 
-namespace {
-
-
-} // namespace
-
 check_box::check_box()
 {
     set_name("check_box");

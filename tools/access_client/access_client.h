@@ -15,8 +15,9 @@ constexpr int usage_error = 1;
 constexpr int not_found = 2;
 constexpr int timed_out = 3;
 
-// How deep the trees are walked: deeper than any window of ours, short of a cycle's loop.
-constexpr int deepest = 32;
+// How deep the trees are walked: a misbehaving provider could describe a cycle, and no real
+// window is this deep.
+inline constexpr int deepest = 32;
 
 // One line of output, UTF-8, with a line end.
 void print_line(const std::wstring& text);

@@ -11,7 +11,6 @@ namespace access_client {
 
 namespace {
 
-// A misbehaving provider could describe a cycle; no real window is this deep.
 // An element as Active Accessibility addresses it: an object, and a child id inside it
 // (CHILDID_SELF for the object itself).
 struct element {

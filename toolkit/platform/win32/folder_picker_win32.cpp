@@ -76,7 +76,8 @@ std::u16string pick_folder(const native_window* owner, std::string_view title,
     const bool single_threaded = SUCCEEDED(CoGetApartmentType(&apartment, &qualifier)) &&
                                  (apartment == APTTYPE_STA || apartment == APTTYPE_MAINSTA);
     com_ref<IFileOpenDialog> dialog;
-    if (!single_threaded || FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+    if (!single_threaded ||
+        FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileOpenDialog, dialog.put_void()))) {
         throw zk_exception("unable to create the folder \"select\" dialog box");
     }

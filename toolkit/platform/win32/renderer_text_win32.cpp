@@ -17,7 +17,7 @@ namespace {
 enum class underline_pass { with_underline, without_underline };
 enum class run_colours { attach, skip };
 
-std::wstring wide(std::string_view text)
+std::wstring wide_text(std::string_view text)
 {
     const std::u16string units = utf8_to_utf16(text);
     return {units.begin(), units.end()};
@@ -74,7 +74,7 @@ void apply_runs(const renderer::impl& self, IDWriteTextLayout& layout,
                                       static_cast<UINT32>(run.end - run.first)};
         layout.SetFontWeight(weight_of(run.weight_kind), range);
         layout.SetFontStyle(style_of(run.style_kind), range);
-        layout.SetFontFamilyName(wide(run.family).c_str(), range);
+        layout.SetFontFamilyName(wide_text(run.family).c_str(), range);
         layout.SetFontSize(run.size, range);
         layout.SetUnderline(run.underline, range);
         if (colours == run_colours::attach) {
@@ -332,7 +332,7 @@ void draw_layout(const renderer::impl& self, IDWriteTextLayout& layout, rect are
 void renderer::set_font(std::string_view family, float size, int32_t weight_kind,
                         int32_t style_kind, bool underline)
 {
-    m_impl->font_family = wide(family);
+    m_impl->font_family = wide_text(family);
     m_impl->font_size = size;
     m_impl->font_weight = weight_of(weight_kind);
     m_impl->font_style = style_of(style_kind);
@@ -356,7 +356,7 @@ void renderer::draw_text(rect layout, std::string_view text, std::span<const tex
     if (!m_impl->target) {
         return;
     }
-    const std::wstring units = wide(text);
+    const std::wstring units = wide_text(text);
     ComPtr<IDWriteTextLayout> lines = create_layout(
         *m_impl, units, static_cast<float>(layout.width), static_cast<float>(layout.height));
     if (!lines) {
@@ -375,7 +375,7 @@ void renderer::draw_text_clipped(rect layout, rect clip, std::string_view text)
     if (!m_impl->target) {
         return;
     }
-    const std::wstring units = wide(text);
+    const std::wstring units = wide_text(text);
     ComPtr<IDWriteTextLayout> lines = create_layout(
         *m_impl, units, static_cast<float>(layout.width), static_cast<float>(layout.height));
     if (!lines) {
@@ -396,7 +396,7 @@ void renderer::draw_text_clipped(rect layout, rect clip, std::string_view text)
 size renderer::measure_text(std::string_view text, size maximum,
                             std::span<const text_run> runs) const
 {
-    const std::wstring units = wide(text);
+    const std::wstring units = wide_text(text);
     ComPtr<IDWriteTextLayout> layout =
         measuring_layout(*m_impl, units, runs, unlimited(maximum.width), unlimited(maximum.height));
     DWRITE_TEXT_METRICS metrics{};
@@ -413,7 +413,7 @@ rect renderer::text_range_bounds(std::string_view text, size maximum,
     if (first >= end) {
         return {};
     }
-    const std::wstring units = wide(text);
+    const std::wstring units = wide_text(text);
     ComPtr<IDWriteTextLayout> layout =
         measuring_layout(*m_impl, units, runs, static_cast<float>(maximum.width),
                          static_cast<float>(maximum.height));
@@ -442,7 +442,7 @@ rect renderer::text_range_bounds(std::string_view text, size maximum,
 std::vector<text_line_geometry> renderer::text_geometry(std::string_view text, size maximum,
                                                         std::span<const text_run> runs) const
 {
-    const std::wstring units = wide(text);
+    const std::wstring units = wide_text(text);
     ComPtr<IDWriteTextLayout> layout =
         measuring_layout(*m_impl, units, runs, unlimited(maximum.width), unlimited(maximum.height));
     return layout ? geometry_of(*layout.Get()) : std::vector<text_line_geometry>{};
