@@ -62,9 +62,11 @@ box_drawn() {
     return 1
 }
 
-# True once our program has ended (a child that ended is a zombie until it is waited for).
+# True once our program has ended (a child that ended is a zombie until it is waited for). On a
+# machine another build keeps busy, the wizard's answer, its exit and Wine's teardown took over
+# 30 s once: the bound is the one the reader's answers get.
 ended() {
-    for _ in $(seq 1 150); do
+    for _ in $(seq 1 450); do
         case "$(ps -o stat= -p "$app" 2>/dev/null)" in "" | Z*) return 0 ;; esac
         sleep 0.2
     done
