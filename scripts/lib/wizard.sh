@@ -29,13 +29,18 @@ wizard_environment() {
 # wizard_new_prefix DEST [TEMPLATE]: a prefix of its own at DEST, copied from TEMPLATE when that
 # one is ready (much faster than a new prefix), else made by scripts/wine-prefix. The copy may
 # hold versions another test registered, so the versions key starts empty.
+# The template is the build's own prefix, which the unit tests use while this copy is made: their
+# files in Temp come and go (a copy that met one as it went failed the test), and so does the
+# server's temporary registry file. Neither belongs in the copy.
 wizard_new_prefix() {
     local dest=$1 template=${2:-}
     wizard_stop_prefix "$dest"
     rm -rf "$dest"
     mkdir -p "$(dirname "$dest")"
     if [ -n "$template" ] && [ -f "$template/.nimbic-ready" ]; then
-        cp -a "$template" "$dest" || return 1
+        mkdir "$dest" || return 1
+        tar -C "$template" -cf - --exclude='./drive_c/users/*/Temp/*' --exclude='./reg*.tmp' . |
+            tar -C "$dest" -xpf - || return 1
     else
         "$(dirname "${BASH_SOURCE[0]}")/../wine-prefix" "$dest" || return 1
     fi
