@@ -302,12 +302,21 @@ void window::paint_tree(widget* target, const rect& update)
     if (static_cast<float>(update.x) < right && static_cast<float>(update.y) < bottom &&
         left < static_cast<float>(update.width) && top < static_cast<float>(update.height)) {
         m_renderer->begin_widget(target, target->geometry(), update);
-        deliver(target, event_type::paint, nullptr);
-        const std::vector<widget*> children = target->children();
-        for (widget* child : children)
-            paint_tree(child, update);
-        if (target == m_focused && m_keyboard_cues)
-            paint_focus_mark(*target);
+        // A handler that throws still closes its level: a pass left open would keep the
+        // renderer's frame begun, and the window would never present again.
+        try {
+            deliver(target, event_type::paint, nullptr);
+            const std::vector<widget*> children = target->children();
+            for (widget* child : children)
+                paint_tree(child, update);
+            if (target == m_focused && m_keyboard_cues)
+                paint_focus_mark(*target);
+        } catch (...) {
+            m_paint_origin_x = saved_x;
+            m_paint_origin_y = saved_y;
+            m_renderer->end_widget();
+            throw;
+        }
         m_renderer->end_widget();
     }
     m_paint_origin_x = saved_x;

@@ -136,15 +136,15 @@ void create_stroke_styles(renderer::impl& self)
 // window, and the first frame (a popup's only one) does not reach the screen: the popup stayed
 // black. Made now, while the window is hidden, it is there when the window is shown, and
 // showing it asks for the paint that does show.
-void present_hidden_frame(renderer::impl& self)
+HRESULT present_hidden_frame(renderer::impl& self)
 {
     if (IsWindowVisible(self.window)) {
-        return;
+        return S_OK;
     }
     const D2D1_COLOR_F black{0, 0, 0, 1};
     self.target->BeginDraw();
     self.target->Clear(&black);
-    self.target->EndDraw();
+    return self.target->EndDraw();
 }
 
 // Everything made from the lost target goes with it: brushes, and the images' device bitmaps
@@ -220,7 +220,10 @@ renderer::renderer(native_window& window) : m_impl(std::make_unique<impl>())
     create_brushes(*m_impl);
     create_text_format(*m_impl);
     create_stroke_styles(*m_impl);
-    present_hidden_frame(*m_impl);
+    // A device lost already is found now, not by the first frame: that paint makes a new target.
+    if (present_hidden_frame(*m_impl) == lost_device) {
+        drop_target(*this);
+    }
     m_impl->underline = false;
     m_impl->transforms.push_back(identity);
 }

@@ -5,6 +5,9 @@
 
 #include "tests/toolkit/core/toolkit_fixture.h"
 
+#include <stdexcept>
+#include <utility>
+
 namespace zksdk::ui {
 namespace {
 
@@ -287,6 +290,19 @@ TEST_F(WindowTest, ThePaintPassDrawsParentsFirstAndSkipsWhatLiesOutside)
     headless::send_paint(native(), {0, 0, 400, 300});
     EXPECT_EQ("R", order);
     EXPECT_EQ(0u, headless::open_widgets(*headless::renderer_of(native())));
+    // A paint handler that throws leaves no level open, and the next pass draws whole.
+    m_left.set_visible(true);
+    bool fail = true;
+    event_dispatcher::instance().connect(&m_inner, &m_log, event_type::paint,
+                                         [&fail](const event_info&) {
+                                             if (std::exchange(fail, false))
+                                                 throw std::runtime_error("paint failed");
+                                         });
+    EXPECT_THROW(headless::send_paint(native(), {0, 0, 400, 300}), std::runtime_error);
+    EXPECT_EQ(0u, headless::open_widgets(*headless::renderer_of(native())));
+    order.clear();
+    headless::send_paint(native(), {0, 0, 400, 300});
+    EXPECT_EQ("LIR", order);
 }
 
 TEST_F(WindowTest, CloseInANestedPopupReturnsItsResultAndFreesTheOwner)
