@@ -189,20 +189,19 @@ const access_node* access_snapshot::at(POINT screen) const
     if (window == nullptr || !contains(screen_bounds(*window), screen)) {
         return nullptr;
     }
-    // Children are listed after their parents, and later siblings lie on top: the last node
-    // that holds the point whose ancestors all hold it too is the deepest one.
+    // Children are listed after their parents, and later siblings lie on top: a node that holds
+    // the point takes over when its parent is the hit so far or one of the hit's ancestors (all
+    // of which hold it), so a later sibling wins over an earlier one and over its children.
     const access_node* hit = window;
     for (const access_node& node : nodes) {
         if (node.id == 0 || (node.states & access_state::invisible) != 0 ||
             !contains(screen_bounds(node), screen)) {
             continue;
         }
-        for (const access_node* up = find(node.parent); up != nullptr; up = find(up->parent)) {
-            if (up == hit) {
+        for (const access_node* up = hit; up != nullptr;
+             up = up->id == 0 ? nullptr : find(up->parent)) {
+            if (up->id == node.parent) {
                 hit = &node;
-                break;
-            }
-            if (up->id == 0) {
                 break;
             }
         }
@@ -249,7 +248,14 @@ window_link::on_window_thread(const std::function<void(native_window_client&)>& 
         if (record == nullptr || record->client() == nullptr) {
             return call_result::gone;
         }
-        work(*record->client());
+        // Called inline from inside a COM method: an exception must not cross its caller's
+        // frames, so it waits for the message loop, as the window procedure's do.
+        try {
+            work(*record->client());
+        } catch (...) {
+            keep_failure();
+            return call_result::gone;
+        }
         return call_result::done;
     }
     auto call = std::make_shared<std::function<void(native_window_client&)>>(work);
@@ -338,8 +344,7 @@ call_result window_link::text(int32_t id, access_text& out, bool& found) const
     return result;
 }
 
-call_result window_link::scroll(int32_t id, text_span range, bool align_to_top,
-                                bool place) const
+call_result window_link::scroll(int32_t id, text_span range, bool align_to_top, bool place) const
 {
     return on_window_thread([id, range, align_to_top, place](native_window_client& client) {
         client.access_scroll(id, range, align_to_top, place);
@@ -401,6 +406,11 @@ void release_access_providers(HWND window)
     if (providers_handed_out.load()) {
         access_api().return_provider(window, 0, 0, nullptr);
     }
+    // Actions posted to the window and never taken: their tokens would outlive it.
+    pending_calls& calls = pending();
+    const std::lock_guard<std::mutex> guard(calls.lock);
+    std::erase_if(calls.actions,
+                  [window](const auto& action) { return action.second.first == window; });
 }
 
 LRESULT answer_object_request(HWND window, native_window_client& client, WPARAM wparam,

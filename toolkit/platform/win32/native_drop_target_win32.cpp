@@ -78,7 +78,14 @@ HRESULT ole_drop_target::DragEnter(IDataObject*, DWORD, POINTL, DWORD*)
 // The point argument is not used: the window finds the widget under the cursor itself.
 HRESULT ole_drop_target::DragOver(DWORD, POINTL, DWORD* effect)
 {
-    const drop_effect decision = m_detached ? drop_effect::none : m_decisions.drag_over();
+    drop_effect decision = drop_effect::none;
+    // The widgets' handlers run inside OLE's drag loop: what they throw waits for the message
+    // loop, as it does from the window procedure, and the drag is refused.
+    try {
+        decision = m_detached ? drop_effect::none : m_decisions.drag_over();
+    } catch (...) {
+        keep_failure();
+    }
     if (effect != nullptr) {
         *effect = decision == drop_effect::move ? DROPEFFECT_MOVE : DROPEFFECT_NONE;
     }
@@ -87,8 +94,12 @@ HRESULT ole_drop_target::DragOver(DWORD, POINTL, DWORD* effect)
 
 HRESULT ole_drop_target::DragLeave()
 {
-    if (!m_detached) {
-        m_decisions.drag_leave();
+    try {
+        if (!m_detached) {
+            m_decisions.drag_leave();
+        }
+    } catch (...) {
+        keep_failure();
     }
     return S_OK;
 }
@@ -103,10 +114,21 @@ HRESULT ole_drop_target::Drop(IDataObject* data, DWORD, POINTL, DWORD*)
     if (FAILED(data->GetData(&format, &medium))) {
         return E_FAIL;
     }
-    std::vector<std::u16string> paths = dropped_files(static_cast<HDROP>(medium.hGlobal));
-    ReleaseStgMedium(&medium);
-    if (!m_detached) {
-        m_decisions.drop(std::move(paths));
+    try {
+        std::vector<std::u16string> paths;
+        {
+            const struct released {
+                STGMEDIUM& held;
+                ~released() { ReleaseStgMedium(&held); }
+            } release{medium};
+            paths = dropped_files(static_cast<HDROP>(medium.hGlobal));
+        }
+        if (!m_detached) {
+            m_decisions.drop(std::move(paths));
+        }
+    } catch (...) {
+        keep_failure();
+        return E_UNEXPECTED;
     }
     return S_OK;
 }

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <utility>
-#include <string>
 
 namespace zksdk::ui {
 
@@ -97,6 +96,9 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 // Throws what a window procedure call on this thread caught and kept: from the message loop,
 // and after a system modal loop (a dialog, a menu) that dispatched messages returns.
 void rethrow_kept_failure();
+// Keeps the exception being handled, unless one is kept already, for rethrow_kept_failure: for
+// the toolkit's code the system calls back outside the window procedure (COM methods).
+void keep_failure();
 
 } // namespace win32
 } // namespace zksdk::ui

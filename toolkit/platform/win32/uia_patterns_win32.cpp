@@ -23,8 +23,15 @@ protected:
         self = s.find(m_id);
         return self != nullptr ? S_OK : uia::element_not_available;
     }
+    // UI Automation tells a gone element from a disabled one: a reader says "unavailable" for
+    // the first and "disabled" for the second, so an action looks the element up first.
     HRESULT act() const
     {
+        access_snapshot s;
+        const access_node* self = nullptr;
+        if (const HRESULT found = own(s, self); FAILED(found)) {
+            return found;
+        }
         bool accepted = false;
         const call_result result = m_link.default_action(m_id, accepted);
         return result != call_result::done ? uia_failure(result)

@@ -396,11 +396,16 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     try {
         return dispatch({*record, *record->client, window, wparam, lparam}, message);
     } catch (...) {
-        if (!kept_failure) {
-            kept_failure = std::current_exception();
-        }
+        keep_failure();
     }
     return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void keep_failure()
+{
+    if (!kept_failure) {
+        kept_failure = std::current_exception();
+    }
 }
 
 void rethrow_kept_failure()

@@ -3,10 +3,10 @@
 // default actions run later on the window's thread, and objects that outlive their window.
 #include "toolkit/platform/win32/accessibility_impl.h"
 
+#include "tests/toolkit/platform/win32/message_queue.h"
 #include "toolkit/platform/native_window.h"
 #include "toolkit/platform/native_window_client.h"
 #include "toolkit/platform/win32/native_window_impl.h"
-#include "tests/toolkit/platform/win32/message_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -361,6 +361,13 @@ TEST_F(AccessibilityWin32, LocationsAreScreenPixelsAtTheWindowsDpi)
     box->Release();
     VariantClear(&hit);
     EXPECT_EQ(S_FALSE, root->accHitTest(at.x - 5, at.y - 5, &hit)) << "outside the window";
+    // A later sibling of the group lies on top of the group's box, until it is hidden.
+    client.nodes.push_back(node(11, 0, access_role::push_button, "Over", 0, {20, 70, 120, 20}));
+    ASSERT_EQ(S_OK, root->accHitTest(at.x + 40, at.y + 110, &hit));
+    EXPECT_EQ(L"Over", name_of(hit));
+    client.nodes.back().states = access_state::invisible;
+    ASSERT_EQ(S_OK, root->accHitTest(at.x + 40, at.y + 110, &hit));
+    EXPECT_EQ(L"Remember", name_of(hit));
     root->Release();
 }
 
@@ -382,6 +389,30 @@ TEST_F(AccessibilityWin32, DefaultActionsRunLaterOnTheWindowsThreadAndOnlyWhenAl
     EXPECT_EQ(0, SendMessageW(handle(), access_message, deferred_action, 1));
     EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
     root->Release();
+
+    // Through UI Automation a reader hears "disabled" only for what is there: a pattern kept
+    // while its button's page was hidden, or after the button went, finds nothing.
+    std::vector<IUnknown*> held;
+    const auto invoker = [&](int32_t id) {
+        IRawElementProviderSimple* element = make_uia_element(handle(), id);
+        IUnknown* pattern = nullptr;
+        element->GetPatternProvider(uia::pattern::invoke, &pattern);
+        IInvokeProvider* invoke = nullptr;
+        pattern->QueryInterface(__uuidof(IInvokeProvider), reinterpret_cast<void**>(&invoke));
+        held.insert(held.end(), {element, pattern, invoke});
+        return invoke;
+    };
+    IInvokeProvider* press = invoker(1);
+    EXPECT_EQ(uia::element_not_enabled, invoker(5)->Invoke());
+    client.nodes[1].states |= access_state::invisible;
+    EXPECT_EQ(uia::element_not_available, press->Invoke()) << "on a page hidden since";
+    client.nodes.erase(client.nodes.begin() + 1);
+    EXPECT_EQ(uia::element_not_available, press->Invoke()) << "gone";
+    win32_test::drain();
+    EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
+    for (IUnknown* object : held) {
+        object->Release();
+    }
 }
 
 struct heard {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <shlobj.h>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,15 @@ class drop_client : public native_window_client {
 public:
     std::vector<drop_call> drops;
     bool welcome = false;
+    bool throws = false;
 
     void route(event_type code, void* data, const void* extra) override
     {
         if (code != event_type::file_drop) {
             return;
+        }
+        if (throws) {
+            throw std::runtime_error("handler failed");
         }
         drop_call made{reinterpret_cast<uintptr_t>(extra), {}, data != nullptr};
         if (data != nullptr) {
@@ -202,6 +207,23 @@ TEST_F(DropTargetWin32, DropDeliversFilePathsWithBackslashesAndWithoutFolders)
     file_list no_files({in_folder(L"a.txt", L'\\')}, false);
     EXPECT_EQ(E_FAIL, target->Drop(&no_files, 0, {0, 0}, &effect));
     EXPECT_EQ(2u, client.drops.size()) << "nothing is raised when the data has no files";
+}
+
+// A handler that throws inside OLE's drag loop: nothing crosses OLE's frames, the drag is
+// refused, and the first failure is thrown on from the message loop, once.
+TEST_F(DropTargetWin32, AHandlersFailureWaitsForTheMessageLoop)
+{
+    client.welcome = true;
+    client.throws = true;
+    DWORD effect = DROPEFFECT_MOVE;
+    EXPECT_EQ(S_OK, target->DragOver(0, {0, 0}, &effect));
+    EXPECT_EQ(DWORD(DROPEFFECT_NONE), effect);
+    EXPECT_EQ(S_OK, target->DragLeave());
+    file_list files({in_folder(L"a.txt", L'\\')});
+    EXPECT_EQ(E_UNEXPECTED, target->Drop(&files, 0, {0, 0}, &effect));
+    EXPECT_THROW(win32::rethrow_kept_failure(), std::runtime_error);
+    EXPECT_NO_THROW(win32::rethrow_kept_failure());
+    EXPECT_TRUE(client.drops.empty());
 }
 
 } // namespace
