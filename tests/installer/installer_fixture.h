@@ -6,6 +6,7 @@
 
 #include "engine/install_worker.h"
 #include "engine/system/memory/memory_system.h"
+#include "toolkit/core/event_type.h"
 #include "toolkit/platform/headless/headless_control.h"
 #include "toolkit/platform/headless/recording.h"
 #include "tools/nimbic_pack/package_writer.h"
@@ -189,9 +190,10 @@ protected:
     std::unique_ptr<InstallerUI> m_ui;
 };
 
+// The keys the scripted input presses, as the toolkit names them (Tab is the window's own).
 inline constexpr uint32_t tab_key = 9;
-inline constexpr uint32_t enter_key = 13;
-inline constexpr uint32_t escape_key = 27;
-inline constexpr uint32_t space_key = 32;
+inline constexpr uint32_t enter_key = zksdk::ui::key_code::enter;
+inline constexpr uint32_t escape_key = zksdk::ui::key_code::escape;
+inline constexpr uint32_t space_key = zksdk::ui::key_code::space;
 
 } // namespace nimbic::test

@@ -17,8 +17,8 @@ using namespace zksdk::ui;
 using headless::draw_call;
 using headless::draw_op;
 
-constexpr uint32_t enter_key = 13;
-constexpr uint32_t escape_key = 27;
+constexpr uint32_t enter_key = key_code::enter;
+constexpr uint32_t escape_key = key_code::escape;
 
 class PopupTest : public test::ControlTest {
 protected:
