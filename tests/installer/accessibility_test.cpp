@@ -180,6 +180,10 @@ TEST_F(AccessibilityTest, EachPageIsDescribedAndDefaultActionsAloneInstall)
   push button "INSTALL" [focusable,default] (Press)
 )T",
               access_dump(wizard.access_tree()));
+    // Read beside Custom, the folder buttons are drawn after the version boxes, and what is
+    // drawn later decides a hit test where they overlap.
+    EXPECT_GT(Node("Plugin Path").paint_order, Node("CC2017").paint_order);
+    EXPECT_GT(Node("CC2017").paint_order, Node("Custom").paint_order);
 
     ASSERT_TRUE(Act("INSTALL"));
     EXPECT_EQ(R"T(client "Nimbic Plug-in for After Effects Installer"

@@ -50,6 +50,9 @@ struct access_node {
     uint32_t states = 0;
     access_live live = access_live::off;
     rect bounds; // window client coordinates, DIPs, clipped to what its ancestors show
+    // The widget's place in the paint pass: one drawn later lies on top where they overlap,
+    // whatever the reading order says.
+    int32_t paint_order = 0;
 };
 
 enum class access_event : uint8_t {

@@ -6,6 +6,7 @@
 #include "toolkit/platform/renderer.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace zksdk::ui {
 
@@ -142,6 +143,7 @@ void window::add_parts(std::vector<access_node>& nodes, const widget& document,
             static_cast<size_t>(pieces[i].first),
             static_cast<size_t>(pieces[i].end - pieces[i].first)));
         part.states = access_state::read_only;
+        part.paint_order = node.paint_order;
         part.bounds = bounding(range_boxes(text, pieces[i]));
         if (part.bounds.width == 0)
             part.states |= access_state::offscreen;
@@ -173,6 +175,15 @@ std::vector<access_node> window::access_tree()
     std::stable_sort(top.begin(), top.end(), [](const widget* a, const widget* b) {
         return 2 * a->y() + a->height() < 2 * b->y() + b->height();
     });
+    // The paint pass's order: depth first through the children as created.
+    std::unordered_map<const widget*, int32_t> painted;
+    std::vector<const widget*> to_paint(m_root.children().rbegin(), m_root.children().rend());
+    while (!to_paint.empty()) {
+        const widget* next = to_paint.back();
+        to_paint.pop_back();
+        painted.emplace(next, static_cast<int32_t>(painted.size()) + 1);
+        to_paint.insert(to_paint.end(), next->children().rbegin(), next->children().rend());
+    }
     std::vector<pending> stack;
     for (auto it = top.rbegin(); it != top.rend(); ++it)
         stack.push_back({*it, 0});
@@ -183,6 +194,7 @@ std::vector<access_node> window::access_tree()
         int32_t parent_for_children = next.parent;
         if (describe(*next.target, node)) {
             node.parent = next.parent;
+            node.paint_order = painted[next.target];
             parent_for_children = node.id;
             const bool document = node.role == access_role::document;
             nodes.push_back(node);

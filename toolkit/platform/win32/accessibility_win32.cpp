@@ -189,11 +189,21 @@ const access_node* access_snapshot::at(POINT screen) const
     if (window == nullptr || !contains(screen_bounds(*window), screen)) {
         return nullptr;
     }
-    // Children are listed after their parents, and later siblings lie on top: a node that holds
-    // the point takes over when its parent is the hit so far or one of the hit's ancestors (all
-    // of which hold it), so a later sibling wins over an earlier one and over its children.
-    const access_node* hit = window;
+    // In the paint pass's order parents come before their children, and what is drawn later
+    // lies on top: a node that holds the point takes over when its parent is the hit so far or
+    // one of the hit's ancestors (all of which hold it), so a sibling drawn later wins over an
+    // earlier one and over its children. The list itself is in reading order.
+    std::vector<const access_node*> painted;
+    painted.reserve(nodes.size());
     for (const access_node& node : nodes) {
+        painted.push_back(&node);
+    }
+    std::stable_sort(
+        painted.begin(), painted.end(),
+        [](const access_node* a, const access_node* b) { return a->paint_order < b->paint_order; });
+    const access_node* hit = window;
+    for (const access_node* drawn : painted) {
+        const access_node& node = *drawn;
         if (node.id == 0 || (node.states & access_state::invisible) != 0 ||
             !contains(screen_bounds(node), screen)) {
             continue;

@@ -361,11 +361,18 @@ TEST_F(AccessibilityWin32, LocationsAreScreenPixelsAtTheWindowsDpi)
     box->Release();
     VariantClear(&hit);
     EXPECT_EQ(S_FALSE, root->accHitTest(at.x - 5, at.y - 5, &hit)) << "outside the window";
-    // A later sibling of the group lies on top of the group's box, until it is hidden.
-    client.nodes.push_back(node(11, 0, access_role::push_button, "Over", 0, {20, 70, 120, 20}));
+    // A sibling of the group drawn after it lies on top of the group's box, though it is read
+    // first; drawn first, it lies under the box; hidden, it is not there.
+    access_node over = node(11, 0, access_role::push_button, "Over", 0, {20, 70, 120, 20});
+    over.paint_order = 100;
+    client.nodes.insert(client.nodes.begin() + 1, over);
     ASSERT_EQ(S_OK, root->accHitTest(at.x + 40, at.y + 110, &hit));
     EXPECT_EQ(L"Over", name_of(hit));
-    client.nodes.back().states = access_state::invisible;
+    client.nodes[1].paint_order = -1;
+    ASSERT_EQ(S_OK, root->accHitTest(at.x + 40, at.y + 110, &hit));
+    EXPECT_EQ(L"Remember", name_of(hit));
+    client.nodes[1].paint_order = 100;
+    client.nodes[1].states = access_state::invisible;
     ASSERT_EQ(S_OK, root->accHitTest(at.x + 40, at.y + 110, &hit));
     EXPECT_EQ(L"Remember", name_of(hit));
     root->Release();
