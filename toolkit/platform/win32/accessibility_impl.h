@@ -88,10 +88,11 @@ public:
     HWND window() const { return m_window; }
 
     call_result snapshot(access_snapshot& out) const;
-    // Checks that the node has an action and is enabled, then runs the action later on the
-    // window's thread: a default action may open a modal popup, and the caller must not wait
-    // for it to close.
-    call_result default_action(int32_t id, bool& accepted) const;
+    // Checks that the node is shown, has an action and is enabled, then runs the action later
+    // on the window's thread: a default action may open a modal popup, and the caller must not
+    // wait for it to close. One look at the tree decides, so a node hidden meanwhile is gone.
+    enum class action_answer { gone, refused, posted };
+    call_result default_action(int32_t id, action_answer& answer) const;
     call_result focus(int32_t id, bool& accepted) const;
     // A document node's text and lines; false in `found` for a node without them.
     call_result text(int32_t id, access_text& out, bool& found) const;

@@ -311,33 +311,38 @@ call_result window_link::snapshot(access_snapshot& out) const
     return result;
 }
 
-call_result window_link::default_action(int32_t id, bool& accepted) const
+call_result window_link::default_action(int32_t id, action_answer& answer) const
 {
-    auto ok = std::make_shared<bool>(false);
+    auto found = std::make_shared<action_answer>(action_answer::gone);
     const HWND window = m_window;
-    const call_result result = on_window_thread([ok, window, id](native_window_client& client) {
-        for (const access_node& node : client.access_tree()) {
-            if (node.id != id || node.default_action.empty() ||
-                (node.states & (access_state::disabled | access_state::invisible)) != 0) {
-                continue;
-            }
-            // Posted with a token, as forwarded calls are sent: a message from anywhere else
-            // names no action and runs nothing.
-            pending_calls& calls = pending();
-            LPARAM token = 0;
-            {
-                const std::lock_guard<std::mutex> guard(calls.lock);
-                token = ++calls.last_token;
-                calls.actions.emplace(token, std::make_pair(window, id));
-            }
-            *ok = PostMessageW(window, access_message, deferred_action, token) != FALSE;
-            if (!*ok) {
-                const std::lock_guard<std::mutex> guard(calls.lock);
-                calls.actions.erase(token);
-            }
+    const call_result result = on_window_thread([found, window, id](native_window_client& client) {
+        const std::vector<access_node> shown = shown_nodes(client.access_tree());
+        const auto node = std::find_if(shown.begin(), shown.end(),
+                                       [id](const access_node& n) { return n.id == id; });
+        if (node == shown.end()) {
+            return;
+        }
+        *found = action_answer::refused;
+        if (node->default_action.empty() || (node->states & access_state::disabled) != 0) {
+            return;
+        }
+        // Posted with a token, as forwarded calls are sent: a message from anywhere else
+        // names no action and runs nothing.
+        pending_calls& calls = pending();
+        LPARAM token = 0;
+        {
+            const std::lock_guard<std::mutex> guard(calls.lock);
+            token = ++calls.last_token;
+            calls.actions.emplace(token, std::make_pair(window, id));
+        }
+        if (PostMessageW(window, access_message, deferred_action, token) != FALSE) {
+            *found = action_answer::posted;
+        } else {
+            const std::lock_guard<std::mutex> guard(calls.lock);
+            calls.actions.erase(token);
         }
     });
-    accepted = result == call_result::done && *ok;
+    answer = result == call_result::done ? *found : action_answer::gone;
     return result;
 }
 

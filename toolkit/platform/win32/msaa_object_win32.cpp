@@ -234,11 +234,15 @@ public:
         if (const HRESULT failed = resolve(child, s, node)) {
             return failed;
         }
-        bool accepted = false;
-        const call_result result = m_link.default_action(node->id, accepted);
-        return result != call_result::done ? failure_of(result)
-               : accepted                  ? S_OK
-                                           : DISP_E_MEMBERNOTFOUND;
+        window_link::action_answer answer = window_link::action_answer::gone;
+        const call_result result = m_link.default_action(node->id, answer);
+        if (result != call_result::done) {
+            return failure_of(result);
+        }
+        // A child hidden since it was looked up is no longer one of ours.
+        return answer == window_link::action_answer::posted    ? S_OK
+               : answer == window_link::action_answer::refused ? DISP_E_MEMBERNOTFOUND
+                                                               : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }

@@ -104,8 +104,17 @@ HRESULT ole_drop_target::DragLeave()
     return S_OK;
 }
 
-HRESULT ole_drop_target::Drop(IDataObject* data, DWORD, POINTL, DWORD*)
+// The source learns what became of its data from the effect Drop leaves: one that still holds
+// the move it offered lets a shell source delete the user's files, though we only read their
+// paths. So the answer is a copy, or nothing when the drop failed.
+HRESULT ole_drop_target::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect)
 {
+    const auto answer = [effect](DWORD done) {
+        if (effect != nullptr) {
+            *effect = done;
+        }
+    };
+    answer(DROPEFFECT_NONE);
     if (data == nullptr) {
         return E_FAIL;
     }
@@ -130,6 +139,7 @@ HRESULT ole_drop_target::Drop(IDataObject* data, DWORD, POINTL, DWORD*)
         keep_failure();
         return E_UNEXPECTED;
     }
+    answer(DROPEFFECT_COPY);
     return S_OK;
 }
 

@@ -24,19 +24,23 @@ protected:
         return self != nullptr ? S_OK : uia::element_not_available;
     }
     // UI Automation tells a gone element from a disabled one: a reader says "unavailable" for
-    // the first and "disabled" for the second, so an action looks the element up first.
+    // the first and "disabled" for the second.
     HRESULT act() const
     {
-        access_snapshot s;
-        const access_node* self = nullptr;
-        if (const HRESULT found = own(s, self); FAILED(found)) {
-            return found;
+        window_link::action_answer answer = window_link::action_answer::gone;
+        const call_result result = m_link.default_action(m_id, answer);
+        if (result != call_result::done) {
+            return uia_failure(result);
         }
-        bool accepted = false;
-        const call_result result = m_link.default_action(m_id, accepted);
-        return result != call_result::done ? uia_failure(result)
-               : accepted                  ? S_OK
-                                           : uia::element_not_enabled;
+        switch (answer) {
+        case window_link::action_answer::posted:
+            return S_OK;
+        case window_link::action_answer::refused:
+            return uia::element_not_enabled;
+        case window_link::action_answer::gone:
+            break;
+        }
+        return uia::element_not_available;
     }
 
     window_link m_link;

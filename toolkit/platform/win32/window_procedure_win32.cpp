@@ -405,6 +405,9 @@ void keep_failure()
 {
     if (!kept_failure) {
         kept_failure = std::current_exception();
+        // A sent message or an OLE callback runs inside GetMessageW, which does not return for
+        // it: a posted message makes the loop come round and rethrow now, not at the next input.
+        PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
     }
 }
 

@@ -189,7 +189,8 @@ TEST_F(DropTargetWin32, DropDeliversFilePathsWithBackslashesAndWithoutFolders)
 {
     file_list files({in_folder(L"a.txt", L'/'), in_folder(L"folder", L'\\'),
                      in_folder(L"missing.txt", L'\\'), in_folder(L"a.txt", L'\\')});
-    DWORD effect = DROPEFFECT_COPY;
+    // The source offered a move: the answer is a copy, so it never deletes what it dragged.
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     EXPECT_EQ(S_OK, target->Drop(&files, 0, {0, 0}, &effect));
     EXPECT_EQ(DWORD(DROPEFFECT_COPY), effect);
     ASSERT_EQ(1u, client.drops.size());
@@ -205,7 +206,9 @@ TEST_F(DropTargetWin32, DropDeliversFilePathsWithBackslashesAndWithoutFolders)
     EXPECT_TRUE(client.drops[1].paths.empty());
 
     file_list no_files({in_folder(L"a.txt", L'\\')}, false);
+    effect = DROPEFFECT_MOVE;
     EXPECT_EQ(E_FAIL, target->Drop(&no_files, 0, {0, 0}, &effect));
+    EXPECT_EQ(DWORD(DROPEFFECT_NONE), effect);
     EXPECT_EQ(2u, client.drops.size()) << "nothing is raised when the data has no files";
 }
 
@@ -220,7 +223,9 @@ TEST_F(DropTargetWin32, AHandlersFailureWaitsForTheMessageLoop)
     EXPECT_EQ(DWORD(DROPEFFECT_NONE), effect);
     EXPECT_EQ(S_OK, target->DragLeave());
     file_list files({in_folder(L"a.txt", L'\\')});
+    effect = DROPEFFECT_MOVE;
     EXPECT_EQ(E_UNEXPECTED, target->Drop(&files, 0, {0, 0}, &effect));
+    EXPECT_EQ(DWORD(DROPEFFECT_NONE), effect);
     EXPECT_THROW(win32::rethrow_kept_failure(), std::runtime_error);
     EXPECT_NO_THROW(win32::rethrow_kept_failure());
     EXPECT_TRUE(client.drops.empty());
