@@ -17,7 +17,7 @@ payload="$build/resources/payload/Nimbic.aex"
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimbic-access-e2e.XXXXXX")
 prefix="$work/prefix"
 cleanup() {
-    [ -n "${access_pid:-}" ] && kill "$access_pid" 2>/dev/null
+    [ -f "$work/access.pid" ] && kill "$(cat "$work/access.pid")" 2>/dev/null
     wizard_stop_prefix "$prefix"
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
@@ -41,15 +41,27 @@ plugin_of() { echo "$(wizard_unix_path "$1")/Vantrel/Nimbic.aex"; }
 # (fields separated by tabs) and ends each answer with a line "= STATUS". Through named pipes,
 # not a coprocess, so that functions run in subshells can ask too; every read is bounded, since
 # a Wine process the client starts may hold the answer pipe open after the client is gone.
+# A client that gave no answer is ended, and the next command starts another on the same pipes
+# (its process id is kept in a file, as a subshell may start it): one hang costs one check.
 mkfifo "$work/access.in" "$work/access.out"
-(cd "$work" && exec wine "$client" --timeout 60 script <"$work/access.in" >"$work/access.out" \
-    2>>"$work/access.err") &
-access_pid=$!
-exec {access_to}>"$work/access.in" {access_from}<"$work/access.out"
+start_client() {
+    (cd "$work" && exec wine "$client" --timeout 60 script <"$work/access.in" \
+        >"$work/access.out" 2>>"$work/access.err") &
+    echo $! >"$work/access.pid"
+}
+start_client
+# The command pipe is held for reading too: a command written while no client holds it waits
+# there for the next one instead of failing.
+exec {access_to}<>"$work/access.in" {access_from}<"$work/access.out"
 # access COMMAND TITLE [ARGUMENT...]: the client's output; its status is the command's.
 access() {
-    local line chunk="" partial="" waited=0
-    kill -0 "$access_pid" 2>/dev/null || { echo "access-client is gone: $*" >&2; return 3; }
+    local line chunk="" partial="" waited=0 access_pid
+    access_pid=$(cat "$work/access.pid")
+    if ! kill -0 "$access_pid" 2>/dev/null; then
+        echo "access-client had ended; started again for: $*" >&2
+        start_client
+        access_pid=$(cat "$work/access.pid")
+    fi
     (IFS=$'\t' && printf '%s\n' "$*") >&"$access_to" 2>/dev/null || return 3
     while [ $waited -lt 90 ]; do
         # A read that times out keeps what it got of a line; the rest comes with the next.
@@ -57,6 +69,9 @@ access() {
             partial+=$chunk
             kill -0 "$access_pid" 2>/dev/null || break
             waited=$((waited + 1))
+            # Only a wait polls for long; another command this late is stuck somewhere, and
+            # where is worth keeping before the client's own deadline ends it.
+            [ $waited -eq 40 ] && [[ $1 != wait && $1 != gone ]] && keep_stacks "$*"
             continue
         fi
         line=$partial$chunk
@@ -68,7 +83,14 @@ access() {
         printf '%s\n' "$line"
     done
     echo "access-client gave no answer to: $*" >&2
+    kill "$access_pid" 2>/dev/null
     return 3
+}
+# keep_stacks WHAT: every thread's stack in the test's prefix, as access-stacks-SECONDS.txt.
+keep_stacks() {
+    local kept="$artifacts/access-stacks-$SECONDS.txt"
+    echo "access-client is late with: $1 (the stacks are in $(basename "$kept"))" >&2
+    { echo "late: $1"; WINEDEBUG=-all timeout 60 winedbg --command "bt all"; } >"$kept" 2>&1
 }
 # tree TITLE PAGE: the window's tree, kept as access-PAGE.txt (and printed into the log).
 tree() {
@@ -127,6 +149,12 @@ uia_outline() {
 }
 uia_matches() {
     access uia "${2:-$wizard_title}" >"$artifacts/access-$1-uia.txt"
+    # A walk that answers in a second hung once on a busy machine (the stacks were not kept
+    # then): it is made once more, by a new client, and the hang stays in the log.
+    if [ $? -eq 3 ]; then
+        echo "the UI Automation walk of $1 gave no answer: walked again"
+        access uia "${2:-$wizard_title}" >"$artifacts/access-$1-uia.txt"
+    fi
     diff <(msaa_outline "$1") <(uia_outline "$1") >"$work/uia-$1.diff" &&
         [ "$(uia_outline "$1" | wc -l)" -gt 3 ]
 }
