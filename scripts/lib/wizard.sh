@@ -38,14 +38,14 @@ wizard_new_prefix() {
     rm -rf "$dest"
     mkdir -p "$(dirname "$dest")"
     if [ -n "$template" ] && [ -f "$template/.nimbic-ready" ]; then
+        local copied
         mkdir "$dest" || return 1
         # Both ends of the copy count, whatever the caller's shell options: a folder that
         # changed as it was read (the server replacing a registry file) is no failure.
         tar -C "$template" -cf - --warning=no-file-changed --warning=no-file-removed \
             --anchored --no-wildcards-match-slash \
             --exclude='./drive_c/users/*/Temp/*' --exclude='./reg*.tmp' . |
-            tar -C "$dest" -xpf -
-        local copied=("${PIPESTATUS[@]}")
+            tar -C "$dest" -xpf - && copied=("${PIPESTATUS[@]}") || copied=("${PIPESTATUS[@]}")
         [ "${copied[0]}" -le 1 ] && [ "${copied[1]}" -eq 0 ] || return 1
         # Wine finds a prefix's server by the folder's device and inode: one still ending for a
         # removed prefix whose folder had this inode would take our commands and lose them.
@@ -77,16 +77,18 @@ wizard_unix_path() {
 # (HKLM, 64-bit view) and, unless told otherwise, creates its plug-in folder.
 # The value is read back: a test whose version was silently missing failed far from the cause.
 wizard_register() {
-    local said
+    local said registered=""
     for _ in 1 2 3; do
         said=$(wine reg add "$wizard_versions_key\\$1" /v PluginInstallPath /t REG_SZ /d "$2" \
             /f /reg:64 2>&1) &&
             wine reg query "$wizard_versions_key\\$1" /v PluginInstallPath /reg:64 2>/dev/null |
-            tr -d '\r' | grep -F -- "$2" >/dev/null && break
+            tr -d '\r' | grep -F -- "$2" >/dev/null && registered=1 && break
         echo "wizard_register: version $1 is not registered (reg: ${said//$'\r'/}); again" >&2
-        said=""
     done
-    [ -n "$said" ] || { echo "wizard_register: version $1 could not be registered" >&2; return 1; }
+    if [ -z "$registered" ]; then
+        echo "wizard_register: version $1 could not be registered" >&2
+        return 1
+    fi
     [ "${3:-}" = no-folder ] || mkdir -p "$(wizard_unix_path "$2")"
 }
 

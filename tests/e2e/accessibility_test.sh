@@ -45,9 +45,23 @@ plugin_of() { echo "$(wizard_unix_path "$1")/Vantrel/Nimbic.aex"; }
 # (its process id is kept in a file, as a subshell may start it): one hang costs one check.
 mkfifo "$work/access.in" "$work/access.out"
 start_client() {
-    (cd "$work" && exec wine "$client" --timeout 60 script <"$work/access.in" \
-        >"$work/access.out" 2>>"$work/access.err") &
+    # A client started again must not hold the test's own ends of the pipes: it would never
+    # see the end of the commands.
+    (cd "$work" && { [ -z "${access_to:-}" ] || exec {access_to}>&- {access_from}<&-; } &&
+        exec wine "$client" --timeout 60 script <"$work/access.in" >"$work/access.out" \
+            2>>"$work/access.err") &
     echo $! >"$work/access.pid"
+}
+# A zombie answers kill -0 too.
+client_alive() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null) && [ "${state%% *}" != Z ]
+}
+# What an ended client left in the pipes (a command it never read, half an answer) would be
+# taken for the next command's.
+drain_pipes() {
+    while IFS= read -r -t 0.2 -u "$access_to" _; do :; done
+    while IFS= read -r -t 0.2 -u "$access_from" _; do :; done
 }
 start_client
 # The command pipe is held for reading too: a command written while no client holds it waits
@@ -57,8 +71,9 @@ exec {access_to}<>"$work/access.in" {access_from}<"$work/access.out"
 access() {
     local line chunk="" partial="" waited=0 access_pid
     access_pid=$(cat "$work/access.pid")
-    if ! kill -0 "$access_pid" 2>/dev/null; then
+    if ! client_alive "$access_pid"; then
         echo "access-client had ended; started again for: $*" >&2
+        drain_pipes
         start_client
         access_pid=$(cat "$work/access.pid")
     fi
@@ -67,7 +82,7 @@ access() {
         # A read that times out keeps what it got of a line; the rest comes with the next.
         if ! IFS= read -r -t 1 chunk <&"$access_from"; then
             partial+=$chunk
-            kill -0 "$access_pid" 2>/dev/null || break
+            client_alive "$access_pid" || break
             waited=$((waited + 1))
             # Only a wait polls for long; another command this late is stuck somewhere, and
             # where is worth keeping before the client's own deadline ends it.
@@ -83,14 +98,16 @@ access() {
         printf '%s\n' "$line"
     done
     echo "access-client gave no answer to: $*" >&2
-    kill "$access_pid" 2>/dev/null
+    kill -KILL "$access_pid" 2>/dev/null
+    : >"$work/access.pid"
     return 3
 }
 # keep_stacks WHAT: every thread's stack in the test's prefix, as access-stacks-SECONDS.txt.
 keep_stacks() {
     local kept="$artifacts/access-stacks-$SECONDS.txt"
     echo "access-client is late with: $1 (the stacks are in $(basename "$kept"))" >&2
-    { echo "late: $1"; WINEDEBUG=-all timeout 60 winedbg --command "bt all"; } >"$kept" 2>&1
+    # Bounded, but loosely: a debugger ended while attached ends what it debugs.
+    { echo "late: $1"; WINEDEBUG=-all timeout 120 winedbg --command "bt all"; } >"$kept" 2>&1
 }
 # tree TITLE PAGE: the window's tree, kept as access-PAGE.txt (and printed into the log).
 tree() {

@@ -335,9 +335,11 @@ call_result window_link::default_action(int32_t id, action_answer& answer) const
             token = ++calls.last_token;
             calls.actions.emplace(token, std::make_pair(window, id));
         }
+        // A window whose queue takes nothing more is on its way out.
         if (PostMessageW(window, access_message, deferred_action, token) != FALSE) {
             *found = action_answer::posted;
         } else {
+            *found = action_answer::gone;
             const std::lock_guard<std::mutex> guard(calls.lock);
             calls.actions.erase(token);
         }

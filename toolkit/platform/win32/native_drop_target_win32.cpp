@@ -139,7 +139,7 @@ HRESULT ole_drop_target::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect)
         keep_failure();
         return E_UNEXPECTED;
     }
-    answer(DROPEFFECT_COPY);
+    answer(m_detached ? DROPEFFECT_NONE : DROPEFFECT_COPY);
     return S_OK;
 }
 
