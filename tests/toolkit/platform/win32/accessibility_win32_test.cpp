@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <atomic>
 #include <memory>
+#include <utility>
 #include <oleacc.h>
 #include <string>
 #include <thread>
@@ -47,7 +48,18 @@ public:
     access_text document;
     std::vector<access_text_query> scrolled;
 
-    std::vector<access_node> access_tree() override { return nodes; }
+    // Set, the node at this index is hidden once the next tree has been read: what a page
+    // switch does between a reader's look-up and its action.
+    int hide_after_next_tree = -1;
+    std::vector<access_node> access_tree() override
+    {
+        std::vector<access_node> read = nodes;
+        if (hide_after_next_tree >= 0) {
+            nodes[static_cast<size_t>(std::exchange(hide_after_next_tree, -1))].states |=
+                access_state::invisible;
+        }
+        return read;
+    }
     bool access_text_of(int32_t id, access_text& out) override
     {
         if (id != 8) {
@@ -387,6 +399,10 @@ TEST_F(AccessibilityWin32, DefaultActionsRunLaterOnTheWindowsThreadAndOnlyWhenAl
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, root->accDoDefaultAction(child(5))) << "disabled";
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, root->accDoDefaultAction(child(4))) << "no action";
     EXPECT_EQ(E_INVALIDARG, root->accDoDefaultAction(child(7))) << "on a hidden page";
+    ASSERT_EQ(1, client.nodes[1].id);
+    client.hide_after_next_tree = 1;
+    EXPECT_EQ(E_INVALIDARG, root->accDoDefaultAction(child(1))) << "hidden after the look-up";
+    client.nodes[1].states &= ~access_state::invisible;
     EXPECT_EQ(S_OK, root->accSelect(SELFLAG_TAKEFOCUS, child(3)));
     win32_test::drain();
     EXPECT_EQ(std::vector<int32_t>{1}, client.actions);
