@@ -22,8 +22,9 @@ wizard_next_sample="824 585"
 
 wizard_environment() {
     export WINEPREFIX=$1 WINEDEBUG=-all
-    # No Mono or Gecko installers and no desktop menu entries, as in scripts/wine-run.
-    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    # No Mono or Gecko installers, no desktop menu entries and no debugger on a crash, as in
+    # scripts/wine-run.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 }
 
 # wizard_new_prefix DEST [TEMPLATE]: a prefix of its own at DEST, copied from TEMPLATE when that

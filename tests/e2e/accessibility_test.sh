@@ -107,7 +107,9 @@ keep_stacks() {
     local kept="$artifacts/access-stacks-$SECONDS.txt"
     echo "access-client is late with: $1 (the stacks are in $(basename "$kept"))" >&2
     # Bounded, but loosely: a debugger ended while attached ends what it debugs.
-    { echo "late: $1"; WINEDEBUG=-all timeout 120 winedbg --command "bt all"; } >"$kept" 2>&1
+    # The debugger is kept from starting on a crash only: here it is wanted.
+    { echo "late: $1"; WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        timeout 120 winedbg --command "bt all"; } >"$kept" 2>&1
 }
 # tree TITLE PAGE: the window's tree, kept as access-PAGE.txt (and printed into the log).
 tree() {

@@ -372,14 +372,26 @@ check "and the uninstall removes our files the same way" \
 # entry stands and its uninstall removes every file of ours, the wizard's included.
 ae2021='C:\Program Files\Adobe\Adobe After Effects 2021\Support Files\Plug-ins'
 wizard_register 18.0 "$ae2021"
-wizard_ran=1
-if [ -n "${DISPLAY:-}" ] && wizard_start "$programs_src/NimbicSetup.exe" &&
-    wizard_go "$wizard_next_button" 30 && wizard_install 120; then
+# What the check prints says where the wizard stopped, and a screenshot shows what it showed.
+if [ -z "${DISPLAY:-}" ]; then
+    wizard_ran="no display"
+elif ! wizard_start "$programs_src/NimbicSetup.exe"; then
+    wizard_ran="no wizard window (launcher ended with $wizard_launcher_status)"
+elif ! wizard_go "$wizard_next_button" 30; then
+    wizard_ran="NEXT did not leave the welcome page"
+elif ! wizard_install 120; then
+    wizard_ran="the install did not end"
+else
     wizard_press "$wizard_next_button"
-    wizard_wait_exit 60 && wizard_ran=0
+    wizard_ran="FINISH did not end the wizard"
+    ! wizard_wait_exit 60 || wizard_ran=ok
+fi
+if [ "$wizard_ran" != ok ]; then
+    [ -z "${wizard_window:-}" ] || wizard_shot "$artifacts/msi-wizard.png"
+    out="wizard: $wizard_ran"
 fi
 check "a wizard install: every version, its record, its program copy and its entry" \
-    '[ $wizard_ran -eq 0 ] && installed_in "$ae2021" && installed_in "$cc2018" &&
+    '[ "$wizard_ran" = ok ] && installed_in "$ae2021" && installed_in "$cc2018" &&
      [ -f "$programs/install-record.txt" ] && [ -f "$programs/NimbicSetup.exe" ] &&
      [ -n "$(entry Vantrel.NimbicPlugin)" ]'
 wine reg delete "$wizard_versions_key\\18.0" /f /reg:64 >/dev/null 2>&1

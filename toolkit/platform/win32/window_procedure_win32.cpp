@@ -8,6 +8,7 @@
 #include <windowsx.h>
 
 #include <exception>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -20,8 +21,17 @@ constexpr uint32_t reserved_timer_id = 0xFFFFFFFE;
 constexpr WPARAM session_lock = 7;
 constexpr WPARAM session_unlock = 8;
 
-// Each thread keeps its own windows' failure, for its own loop; see window_procedure.
-thread_local std::exception_ptr kept_failure;
+// Each thread keeps its own windows' failure, for its own loop; see window_procedure. Not a
+// thread_local: MinGW's emulated thread-local storage may free a variable before its destructor
+// runs at thread exit, which then released a freed exception_ptr and corrupted the heap. A fiber
+// slot's callback runs while the kept exception is still whole, and a slot is empty (no
+// allocation) while nothing is kept.
+DWORD failure_slot()
+{
+    static const DWORD slot =
+        FlsAlloc([](void* kept) { delete static_cast<std::exception_ptr*>(kept); });
+    return slot;
+}
 
 void* as_data(uintptr_t value)
 {
@@ -403,8 +413,16 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
 void keep_failure()
 {
-    if (!kept_failure) {
-        kept_failure = std::current_exception();
+    const DWORD slot = failure_slot();
+    if (slot == FLS_OUT_OF_INDEXES) {
+        // Dropping the failure would let the program carry on as if it had not happened.
+        std::terminate();
+    }
+    if (FlsGetValue(slot) == nullptr) {
+        auto* kept = new (std::nothrow) std::exception_ptr(std::current_exception());
+        if (kept == nullptr || !FlsSetValue(slot, kept)) {
+            std::terminate();
+        }
         // A sent message or an OLE callback runs inside GetMessageW, which does not return for
         // it: a posted message makes the loop come round and rethrow now, not at the next input.
         PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
@@ -413,8 +431,15 @@ void keep_failure()
 
 void rethrow_kept_failure()
 {
-    if (kept_failure) {
-        std::rethrow_exception(std::exchange(kept_failure, nullptr));
+    const DWORD slot = failure_slot();
+    if (slot == FLS_OUT_OF_INDEXES) {
+        return;
+    }
+    if (auto* kept = static_cast<std::exception_ptr*>(FlsGetValue(slot))) {
+        FlsSetValue(slot, nullptr);
+        const std::exception_ptr failure = std::move(*kept);
+        delete kept;
+        std::rethrow_exception(failure);
     }
 }
 

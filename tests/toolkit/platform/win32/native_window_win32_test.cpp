@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
@@ -769,11 +770,11 @@ TEST_F(ToolkitWindowWin32, AFailureIsThrownOnlyOnTheThreadWhoseWindowFailed)
 
 // The system DPI of a Wine prefix is read when a process starts, so this check runs in a child
 // process started while the prefix's DPI is 144; the parent sets the DPI and puts it back.
-constexpr char dpi_child_variable[] = "NIMBIC_DPI_CHILD";
+constexpr char child_variable[] = "NIMBIC_TEST_CHILD";
 
 TEST(SystemDpiWin32, AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive)
 {
-    if (std::getenv(dpi_child_variable) == nullptr)
+    if (std::getenv(child_variable) == nullptr)
         GTEST_SKIP() << "runs in the child process the next test starts";
     const HDC screen = GetDC(nullptr);
     const int system_dpi = GetDeviceCaps(screen, LOGPIXELSX);
@@ -835,32 +836,80 @@ private:
     bool m_had_value = false;
 };
 
+// Runs the tests FILTER selects in a child process of this program, with VARIABLE set to VALUE
+// in its environment (and the child variable that tells the child it is one); its exit code.
+DWORD run_in_child(const wchar_t* filter, const char* variable = nullptr,
+                   const char* value = nullptr)
+{
+    wchar_t program[MAX_PATH];
+    if (GetModuleFileNameW(nullptr, program, MAX_PATH) == 0)
+        return 1;
+    std::wstring command = std::wstring(L"\"") + program + L"\" --gtest_filter=" + filter;
+    SetEnvironmentVariableA(child_variable, "1");
+    if (variable != nullptr)
+        SetEnvironmentVariableA(variable, value);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &child);
+    SetEnvironmentVariableA(child_variable, nullptr);
+    if (variable != nullptr)
+        SetEnvironmentVariableA(variable, nullptr);
+    if (!started)
+        return 1;
+    DWORD exit_code = 1;
+    if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(child.hProcess, &exit_code);
+    else
+        TerminateProcess(child.hProcess, 1);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return exit_code;
+}
+
 TEST(SystemDpiWin32, RunsTheScaleCheckInAChildProcessAt144Dpi)
 {
-    if (std::getenv(dpi_child_variable) != nullptr)
+    if (std::getenv(child_variable) != nullptr)
         GTEST_SKIP() << "this is the child";
-    wchar_t program[MAX_PATH];
-    ASSERT_NE(0u, GetModuleFileNameW(nullptr, program, MAX_PATH));
-    std::wstring command = std::wstring(L"\"") + program +
-                           L"\" --gtest_filter=SystemDpiWin32."
-                           L"AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive";
-    DWORD exit_code = 1;
-    {
-        const prefix_dpi at_144(144);
-        SetEnvironmentVariableA(dpi_child_variable, "1");
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION child{};
-        const BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0,
-                                            nullptr, nullptr, &startup, &child);
-        SetEnvironmentVariableA(dpi_child_variable, nullptr);
-        ASSERT_TRUE(started);
-        WaitForSingleObject(child.hProcess, 60000);
-        GetExitCodeProcess(child.hProcess, &exit_code);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
-    }
-    EXPECT_EQ(0u, exit_code) << "the child's failures are printed above";
+    const prefix_dpi at_144(144);
+    EXPECT_EQ(0u, run_in_child(L"SystemDpiWin32.AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive"))
+        << "the child's failures are printed above";
+}
+
+// Counts the exceptions of its kind that are alive.
+struct counted_failure {
+    static inline std::atomic<int> alive{0};
+    counted_failure() { ++alive; }
+    counted_failure(const counted_failure&) { ++alive; }
+    ~counted_failure() { --alive; }
+};
+
+TEST(ThreadEndWin32, AFailureKeptOnAThreadThatEndsIsDestroyedThere)
+{
+    std::thread([] {
+        try {
+            throw counted_failure{};
+        } catch (...) {
+            win32::keep_failure();
+        }
+        // Kept, never rethrown: the thread's end must destroy it, once.
+    }).join();
+    EXPECT_EQ(0, counted_failure::alive.load());
+}
+
+// Wine fills freed heap blocks and checks them again when it hands them out once its heap
+// channel is on, which is read when a process starts: the threads' ends run in such a child,
+// where a kept failure released after the thread's storage was freed faults at once instead of
+// corrupting the heap for a later test.
+TEST(ThreadEndWin32, ThreadsEndingWithOrAfterAFailureRunCleanOnACheckedHeap)
+{
+    if (std::getenv(child_variable) != nullptr)
+        GTEST_SKIP() << "this is the child";
+    EXPECT_EQ(0u, run_in_child(L"ToolkitWindowWin32.AFailureIsThrownOnlyOnTheThreadWhoseWindowFailed:"
+                               L"ThreadEndWin32.AFailureKeptOnAThreadThatEndsIsDestroyedThere",
+                               "WINEDEBUG", "-all,warn+heap"))
+        << "the child's failures are printed above";
 }
 
 } // namespace
