@@ -359,7 +359,17 @@ wizard_popup() {
 # popup has gone. The keyboard goes to the focused window; the popup has the focus once open.
 wizard_answer() {
     local popup=$wizard_popup
-    xdotool windowfocus --sync "$popup" 2>/dev/null
+    # With no window manager a key goes to X's input focus. That was once the pointer's root,
+    # and the key then went to the wizard under the pointer, which the popup keeps disabled: the
+    # popup stayed open. The focus is set until X reports it on the popup; should it never be,
+    # the pointer rests on the popup, where a focus on the root sends the key.
+    local focused=""
+    for _ in $(seq 1 50); do
+        xdotool windowfocus "$popup" 2>/dev/null
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$popup" ] && focused=1 && break
+        sleep 0.2
+    done
+    [ -n "$focused" ] || xdotool mousemove --sync --window "$popup" 4 4
     xdotool key "$1"
     for _ in $(seq 1 50); do
         xdotool getwindowname "$popup" >/dev/null 2>&1 || break

@@ -388,7 +388,7 @@ else
 fi
 if [ "$wizard_ran" != ok ]; then
     [ -z "${wizard_window:-}" ] || wizard_shot "$artifacts/msi-wizard.png"
-    out="wizard: $wizard_ran"
+    out="wizard: $wizard_ran" code=""
 fi
 check "a wizard install: every version, its record, its program copy and its entry" \
     '[ "$wizard_ran" = ok ] && installed_in "$ae2021" && installed_in "$cc2018" &&

@@ -563,6 +563,108 @@ TEST(FrameWin32, TheFrameFollowsStyleExtendedStyleAndDpiAsTheSystemReportsIt)
         << "a caption at 200 % is taller than at 100 %";
 }
 
+// Set in the environment of a child process this program starts for checks that need a process
+// of their own.
+constexpr char child_variable[] = "NIMBIC_TEST_CHILD";
+
+// A run ended while its child's check had the prefix at 144 DPI (killed, or timed out) leaves it
+// there, and every later run would start at 144 and fail far from the cause. Wine reads the DPI
+// as a process starts, so this run cannot be mended, but the next one can: the DPI check's own
+// value goes as the parent starts.
+const bool stale_dpi_removed = [] {
+    if (std::getenv(child_variable) == nullptr)
+        RegDeleteKeyValueW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", L"LogPixels");
+    return true;
+}();
+
+// Runs the tests FILTER selects in a child process of this program, with VARIABLE set to VALUE
+// in its environment (and the child variable that tells the child it is one); its exit code.
+// WAIT_TIMEOUT when the child did not end in time.
+DWORD run_in_child(const wchar_t* filter, const char* variable = nullptr,
+                   const char* value = nullptr)
+{
+    wchar_t program[MAX_PATH];
+    if (GetModuleFileNameW(nullptr, program, MAX_PATH) == 0)
+        return 1;
+    std::wstring command = std::wstring(L"\"") + program + L"\" --gtest_filter=" + filter;
+    SetEnvironmentVariableA(child_variable, "1");
+    std::string saved;
+    bool had_value = false;
+    if (variable != nullptr) {
+        saved.resize(32767);
+        const DWORD length = GetEnvironmentVariableA(variable, saved.data(), 32767);
+        had_value = length > 0 && length < 32767;
+        saved.resize(had_value ? length : 0);
+        SetEnvironmentVariableA(variable, value);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &child);
+    SetEnvironmentVariableA(child_variable, nullptr);
+    if (variable != nullptr)
+        SetEnvironmentVariableA(variable, had_value ? saved.c_str() : nullptr);
+    if (!started)
+        return 1;
+    DWORD exit_code = WAIT_TIMEOUT;
+    if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(child.hProcess, &exit_code);
+    } else {
+        TerminateProcess(child.hProcess, 1);
+        WaitForSingleObject(child.hProcess, 5000);
+    }
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return exit_code;
+}
+
+// What a child's exit code says.
+std::string child_result(DWORD exit_code)
+{
+    return exit_code == WAIT_TIMEOUT ? "the child did not end within 60 s"
+                                     : "the child's failures are printed above";
+}
+
+// Counts the exceptions of its kind that are alive.
+struct counted_failure {
+    static inline std::atomic<int> alive{0};
+    counted_failure() { ++alive; }
+    counted_failure(const counted_failure&) { ++alive; }
+    ~counted_failure() { --alive; }
+};
+
+TEST(ThreadEndWin32, AFailureKeptOnAThreadThatEndsIsDestroyedThere)
+{
+    // On an unchecked heap the old fault corrupted the heap quietly for later tests to meet.
+    if (std::getenv(child_variable) == nullptr)
+        GTEST_SKIP() << "runs in the child process the next test starts";
+    std::thread([] {
+        try {
+            throw counted_failure{};
+        } catch (...) {
+            win32::keep_failure();
+        }
+        // Kept, never rethrown: the thread's end must destroy it, once.
+    }).join();
+    EXPECT_EQ(0, counted_failure::alive.load());
+}
+
+// Wine fills freed heap blocks and checks them again when it hands them out once its heap
+// channel is on, which is read when a process starts: the threads' ends run in such a child,
+// where a kept failure released after the thread's storage was freed faults at once instead of
+// corrupting the heap for a later test.
+TEST(ThreadEndWin32, ThreadsEndingWithOrAfterAFailureRunCleanOnACheckedHeap)
+{
+    if (std::getenv(child_variable) != nullptr)
+        GTEST_SKIP() << "this is the child";
+    const DWORD exit_code =
+        run_in_child(L"ToolkitWindowWin32.AFailureIsThrownOnlyOnTheThreadWhoseWindowFailed:"
+                     L"ThreadEndWin32.AFailureKeptOnAThreadThatEndsIsDestroyedThere",
+                     "WINEDEBUG", "-all,warn+heap");
+    EXPECT_EQ(0u, exit_code) << child_result(exit_code);
+}
+
 // Toolkit windows on the real backend: geometry, close requests and nested modal loops.
 class ToolkitWindowWin32 : public testing::Test {
 protected:
@@ -770,7 +872,6 @@ TEST_F(ToolkitWindowWin32, AFailureIsThrownOnlyOnTheThreadWhoseWindowFailed)
 
 // The system DPI of a Wine prefix is read when a process starts, so this check runs in a child
 // process started while the prefix's DPI is 144; the parent sets the DPI and puts it back.
-constexpr char child_variable[] = "NIMBIC_TEST_CHILD";
 
 TEST(SystemDpiWin32, AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive)
 {
@@ -836,80 +937,14 @@ private:
     bool m_had_value = false;
 };
 
-// Runs the tests FILTER selects in a child process of this program, with VARIABLE set to VALUE
-// in its environment (and the child variable that tells the child it is one); its exit code.
-DWORD run_in_child(const wchar_t* filter, const char* variable = nullptr,
-                   const char* value = nullptr)
-{
-    wchar_t program[MAX_PATH];
-    if (GetModuleFileNameW(nullptr, program, MAX_PATH) == 0)
-        return 1;
-    std::wstring command = std::wstring(L"\"") + program + L"\" --gtest_filter=" + filter;
-    SetEnvironmentVariableA(child_variable, "1");
-    if (variable != nullptr)
-        SetEnvironmentVariableA(variable, value);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &child);
-    SetEnvironmentVariableA(child_variable, nullptr);
-    if (variable != nullptr)
-        SetEnvironmentVariableA(variable, nullptr);
-    if (!started)
-        return 1;
-    DWORD exit_code = 1;
-    if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(child.hProcess, &exit_code);
-    else
-        TerminateProcess(child.hProcess, 1);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    return exit_code;
-}
-
 TEST(SystemDpiWin32, RunsTheScaleCheckInAChildProcessAt144Dpi)
 {
     if (std::getenv(child_variable) != nullptr)
         GTEST_SKIP() << "this is the child";
     const prefix_dpi at_144(144);
-    EXPECT_EQ(0u, run_in_child(L"SystemDpiWin32.AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive"))
-        << "the child's failures are printed above";
-}
-
-// Counts the exceptions of its kind that are alive.
-struct counted_failure {
-    static inline std::atomic<int> alive{0};
-    counted_failure() { ++alive; }
-    counted_failure(const counted_failure&) { ++alive; }
-    ~counted_failure() { --alive; }
-};
-
-TEST(ThreadEndWin32, AFailureKeptOnAThreadThatEndsIsDestroyedThere)
-{
-    std::thread([] {
-        try {
-            throw counted_failure{};
-        } catch (...) {
-            win32::keep_failure();
-        }
-        // Kept, never rethrown: the thread's end must destroy it, once.
-    }).join();
-    EXPECT_EQ(0, counted_failure::alive.load());
-}
-
-// Wine fills freed heap blocks and checks them again when it hands them out once its heap
-// channel is on, which is read when a process starts: the threads' ends run in such a child,
-// where a kept failure released after the thread's storage was freed faults at once instead of
-// corrupting the heap for a later test.
-TEST(ThreadEndWin32, ThreadsEndingWithOrAfterAFailureRunCleanOnACheckedHeap)
-{
-    if (std::getenv(child_variable) != nullptr)
-        GTEST_SKIP() << "this is the child";
-    EXPECT_EQ(0u, run_in_child(L"ToolkitWindowWin32.AFailureIsThrownOnlyOnTheThreadWhoseWindowFailed:"
-                               L"ThreadEndWin32.AFailureKeptOnAThreadThatEndsIsDestroyedThere",
-                               "WINEDEBUG", "-all,warn+heap"))
-        << "the child's failures are printed above";
+    const DWORD exit_code =
+        run_in_child(L"SystemDpiWin32.AWindowMadeAt144DpiHasItsRendererAtScaleOnePointFive");
+    EXPECT_EQ(0u, exit_code) << child_result(exit_code);
 }
 
 } // namespace
